@@ -1,0 +1,77 @@
+// kalvento: the program. Reads the options, builds the outside world (window, console, files,
+// clock, clip decoder) and runs the player.
+
+#include <clocale>
+#include <memory>
+
+#include "app/options.h"
+#include "app/player.h"
+#include "platform/recording_window.h"
+#include "platform/scripted_window.h"
+#include "platform/sdl_window.h"
+
+using namespace kalvento;
+
+int main(int argc, char** argv) {
+    StdConsole console;
+    std::string error;
+    std::optional<Options> options = parseOptions(argc, argv, error);
+    if (!options) {
+        console.printErr("kalvento: %s\n%s", error.c_str(), usageText().c_str());
+        return 2;
+    }
+    if (options->help) {
+        console.out(usageText());
+        return 0;
+    }
+    if (options->version) {
+        console.out(kVersionText);
+        return 0;
+    }
+    std::setlocale(LC_ALL, "");
+
+    PosixFileOps files;
+    if (!options->workdir.empty() && !files.changeDirectory(options->workdir)) {
+        console.printErr("kalvento: cannot change to the working directory %s\n",
+                         options->workdir.c_str());
+        return 1;
+    }
+    std::vector<ScriptEvent> script;
+    if (!options->inputScript.empty()) {
+        std::optional<std::string> text = files.readFile(options->inputScript, 16u << 20);
+        std::optional<std::vector<ScriptEvent>> events;
+        if (text) events = parseInputScript(*text, error);
+        else error = "cannot read it";
+        if (!events) {
+            console.printErr("kalvento: --input %s: %s\n", options->inputScript.c_str(),
+                             error.c_str());
+            return 2;
+        }
+        script = std::move(*events);
+    }
+
+    SteadyClock clock;
+    std::unique_ptr<Window> baseWindow;
+    if (options->headless) {
+        baseWindow = std::make_unique<RecordingWindow>();
+    } else {
+        baseWindow = SdlWindow::open(error);
+        if (!baseWindow) {
+            console.printErr(
+                "kalvento: the player window cannot open (%s). Without a display, run with "
+                "--headless (and --input FILE).\n",
+                error.c_str());
+            return 1;
+        }
+    }
+    std::unique_ptr<Window> scripted;
+    if (!options->inputScript.empty() || options->headless)
+        scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(script), clock,
+                                                    options->headless);
+    Window& window = scripted ? *scripted : *baseWindow;
+
+    TurboJpegLoader images;
+    Io io{window, console, files, clock, images, {}};
+    Player player(io, std::move(*options));
+    return player.run();
+}

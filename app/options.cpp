@@ -1,0 +1,92 @@
+#include "app/options.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace kalvento {
+
+namespace {
+
+bool parseSeed(const std::string& text, uint32_t& seed) {
+    unsigned long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value > UINT32_MAX) return false;
+    seed = static_cast<uint32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "Usage: kalvento [OPTIONS] [--] [IMAGE_FILE ...]\n"
+           "Plays the numbered clips of the contents folders S001, S002, ... of DIR/..\n"
+           "Image files named on the command line are copied into S001 as new clips.\n"
+           "\n"
+           "  -C, --workdir DIR      change to DIR first (settings files; DIR/.. holds the contents)\n"
+           "      --camera-source SRC  open SRC (video file, image pattern, stream URL) instead\n"
+           "                         of the camera\n"
+           "      --headless         no window; keys come from --input, then ESC ESC\n"
+           "      --input FILE       scripted input events\n"
+           "      --seed N           seed of the random generator instead of the time\n"
+           "      --shm-name NAME    name of the shared block (default HWX_SHARED_MEMORY)\n"
+           "      --help             this text\n"
+           "      --version          the version\n";
+}
+
+std::optional<Options> parseOptions(int argc, const char* const* argv, std::string& error) {
+    Options options;
+    options.words.push_back(argc > 0 && argv[0] ? argv[0] : "kalvento");
+    int i = 1;
+    // The value of an option that takes one; false when it is missing.
+    auto takeValue = [&](const std::string& name, std::string& value) {
+        if (i + 1 >= argc) {
+            error = "option " + name + " needs a value";
+            return false;
+        }
+        value = argv[++i];
+        return true;
+    };
+    for (; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--") {
+            ++i;
+            break;
+        }
+        if (word.size() < 2 || word[0] != '-') break;
+        if (word == "-C" || word == "--workdir") {
+            if (!takeValue(word, options.workdir)) return std::nullopt;
+        } else if (word == "--camera-source") {
+            if (!takeValue(word, options.cameraSource)) return std::nullopt;
+        } else if (word == "--input") {
+            if (!takeValue(word, options.inputScript)) return std::nullopt;
+        } else if (word == "--shm-name") {
+            if (!takeValue(word, options.shmName)) return std::nullopt;
+            if (options.shmName.empty() || options.shmName.find('/') != std::string::npos) {
+                error = "--shm-name takes a name without '/'";
+                return std::nullopt;
+            }
+        } else if (word == "--seed") {
+            std::string text;
+            uint32_t seed = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseSeed(text, seed)) {
+                error = "--seed takes a whole number from 0 to 4294967295";
+                return std::nullopt;
+            }
+            options.seed = seed;
+        } else if (word == "--headless") {
+            options.headless = true;
+        } else if (word == "--help") {
+            options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
+        } else {
+            error = "unknown option " + word;
+            return std::nullopt;
+        }
+    }
+    for (; i < argc; ++i) options.words.push_back(argv[i]);
+    return options;
+}
+
+}  // namespace kalvento

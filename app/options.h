@@ -1,0 +1,33 @@
+#pragma once
+// The command line: options first, then the image files of the start-up import.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvento {
+
+inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
+
+struct Options {
+    std::string workdir;        // -C, --workdir: change here first
+    std::string cameraSource;   // --camera-source: opened instead of camera CamChan
+    std::string inputScript;    // --input: scripted input events
+    std::string shmName = kDefaultShmName;
+    std::optional<uint32_t> seed;
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    // The program path followed by the words after the options (or after "--").
+    std::vector<std::string> words;
+};
+
+// Parses argv. nullopt with a message in `error` for an unknown option or a missing or bad
+// value. Option parsing ends at the first word that is not an option, or at "--".
+std::optional<Options> parseOptions(int argc, const char* const* argv, std::string& error);
+
+std::string usageText();
+inline constexpr const char* kVersionText = "KALVENTO PLAYER 1.0\n";
+
+}  // namespace kalvento

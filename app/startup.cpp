@@ -1,0 +1,98 @@
+#include "app/startup.h"
+
+#include <algorithm>
+
+#include "contents/paths.h"
+
+namespace kalvento {
+
+namespace {
+
+// The word cut to `limit` bytes, backing off so that no UTF-8 character is split.
+std::string truncateWord(const std::string& word, size_t limit) {
+    if (word.size() <= limit) return word;
+    size_t length = limit;
+    while (length > 0 && (static_cast<unsigned char>(word[length]) & 0xC0) == 0x80) --length;
+    return word.substr(0, length);
+}
+
+// The command line as one text, with the words that hold a blank in double quotes.
+std::string joinCommandLine(const std::vector<std::string>& words) {
+    std::string line;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) line += ' ';
+        bool quote = words[i].empty() || words[i].find_first_of(" \t") != std::string::npos;
+        line += quote ? "\"" + words[i] + "\"" : words[i];
+    }
+    return line;
+}
+
+}  // namespace
+
+void printBanner(Console& console) {
+    console.print("/////////////////////////////////////////////////////////////\n");
+    console.print("//                                                         //\n");
+    console.print("//     K A L V E N T O   P L A Y E R   Ver.1.0   //\n");
+    console.print("//    ---------------------------------------------------  //\n");
+    console.print("//         for  the  simple  but  sensible  reality        //\n");
+    console.print("//                                                         //\n");
+    console.print("//                                                         //\n");
+    console.print("/////////////////////////////////////////////////////////////\n\n");
+}
+
+bool storeCommandLine(const std::vector<std::string>& words, CommandLineState& commandLine,
+                      Console& console) {
+    if (words.size() > static_cast<size_t>(kMaxArgWords)) {
+        console.printErr(
+            "ERROR: The command line has %zu words; at most %d (the program and %d files) are "
+            "accepted. Nothing was imported.\n",
+            words.size(), kMaxArgWords, kMaxArgWords - 1);
+        return false;
+    }
+    console.print("%s\n", joinCommandLine(words).c_str());
+    commandLine.ArgText.clear();
+    size_t totalLength = 0;
+    for (size_t i = 0; i < words.size(); ++i) {
+        console.print("[%zu]%s\n", i, words[i].c_str());
+        commandLine.ArgText.push_back(truncateWord(words[i], kArgWordBytes));
+        totalLength += commandLine.ArgText.back().size();
+    }
+    commandLine.ArgCount = static_cast<int>(words.size());
+    console.print("\nTotal length of file name strings = %zu\n\n", totalLength);
+    return true;
+}
+
+void importCommandLineImages(CommandLineState& commandLine, Io& io) {
+    if (commandLine.ArgCount <= 1) return;
+    std::vector<std::string>& words = commandLine.ArgText;
+    // std::string compares its bytes as unsigned char.
+    std::sort(words.begin() + 1, words.begin() + commandLine.ArgCount);
+    int clip = 0;
+    for (int w = 1; w < commandLine.ArgCount; ++w) {
+        const std::string& source = words[w];
+        for (;;) {
+            std::string target = clipPath(0, clip);
+            if (io.files.exists(target)) {
+                ++clip;
+                continue;
+            }
+            std::string command = "copy @" + source + "@ " + target;
+            std::replace(command.begin(), command.end(), '@', '"');
+            io.console.print("EXECUTING: %s\n", command.c_str());
+            CopyResult result = io.files.copyNew(source, target);
+            if (result.status == CopyResult::DestinationExists) {
+                ++clip;  // created by someone else meanwhile: take the next number
+                continue;
+            }
+            if (result.status == CopyResult::Copied) {
+                ++clip;
+            } else {
+                io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n",
+                                    source.c_str(), target.c_str(), result.error.c_str());
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace kalvento

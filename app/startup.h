@@ -1,0 +1,29 @@
+#pragma once
+// The start of the player: banner, working directory, the command line and the import of the
+// image files named on it.
+
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/io.h"
+
+namespace kalvento {
+
+void printBanner(Console& console);
+
+// Echoes the command line and each of its words, stores the words (each cut to at most
+// kArgWordBytes bytes, never inside a UTF-8 character) and prints their total length.
+// False, with a message on the error stream and nothing stored, when there are more than
+// kMaxArgWords words.
+bool storeCommandLine(const std::vector<std::string>& words, CommandLineState& commandLine,
+                      Console& console);
+
+// Copies the files named after the program path into folder S001 as new clips, in byte-wise
+// sorted order (the stored words are sorted in place), each into the lowest free clip number
+// from the previous one on. An existing clip is never overwritten, even when another process
+// creates it at the same moment. Prints the copy command of each copy; a failed copy is
+// reported and leaves its clip number free for the next file.
+void importCommandLineImages(CommandLineState& commandLine, Io& io);
+
+}  // namespace kalvento

@@ -1,0 +1,164 @@
+#pragma once
+// The player's state record: every field the subsystems share, with its start value. It is
+// held as a few grouped structs owned by one Player; subsystems take the groups they work on
+// by reference. Names follow the player's own mixed style (frame_no, MaxCount, VR_step...).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvento {
+
+inline constexpr int kMaxClips = 22000;         // records of the clip table
+inline constexpr int kMaxArgWords = 22000;      // command-line words kept
+inline constexpr size_t kArgWordBytes = 4999;   // bytes kept of one command-line word
+inline constexpr int kKeyFrameSlots = 1280;
+inline constexpr int kPivotSlots = 23000;
+inline constexpr int kLifoSlots = 23000;
+inline constexpr int kCamWidth = 320;           // QBN_F_XMAX
+inline constexpr int kCamHeight = 240;          // QBN_F_YMAX
+inline constexpr int kCamFrameBytes = kCamWidth * kCamHeight;
+inline constexpr int kSharedBlockBytes = 1024;
+inline constexpr int kMaxCamOnMemory = 5400;
+
+// One clip of the current folder. This is also the on-disk record of the frame data file,
+// written and read byte for byte, so its layout is fixed.
+struct FrameData {
+    int32_t Loaded;      // 1 while the clip's image is held in the image cache
+    char ClipPath[250];  // full path of the clip image, zero-terminated when shorter
+    char http[250];      // optional text shown as http[2] when the clip is displayed
+    char file[250];      // optional text shown as file[3] when the clip is displayed
+    char padding[2];
+};
+static_assert(sizeof(FrameData) == 756);
+static_assert(offsetof(FrameData, Loaded) == 0);
+static_assert(offsetof(FrameData, ClipPath) == 4);
+static_assert(offsetof(FrameData, http) == 254);
+static_assert(offsetof(FrameData, file) == 504);
+static_assert(offsetof(FrameData, padding) == 754);
+
+// Text of a fixed-size field: up to its first zero byte, never beyond the field.
+template <size_t N>
+std::string_view fieldText(const char (&field)[N]) {
+    size_t length = 0;
+    while (length < N && field[length] != '\0') ++length;
+    return {field, length};
+}
+
+// Copies text into a fixed-size field, truncating so that a terminating zero always fits.
+template <size_t N>
+void setFieldText(char (&field)[N], std::string_view text) {
+    size_t length = text.size() < N - 1 ? text.size() : N - 1;
+    for (size_t i = 0; i < length; ++i) field[i] = text[i];
+    for (size_t i = length; i < N; ++i) field[i] = '\0';
+}
+
+// The clip table of the current contents folder and its image cache.
+struct ContentsState {
+    std::vector<kalvento::FrameData> FrameData = std::vector<kalvento::FrameData>(kMaxClips);
+    std::vector<cv::Mat> FrameImage = std::vector<cv::Mat>(kMaxClips);     // empty = null
+    int MaxCount = 0;    // clips of the current folder, 0 .. kMaxClips
+    int DirNum = 0;      // 0-based folder index; folder name "S" + (DirNum + 1) in 3 digits
+};
+
+// Position, speed and the switches of playback.
+struct PlaybackState {
+    double frame_no = 0.0;          // current position; the shown clip is its integer part
+    double LastShownFrame = -1.0;   // frame_no at the last display; -1.0 forces a redisplay
+    int CamOnMemory = 1;            // image cache limit, 1 .. kMaxCamOnMemory
+    int REPLAY_SPEED = 3;           // speed level 1 .. 5
+    double SpeedFactor = 1.0;       // step of the speed level: 0.1, 0.5, 1.0, 3.0, 6.0
+    double VR_step = 1.0;           // frames moved per step
+    int ReplayDirection = 1;        // 1 forward, 0 backward
+    int StepDirection = 1;          // direction of the last step command
+    int SignalledDirection = -1;    // direction change the playback step handled last
+    int StartFrameNum = 0;          // replay period; both 0 = none; cleared every turn
+    int EndFrameNum = 0;
+    int WrapAroundFlag = 0;         // cleared every turn
+    int JumpMode = 0;               // cleared every turn
+    int AutoReplayFlag = 0;         // camera-less automatic playback
+    int WalkerMode = 0;             // forward-only playback for pointer input
+    int flip_mode = 0;              // 0 normal, 1 left-right, 2 top-bottom reverse
+    int PlayEngine = 1;             // 1 motion playback step, 0 gesture drive
+    int MotionDisplayMode = 0;      // 0 quiet, 1 status line, 2 shared-block line, -1 quiet once
+    int PendingKey = 0;             // injected key of this turn; 0 none; >= 256 requests
+    int PlayStepMode = 1;
+    int IdleTurns = 0;
+    int IdleLimit = 108000;
+    int ReverseRun = 5;             // per-turn limits of the playback step
+    int RunReset = 2;
+    int RunCount = 0;               // the playback step's run counter
+    double f_rate = 0.0;            // turns per second, capped at 999.0
+    std::string PromptText;         // "S001:(00123)> " rebuilt every turn
+};
+
+// Pointer input.
+struct MouseState {
+    int MouseInputFlag = 1;
+    int QuickAccessMode = 1;          // 1 Access by Position, 0 Access by Motion
+    double QuickAccessTarget = -1.0;  // chosen position; -1.0 none
+    int MouseVertFlag = 0;
+    int MouseReverseFlag = 0;
+    double PrevMouseX = 0.0;
+    double PrevMouseY = 0.0;
+};
+
+// Camera and motion measurement.
+struct CameraState {
+    int CameraLogMode = 2;
+    int CamActive = 0;
+    int CamChan = 3;                 // camera index, 0 .. 31
+    int CamFlipV = 0;
+    int CamFlipH = 1;
+    int CamBeep = 0;
+    int PixelStep = 4;               // sampling step of the frame differencing
+    int QBN_threshold = 11500;       // motion threshold parameter
+    int VR_threshold = 153600 / (4 * 4);  // threshold in use
+    int DifferenceSum = 0;
+    int CamFrameSlot = 0;            // half of the frame pair that receives the next frame
+    std::vector<uint8_t> CamFramePair = std::vector<uint8_t>(2 * kCamFrameBytes);
+    std::string CameraSource;        // a video or stream opened instead of camera CamChan
+};
+
+// Key frames, the position stack and the per-folder configuration table.
+struct KeyFrameState {
+    std::array<double, kKeyFrameSlots> KeyFrameNumber{};
+    int KeyFrameIndex = 0;
+    std::vector<double> LIFO_Frames = std::vector<double>(kLifoSlots);
+    int LifoCount = 0;
+    std::vector<int32_t> PivotHistory = std::vector<int32_t>(kPivotSlots);
+    int ConfigTail = 0;
+};
+
+// Random contents selection and automatic folder changes.
+struct SelectionState {
+    int AutoJumpFlag = 0;
+    int RFJ_parameter = 20;
+    int MotionCount = 0;             // motions counted towards the automatic selection
+    int ContentsListReady = 0;
+};
+
+// The command-line words, after the options have been taken out. ArgText[0] is the program.
+struct CommandLineState {
+    int ArgCount = 0;
+    std::vector<std::string> ArgText;  // at most kMaxArgWords words of at most kArgWordBytes
+};
+
+struct State {
+    ContentsState contents;
+    PlaybackState playback;
+    MouseState mouse;
+    CameraState camera;
+    KeyFrameState keyFrames;
+    SelectionState selection;
+    CommandLineState commandLine;
+    std::array<uint8_t, kSharedBlockBytes> SI{};  // local copy of the shared block
+    cv::Mat KeyAllocationImage;                   // shown while paused; empty when missing
+};
+
+}  // namespace kalvento

@@ -1,0 +1,28 @@
+#pragma once
+// The frame data file keeps the clip table of a folder: the whole 22000-record table, byte for
+// byte, followed by the clip count as text. While it exists, the folder's clips are taken
+// from it instead of probing the clip files.
+
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/file_ops.h"
+
+namespace kalvento {
+
+inline constexpr size_t kFrameTableBytes = sizeof(FrameData) * kMaxClips;  // 16,632,000
+
+// Reads the frame data file `name` into `table` (kMaxClips records, expected zeroed) and
+// `maxCount`. False when the file does not open; the table is then untouched. A short file
+// fills what it holds and leaves the rest zero; a missing, malformed or out-of-range count
+// (outside 0 .. kMaxClips) gives 0, so the folder counts as empty. Every Loaded flag is 0
+// afterwards.
+bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, int& maxCount,
+                       FileOps& files);
+
+// Reads a decimal integer the way "%d" does: optional white space, an optional sign, digits.
+// False when there is none or it does not fit an int; `pos` is then unspecified.
+bool parseDecimal(const std::string& text, size_t& pos, int& value);
+
+}  // namespace kalvento

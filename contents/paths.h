@@ -1,0 +1,31 @@
+#pragma once
+// Names of the contents folders and of the files in and beside them. Numbers are formatted
+// with blank-padded widths and every blank of the result then becomes '0', so folder 1 reads
+// S001, clip 7 clip_00007.jpg and folder 12's frame data file frame_data0012.dat.
+
+#include <string>
+#include <string_view>
+
+namespace kalvento {
+
+// The contents root: the parent of the working directory.
+inline constexpr const char* kContentsRoot = "..";
+
+// Replaces every blank of `text` by '0'.
+std::string zeroFill(std::string text);
+
+// "../S001" for dirNum 0.
+std::string folderPath(int dirNum);
+// "../S001/clip_00007.jpg" for dirNum 0 and clip file number 7.
+std::string clipPath(int dirNum, int fileNumber);
+// "../S001/check_result.txt".
+std::string checkFilePath(int dirNum);
+// "../S001/tcz_config.dat".
+std::string folderConfigPath(int dirNum);
+// "frame_data0001.dat", in the working directory.
+std::string frameDataFileName(int dirNum);
+
+// A stored path as it can be opened here: '\' separators (files written on Windows) become '/'.
+std::string openablePath(std::string_view storedPath);
+
+}  // namespace kalvento

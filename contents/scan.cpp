@@ -1,0 +1,139 @@
+#include "contents/scan.h"
+
+#include <cstring>
+
+#include "app/exit.h"
+#include "contents/frame_data_file.h"
+#include "contents/paths.h"
+#include "settings/folder_config.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr int kLastProbedNumber = 25000;
+constexpr int kMaxMissesInARow = 22000;
+constexpr int kProgressEvery = 200;
+constexpr int kSettleMs = 100;
+
+void resetPlayback(State& state) {
+    state.camera.CamFrameSlot = 0;
+    state.camera.DifferenceSum = 0;
+    state.playback.frame_no = 0.0;
+    state.playback.RunCount = 0;
+    state.playback.ReplayDirection = 1;
+    state.playback.LastShownFrame = -1.0;
+    state.keyFrames.KeyFrameNumber.fill(0.0);
+    state.keyFrames.KeyFrameIndex = 0;
+    releaseImageCache(state.contents);
+}
+
+// Fills the clip table by probing the clip files of the folder, in rising file-number order
+// with the gaps closed.
+void probeClipFiles(ContentsState& contents, Io& io) {
+    // A folder that is not a directory holds no clip: its 25001 probes would all miss.
+    if (!io.files.isDirectory(folderPath(contents.DirNum))) return;
+    int misses = 0;
+    for (int n = 0; n <= kLastProbedNumber && contents.MaxCount < kMaxClips; ++n) {
+        std::string path = clipPath(contents.DirNum, n);
+        if (!io.files.exists(path)) {
+            if (++misses > kMaxMissesInARow) break;
+            continue;
+        }
+        misses = 0;
+        setFieldText(contents.FrameData[contents.MaxCount].ClipPath, path);
+        ++contents.MaxCount;
+        if (contents.MaxCount % kProgressEvery == 0)
+            io.console.print("\n [ %6d ]  MaxCount = [ %6d ]  ( %s )\n", n, contents.MaxCount,
+                             path.c_str());
+    }
+}
+
+// Fills the clip table of folder DirNum from its frame data file or from its clip files.
+void buildClipTable(ContentsState& contents, Io& io) {
+    std::memset(static_cast<void*>(contents.FrameData.data()), 0,
+                sizeof(FrameData) * contents.FrameData.size());
+    contents.MaxCount = 0;
+    std::string name = frameDataFileName(contents.DirNum);
+    if (readFrameDataFile(name, contents.FrameData, contents.MaxCount, io.files)) {
+        std::string top(fieldText(contents.FrameData[0].ClipPath));
+        io.console.print(
+            "\n* FINISHED READING FRAME DATA :  %s\n  (Number of files = [ %d ],  Name of the "
+            "top file = [ %s ]) \n",
+            name.c_str(), contents.MaxCount, top.c_str());
+        return;
+    }
+    probeClipFiles(contents, io);
+}
+
+void writeCheckFile(int dirNum, Io& io) {
+    std::string path = checkFilePath(dirNum);
+    if (io.files.isReadableFile(path)) return;
+    // A folder where it cannot be created is passed over silently.
+    if (io.files.writeFileAtomic(path,
+                                 "---> Found at least one image file in the contents folder.\n"))
+        io.console.print("\n---> Created a file[ check_result.txt ] in the contents folder.\n");
+}
+
+// Shows clip 0 in a window rebuilt to its size: first auto-sized so it takes the clip's size,
+// then as a normal resizable window of that size.
+void showFirstClip(State& state, Io& io) {
+    ContentsState& contents = state.contents;
+    state.selection.MotionCount = 0;
+    std::string path = openablePath(fieldText(contents.FrameData[0].ClipPath));
+    if (!io.images.loadColor(path, contents.FrameImage[0])) return;
+    contents.FrameData[0].Loaded = 1;
+    const cv::Mat& clip = contents.FrameImage[0];
+    io.window.destroy();
+    io.window.delay(kSettleMs);
+    io.createWindow(WindowMode::AutoSize);
+    io.window.delay(kSettleMs);
+    io.window.show(clip);
+    io.window.delay(kSettleMs);
+    io.window.destroy();
+    io.window.delay(kSettleMs);
+    io.createWindow(WindowMode::Normal);
+    io.window.delay(kSettleMs);
+    io.window.show(clip);
+    io.window.delay(kSettleMs);
+    state.playback.LastShownFrame = -1.0;
+    state.playback.PendingKey = 0;
+}
+
+}  // namespace
+
+void releaseImageCache(ContentsState& contents) {
+    for (cv::Mat& image : contents.FrameImage) image.release();
+    for (FrameData& record : contents.FrameData) record.Loaded = 0;
+}
+
+void scanContents(State& state, Io& io) {
+    ContentsState& contents = state.contents;
+    resetPlayback(state);
+    io.console.print("\n*** START CHECKING IMAGE FILES. WAIT A MOMENT! ***\n");
+    for (;;) {
+        buildClipTable(contents, io);
+        if (contents.MaxCount > 0) break;
+        io.console.print("---> Empty folder is specified!\n");
+        if (contents.DirNum > 0) {
+            --contents.DirNum;
+        } else if (contents.DirNum < 0) {
+            contents.DirNum = 0;
+        } else {
+            io.console.print("---> ERROR: No image file exists! Bye!\n");
+            io.window.waitKey(0);
+            throw PlayerExit{1, true};
+        }
+    }
+    writeCheckFile(contents.DirNum, io);
+    io.console.print("\n*** Finished. Thank you for waiting! ***\n\n");
+    io.console.print("\n");
+    state.playback.PlayEngine = 1;
+    state.playback.SpeedFactor = 1.0;
+    state.playback.VR_step = 1.0;
+    state.playback.WrapAroundFlag = 0;
+    importFolderConfigSilently(contents.DirNum, state.keyFrames, io.files);
+    showFirstClip(state, io);
+}
+
+}  // namespace kalvento

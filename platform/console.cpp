@@ -1,0 +1,68 @@
+#include "platform/console.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace kalvento {
+
+std::string vstrf(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (size <= 0) return {};
+    std::string text(static_cast<size_t>(size) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(size));
+    return text;
+}
+
+std::string strf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = vstrf(format, args);
+    va_end(args);
+    return text;
+}
+
+void Console::print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    out(vstrf(format, args));
+    va_end(args);
+}
+
+void Console::printErr(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    err(vstrf(format, args));
+    va_end(args);
+}
+
+void StdConsole::out(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void StdConsole::err(std::string_view text) {
+    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::optional<std::string> StdConsole::readLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::optional<std::string> CaptureConsole::readLine() {
+    if (input_.empty()) return std::nullopt;
+    size_t end = input_.find('\n');
+    std::string line = input_.substr(0, end);
+    input_.erase(0, end == std::string::npos ? input_.size() : end + 1);
+    return line;
+}
+
+}  // namespace kalvento

@@ -1,0 +1,59 @@
+#pragma once
+// The one console writer. Every line the player prints goes through a Console, so tests can
+// capture the exact text.
+
+#include <cstdarg>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kalvento {
+
+class Console {
+public:
+    virtual ~Console() = default;
+
+    virtual void out(std::string_view text) = 0;  // standard output
+    virtual void err(std::string_view text) = 0;  // error stream
+
+    // A line typed on standard input for the player's console questions, without its line
+    // end; nullopt at end of input.
+    virtual std::optional<std::string> readLine() = 0;
+
+    // printf-style output on standard output / the error stream.
+    void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void printErr(const char* format, ...) __attribute__((format(printf, 2, 3)));
+};
+
+// printf-style formatting into a std::string.
+std::string strf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string vstrf(const char* format, va_list args);
+
+// The process's standard streams. Output is flushed at every call, so the console shows each
+// message as it is printed even when stdout is a pipe.
+class StdConsole final : public Console {
+public:
+    void out(std::string_view text) override;
+    void err(std::string_view text) override;
+    std::optional<std::string> readLine() override;
+};
+
+// Keeps what was printed, for tests; answers questions from a prepared list of lines.
+class CaptureConsole final : public Console {
+public:
+    void out(std::string_view text) override { out_ += text; }
+    void err(std::string_view text) override { err_ += text; }
+    std::optional<std::string> readLine() override;
+
+    const std::string& outText() const { return out_; }
+    const std::string& errText() const { return err_; }
+    void clear() { out_.clear(); err_.clear(); }
+    void addInputLine(std::string line) { input_ += line + "\n"; }
+
+private:
+    std::string out_;
+    std::string err_;
+    std::string input_;
+};
+
+}  // namespace kalvento

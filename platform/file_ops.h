@@ -1,0 +1,57 @@
+#pragma once
+// File operations of the player. No shell is ever involved: every operation is done directly.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace kalvento {
+
+struct CopyResult {
+    enum Status { Copied, DestinationExists, Failed };
+    Status status = Failed;
+    std::string error;  // why a copy failed, for the console
+};
+
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+
+    virtual bool exists(const std::string& path) = 0;
+    virtual bool isDirectory(const std::string& path) = 0;
+    virtual bool isReadableFile(const std::string& path) = 0;
+
+    // Copies `from` to the new file `to`. The destination is created exclusively: an existing
+    // file is never overwritten (DestinationExists), even when another process creates it at
+    // the same moment. A failed copy leaves no partial destination behind.
+    virtual CopyResult copyNew(const std::string& from, const std::string& to) = 0;
+
+    virtual bool remove(const std::string& path) = 0;
+    virtual bool makeDirectory(const std::string& path) = 0;
+
+    // Reads at most `maxBytes` bytes of a file; nullopt when it cannot be opened.
+    virtual std::optional<std::string> readFile(const std::string& path, size_t maxBytes) = 0;
+
+    // Writes `data` to a temporary file in the same folder and renames it over `path`, so a
+    // crash leaves either the old file or the new one. False when nothing was replaced.
+    virtual bool writeFileAtomic(const std::string& path, const std::string& data) = 0;
+
+    virtual std::string currentDirectory() = 0;
+    virtual bool changeDirectory(const std::string& path) = 0;
+};
+
+class PosixFileOps final : public FileOps {
+public:
+    bool exists(const std::string& path) override;
+    bool isDirectory(const std::string& path) override;
+    bool isReadableFile(const std::string& path) override;
+    CopyResult copyNew(const std::string& from, const std::string& to) override;
+    bool remove(const std::string& path) override;
+    bool makeDirectory(const std::string& path) override;
+    std::optional<std::string> readFile(const std::string& path, size_t maxBytes) override;
+    bool writeFileAtomic(const std::string& path, const std::string& data) override;
+    std::string currentDirectory() override;
+    bool changeDirectory(const std::string& path) override;
+};
+
+}  // namespace kalvento

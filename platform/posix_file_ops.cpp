@@ -1,0 +1,158 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/file_ops.h"
+
+namespace kalvento {
+namespace {
+
+// Writes all of `size` bytes, retrying short writes. False on error.
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded (it can report a failed write).
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+bool PosixFileOps::exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool PosixFileOps::isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFileOps::isReadableFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), R_OK) == 0;
+}
+
+CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to) {
+    CopyResult result;
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.error = "not a regular file";
+        return result;
+    }
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0) {
+        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
+        result.error = std::strerror(errno);
+        return result;
+    }
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || !writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) {
+            result.error = std::strerror(errno);
+            ::unlink(to.c_str());
+            return result;
+        }
+        if (n == 0) break;
+    }
+    if (!out.close()) {
+        result.error = std::strerror(errno);
+        ::unlink(to.c_str());
+        return result;
+    }
+    result.status = CopyResult::Copied;
+    return result;
+}
+
+bool PosixFileOps::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PosixFileOps::makeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+std::optional<std::string> PosixFileOps::readFile(const std::string& path, size_t maxBytes) {
+    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    std::string data;
+    data.resize(std::min(maxBytes, static_cast<size_t>(1) << 20));
+    size_t used = 0;
+    while (used < maxBytes) {
+        if (used == data.size()) data.resize(std::min(maxBytes, data.size() * 2));
+        ssize_t n = ::read(in.get(), data.data() + used, data.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        used += static_cast<size_t>(n);
+    }
+    data.resize(used);
+    return data;
+}
+
+bool PosixFileOps::writeFileAtomic(const std::string& path, const std::string& data) {
+    std::string temp = path + ".tmpXXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    Fd out(::mkstemp(name.data()));
+    if (out.get() < 0) return false;
+    ::fchmod(out.get(), 0644);
+    bool ok = writeAll(out.get(), data.data(), data.size()) && ::fsync(out.get()) == 0;
+    ok = out.close() && ok;
+    if (!ok || ::rename(name.data(), path.c_str()) != 0) {
+        ::unlink(name.data());
+        return false;
+    }
+    return true;
+}
+
+std::string PosixFileOps::currentDirectory() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        if (::getcwd(buffer.data(), buffer.size())) return buffer.data();
+        if (errno != ERANGE) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool PosixFileOps::changeDirectory(const std::string& path) {
+    return ::chdir(path.c_str()) == 0;
+}
+
+}  // namespace kalvento

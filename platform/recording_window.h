@@ -1,0 +1,42 @@
+#pragma once
+// A window that shows nothing: the window of a headless run, and the fake of tests. It keeps a
+// log of the operations and the last image shown.
+
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace kalvento {
+
+class RecordingWindow final : public Window {
+public:
+    void create(WindowMode mode) override;
+    void destroy() override;
+    void show(const cv::Mat& bgr) override;
+    void setMouseCallback(MouseCallback callback, void* user) override;
+    // No key ever comes; the wait takes no time.
+    int waitKey(int ms) override;
+    // Takes no time: there is no window to settle.
+    void delay(int ms) override;
+
+    // "create normal", "create auto", "destroy", "show WxH", "mouse on", "mouse off",
+    // "delay MS", in order. Key waits are counted, not logged.
+    const std::vector<std::string>& log() const { return log_; }
+    void clearLog() { log_.clear(); }
+    int keyWaits() const { return keyWaits_; }
+    const cv::Mat& lastShown() const { return lastShown_; }
+    bool isOpen() const { return open_; }
+    MouseCallback callback() const { return callback_; }
+    void* callbackUser() const { return user_; }
+
+private:
+    std::vector<std::string> log_;
+    cv::Mat lastShown_;
+    bool open_ = false;
+    int keyWaits_ = 0;
+    MouseCallback callback_ = nullptr;
+    void* user_ = nullptr;
+};
+
+}  // namespace kalvento

@@ -1,0 +1,47 @@
+#include "platform/scripted_window.h"
+
+namespace kalvento {
+
+ScriptedWindow::ScriptedWindow(Window& inner, std::vector<ScriptEvent> events, Clock& clock,
+                               bool escapeWhenDone)
+    : inner_(inner), events_(std::move(events)), clock_(clock), escapeWhenDone_(escapeWhenDone) {}
+
+void ScriptedWindow::setMouseCallback(MouseCallback callback, void* user) {
+    callback_ = callback;
+    user_ = user;
+    inner_.setMouseCallback(callback, user);
+}
+
+int ScriptedWindow::waitKey(int ms) {
+    // A wait without time limit ends only with a key.
+    for (;;) {
+        int key = nextKey(ms);
+        if (key != kNoKey || ms != 0) return key;
+    }
+}
+
+int ScriptedWindow::nextKey(int ms) {
+    for (;;) {
+        if (idleLeft_ > 0) {
+            --idleLeft_;
+            return kNoKey;
+        }
+        if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner_.waitKey(ms);
+        const ScriptEvent& event = events_[next_++];
+        switch (event.kind) {
+            case ScriptEvent::Key:
+                return event.value;
+            case ScriptEvent::Idle:
+                idleLeft_ = event.value;
+                break;
+            case ScriptEvent::Mouse:
+                if (callback_) callback_(event.value, event.x, event.y, event.flags, user_);
+                return kNoKey;
+            case ScriptEvent::Sleep:
+                clock_.sleepMillis(event.value);
+                break;
+        }
+    }
+}
+
+}  // namespace kalvento

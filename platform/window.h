@@ -1,0 +1,62 @@
+#pragma once
+// The player window: the four operations the player uses (create, show, mouse callback,
+// key wait) plus destroy and the settling delays of window re-creation.
+
+#include <opencv2/core.hpp>
+
+namespace kalvento {
+
+// Title of the one player window; every place that draws or re-creates it uses this.
+inline constexpr const char* kWindowTitle = "KALVENTO PLAYER  Ver.1.0";
+
+// One-byte key codes the player dispatches on. A key wait returns kNoKey when nothing came.
+inline constexpr int kNoKey = 255;
+inline constexpr int kKeyEsc = 27;
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyTab = 9;
+inline constexpr int kKeyBackspace = 8;
+inline constexpr int kKeySpace = 32;
+
+// Mouse events as the callback receives them.
+enum MouseEventCode : int {
+    kMouseMove = 0,
+    kMouseLeftDown = 1,
+    kMouseRightDown = 2,
+    kMouseMiddleDown = 3,
+    kMouseLeftUp = 4,
+};
+inline constexpr int kMouseFlagLeftHeld = 1;
+
+// Receives pointer events in image coordinates; `user` is the pointer given at registration.
+using MouseCallback = void (*)(int event, int x, int y, int flags, void* user);
+
+enum class WindowMode {
+    Normal,    // resizable; opens at the size of the first image shown after creation
+    AutoSize,  // takes the size of every image it shows; not resizable
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // Creates the player window (replacing an existing one). The mouse callback is not kept
+    // across re-creation: register it again afterwards.
+    virtual void create(WindowMode mode) = 0;
+    virtual void destroy() = 0;
+
+    // Shows a BGR 8-bit image. The image is copied; the caller keeps ownership.
+    virtual void show(const cv::Mat& bgr) = 0;
+
+    virtual void setMouseCallback(MouseCallback callback, void* user) = 0;
+
+    // A key read: waits up to `ms` milliseconds (0 = no time limit) while the window handles
+    // its events and delivers mouse events to the callback. Returns the first key code
+    // (0..254) or kNoKey.
+    virtual int waitKey(int ms) = 0;
+
+    // A pure delay of `ms` milliseconds during which the window handles its events; keys
+    // pressed meanwhile are dropped. Scripted input is not consumed by it.
+    virtual void delay(int ms) = 0;
+};
+
+}  // namespace kalvento

@@ -1,0 +1,24 @@
+#pragma once
+// The outside world of an in-process player for unit tests: a captured console, a window that
+// records what it was asked to do, real files (inside the test's own folder) and a clock that
+// moves only when told.
+
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/file_ops.h"
+#include "platform/image_loader.h"
+#include "platform/io.h"
+#include "platform/recording_window.h"
+
+namespace kalvento::test {
+
+struct FakeIo {
+    CaptureConsole console;
+    RecordingWindow window;
+    PosixFileOps files;
+    FakeClock clock;
+    TurboJpegLoader images;
+    Io io{window, console, files, clock, images, {}};
+};
+
+}  // namespace kalvento::test

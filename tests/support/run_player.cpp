@@ -1,0 +1,85 @@
+#include "support/run_player.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace kalvento::test {
+
+std::string playerBinary() { return KALVENTO_BINARY; }
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& cwd, const std::string& input, int timeoutSeconds) {
+    ScopedTempDir io;
+    std::string inPath = io / "stdin", outPath = io / "stdout", errPath = io / "stderr";
+    writeFile(inPath, input);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + program);
+
+    RunResult result;
+    int wstatus = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    for (;;) {
+        pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &wstatus, 0);
+            result.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+RunResult runPlayer(const std::vector<std::string>& args, const std::string& cwd,
+                    const std::string& input) {
+    std::vector<std::string> all = {"--headless"};
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram(playerBinary(), all, cwd, input);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        result.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return result;
+}
+
+}  // namespace kalvento::test
