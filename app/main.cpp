@@ -9,6 +9,7 @@
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
+#include "platform/shared_block.h"
 
 using namespace kalvento;
 
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
     Window& window = scripted ? *scripted : *baseWindow;
 
     TurboJpegLoader images;
-    Io io{window, console, files, clock, images, {}};
+    Io io{window, console, files, clock, images, {}, {}};
+    io.openSharedBlock = &PosixSharedBlock::open;
     Player player(io, std::move(*options));
     return player.run();
 }

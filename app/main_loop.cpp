@@ -1,16 +1,220 @@
+// The main loop: initialisation, then one turn after another until the user quits from the
+// pause.
+
+#include <algorithm>
+#include <cstring>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "app/decimal.h"
 #include "app/player.h"
-#include "contents/scan.h"
+#include "commands/dispatch.h"
+#include "contents/paths.h"
+#include "ipc/shared_motion.h"
 
 namespace kalvento {
 
-void Player::mainLoop() {
+namespace {
+
+constexpr int kReplayPeriodReach = 22000;
+constexpr int kMaxDirNum = 9999;
+constexpr int kRepeatTurnsForKeyWait = 10;
+
+// The integer at the start of `text`, as atoi reads it (0 when there is none).
+int leadingNumber(const std::string& text) {
+    size_t pos = 0;
+    int value = 0;
+    return parseDecimal(text, pos, value) ? value : 0;
+}
+
+}  // namespace
+
+void Player::initialise() {
     io.console.print("\n");
+    openSharedBlock();
+    resetSharedMotion();
     CameraState& camera = state.camera;
     camera.VR_threshold = 153600 / (camera.PixelStep * camera.PixelStep);
     io.console.print("The system is starting up. This may take a while.\n\n");
-    scanContents(state, io);
-    // Until the turns of the player arrive, the first clip stays on screen until ESC.
-    while (io.window.waitKey(10) != kKeyEsc) {
+    readParameters();
+    scan();
+    readParameters();
+    takeStartingClip();
+    showHelp();
+    timer.restart();
+    state.playback.PendingKey = 0;
+}
+
+// A first word that ends like S00003_00150.jpg selects the folder and the clip to start at.
+void Player::takeStartingClip() {
+    const CommandLineState& commandLine = state.commandLine;
+    if (commandLine.ArgCount < 2) return;
+    const std::string& word = commandLine.ArgText[1];
+    size_t length = word.size();
+    if (length < 16 || word[length - 16] != 'S' || word[length - 10] != '_') return;
+    io.console.print("\n***** Given File Name : [ %s ]\n", word.c_str());
+    std::string folderText = word.substr(length - 15, 5);
+    std::string frameText = word.substr(length - 9, 5);
+    io.console.print("DirNumString=[ %s ]   FrameNumString=[ %s ]\n", folderText.c_str(),
+                     frameText.c_str());
+    // Folder numbers run from 1 to 10000; text that is no number reads as 0.
+    state.contents.DirNum = std::clamp(leadingNumber(folderText) - 1, 0, kMaxDirNum);
+    io.console.print("\n***** Changed Contents Directory to [%c%3d] \n", 'S',
+                     state.contents.DirNum + 1);
+    scan();
+    readParameters();
+    PlaybackState& playback = state.playback;
+    // A clip number beyond the folder starts at its last clip.
+    int frame = std::clamp(leadingNumber(frameText), 0, state.contents.MaxCount - 1);
+    playback.frame_no = frame;
+    io.console.print("\n***** Changed current frame_no = %f\n\n", playback.frame_no);
+    if (playback.frame_no > 0) {
+        playback.LastShownFrame = -1.0;
+        playback.StartFrameNum = std::max(0, frame - kReplayPeriodReach);
+        playback.EndFrameNum = std::min(frame + kReplayPeriodReach, state.contents.MaxCount - 1);
+        io.console.print("SET REPLAY PERIOD : [ %6d ] <-> [%6d]\n", playback.StartFrameNum,
+                         playback.EndFrameNum);
+    }
+}
+
+void Player::beginTurn() {
+    PlaybackState& playback = state.playback;
+    playback.PromptText = zeroFill(strf("S%3d:(%5d)>@", state.contents.DirNum + 1,
+                                        state.contents.MaxCount));
+    std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
+
+    bool cameraOpen = state.camera.CamActive == 1;
+    playback.ReverseRun = cameraOpen ? 3 : 5;
+    playback.RunReset = cameraOpen ? 1 : 2;
+    playback.StartFrameNum = 0;
+    playback.EndFrameNum = 0;
+    playback.WrapAroundFlag = 0;
+    playback.JumpMode = 0;
+    playback.IdleTurns = 0;
+    playback.IdleLimit = 108000;
+    playback.PlayStepMode = 1;
+
+    static constexpr double kSpeedFactors[] = {0.1, 0.5, 1.0, 3.0, 6.0};
+    if (playback.REPLAY_SPEED >= 1 && playback.REPLAY_SPEED <= 5)
+        playback.SpeedFactor = kSpeedFactors[playback.REPLAY_SPEED - 1];
+    playback.VR_step = playback.SpeedFactor;
+    if (state.mouse.QuickAccessMode == 0) playback.PlayEngine = 1;
+
+    if (playback.AutoReplayFlag == 0) {
+        playback.f_rate = timer.rate();
+        timer.restart();
+    }
+}
+
+void Player::printStatus() {
+    const PlaybackState& playback = state.playback;
+    if (playback.MotionDisplayMode != 1 && playback.MotionDisplayMode != 2) return;
+    readSharedMotion(*sharedBlock, state.SI);
+    if (playback.MotionDisplayMode == 1) {
+        io.console.print(
+            "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
+            "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
+            state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
+            state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
+            state.camera.VR_threshold, playback.VR_step, playback.f_rate);
+    } else if (playback.MotionDisplayMode == 2) {
+        int total = diffSumOf(state.SI);
+        std::string line =
+            strf(" %c [SI.DiffSum=%7d ] ", total > state.camera.QBN_threshold ? '*' : ' ', total);
+        for (int slot = 0; slot < kWebCamSlots; ++slot) {
+            int value = webCamOf(state.SI, slot);
+            if (value >= 1) line += strf("[WebCam( %2d ) =%7d ] ", slot, value);
+        }
+        io.console.print("%s\n", line.c_str());
+    }
+}
+
+bool Player::displayClip() {
+    ContentsState& contents = state.contents;
+    PlaybackState& playback = state.playback;
+    int f = clipIndexOf(playback.frame_no);
+    bool inFolder = f >= 0 && f < contents.MaxCount;
+    if (f == clipIndexOf(playback.LastShownFrame)) {
+        if (++RepeatTurns == kRepeatTurnsForKeyWait && inFolder &&
+            contents.FrameData[static_cast<size_t>(f)].Loaded)
+            io.window.waitKey(1);
+        return true;
+    }
+    RepeatTurns = 0;
+    if (!inFolder) {
+        // A position outside the folder shows nothing; it is remembered so it is not retried
+        // every turn.
+        playback.LastShownFrame = playback.frame_no;
+        return true;
+    }
+    FrameData& record = contents.FrameData[static_cast<size_t>(f)];
+    cv::Mat& image = contents.FrameImage[static_cast<size_t>(f)];
+    if (!record.Loaded && !fieldText(record.ClipPath).empty()) {
+        int loaded = 0;
+        for (int i = 0; i < contents.MaxCount; ++i) loaded += contents.FrameData[i].Loaded != 0;
+        if (loaded >= (playback.VR_step <= 0.0 ? 1 : state.playback.CamOnMemory))
+            releaseImageCache();
+        bool ok = io.images.loadColor(openablePath(fieldText(record.ClipPath)), image);
+        if (playback.PendingKey != '6') playback.PendingKey = 0;
+        if (!ok) {
+            if (rescannedAfterFailure_) {
+                // The folder was rescanned for a failed clip and this one fails too: show
+                // nothing, keep the key stage reachable and do not rescan again until a clip
+                // loads.
+                io.console.print("\n ***[ READ FAILED AGAIN ][ %s ]***\n",
+                                 std::string(fieldText(record.ClipPath)).c_str());
+                playback.LastShownFrame = playback.frame_no;
+                return true;
+            }
+            io.console.print(
+                "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS FOLDER ]***\n");
+            scan();
+            io.console.print("Done.\n\n");
+            readFolderParameters();
+            playback.LastShownFrame = -1.0;
+            playback.PendingKey = 0;
+            rescannedAfterFailure_ = true;
+            return false;
+        }
+        rescannedAfterFailure_ = false;
+        record.Loaded = 1;
+        int x = static_cast<int>(image.cols * playback.frame_no / contents.MaxCount);
+        int h = image.rows;
+        cv::Scalar marker = state.mouse.QuickAccessMode == 0 ? cv::Scalar(0, 0, 255)
+                                                             : cv::Scalar(0, 255, 0);
+        cv::rectangle(image, cv::Point(x, h - 5), cv::Point(x, h), marker, 10, cv::LINE_8);
+        cv::rectangle(image, cv::Point(x, h - 4), cv::Point(x, h), cv::Scalar(200, 255, 200), 3,
+                      cv::LINE_8);
+    }
+    std::string http(fieldText(record.http)), file(fieldText(record.file));
+    if (!http.empty()) io.console.print("DISP: FrameData[ %5d ].http[2] = [%s]\n", f, http.c_str());
+    if (!file.empty()) io.console.print("DISP: FrameData[ %5d ].file[3] = [%s]\n", f, file.c_str());
+    if (playback.VR_step >= 0.0 && !image.empty()) {
+        if (playback.flip_mode == 1 || playback.flip_mode == 2) {
+            cv::flip(image, flipped_, playback.flip_mode == 1 ? 1 : 0);
+            io.window.show(flipped_);
+        } else {
+            io.window.show(image);
+        }
+    }
+    playback.LastShownFrame = playback.frame_no;
+    return true;
+}
+
+void Player::mainLoop() {
+    initialise();
+    for (;;) {
+        beginTurn();
+        // Camera capture, motion measurement and the playback engines take their place here.
+        if (state.playback.PlayEngine == 1) {
+            printStatus();
+            timer.restart();
+            if (state.playback.MotionDisplayMode == -1) state.playback.MotionDisplayMode = 0;
+        }
+        if (!displayClip()) continue;
+        dispatchTurnKey(*this);
+        state.playback.PendingKey = 0;
     }
 }
 

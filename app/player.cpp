@@ -1,8 +1,15 @@
 #include "app/player.h"
 
+#include <algorithm>
+
 #include "app/exit.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "commands/help_screen.h"
+#include "contents/paths.h"
+#include "contents/scan.h"
+#include "input/mouse.h"
+#include "ipc/shared_motion.h"
 
 namespace kalvento {
 
@@ -10,19 +17,62 @@ namespace {
 constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 }  // namespace
 
-Player::Player(Io& io_, Options options_) : io(io_), options(std::move(options_)) {
+Player::Player(Io& io_, Options options_)
+    : io(io_), options(std::move(options_)), timer(io_.clock) {
     io.mouse = MouseHook{&Player::onMouse, this};
     state.camera.CameraSource = options.cameraSource;
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
     Player& player = *static_cast<Player*>(user);
-    (void)player;
-    (void)event;
-    (void)x;
-    (void)y;
-    (void)flags;
+    handleMouseEvent(player.state, player.io.console, event, x, y, flags);
 }
+
+void Player::scan() {
+    rescannedAfterFailure_ = false;
+    scanContents(state, io);
+}
+
+void Player::readParameters() {
+    // The parameter files arrive with the settings subsystem; until then the playback state
+    // keeps its start values.
+}
+
+void Player::readFolderParameters() {
+    std::string name = zeroFill(strf("qbn_env%4d.dat", state.contents.DirNum + 1));
+    if (!io.files.isReadableFile(name)) return;
+    io.console.print("FILE [ %s ] exists!\n", name.c_str());
+    readParameters();
+}
+
+void Player::showHelp() {
+    resetSharedMotion();
+    ShowHelp(state, io.console);
+}
+
+void Player::resetSharedMotion() {
+    if (sharedBlock) kalvento::resetSharedMotion(*sharedBlock, state.SI);
+    else std::fill(state.SI.begin(), state.SI.begin() + kMotionBytes, uint8_t{0});
+}
+
+void Player::openSharedBlock() {
+    SharedBlockFailure failure = SharedBlockFailure::None;
+    if (io.openSharedBlock) sharedBlock = io.openSharedBlock(options.shmName, failure);
+    else sharedBlock = std::make_unique<MemorySharedBlock>();
+    if (sharedBlock) return;
+    io.console.print(failure == SharedBlockFailure::Open ? "共有メモリオープン失敗\n"
+                                                         : "共有メモリマッピング失敗\n");
+    throw PlayerExit{1, false};
+}
+
+void Player::releaseImageCache() { kalvento::releaseImageCache(state.contents); }
+
+void Player::releaseCameraForPause() {
+    // The camera is opened and released by the camera subsystem; with it closed there is
+    // nothing to let go.
+}
+
+void Player::reopenCameraAfterPause() {}
 
 void Player::startUp() {
     printBanner(io.console);

@@ -26,6 +26,16 @@ inline constexpr int kCamFrameBytes = kCamWidth * kCamHeight;
 inline constexpr int kSharedBlockBytes = 1024;
 inline constexpr int kMaxCamOnMemory = 5400;
 
+// The clip index of a position: its integer part, saturated to the int range (NaN gives 0),
+// so a hostile position can never make an undefined conversion. Callers still check the
+// index against MaxCount.
+inline int clipIndexOf(double position) {
+    if (!(position == position)) return 0;
+    if (position >= 2147483647.0) return 2147483647;
+    if (position <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(position);
+}
+
 // One clip of the current folder. This is also the on-disk record of the frame data file,
 // written and read byte for byte, so its layout is fixed.
 struct FrameData {
@@ -118,6 +128,7 @@ struct CameraState {
     int CamBeep = 0;
     int PixelStep = 4;               // sampling step of the frame differencing
     int QBN_threshold = 11500;       // motion threshold parameter
+    double ThresholdMargin = 1.05;   // margin ratio over the measured motion ('g', 'h', 'H')
     int VR_threshold = 153600 / (4 * 4);  // threshold in use
     int DifferenceSum = 0;
     int CamFrameSlot = 0;            // half of the frame pair that receives the next frame
@@ -143,6 +154,11 @@ struct SelectionState {
     int ContentsListReady = 0;
 };
 
+// Movie export.
+struct MovieState {
+    int MovieFrameRate = 30;         // frame rate given to the encoder, 1 and up ('f', 'F')
+};
+
 // The command-line words, after the options have been taken out. ArgText[0] is the program.
 struct CommandLineState {
     int ArgCount = 0;
@@ -156,6 +172,7 @@ struct State {
     CameraState camera;
     KeyFrameState keyFrames;
     SelectionState selection;
+    MovieState movie;
     CommandLineState commandLine;
     std::array<uint8_t, kSharedBlockBytes> SI{};  // local copy of the shared block
     cv::Mat KeyAllocationImage;                   // shown while paused; empty when missing

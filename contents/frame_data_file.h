@@ -21,8 +21,4 @@ inline constexpr size_t kFrameTableBytes = sizeof(FrameData) * kMaxClips;  // 16
 bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, int& maxCount,
                        FileOps& files);
 
-// Reads a decimal integer the way "%d" does: optional white space, an optional sign, digits.
-// False when there is none or it does not fit an int; `pos` is then unspecified.
-bool parseDecimal(const std::string& text, size_t& pos, int& value);
-
 }  // namespace kalvento

@@ -14,7 +14,6 @@ namespace {
 constexpr int kLastProbedNumber = 25000;
 constexpr int kMaxMissesInARow = 22000;
 constexpr int kProgressEvery = 200;
-constexpr int kSettleMs = 100;
 
 void resetPlayback(State& state) {
     state.camera.CamFrameSlot = 0;
@@ -83,19 +82,7 @@ void showFirstClip(State& state, Io& io) {
     std::string path = openablePath(fieldText(contents.FrameData[0].ClipPath));
     if (!io.images.loadColor(path, contents.FrameImage[0])) return;
     contents.FrameData[0].Loaded = 1;
-    const cv::Mat& clip = contents.FrameImage[0];
-    io.window.destroy();
-    io.window.delay(kSettleMs);
-    io.createWindow(WindowMode::AutoSize);
-    io.window.delay(kSettleMs);
-    io.window.show(clip);
-    io.window.delay(kSettleMs);
-    io.window.destroy();
-    io.window.delay(kSettleMs);
-    io.createWindow(WindowMode::Normal);
-    io.window.delay(kSettleMs);
-    io.window.show(clip);
-    io.window.delay(kSettleMs);
+    io.rebuildWindowAround(contents.FrameImage[0]);
     state.playback.LastShownFrame = -1.0;
     state.playback.PendingKey = 0;
 }

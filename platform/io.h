@@ -2,10 +2,15 @@
 // What the player touches outside itself, bundled: each piece is a small interface with a real
 // implementation and, where tests need one, a fake.
 
+#include <functional>
+#include <memory>
+#include <string>
+
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
+#include "platform/shared_block.h"
 #include "platform/window.h"
 
 namespace kalvento {
@@ -16,6 +21,9 @@ struct MouseHook {
     void* user = nullptr;
 };
 
+using SharedBlockOpener =
+    std::function<std::unique_ptr<SharedBlock>(const std::string& name, SharedBlockFailure&)>;
+
 struct Io {
     Window& window;
     Console& console;
@@ -23,11 +31,37 @@ struct Io {
     Clock& clock;
     ImageLoader& images;
     MouseHook mouse;
+    // Opens the named shared block; null with the reason when it cannot. Unset: a block of
+    // this process's own memory.
+    SharedBlockOpener openSharedBlock;
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {
         window.create(mode);
         window.setMouseCallback(mouse.callback, mouse.user);
+    }
+
+    // Rebuilds the window so that it is resizable and opens at the size of `clip`: first an
+    // auto-sized window shows the clip, then a normal one takes its place. Each step is
+    // followed by a settling delay of 100 ms. An empty `clip` is not shown.
+    void rebuildWindowAround(const cv::Mat& clip) {
+        constexpr int kSettleMs = 100;
+        window.destroy();
+        window.delay(kSettleMs);
+        createWindow(WindowMode::AutoSize);
+        window.delay(kSettleMs);
+        if (!clip.empty()) {
+            window.show(clip);
+            window.delay(kSettleMs);
+        }
+        window.destroy();
+        window.delay(kSettleMs);
+        createWindow(WindowMode::Normal);
+        window.delay(kSettleMs);
+        if (!clip.empty()) {
+            window.show(clip);
+            window.delay(kSettleMs);
+        }
     }
 };
 

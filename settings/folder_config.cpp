@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "contents/frame_data_file.h"
+#include "app/decimal.h"
 #include "contents/paths.h"
 
 namespace kalvento {

@@ -18,7 +18,7 @@ struct FakeIo {
     PosixFileOps files;
     FakeClock clock;
     TurboJpegLoader images;
-    Io io{window, console, files, clock, images, {}};
+    Io io{window, console, files, clock, images, {}, {}};
 };
 
 }  // namespace kalvento::test

@@ -1,0 +1,56 @@
+#include "commands/dispatch.h"
+
+#include "app/player.h"
+#include "commands/command.h"
+#include "settings/threshold_file.h"
+
+namespace kalvento {
+
+void autoReplayStep(Player& player) {
+    PlaybackState& playback = player.state.playback;
+    if (player.state.camera.CamActive == 1 || playback.WalkerMode == 1) {
+        playback.AutoReplayFlag = 0;
+        return;
+    }
+    if (playback.AutoReplayFlag == 0) return;
+    if (playback.ReplayDirection != kForward && playback.ReplayDirection != kBackward) return;
+    stepClips(player, playback.ReplayDirection, playback.VR_step);
+    // Sleep rather than spin until the turn has lasted 1/30 s.
+    while ((playback.f_rate = player.timer.rate()) > kAutoReplayMaxRate)
+        player.io.clock.sleepMillis(1);
+    player.timer.restart();
+}
+
+void dispatchTurnKey(Player& player) {
+    PlaybackState& playback = player.state.playback;
+    int key = player.io.window.waitKey(1) & 0xFF;
+    if (playback.PlayStepMode == 0) playback.PlayStepMode = 1;
+    if (key == kKeyEnter) {
+        player.showHelp();
+        player.resetSharedMotion();
+    }
+    if (playback.PendingKey != 0 && playback.PendingKey < 256) key = playback.PendingKey & 0xFF;
+    if (playback.PendingKey == kRequestWriteGestureData) {
+        if (playback.MotionDisplayMode != 0)
+            player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
+        // The gesture knowledge base is written here once the recogniser exists.
+    } else if (playback.PendingKey == kRequestReadGestureData) {
+        if (playback.MotionDisplayMode != 0)
+            player.io.console.print("KEY FUNCTION : [ Read Gesture Data ]\n");
+    }
+    CameraState& camera = player.state.camera;
+    readThresholdFile(player.io.files, camera.QBN_threshold);
+    camera.VR_threshold = camera.QBN_threshold;
+
+    const KeyCommand* command = findKeyCommand(key);
+    if (command) {
+        if (command->title && playback.MotionDisplayMode != 0)
+            player.io.console.print("%s\n", command->title);
+        command->run(player, *command);
+    } else {
+        autoReplayStep(player);
+    }
+    playback.PendingKey = 0;
+}
+
+}  // namespace kalvento

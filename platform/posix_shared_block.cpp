@@ -1,0 +1,80 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/shared_block.h"
+
+namespace kalvento {
+
+namespace {
+
+// Holds flock(LOCK_EX) on the descriptor for its lifetime.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(int fd) : fd_(fd) {
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~ExclusiveLock() { ::flock(fd_, LOCK_UN); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name,
+                                                         SharedBlockFailure& failure) {
+    std::string path = "/" + name;
+    int fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        failure = SharedBlockFailure::Open;
+        return nullptr;
+    }
+    failure = SharedBlockFailure::Map;
+    struct stat st;
+    bool usable = false;
+    {
+        ExclusiveLock lock(fd);
+        if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
+            if (st.st_size == 0) usable = ::ftruncate(fd, kBlockBytes) == 0;  // new: zero-filled
+            else usable = st.st_size == static_cast<off_t>(kBlockBytes);
+        }
+    }
+    if (!usable) {
+        ::close(fd);
+        return nullptr;
+    }
+    void* view = ::mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) {
+        ::close(fd);
+        return nullptr;
+    }
+    failure = SharedBlockFailure::None;
+    return std::unique_ptr<PosixSharedBlock>(
+        new PosixSharedBlock(fd, static_cast<uint8_t*>(view)));
+}
+
+PosixSharedBlock::~PosixSharedBlock() {
+    ::munmap(view_, kBlockBytes);
+    ::close(fd_);
+}
+
+void PosixSharedBlock::exchange(BlockBytes& copy,
+                                const std::function<void(BlockBytes&)>& change) {
+    ExclusiveLock lock(fd_);
+    std::memcpy(copy.data(), view_, kBlockBytes);
+    if (change) {
+        change(copy);
+        std::memcpy(view_, copy.data(), kBlockBytes);
+    }
+}
+
+}  // namespace kalvento
