@@ -136,9 +136,11 @@ bool Player::displayClip() {
     int f = clipIndexOf(playback.frame_no);
     bool inFolder = f >= 0 && f < contents.MaxCount;
     if (f == clipIndexOf(playback.LastShownFrame)) {
+        // After ten turns on the same clip the window gets one more moment for its events;
+        // a key typed then is not used.
         if (++RepeatTurns == kRepeatTurnsForKeyWait && inFolder &&
             contents.FrameData[static_cast<size_t>(f)].Loaded)
-            io.window.waitKey(1);
+            io.window.delay(1);
         return true;
     }
     RepeatTurns = 0;

@@ -1,0 +1,19 @@
+#pragma once
+// The function list: the vision library's licence notice, then every key and mouse command
+// with the current value of the setting it changes, then the camera banner and the prompt.
+
+#include "app/state.h"
+#include "platform/console.h"
+
+namespace kalvento {
+
+// The licence notice of the vision library, as printed at the top of the function list
+// (without its framing rule lines).
+extern const char* const kVisionLibraryLicence;
+
+// Prints the function list with the current values to `console` and starts the random
+// selection's candidate list afresh (ContentsListReady = 0). Clearing the shared motion
+// values before the list is the caller's part.
+void ShowHelp(State& state, Console& console);
+
+}  // namespace kalvento

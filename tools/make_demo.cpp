@@ -1,0 +1,191 @@
+// kalvento_make_demo: writes demo contents folders (S001, S002, ... of numbered JPEG clips),
+// and on request a camera video and the key-allocation picture.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/demo_contents.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kalvento_make_demo --root DIR [--folders N] [--clips N] [--size WxH]\n"
+    "                          [--first-folder K] [--quality Q] [--video FILE]\n"
+    "                          [--video-size WxH] [--keys FILE]\n"
+    "  --root DIR          contents root; clips go to DIR/S001/clip_00000.jpg, ...\n"
+    "  --folders N         number of folders (default 3)\n"
+    "  --clips N           clips per folder (default 300)\n"
+    "  --size WxH          clip size (default 640x480)\n"
+    "  --first-folder K    number of the first folder (default 1, i.e. S001)\n"
+    "  --quality Q         JPEG quality 1..100 (default 90)\n"
+    "  --video FILE        also write a camera video (MJPG .avi): a figure that walks for\n"
+    "                      30 frames and stands still for 30, four times, at 15 frames/s\n"
+    "  --video-size WxH    camera video size (default 320x240)\n"
+    "  --keys FILE         also write the key-allocation picture (800x600 JPEG)\n";
+
+constexpr int kMaxFolderNo = 999;
+constexpr int kMaxClips = 22000;
+constexpr int kMaxSide = 8192;
+
+struct Options {
+    std::string root;
+    int folders = 3;
+    int clips = 300;
+    int width = 640;
+    int height = 480;
+    int firstFolder = 1;
+    int quality = 90;
+    std::string video;
+    int videoWidth = 320;
+    int videoHeight = 240;
+    std::string keys;
+};
+
+std::optional<int> parseInt(std::string_view text, int low, int high) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+bool parseSize(std::string_view text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) return false;
+    const auto w = parseInt(text.substr(0, x), 1, kMaxSide);
+    const auto h = parseInt(text.substr(x + 1), 1, kMaxSide);
+    if (!w || !h) return false;
+    width = *w;
+    height = *h;
+    return true;
+}
+
+// Fills `options` from the command line; prints what is wrong and returns false otherwise.
+bool parseArguments(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "kalvento_make_demo: %s needs a value or is unknown\n", argv[i]);
+            return false;
+        }
+        const std::string_view value = argv[++i];
+        bool good = true;
+        if (name == "--root") {
+            options.root = value;
+            good = !value.empty();
+        } else if (name == "--folders") {
+            const auto n = parseInt(value, 1, kMaxFolderNo);
+            if (n) options.folders = *n;
+            good = n.has_value();
+        } else if (name == "--clips") {
+            const auto n = parseInt(value, 1, kMaxClips);
+            if (n) options.clips = *n;
+            good = n.has_value();
+        } else if (name == "--size") {
+            good = parseSize(value, options.width, options.height);
+        } else if (name == "--first-folder") {
+            const auto n = parseInt(value, 1, kMaxFolderNo);
+            if (n) options.firstFolder = *n;
+            good = n.has_value();
+        } else if (name == "--quality") {
+            const auto n = parseInt(value, 1, 100);
+            if (n) options.quality = *n;
+            good = n.has_value();
+        } else if (name == "--video") {
+            options.video = value;
+            good = !value.empty();
+        } else if (name == "--video-size") {
+            good = parseSize(value, options.videoWidth, options.videoHeight) &&
+                   options.videoWidth >= 16 && options.videoHeight >= 16;
+        } else if (name == "--keys") {
+            options.keys = value;
+            good = !value.empty();
+        } else {
+            std::fprintf(stderr, "kalvento_make_demo: unknown option %s\n", argv[i - 1]);
+            return false;
+        }
+        if (!good) {
+            std::fprintf(stderr, "kalvento_make_demo: bad value for %s: '%s'\n", argv[i - 1],
+                         argv[i]);
+            return false;
+        }
+    }
+    if (options.root.empty()) {
+        std::fprintf(stderr, "kalvento_make_demo: --root is required\n");
+        return false;
+    }
+    if (options.firstFolder + options.folders - 1 > kMaxFolderNo) {
+        std::fprintf(stderr, "kalvento_make_demo: folders beyond S%03d\n", kMaxFolderNo);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    Options options;
+    if (!parseArguments(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    const cv::Size clipSize(options.width, options.height);
+    for (int folderNo = options.firstFolder; folderNo < options.firstFolder + options.folders;
+         ++folderNo) {
+        char name[16];
+        std::snprintf(name, sizeof name, "S%03d", folderNo);
+        const std::string folder = (std::filesystem::path(options.root) / name).string();
+        const auto start = std::chrono::steady_clock::now();
+        if (!kalvento::demo::writeFolder(folder, options.clips, clipSize, folderNo,
+                                         options.quality)) {
+            std::fprintf(stderr, "kalvento_make_demo: cannot write the clips of %s\n",
+                         folder.c_str());
+            return 1;
+        }
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("%s: %d clips %dx%d (clip_00000.jpg .. clip_%05d.jpg) in %.1f s\n",
+                    folder.c_str(), options.clips, options.width, options.height,
+                    options.clips - 1, took.count());
+    }
+
+    if (!options.video.empty()) {
+        constexpr double kFps = 15.0;
+        constexpr int kMoving = 30, kStill = 30, kCycles = 4;
+        if (!kalvento::demo::writeCameraVideo(options.video,
+                                              cv::Size(options.videoWidth, options.videoHeight),
+                                              kFps, kMoving, kStill, kCycles)) {
+            std::fprintf(stderr, "kalvento_make_demo: cannot write the camera video %s\n",
+                         options.video.c_str());
+            return 1;
+        }
+        std::printf("%s: camera video %dx%d, %d frames at %.0f frames/s (%d moving, %d still, "
+                    "x%d)\n",
+                    options.video.c_str(), options.videoWidth, options.videoHeight,
+                    (kMoving + kStill) * kCycles, kFps, kMoving, kStill, kCycles);
+    }
+
+    if (!options.keys.empty()) {
+        if (!kalvento::demo::writeKeyAllocationPicture(options.keys)) {
+            std::fprintf(stderr, "kalvento_make_demo: cannot write the key picture %s\n",
+                         options.keys.c_str());
+            return 1;
+        }
+        std::printf("%s: key-allocation picture 800x600\n", options.keys.c_str());
+    }
+    return 0;
+}
