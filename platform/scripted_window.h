@@ -24,6 +24,10 @@ public:
     int waitKey(int ms) override;
     void delay(int ms) override { inner_.delay(ms); }
 
+    // Adds events after those not yet served.
+    void feed(const std::vector<ScriptEvent>& events) {
+        events_.insert(events_.end(), events.begin(), events.end());
+    }
     bool scriptDone() const { return next_ >= events_.size() && idleLeft_ == 0; }
 
 private:

@@ -1,0 +1,200 @@
+// The key table, the dispatch of one turn and the step commands.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "commands/command.h"
+#include "commands/dispatch.h"
+#include "support/player_fixture.h"
+
+namespace kalvento::test {
+namespace {
+
+TEST(KeyTable, EveryRowIsAUniqueKeyWithAHandlerAndATitleOfTheRightForm) {
+    std::set<int> codes;
+    for (const KeyCommand& row : keyTable()) {
+        EXPECT_GE(row.code, 8);
+        EXPECT_LE(row.code, 125);
+        EXPECT_TRUE(codes.insert(row.code).second) << "bound twice: " << row.code;
+        EXPECT_NE(row.run, nullptr) << row.code;
+        if (row.title) {
+            EXPECT_EQ(std::string(row.title).rfind("KEY FUNCTION : ", 0), 0u);
+        }
+        EXPECT_EQ(findKeyCommand(row.code), &row);
+    }
+}
+
+TEST(KeyTable, KeysWithoutACommandRunTheDefaultBranch) {
+    for (int code : std::initializer_list<int>{0, 7, 10, 11, 12, 13, 14, 26, 28, 31, '-', '=', '?', 'B', 'L', 'W', '_', 'a',
+                     'u', 126, 200, 255})
+        EXPECT_EQ(findKeyCommand(code), nullptr) << code;
+    for (int code : std::initializer_list<int>{8, 9, 27, 32, '!', ')', '/', '0', '9', 'Z', 'X', '\\', 'z', 'x', 'G', 'b', 'y',
+                     '|', '`', '[', ']'})
+        EXPECT_NE(findKeyCommand(code), nullptr) << code;
+}
+
+class StepTest : public PlayerFixture {
+protected:
+    void press(int code) {
+        const KeyCommand* row = findKeyCommand(code);
+        ASSERT_NE(row, nullptr);
+        row->run(player, *row);
+    }
+    double& frame() { return player.state.playback.frame_no; }
+};
+
+TEST_F(StepTest, StepsStopAtTheEndsWithoutWrapping) {
+    ws.addClipRange(1, 5);
+    load();
+    press('z');
+    EXPECT_EQ(frame(), 0.0);
+    EXPECT_EQ(player.state.playback.ReplayDirection, 0);
+    for (int i = 0; i < 7; ++i) press('x');
+    EXPECT_EQ(frame(), 4.0);
+    EXPECT_EQ(player.state.playback.ReplayDirection, 1);
+    EXPECT_EQ(player.state.playback.SignalledDirection, 1);
+    EXPECT_EQ(player.state.playback.StepDirection, 1);
+    player.state.playback.VR_step = 0.5;
+    frame() = 4.6;
+    press('x');
+    EXPECT_EQ(frame(), 4.0) << "the integer part reached MaxCount";
+}
+
+TEST_F(StepTest, FastStepsMoveAThirtiethOfTheFolder) {
+    ws.addClips(1, {0});
+    ws.addFrameData(1, std::vector<std::string>(301, "../S001/clip_00000.jpg"));
+    load();
+    frame() = 150.0;
+    press('Z');
+    EXPECT_EQ(frame(), 140.0);
+    press('/');
+    EXPECT_EQ(frame(), 130.0);
+    press('X');
+    press('\\');
+    EXPECT_EQ(frame(), 150.0);
+    press('z');
+    EXPECT_EQ(frame(), 149.0) << "z moves VR_step";
+}
+
+TEST_F(StepTest, AMouseTargetReplacesTheStepOnce) {
+    ws.addClips(1, {0});
+    ws.addFrameData(1, std::vector<std::string>(100, "../S001/clip_00000.jpg"));
+    load();
+    player.state.mouse.QuickAccessTarget = 57.0;
+    press('z');
+    EXPECT_EQ(frame(), 57.0);
+    EXPECT_EQ(player.state.mouse.QuickAccessTarget, -1.0);
+    EXPECT_EQ(player.state.playback.ReplayDirection, 0);
+    press('x');
+    EXPECT_EQ(frame(), 58.0);
+}
+
+TEST_F(StepTest, ClipTextsArePrintedAndAnEmptyTableIsNeverIndexed) {
+    ws.addClipRange(1, 3);
+    load();
+    setFieldText(player.state.contents.FrameData[1].http, "http://example/1");
+    setFieldText(player.state.contents.FrameData[1].file, "note.txt");
+    press('x');
+    EXPECT_EQ(out(), "\nFrameData[     1 ].http[2] = [http://example/1]\n"
+                     "FrameData[     1 ].file[3] = [note.txt]\n");
+    player.state.contents.MaxCount = 0;
+    press('x');
+    EXPECT_EQ(frame(), 0.0);
+    press('X');
+    EXPECT_EQ(frame(), 0.0);
+}
+
+class DispatchTest : public StepTest {};
+
+TEST_F(DispatchTest, PendingKeyTakesThePlaceOfTheTypedKey) {
+    ws.addClipRange(1, 5);
+    load();
+    script("key z\n");
+    player.state.playback.PendingKey = 'x';
+    dispatchTurnKey(player);
+    EXPECT_EQ(frame(), 1.0);
+    EXPECT_EQ(player.state.playback.PendingKey, 0);
+}
+
+TEST_F(DispatchTest, TitlesArePrintedOnlyWithTheMotionDisplayOn) {
+    ws.addClipRange(1, 5);
+    load();
+    script("key l\nkey l\n");
+    dispatchTurnKey(player);
+    EXPECT_EQ(out().find("KEY FUNCTION"), std::string::npos);
+    player.state.playback.MotionDisplayMode = 1;
+    dispatchTurnKey(player);
+    EXPECT_EQ(out().find("KEY FUNCTION : [l][ Reset Frame Number ]\n"), out().find("KEY"));
+    EXPECT_NE(out().find("KEY FUNCTION : [l][ Reset Frame Number ]\n"), std::string::npos);
+}
+
+TEST_F(DispatchTest, GestureRequestsPrintTheirTitlesAndKeepTheTypedKey) {
+    ws.addClipRange(1, 5);
+    load();
+    player.state.playback.MotionDisplayMode = 1;
+    script("key x\nkey x\n");
+    player.state.playback.PendingKey = kRequestWriteGestureData;
+    dispatchTurnKey(player);
+    player.state.playback.PendingKey = kRequestReadGestureData;
+    dispatchTurnKey(player);
+    EXPECT_EQ(out(), "KEY FUNCTION : [ Write Gesture Data ]\nKEY FUNCTION : [ Read Gesture Data ]\n");
+    EXPECT_EQ(frame(), 2.0);
+}
+
+TEST_F(DispatchTest, ThresholdFileIsReadEveryTurnAndKeptSane) {
+    ws.addClipRange(1, 2);
+    load();
+    CameraState& camera = player.state.camera;
+    script("idle 10\n");
+    dispatchTurnKey(player);
+    EXPECT_EQ(camera.QBN_threshold, 11500) << "no file: unchanged";
+    EXPECT_EQ(camera.VR_threshold, 11500);
+    const std::pair<std::string, int> cases[] = {
+        {"20000", 20000}, {"  777\r\n", 777}, {"text", 777}, {"", 777},
+        {"-40", 0},       {"99999999999", 0}};
+    for (const auto& [content, expected] : cases) {
+        writeFile(ws.work() + "/QBN_THRESHOLD.dat", content);
+        dispatchTurnKey(player);
+        EXPECT_EQ(camera.QBN_threshold, expected) << "[" << content << "]";
+        EXPECT_EQ(camera.VR_threshold, expected);
+    }
+}
+
+TEST_F(DispatchTest, AutomaticReplayStepsInItsDirectionAtMostThirtyTimesASecond) {
+    ws.addClipRange(1, 10);
+    load();
+    PlaybackState& playback = player.state.playback;
+    script("idle 3\n");
+    dispatchTurnKey(player);
+    EXPECT_EQ(frame(), 0.0) << "automatic replay is off";
+    playback.AutoReplayFlag = 1;
+    player.timer.restart();
+    int64_t start = clock.nowMicros();
+    dispatchTurnKey(player);
+    EXPECT_EQ(frame(), 1.0);
+    EXPECT_GE(clock.nowMicros() - start, 1000000 / 30) << "paced to 30 steps per second";
+    EXPECT_LE(playback.f_rate, 30.0);
+    playback.ReplayDirection = 0;
+    dispatchTurnKey(player);
+    EXPECT_EQ(frame(), 0.0);
+    player.state.camera.CamActive = 1;
+    script("key ENTER\n");
+    dispatchTurnKey(player);
+    EXPECT_EQ(playback.AutoReplayFlag, 0) << "the camera switches automatic replay off";
+    EXPECT_NE(out().find("機能一覧"), std::string::npos) << "ENTER prints the help screen";
+}
+
+TEST(TurnTimer, RateIsCappedAndFollowsTheClock) {
+    FakeClock clock;
+    TurnTimer timer(clock);
+    EXPECT_EQ(timer.rate(), 999.0);
+    clock.advanceMicros(50000);
+    EXPECT_DOUBLE_EQ(timer.rate(), 20.0);
+    timer.restart();
+    clock.advanceMicros(500);
+    EXPECT_EQ(timer.rate(), 999.0);
+}
+
+}  // namespace
+}  // namespace kalvento::test
