@@ -27,6 +27,19 @@ void Workspace::addClipRange(int folderNo, int count, int width, int height) {
     addClips(folderNo, numbers, width, height);
 }
 
+void Workspace::addFrameData(int folderNo, const std::vector<std::string>& paths) {
+    constexpr size_t kRecord = 756;
+    std::string table(kRecord * 22000, '\0');
+    for (size_t i = 0; i < paths.size(); ++i) {
+        table.replace(kRecord * i + 4, paths[i].size(), paths[i]);
+        std::string text = "clip " + std::to_string(i);
+        table.replace(kRecord * i + 254, text.size(), text);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_data%04d.dat", folderNo);
+    writeFile(work() + name, table + std::to_string(paths.size()) + "\n");
+}
+
 std::string Workspace::script(const std::string& text) const {
     std::string path = work() + "/input.txt";
     writeFile(path, text);

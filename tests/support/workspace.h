@@ -19,6 +19,9 @@ public:
     // Writes small clips with these file numbers into folder S%03d.
     void addClips(int folderNo, const std::vector<int>& numbers, int width = 64, int height = 48);
     void addClipRange(int folderNo, int count, int width = 64, int height = 48);
+    // Writes the frame data file of folder S%03d: one record per path, each with the text
+    // "clip N" as its http[2] text, so that every display of clip N prints a line naming it.
+    void addFrameData(int folderNo, const std::vector<std::string>& paths);
     // Writes an --input script into the working directory; returns its path.
     std::string script(const std::string& text) const;
 
