@@ -6,6 +6,7 @@
 
 #include "app/options.h"
 #include "app/player.h"
+#include "platform/camera.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     Window& window = scripted ? *scripted : *baseWindow;
 
     TurboJpegLoader images;
-    Io io{window, console, files, clock, images, {}, {}};
+    OpenCvCamera camera;
+    Io io{window, console, files, clock, images, camera, {}, {}};
     io.openSharedBlock = &PosixSharedBlock::open;
     Player player(io, std::move(*options));
     return player.run();

@@ -12,6 +12,8 @@
 #include "commands/dispatch.h"
 #include "contents/paths.h"
 #include "ipc/shared_motion.h"
+#include "motion/camera_capture.h"
+#include "motion/motion.h"
 
 namespace kalvento {
 
@@ -204,11 +206,29 @@ bool Player::displayClip() {
     return true;
 }
 
+// Capture, measure and let the engine move frame_no, unless a step key is already waiting.
+void Player::runMotionEngine() {
+    PlaybackState& playback = state.playback;
+    if (playback.PendingKey == 'z' || playback.PendingKey == 'x') return;
+    QBN_Capture(state.camera, io);
+    measureMotion(state, *sharedBlock);
+    if (playback.PlayEngine == 1) {
+        int clip = playbackStep(state);
+        // In a folder of two clips every change of direction makes sure of the clip it
+        // turns to.
+        if (clip >= 0 && cacheClip(clip)) {
+            io.window.delay(1);
+            io.window.delay(1);
+        }
+    }
+    // The gesture drive moves frame_no when PlayEngine is 0.
+}
+
 void Player::mainLoop() {
     initialise();
     for (;;) {
         beginTurn();
-        // Camera capture, motion measurement and the playback engines take their place here.
+        runMotionEngine();
         if (state.playback.PlayEngine == 1) {
             printStatus();
             timer.restart();

@@ -10,6 +10,8 @@
 #include "contents/scan.h"
 #include "input/mouse.h"
 #include "ipc/shared_motion.h"
+#include "motion/camera_capture.h"
+#include "settings/camera_config.h"
 
 namespace kalvento {
 
@@ -68,11 +70,29 @@ void Player::openSharedBlock() {
 void Player::releaseImageCache() { kalvento::releaseImageCache(state.contents); }
 
 void Player::releaseCameraForPause() {
-    // The camera is opened and released by the camera subsystem; with it closed there is
-    // nothing to let go.
+    io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
+    releaseCamera(io);
+    io.console.print("Done.\n");
+    printCameraOffBanner(io.console);
+    io.console.print("\n");
 }
 
-void Player::reopenCameraAfterPause() {}
+void Player::reopenCameraAfterPause() {
+    constexpr int kResumeSettleMs = 500;
+    openCamera(state, io, kResumeSettleMs);
+}
+
+bool Player::cacheClip(int clip) {
+    ContentsState& contents = state.contents;
+    if (clip < 0 || clip >= contents.MaxCount) return false;
+    FrameData& record = contents.FrameData[static_cast<size_t>(clip)];
+    if (record.Loaded) return true;
+    if (!io.images.loadColor(openablePath(fieldText(record.ClipPath)),
+                             contents.FrameImage[static_cast<size_t>(clip)]))
+        return false;
+    record.Loaded = 1;
+    return true;
+}
 
 void Player::startUp() {
     printBanner(io.console);
@@ -82,6 +102,7 @@ void Player::startUp() {
     importCommandLineImages(state.commandLine, io);
     random.seed(options.seed ? *options.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
+    ReadCameraConfig(state, io.files, io.console);
     if (!io.images.loadColor(kKeyAllocationPicture, state.KeyAllocationImage))
         state.KeyAllocationImage.release();
 }

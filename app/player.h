@@ -39,6 +39,9 @@ public:
     void resetSharedMotion();
     // Releases every cached clip image and clears the Loaded flags.
     void releaseImageCache();
+    // Loads clip `clip` into the image cache unless it is there. False when it is outside the
+    // folder or fails to load.
+    bool cacheClip(int clip);
     // The pause lets the camera go and takes it again on resume (CamActive stays 1).
     void releaseCameraForPause();
     void reopenCameraAfterPause();
@@ -67,6 +70,7 @@ private:
     void takeStartingClip();
     void mainLoop();
     void printStatus();
+    void runMotionEngine();
 
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.

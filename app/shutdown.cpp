@@ -15,6 +15,7 @@ constexpr const char* kFarewellBanner[] = {
 }  // namespace
 
 void shutDown(State& state, Io& io) {
+    io.camera.release();
     state.camera.CamActive = 0;
     io.console.print("\n\n");
     for (const char* row : kFarewellBanner) io.console.print("%s\n", row);

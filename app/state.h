@@ -102,7 +102,7 @@ struct PlaybackState {
     int IdleLimit = 108000;
     int ReverseRun = 5;             // per-turn limits of the playback step
     int RunReset = 2;
-    int RunCount = 0;               // the playback step's run counter
+    int MotionRun = 0;              // length of the current run of motion turns
     double f_rate = 0.0;            // turns per second, capped at 999.0
     std::string PromptText;         // "S001:(00123)> " rebuilt every turn
 };
@@ -126,6 +126,7 @@ struct CameraState {
     int CamFlipV = 0;
     int CamFlipH = 1;
     int CamBeep = 0;
+    int IgnoreCamConfig = 0;         // set by the camera keys: the camera file is not read
     int PixelStep = 4;               // sampling step of the frame differencing
     int QBN_threshold = 11500;       // motion threshold parameter
     double ThresholdMargin = 1.05;   // margin ratio over the measured motion ('g', 'h', 'H')
@@ -133,6 +134,8 @@ struct CameraState {
     int DifferenceSum = 0;
     int CamFrameSlot = 0;            // half of the frame pair that receives the next frame
     std::vector<uint8_t> CamFramePair = std::vector<uint8_t>(2 * kCamFrameBytes);
+    cv::Mat CamFrame;                // the last camera frame as it came, its buffer reused
+    cv::Mat CamGray;                 // the last camera frame in gray, kept for the whole run
     std::string CameraSource;        // a video or stream opened instead of camera CamChan
 };
 

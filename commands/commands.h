@@ -37,6 +37,11 @@ void toggleQuickAccessCommand(Player& player, const KeyCommand& command);  // ba
 void flipModeCommand(Player& player, const KeyCommand& command);           // e
 void replaySpeedCommand(Player& player, const KeyCommand& command);        // s +1, S -1
 
+// Camera: q on/off; d / D camera number (param -1 / +1); < / > cache size (param -1 / +1).
+void cameraOnOffCommand(Player& player, const KeyCommand& command);
+void cameraNumberCommand(Player& player, const KeyCommand& command);
+void imagesInMemoryCommand(Player& player, const KeyCommand& command);
+
 // Pause (ESC), window size (BS) and the keys that do nothing.
 void pauseCommand(Player& player, const KeyCommand& command);
 void initWindowSizeCommand(Player& player, const KeyCommand& command);

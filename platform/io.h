@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/camera.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
@@ -30,6 +31,7 @@ struct Io {
     FileOps& files;
     Clock& clock;
     ImageLoader& images;
+    Camera& camera;
     MouseHook mouse;
     // Opens the named shared block; null with the reason when it cannot. Unset: a block of
     // this process's own memory.

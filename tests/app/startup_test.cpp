@@ -86,7 +86,7 @@ TEST(ImageImport, AClipCreatedMeanwhileIsNeverOverwritten) {
     writeFile("a.jpg", "image a");
     FakeIo fake;
     RacingFiles files;
-    Io io{fake.window, fake.console, files, fake.clock, fake.images, {}, {}};
+    Io io{fake.window, fake.console, files, fake.clock, fake.images, fake.camera, {}, {}};
     CommandLineState commandLine;
     ASSERT_TRUE(storeCommandLine({"kalvento", "a.jpg"}, commandLine, fake.console));
     fake.console.clear();

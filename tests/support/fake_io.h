@@ -18,7 +18,8 @@ struct FakeIo {
     PosixFileOps files;
     FakeClock clock;
     TurboJpegLoader images;
-    Io io{window, console, files, clock, images, {}, {}};
+    FakeCamera camera;
+    Io io{window, console, files, clock, images, camera, {}, {}};
 };
 
 }  // namespace kalvento::test

@@ -42,7 +42,8 @@ protected:
     ScriptedWindow keys{window, {}, clock, true};
     PosixFileOps files;
     TurboJpegLoader images;
-    Io io{keys, console, files, clock, images, {}, {}};
+    FakeCamera camera;
+    Io io{keys, console, files, clock, images, camera, {}, {}};
     Player player{io, Options{}};
 };
 

@@ -1,0 +1,90 @@
+#include "motion/camera_capture.h"
+
+#include <cstring>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "settings/camera_config.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr double kRequestedFps = 60.0;
+
+}  // namespace
+
+void printCameraOnBanner(Console& console) {
+    console.print("\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOOO    O     O   \n");
+    console.print(" O   O  O   O  OO   OO  O     O   O  O   O    OO    O     O   OO    O   \n");
+    console.print(" O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O     O   O  O  O   \n");
+    console.print(" O   O  O   O  O  O  O  O     O  O   O   O    OO    O     O   O    OO   \n");
+    console.print("  OOO   O   O  O     O  OOOO  O   O  O   O           OOOOO    O     O   \n");
+}
+
+void printCameraOffBanner(Console& console) {
+    console.print("\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO    OOOOO  OOOOO \n");
+    console.print(" O   O  O   O  OO   OO  O     O   O  O   O    OO    O    O   O      O     \n");
+    console.print(" O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O    O   OOOO   OOOO  \n");
+    console.print(" O   O  O   O  O  O  O  O     O  O   O   O    OO    O    O   O      O     \n");
+    console.print("  OOO   O   O  O     O  OOOO  O   O  O   O           OOOO    O      O     \n");
+}
+
+void openCamera(State& state, Io& io, int settleMs) {
+    CameraState& camera = state.camera;
+    io.console.print("\nNOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...\n");
+    camera.CamActive = 1;
+    ReadCameraConfig(state, io.files, io.console);
+    io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, kRequestedFps);
+    io.window.delay(settleMs);
+    io.console.print("Done.\n");
+    printCameraOnBanner(io.console);
+    io.console.print("\n");
+}
+
+void closeCamera(CameraState& camera, Io& io, bool failure) {
+    io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
+    camera.CamActive = 0;
+    camera.CameraLogMode = 2;
+    io.camera.release();
+    io.window.delay(1000);
+    io.console.print(failure ? "Done.\n\n" : "Done.\n");
+    printCameraOffBanner(io.console);
+    io.console.print("\n");
+}
+
+void releaseCamera(Io& io) { io.camera.release(); }
+
+void QBN_Capture(CameraState& camera, Io& io) {
+    if (camera.CamActive == 0) return;
+    cv::Mat& frame = camera.CamFrame;
+    if (!io.camera.read(frame)) {
+        io.console.print("cvQueryFrame() failed in QBN_Capture().\n");
+        closeCamera(camera, io, true);
+        return;
+    }
+    if (frame.cols != kCamWidth || frame.rows != kCamHeight) {
+        io.console.print("\n\n");
+        io.console.printErr("ERROR: The Size of Supposed Input Image does not Match.");
+        io.console.printErr("nChannels = %d\n", frame.channels());
+        io.console.printErr("depth     = %d (bit)\n", static_cast<int>(frame.elemSize1() * 8));
+        io.console.printErr("width     = %d\n", frame.cols);
+        io.console.printErr("height    = %d\n", frame.rows);
+        io.console.printErr("QBN_F_XMAX    = %d\n", kCamWidth);
+        io.console.printErr("QBN_F_YMAX    = %d\n", kCamHeight);
+        closeCamera(camera, io, true);
+        return;
+    }
+    if (camera.CamFlipV == 1) cv::flip(frame, frame, 0);
+    if (camera.CamFlipH == 1) cv::flip(frame, frame, 1);
+    if (frame.channels() == 3) cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGR2GRAY);
+    else if (frame.channels() == 4) cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGRA2GRAY);
+    else frame.convertTo(camera.CamGray, CV_8U);
+    uint8_t* half = camera.CamFramePair.data() + camera.CamFrameSlot * kCamFrameBytes;
+    for (int y = 0; y < kCamHeight; ++y)
+        std::memcpy(half + y * kCamWidth, camera.CamGray.ptr<uint8_t>(y), kCamWidth);
+    camera.CamFrameSlot = 1 - camera.CamFrameSlot;
+}
+
+}  // namespace kalvento
