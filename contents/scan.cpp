@@ -19,7 +19,7 @@ void resetPlayback(State& state) {
     state.camera.CamFrameSlot = 0;
     state.camera.DifferenceSum = 0;
     state.playback.frame_no = 0.0;
-    state.playback.RunCount = 0;
+    state.playback.MotionRun = 0;
     state.playback.ReplayDirection = 1;
     state.playback.LastShownFrame = -1.0;
     state.keyFrames.KeyFrameNumber.fill(0.0);

@@ -24,7 +24,9 @@ bool writeFolder(const std::string& folder, int count, cv::Size size, int folder
                  int quality = 90);
 
 // A camera video: a figure that moves for `movingFrames` frames and then stands still for
-// `stillFrames` frames, repeated `cycles` times, on a plain background.
+// `stillFrames` frames, repeated `cycles` times, on a plain background. While it stands still
+// only a small patch in the top right corner flickers, as a real camera's picture never stays
+// exactly the same.
 bool writeCameraVideo(const std::string& path, cv::Size size, double fps, int movingFrames,
                       int stillFrames, int cycles);
 

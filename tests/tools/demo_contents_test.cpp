@@ -128,8 +128,13 @@ TEST(DemoContents, CameraVideoMovesThenStandsStill) {
         if (isMoving) {
             EXPECT_GT(changed, 300) << "frame " << t << " should show the figure moving";
         } else {
-            EXPECT_EQ(cv::norm(frames[t - 1], frames[t], cv::NORM_INF), 0.0)
-                << "frame " << t << " should repeat the previous one";
+            EXPECT_GT(changed, 0) << "frame " << t << " should flicker a little";
+            EXPECT_LT(changed, 100) << "frame " << t << " should show no motion";
+            cv::Rect flicker(320 - 16, 0, 16, 16);
+            cv::Mat rest = cv::abs(frames[t - 1] - frames[t]);
+            rest(flicker).setTo(0);
+            EXPECT_LE(cv::norm(rest, cv::NORM_INF), 2.0)
+                << "frame " << t << " should be the previous one outside the flicker";
         }
     }
 }

@@ -1,0 +1,77 @@
+// Folder keys: the digits, p / P / n / N, R (back to S001) and r (refresh the current folder).
+
+#include <cstdio>
+#include <string>
+
+#include "app/player.h"
+#include "commands/commands.h"
+#include "platform/console.h"
+
+namespace kalvento {
+
+namespace {
+
+// Folder indexes wrap to the first folder from here on.
+constexpr int kFolderIndexLimit = 10000;
+
+// "* Changed Contents Folder to [ S001 ]" for index 0, printed with an empty line before and
+// after. The number is blank-padded, so the blanks become '0' and the '_' placeholders (the
+// real blanks of the line) become blanks, in one pass.
+void printChangedFolder(Player& player, int dirNum) {
+    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
+    for (char& c : message) {
+        if (c == ' ')
+            c = '0';
+        else if (c == '_')
+            c = ' ';
+    }
+    player.io.console.print("\n%s\n", message.c_str());
+}
+
+// The new folder index of a folder key: the digit's own index, or the current index moved by
+// the key's delta, stopping at the first folder and wrapping to it past the last.
+int targetFolder(const Player& player, int param) {
+    if (param >= 0 && param <= 9) return param;
+    long target = static_cast<long>(player.state.contents.DirNum) + (param - kFolderMoveBase);
+    if (target < 0) return 0;
+    if (target >= kFolderIndexLimit) return 0;
+    return static_cast<int>(target);
+}
+
+// The common tail of r and R: rescan the current folder and take its own parameters.
+void refreshCurrentFolder(Player& player) {
+    player.io.console.print(
+        "\n ---[ REFRESH SETTINGS AND RELOAD IMAGE FILES IN CONTENTS FOLDER ]---\n");
+    player.scan();
+    player.io.console.print("Done.\n\n");
+    player.readFolderParameters();
+}
+
+}  // namespace
+
+void changeFolderCommand(Player& player, const KeyCommand& command) {
+    const bool digit = command.param >= 0 && command.param <= 9;
+    const int target = targetFolder(player, command.param);
+    player.releaseImageCache();
+    player.state.contents.DirNum = target;
+    printChangedFolder(player, target);
+    player.scan();
+    if (digit) player.io.console.print("Done.\n\n");
+    player.readFolderParameters();
+    // Forces the next turn to show a clip of the new folder.
+    player.state.playback.LastShownFrame = -999.0;
+}
+
+void firstFolderCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ R ]→ 先頭のコンテンツフォルダである S001 へ復帰します。\n");
+    player.state.contents.DirNum = 0;
+    printChangedFolder(player, 0);
+    // From here on R is the refresh key r, title included.
+    printTitleOf(player, 'r');
+    refreshCurrentFolder(player);
+}
+
+void refreshFolderCommand(Player& player, const KeyCommand&) { refreshCurrentFolder(player); }
+
+}  // namespace kalvento

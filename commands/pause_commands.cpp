@@ -1,0 +1,77 @@
+// ESC pauses the player (and a second ESC quits it), BS re-creates the window at the size of
+// the current clip, and the keys without an action.
+
+#include "app/exit.h"
+#include "app/player.h"
+#include "commands/commands.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr const char* kPauseBanner[] = {
+    "\n\n OOOO    OOO   O   O   OOOO  OOOOO  O \n",
+    " O   O  O   O  O   O  O      O      O \n",
+    " OOOO   OOOOO  O   O   OOO   OOOO   O \n",
+    " O      O   O  O   O      O  O        \n",
+    " O      O   O   OOO   OOOO   OOOOO  O \n\n",
+};
+constexpr const char* kGoBanner[] = {
+    "\n  OOO            O \n",
+    " O       OOOO    O \n",
+    " O OOOO O    O   O \n",
+    " O   O  O    O     \n",
+    "  OOO    OOOO    O \n\n",
+};
+
+void printLines(Player& player, const char* const (&lines)[5]) {
+    for (const char* line : lines) player.io.console.print("%s", line);
+}
+
+// The cached image of the clip at frame_no, or nullptr when it is not in the cache.
+const cv::Mat* currentCachedClip(Player& player) {
+    ContentsState& contents = player.state.contents;
+    const double position = player.state.playback.frame_no;
+    if (!(position >= 0.0) || position >= contents.MaxCount) return nullptr;
+    const int n = static_cast<int>(position);
+    if (n >= static_cast<int>(contents.FrameImage.size())) return nullptr;
+    if (contents.FrameData[n].Loaded == 0 || contents.FrameImage[n].empty()) return nullptr;
+    return &contents.FrameImage[n];
+}
+
+}  // namespace
+
+void pauseCommand(Player& player, const KeyCommand&) {
+    State& state = player.state;
+    // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
+    if (state.camera.CamActive == 1) player.releaseCameraForPause();
+    if (!state.KeyAllocationImage.empty()) player.io.window.show(state.KeyAllocationImage);
+    printLines(player, kPauseBanner);
+    player.releaseImageCache();
+
+    // Only ENTER and ESC count while paused.
+    for (;;) {
+        const int key = player.io.window.waitKey(0) & 0xff;
+        if (key == kKeyEnter) break;
+        if (key == kKeyEsc) throw PlayerExit{0, true};
+    }
+
+    if (state.camera.CamActive == 1) {
+        player.resetSharedMotion();
+        player.reopenCameraAfterPause();
+    }
+    printLines(player, kGoBanner);
+    state.playback.PendingKey = 0;
+    // The cache was emptied: the current clip is loaded and shown again in the next turn.
+    state.playback.LastShownFrame = -1.0;
+}
+
+void initWindowSizeCommand(Player& player, const KeyCommand&) {
+    const cv::Mat* clip = currentCachedClip(player);
+    player.io.rebuildWindowAround(clip != nullptr ? *clip : cv::Mat());
+    player.state.playback.LastShownFrame = -1.0;
+}
+
+void noActionCommand(Player&, const KeyCommand&) {}
+
+}  // namespace kalvento

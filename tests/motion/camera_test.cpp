@@ -1,0 +1,151 @@
+// The camera: capture into the frame pair with its size check and flips, the camera file and
+// the camera keys.
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "commands/command.h"
+#include "motion/camera_capture.h"
+#include "settings/camera_config.h"
+#include "support/player_fixture.h"
+
+namespace kalvento::test {
+namespace {
+
+cv::Mat gradientFrame(int width = 320, int height = 240) {
+    cv::Mat frame(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            frame.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uint8_t>(x % 256),
+                                                  static_cast<uint8_t>(y), 50);
+    return frame;
+}
+
+class CameraTest : public PlayerFixture {
+protected:
+    void press(int code) {
+        const KeyCommand* row = findKeyCommand(code);
+        ASSERT_NE(row, nullptr);
+        row->run(player, *row);
+    }
+    CameraState& cam() { return player.state.camera; }
+    const uint8_t* half(int slot) { return cam().CamFramePair.data() + slot * kCamFrameBytes; }
+};
+
+TEST_F(CameraTest, CaptureStoresGrayFramesInAlternatingHalves) {
+    cv::Mat frame = gradientFrame();
+    camera.frames = {frame, frame};
+    cam().CamFlipH = 0;
+    camera.open(0, "", 320, 240, 60);
+    cam().CamActive = 1;
+    QBN_Capture(cam(), io);
+    cv::Mat gray;
+    cv::cvtColor(frame, gray, cv::COLOR_BGR2GRAY);
+    EXPECT_EQ(half(0)[5 * 320 + 7], gray.at<uint8_t>(5, 7));
+    EXPECT_EQ(cam().CamFrameSlot, 1);
+    cam().CamFlipV = 1;
+    cam().CamFlipH = 1;
+    QBN_Capture(cam(), io);
+    EXPECT_EQ(half(1)[0], gray.at<uint8_t>(239, 319)) << "both flips turn it by 180 degrees";
+    EXPECT_EQ(half(1)[239 * 320 + 319], gray.at<uint8_t>(0, 0));
+    EXPECT_EQ(cam().CamFrameSlot, 0);
+}
+
+TEST_F(CameraTest, NoFrameOrTheWrongSizeClosesTheCamera) {
+    camera.open(0, "", 320, 240, 60);
+    cam().CamActive = 1;
+    QBN_Capture(cam(), io);
+    EXPECT_EQ(cam().CamActive, 0);
+    EXPECT_NE(out().find("cvQueryFrame() failed in QBN_Capture().\n\nNOW, TURNING OFF THE CAMERA "
+                         "DEVICE. WAIT A MOMENT...\nDone.\n\n"),
+              std::string::npos);
+    console.clear();
+    camera.frames = {gradientFrame(640, 480)};
+    camera.open(0, "", 320, 240, 60);
+    cam().CamActive = 1;
+    QBN_Capture(cam(), io);
+    EXPECT_EQ(cam().CamActive, 0);
+    EXPECT_EQ(console.errText(),
+              "ERROR: The Size of Supposed Input Image does not Match.nChannels = 3\n"
+              "depth     = 8 (bit)\nwidth     = 640\nheight    = 480\n"
+              "QBN_F_XMAX    = 320\nQBN_F_YMAX    = 240\n");
+    EXPECT_EQ(out().substr(0, 2), "\n\n");
+}
+
+TEST_F(CameraTest, CameraFileIsClampedAndKeepsWhatIsMissing) {
+    writeFile(ws.work() + "/SetCamera3.txt", "1 0 40 0 1\n");
+    ReadCameraConfig(player.state, files, console);
+    EXPECT_EQ(cam().CamFlipV, 1);
+    EXPECT_EQ(cam().CamFlipH, 0);
+    EXPECT_EQ(cam().CamChan, 31);
+    EXPECT_EQ(player.state.playback.CamOnMemory, 1);
+    EXPECT_EQ(cam().CamBeep, 1);
+    EXPECT_NE(out().find(" 4 : [ CamOnMemory (Set 1 -- 5400)] \n"), std::string::npos);
+    EXPECT_NE(out().find("変数設定： CamOnMemory  = 1 ( Number of On-Memory Frames ) \n"),
+              std::string::npos);
+    writeFile(ws.work() + "/SetCamera3.txt", "0 1 2 99999");
+    ReadCameraConfig(player.state, files, console);
+    EXPECT_EQ(player.state.playback.CamOnMemory, 5400);
+    EXPECT_EQ(cam().CamBeep, 1) << "a missing fifth number keeps the value";
+    writeFile(ws.work() + "/SetCamera3.txt", "0 x 7 7 0");
+    ReadCameraConfig(player.state, files, console);
+    EXPECT_EQ(cam().CamFlipV, 0);
+    EXPECT_EQ(cam().CamFlipH, 1) << "text keeps the value";
+    EXPECT_EQ(cam().CamChan, 2) << "nothing after the text is read";
+}
+
+TEST_F(CameraTest, CameraKeysHoldTheirLimitsAndSilenceTheFile) {
+    ws.addClipRange(1, 3);
+    load();
+    writeFile(ws.work() + "/SetCamera3.txt", "0 0 9 9 0");
+    cam().CamChan = 31;
+    press('D');
+    EXPECT_EQ(cam().CamChan, 31);
+    cam().CamChan = 0;
+    press('d');
+    EXPECT_EQ(cam().CamChan, 0);
+    EXPECT_NE(out().find("（変数設定： Camera ID number (CamChan) = [ 0 ]）\n"), std::string::npos);
+    player.state.playback.CamOnMemory = 5400;
+    press('>');
+    EXPECT_EQ(player.state.playback.CamOnMemory, 5401);
+    player.state.playback.CamOnMemory = 1;
+    press('<');
+    EXPECT_EQ(player.state.playback.CamOnMemory, 1);
+    console.clear();
+    press('q');
+    EXPECT_NE(out().find("ATTENTION: The system ignored the configuration file [ SetCamera3.txt ]."),
+              std::string::npos);
+    EXPECT_EQ(camera.openedIndex, 0) << "the key value survives";
+    cam().CamChan = 5;
+    press('d');
+    EXPECT_EQ(cam().CamChan, 5) << "the camera number stays while the camera is open";
+}
+
+TEST_F(CameraTest, QTwiceClosesAndReopensResettingTheMotion) {
+    ws.addClipRange(1, 3);
+    load();
+    player.state.playback.ReplayDirection = 0;
+    player.state.playback.VR_step = 6.0;
+    player.state.playback.MotionRun = 3;
+    press('q');
+    EXPECT_EQ(cam().CamActive, 1);
+    EXPECT_EQ(camera.opens, 1);
+    EXPECT_EQ(camera.openedIndex, 3);
+    EXPECT_EQ(player.state.playback.ReplayDirection, 1);
+    EXPECT_EQ(player.state.playback.VR_step, 1.0);
+    EXPECT_EQ(player.state.playback.MotionRun, 0);
+    player.state.playback.ReplayDirection = 0;
+    press('q');
+    EXPECT_EQ(cam().CamActive, 0);
+    EXPECT_EQ(cam().CameraLogMode, 2);
+    EXPECT_FALSE(camera.isOpen());
+    EXPECT_EQ(player.state.playback.ReplayDirection, 1);
+    EXPECT_NE(out().find("キー入力[ q ]→ Webカメラをオンオフします。\n\nNOW, TURNING ON THE CAMERA"),
+              std::string::npos);
+    EXPECT_NE(out().find("Done.\n\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO "),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvento::test
