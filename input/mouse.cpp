@@ -17,8 +17,9 @@ constexpr int kQuickAccessModeKey = '`';
 constexpr double kDragStep = 12.0;     // frames per step while a motion-mode drag lasts
 constexpr double kNormalStep = 1.0;
 constexpr double kMinMovement = 0.001; // share of the clip size that counts as a movement
-// A pointer left of or above the window arrives as a very large coordinate; anything this far
-// beyond the clip's size counts as 0.
+// A pointer left of or above the window arrives as a negative coordinate (here) or a very
+// large one (some window systems); either, or anything this far beyond the clip's size,
+// counts as 0.
 constexpr int kFarOffMargin = 2000;
 
 // The pointer of one event, in image pixels, after the far-off correction of the position
@@ -64,7 +65,7 @@ void mapPosition(State& state, const cv::Mat* image, Pointer& pointer) {
     int& coordinate = vertical(state) ? pointer.y : pointer.x;
     const int size = vertical(state) ? image->rows : image->cols;
     if (size <= 0) return;
-    if (coordinate > size + kFarOffMargin) coordinate = 0;
+    if (coordinate < 0 || coordinate > size + kFarOffMargin) coordinate = 0;
 
     const int maxCount = state.contents.MaxCount;
     const long long product = static_cast<long long>(coordinate) * maxCount;  // in integers

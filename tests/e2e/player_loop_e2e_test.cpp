@@ -74,9 +74,10 @@ TEST_F(LoopRun, MousePositionChoosesTheClip) {
         "mouse move 160 10 1\n"    // half the width: clip 500
         "mouse move 2500 10 1\n"   // far off to the left: clip 0
         "mouse move 400 20 1\n"    // beyond the right edge: the last clip
+        "mouse move -40 20 1\n"    // dragged out to the left: clip 0
         "mouse lup 400 20\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 500, 0, 999}));
+    EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 500, 0, 999, 0}));
 }
 
 TEST_F(LoopRun, MouseTargetIsTakenByTheNextStep) {

@@ -1,0 +1,110 @@
+// The real player with a generated camera video in place of the camera, and players sharing
+// their motion through one shared block.
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <regex>
+#include <thread>
+
+#include "ipc/shared_motion.h"
+#include "platform/shared_block.h"
+#include "support/run_player.h"
+#include "support/workspace.h"
+#include "tools/demo_contents.h"
+
+namespace kalvento::test {
+namespace {
+
+std::vector<int> shownClips(const std::string& out) {
+    static const std::regex line(R"(DISP: FrameData\[ *(\d+) \]\.http\[2\])");
+    std::vector<int> clips;
+    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+        clips.push_back(std::stoi((*it)[1]));
+    return clips;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CameraRun : public ::testing::Test {
+protected:
+    CameraRun() : shm_("kalvento_e2e_cam_" + std::to_string(::getpid())) {
+        ws.addClips(1, {0}, 64, 48);
+        ws.addFrameData(1, std::vector<std::string>(500, "../S001/clip_00000.jpg"));
+    }
+    ~CameraRun() override { ::shm_unlink(("/" + shm_).c_str()); }
+    RunResult run(const std::string& script, const std::string& video) {
+        RunResult result = runPlayer(
+            {"--input", ws.script(script), "--shm-name", shm_, "--camera-source", video},
+            ws.work());
+        EXPECT_FALSE(result.timedOut);
+        return result;
+    }
+    Workspace ws;
+    std::string shm_;
+};
+
+TEST_F(CameraRun, ClipsFollowTheFigureAndTurnBackAfterItStops) {
+    std::string video = ws.root() + "/camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 2));
+    RunResult r = run("key q\nidle 58\n", video);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "NOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...\nDone.\n"));
+    std::vector<int> clips = shownClips(r.out);
+    ASSERT_GE(clips.size(), 30u);
+    // Forward while the figure walks, then back after it stood still.
+    auto peak = std::max_element(clips.begin(), clips.end());
+    EXPECT_GE(*peak, 15);
+    EXPECT_TRUE(std::is_sorted(clips.begin(), peak));
+    EXPECT_TRUE(std::is_sorted(peak, clips.end(), std::greater<int>()));
+    EXPECT_LE(clips.back(), *peak - 10) << "the second walk goes back";
+}
+
+TEST_F(CameraRun, WrongSizeIsReportedAndThePlayerGoesOn) {
+    std::string video = ws.root() + "/big.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(640, 480), 15.0, 5, 0, 1));
+    RunResult r = run("key q\nidle 3\nkey x\n", video);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "ERROR: The Size of Supposed Input Image does not Match."
+                                "nChannels = 3\ndepth     = 8 (bit)\nwidth     = 640\n"
+                                "height    = 480\nQBN_F_XMAX    = 320\nQBN_F_YMAX    = 240\n"));
+    EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1})) << "the x key still steps";
+}
+
+TEST_F(CameraRun, NoCameraAtAllClosesAfterTheFirstCapture) {
+    RunResult r = run("key q\nidle 2\nkey x\n", ws.root() + "/no-such-video.avi");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "cvQueryFrame() failed in QBN_Capture().\n\nNOW, TURNING OFF "
+                                "THE CAMERA DEVICE. WAIT A MOMENT...\nDone.\n\n"));
+    EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1}));
+}
+
+TEST_F(CameraRun, PlayerWithoutCameraFollowsTheMotionOthersPublish) {
+    std::atomic<bool> stop{false};
+    std::thread other([&] {
+        SharedBlockFailure failure = SharedBlockFailure::None;
+        std::unique_ptr<SharedBlock> block;
+        while (!stop && !block) block = PosixSharedBlock::open(shm_, failure);
+        BlockBytes copy{};
+        while (!stop) {
+            publishMotion(*block, copy, 7, 50000);  // a player moving in front of camera 7
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    RunResult r = run("sleep 100\nkey i\nidle 30\n", "unused.avi");
+    stop = true;
+    other.join();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, " * [SI.DiffSum=  50000 ] [WebCam(  7 ) =  50000 ] \n"));
+    std::vector<int> clips = shownClips(r.out);
+    ASSERT_FALSE(clips.empty());
+    EXPECT_GE(clips.back(), 20) << "the motion of camera 7 moved this player";
+}
+
+}  // namespace
+}  // namespace kalvento::test
