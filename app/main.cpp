@@ -7,6 +7,7 @@
 #include "app/options.h"
 #include "app/player.h"
 #include "platform/camera.h"
+#include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
@@ -76,6 +77,8 @@ int main(int argc, char** argv) {
     OpenCvCamera camera;
     Io io{window, console, files, clock, images, camera, {}, {}};
     io.openSharedBlock = &PosixSharedBlock::open;
+    PosixProcessRunner processes;
+    io.processes = &processes;
     Player player(io, std::move(*options));
     return player.run();
 }

@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
+#include "platform/process_runner.h"
 #include "platform/shared_block.h"
 #include "platform/window.h"
 
@@ -36,6 +37,8 @@ struct Io {
     // Opens the named shared block; null with the reason when it cannot. Unset: a block of
     // this process's own memory.
     SharedBlockOpener openSharedBlock;
+    // Starts the movie encoder; the player cannot make movies while it is null.
+    ProcessRunner* processes = nullptr;
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {

@@ -19,7 +19,8 @@ struct FakeIo {
     FakeClock clock;
     TurboJpegLoader images;
     FakeCamera camera;
-    Io io{window, console, files, clock, images, camera, {}, {}};
+    FakeProcessRunner processes;
+    Io io{window, console, files, clock, images, camera, {}, {}, &processes};
 };
 
 }  // namespace kalvento::test

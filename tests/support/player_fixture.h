@@ -43,7 +43,8 @@ protected:
     PosixFileOps files;
     TurboJpegLoader images;
     FakeCamera camera;
-    Io io{keys, console, files, clock, images, camera, {}, {}};
+    FakeProcessRunner processes;
+    Io io{keys, console, files, clock, images, camera, {}, {}, &processes};
     Player player{io, Options{}};
 };
 

@@ -1,0 +1,44 @@
+#pragma once
+// Starting another program (the movie encoder) directly with an argument vector: no shell
+// ever sees a file name or a typed answer.
+
+#include <string>
+#include <vector>
+
+namespace kalvento {
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    // Starts argv[0] (looked up in PATH when it holds no '/') with `argv`, standard streams
+    // inherited, and waits for it to end. Returns its exit status, 128 + the signal that
+    // ended it, or -1 when it could not be started.
+    virtual int run(const std::vector<std::string>& argv) = 0;
+    // True when `path` names an executable file.
+    virtual bool isExecutable(const std::string& path) = 0;
+};
+
+class PosixProcessRunner final : public ProcessRunner {
+public:
+    int run(const std::vector<std::string>& argv) override;
+    bool isExecutable(const std::string& path) override;
+};
+
+// Records every argument vector it is asked to run and answers with `status`.
+class FakeProcessRunner final : public ProcessRunner {
+public:
+    int run(const std::vector<std::string>& argv) override {
+        ran.push_back(argv);
+        return status;
+    }
+    bool isExecutable(const std::string& path) override {
+        for (const std::string& executable : executables)
+            if (executable == path) return true;
+        return false;
+    }
+    std::vector<std::vector<std::string>> ran;
+    std::vector<std::string> executables;
+    int status = 0;
+};
+
+}  // namespace kalvento
