@@ -97,12 +97,19 @@ TEST(SharedBlock, ManyProcessesPublishingLoseNoUpdate) {
     auto parent = openBlock(*name);
     ASSERT_TRUE(parent);
     constexpr int kPlayers = 6;
-    constexpr int kTurns = 5000;
+    constexpr int kTurns = 50000;
+    // All players start at one moment: they wait until the parent closes this pipe.
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
     std::vector<pid_t> children;
     for (int player = 0; player < kPlayers; ++player) {
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            ::close(gate[1]);
+            char byte;
+            while (::read(gate[0], &byte, 1) > 0) {
+            }
             // Each child is a player with camera number 2 * player; every read it makes must
             // show a total equal to the sum of the slots and its own last value in its slot.
             SharedBlockFailure failure = SharedBlockFailure::None;
@@ -123,6 +130,8 @@ TEST(SharedBlock, ManyProcessesPublishingLoseNoUpdate) {
         }
         children.push_back(pid);
     }
+    ::close(gate[0]);
+    ::close(gate[1]);
     for (pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
