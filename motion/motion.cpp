@@ -27,6 +27,9 @@ void measureMotion(State& state, SharedBlock& block) {
             camera.DifferenceSum = diffSumOf(state.SI);
         }
         std::fill(camera.CamFramePair.begin(), camera.CamFramePair.end(), uint8_t{0});
+        // Without a camera the recogniser's cell grids start again from black as well.
+        for (CellGrid& grid : state.gesture.Grid) grid.fill(0);
+        state.gesture.GridCopy.fill(0);
         return;
     }
     const uint8_t* pair = camera.CamFramePair.data();

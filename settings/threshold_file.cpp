@@ -14,4 +14,10 @@ bool readThresholdFile(FileOps& files, int& threshold) {
     return true;
 }
 
+bool writeThresholdFile(FileOps& files, Console& console, int threshold) {
+    if (files.writeFileAtomic(kThresholdFileName, strf("%d", threshold))) return true;
+    console.print("[ NG ] Write Failed : [ %s ]\n", kThresholdFileName);
+    return false;
+}
+
 }  // namespace kalvento

@@ -41,9 +41,13 @@ TEST(MeasureMotion, PublishesWithTheCameraOpenAndFollowsOthersWhenClosed) {
     follower.camera.CamActive = 0;
     follower.camera.VR_threshold = follower.camera.QBN_threshold;
     follower.camera.CamFramePair[10] = 9;
+    follower.gesture.Grid[1][7] = 9;
+    follower.gesture.GridCopy[7] = 9;
     measureMotion(follower, block);
     EXPECT_EQ(follower.camera.DifferenceSum, 9600);
     EXPECT_EQ(follower.camera.CamFramePair[10], 0) << "the pair is cleared without camera";
+    EXPECT_EQ(follower.gesture.Grid[1][7], 0);
+    EXPECT_EQ(follower.gesture.GridCopy[7], 0);
     follower.camera.VR_threshold = 9600;  // before the first turn's end: not followed
     measureMotion(follower, block);
     EXPECT_EQ(follower.camera.DifferenceSum, 0);

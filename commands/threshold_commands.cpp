@@ -1,0 +1,86 @@
+// The motion-threshold keys: v and V step the threshold by 8, g measures the scene at rest
+// and puts the threshold a margin above it, h and H shrink and widen that margin. Every
+// change is written to the threshold file at once, which is the master copy.
+
+#include <climits>
+#include <cmath>
+
+#include "app/player.h"
+#include "commands/commands.h"
+#include "gesture/calibration.h"
+#include "settings/threshold_file.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr int kThresholdStep = 8;
+constexpr double kMarginStep = 0.01;
+
+// The margin after a step of `delta`, kept on whole hundredths so that repeated steps do not
+// drift (1.05 minus 105 steps is exactly 0.00), and never below 0.0.
+double steppedMargin(double margin, double delta) {
+    double next = std::round((margin + delta) * 100.0) / 100.0;
+    if (!(next > 0.0)) return 0.0;  // also turns -0.0 and NaN into 0.0
+    return next;
+}
+
+// The threshold for a motion amount and a margin: the integer part of their product, within
+// 0 .. INT_MAX. A product a rounding error away from a whole number counts as that number.
+int marginThreshold(int differenceSum, double margin) {
+    double product = static_cast<double>(differenceSum) * margin;
+    if (!(product > 0.0)) return 0;
+    double nearest = std::round(product);
+    if (std::fabs(product - nearest) <= 1e-9 * nearest) product = nearest;
+    if (product >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(product);
+}
+
+void printMarginLine(Player& player) {
+    player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] ( 余裕率 = %5.2f )）\n",
+                            player.state.playback.PromptText.c_str(),
+                            player.state.camera.QBN_threshold,
+                            player.state.camera.ThresholdMargin);
+}
+
+}  // namespace
+
+void thresholdStepCommand(Player& player, const KeyCommand& command) {
+    CameraState& camera = player.state.camera;
+    Console& console = player.io.console;
+    if (!readThresholdFile(player.io.files, camera.QBN_threshold))
+        console.print("[ NG ] Read Failed : [ %s ]\n", kThresholdFileName);
+    int& threshold = camera.QBN_threshold;
+    if (command.param < 0)
+        threshold = threshold > kThresholdStep ? threshold - kThresholdStep : 0;
+    else
+        threshold = threshold > INT_MAX - kThresholdStep ? INT_MAX : threshold + kThresholdStep;
+    writeThresholdFile(player.io.files, console, threshold);
+    console.print("%s（変数設定： QBN_threshold = [ %6d ] (step = %d )）\n",
+                  player.state.playback.PromptText.c_str(), threshold, kThresholdStep);
+    player.state.playback.MotionDisplayMode = 0;
+}
+
+void autoThresholdCommand(Player& player, const KeyCommand&) {
+    CameraState& camera = player.state.camera;
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ g ]→ 動きしきい値を自動設定します。\n");
+    runThresholdCalibration(player);
+    camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
+    writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    printMarginLine(player);
+}
+
+void thresholdMarginCommand(Player& player, const KeyCommand& command) {
+    CameraState& camera = player.state.camera;
+    bool decrease = command.param < 0;
+    printKeyLine(player, decrease ? "キー入力[ h, H ]→ 動きしきい値の余裕率を減少させました。\n"
+                                  : "キー入力[ h, H ]→ 動きしきい値の余裕率を増加させました。\n");
+    camera.ThresholdMargin =
+        steppedMargin(camera.ThresholdMargin, decrease ? -kMarginStep : kMarginStep);
+    camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
+    writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    printMarginLine(player);
+}
+
+}  // namespace kalvento
