@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +16,22 @@ int PosixProcessRunner::run(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
+    // The player's console questions read its standard input. When that is not a terminal
+    // (answers piped or read from a file), a started program must not read it: the encoder
+    // would swallow the answers meant for later questions and take letters such as 'q' as
+    // its own commands. On a terminal the program shares it, so the user can talk to it.
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
+    if (!::isatty(STDIN_FILENO) &&
+        ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
+            0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
+    const int started = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) return -1;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;

@@ -10,8 +10,10 @@ namespace kalvento {
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
-    // Starts argv[0] (looked up in PATH when it holds no '/') with `argv`, standard streams
-    // inherited, and waits for it to end. Returns its exit status, 128 + the signal that
+    // Starts argv[0] (looked up in PATH when it holds no '/') with `argv`, standard output
+    // and error inherited, and waits for it to end. Standard input is shared only when it is a
+    // terminal; otherwise the program reads an empty input, so answers waiting for the
+    // player's console questions stay the player's. Returns its exit status, 128 + the signal that
     // ended it, or -1 when it could not be started.
     virtual int run(const std::vector<std::string>& argv) = 0;
     // True when `path` names an executable file.

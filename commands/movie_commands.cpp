@@ -1,0 +1,428 @@
+// Movie export: E (the current folder), Q (the home folder), Y (the home folder with a sound
+// file), '{' and '}' (a range of the current folder), I (a clip ending at each key frame),
+// '^' (a clip of each exported folder), and f / F (the movie frame rate).
+//
+// Movies are made by the encoder ffmpeg, started directly with an argument vector; each
+// command line is printed as built before it runs, and the next one is built only after it
+// has ended. Clips are first copied into the work folder temp_for_mp4 of the contents root,
+// renumbered from 0, and encoded from there.
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/decimal.h"
+#include "app/player.h"
+#include "commands/commands.h"
+#include "contents/home_folder.h"
+#include "contents/movie_export.h"
+#include "contents/paths.h"
+#include "platform/console.h"
+
+namespace kalvento {
+
+namespace {
+
+// Folder indexes wrap to the first folder from here on.
+constexpr int kFolderIndexLimit = 10000;
+
+// Says so when this player has no encoder; true when it has one.
+bool encoderReady(Player& player) {
+    if (player.io.processes) return true;
+    player.io.console.printErr(
+        "ERROR: No movie encoder is available to this player: no movie is made.\n");
+    return false;
+}
+
+// Prints one encoder command and runs it to its end. The encoder prints its own progress;
+// a failure to start it or a failing end is reported, and the command goes on.
+void runEncoder(Player& player, const movie::EncoderCommand& command) {
+    player.io.console.print("\n----------> EXECUTING: %s\n\n", command.text.c_str());
+    const int status = player.io.processes->run(command.argv);
+    if (status == -1)
+        player.io.console.printErr("ERROR: The movie encoder [ %s ] could not be started.\n",
+                                   command.argv.front().c_str());
+    else if (status != 0)
+        player.io.console.printErr("ERROR: The movie encoder ended with status %d.\n", status);
+}
+
+void runEncoders(Player& player, const std::vector<movie::EncoderCommand>& commands) {
+    for (const movie::EncoderCommand& command : commands) runEncoder(player, command);
+}
+
+// Makes the work folder (when missing) and removes the images an earlier clip left in it.
+void prepareWorkFolder(Player& player) {
+    Console& console = player.io.console;
+    FileOps& files = player.io.files;
+    const std::string folder = movie::workFolderPath();
+    console.print("\n----------> EXECUTING: %s\n\n", movie::makeWorkFolderText().c_str());
+    if (!files.makeDirectory(folder) && !files.isDirectory(folder))
+        console.printErr("ERROR: Could not make the folder [ %s ].\n", folder.c_str());
+    console.print("\n----------> EXECUTING: %s\n\n", movie::emptyWorkFolderText().c_str());
+    for (const std::string& path : movie::emptyWorkFolder(files))
+        console.printErr("ERROR: Could not delete [ %s ].\n", path.c_str());
+}
+
+// The lowest clip number whose movie vclip_NNNNN.mp4 is not in the contents root yet.
+int freeClipNumber(FileOps& files) {
+    int number = 0;
+    while (number < INT_MAX && files.exists(movie::clipMoviePath(number))) ++number;
+    return number;
+}
+
+// The clip of frames a .. b of the current folder (backwards when a is above b): copied into
+// the work folder as frames 0, 1, ... and encoded into the next free vclip_NNNNN.mp4 and .avi.
+// Enter stops the copying (the frames copied so far are encoded); Space pauses it for up to
+// five seconds. Both ends must be frames of the folder.
+void produceClip(Player& player, const std::string& program, int a, int b) {
+    Console& console = player.io.console;
+    FileOps& files = player.io.files;
+    prepareWorkFolder(player);
+
+    const int step = a <= b ? 1 : -1;
+    int k = 0;
+    int first = -1;
+    bool stopped = false;
+    for (int j = a; step > 0 ? j <= b : j >= b;) {
+        const int key = player.io.window.waitKey(1);
+        if (key == kKeySpace) {
+            player.io.window.waitKey(5000);
+            continue;
+        }
+        if (key == kKeyEnter) {
+            stopped = true;
+            break;
+        }
+        // The search for a free work frame takes no key poll: one poll per frame.
+        while (k < INT_MAX && files.exists(movie::workFramePath(k))) ++k;
+        const std::string target = movie::workFramePath(k);
+        const FrameData& record = player.state.contents.FrameData[static_cast<size_t>(j)];
+        const std::string source(fieldText(record.ClipPath));
+        const std::string command = "copy " + source + " " + target;
+        console.print(" [%5d image(s) left ] EXECUTING:  %s  <<<Press Enter Key to Stop>>>\n",
+                      std::abs(j - b), command.c_str());
+        const CopyResult result = files.copyNew(openablePath(source), target);
+        if (result.status == CopyResult::DestinationExists) {
+            // Made by someone else meanwhile: the frame goes to the next free number.
+            ++k;
+            continue;
+        }
+        if (result.status == CopyResult::Copied) {
+            if (first == -1) first = k;
+            ++k;
+        } else {
+            // The next frame takes this number, so the work frames stay without a gap.
+            console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
+                             target.c_str(), result.error.c_str());
+        }
+        j += step;
+    }
+    console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");
+
+    const int vframes = std::abs(b - a) + 1;
+    const int startNumber = first;
+    const std::string clipName = movie::clipMovieName(freeClipNumber(files));
+    console.print("\nAUTO-SET: Video clip's name = [ %s.mp4 ]\n\n", clipName.c_str());
+    console.print("AUTO-SET: FF_start_number   = [ %5d ]\n\n", startNumber);
+    console.print("AUTO-SET: FF_vframes        = [ %5d ]\n\n", vframes);
+    runEncoders(player, movie::clipMovieCommands(program, player.state.movie.MovieFrameRate,
+                                                 startNumber, vframes, clipName));
+    console.print("\nDone.\n\n");
+}
+
+// The information block printed before each clip of I and ^; the key-frame line only for I.
+void printClipInfo(Player& player, std::optional<std::pair<int, int>> keyFrame, int frames) {
+    Console& console = player.io.console;
+    const MovieState& movie = player.state.movie;
+    console.print("**************** CLIP GENERATION INFO ****************\n");
+    if (keyFrame)
+        console.print("> KeyFrameNumber[ %4d ]     = [ %6d ]\n\n", keyFrame->first,
+                      keyFrame->second);
+    console.print("> Number of image frames     = [ %6d ]\n\n", frames);
+    console.print("> CopyStartFrameNum          = [ %6d ]\n\n", movie.CopyStartFrameNum);
+    console.print("> CopyEndFrameNum (frame_no) = [ %6d ]\n", movie.CopyEndFrameNum);
+    console.print("******************************************************\n");
+}
+
+void endRange(MovieState& movie) {
+    movie.CopyStartFrameNum = -1;
+    movie.CopyEndFrameNum = -1;
+}
+
+// "* Changed Contents Folder to [ S002 ]" with an empty line before and after: the number is
+// blank-padded, its blanks become '0' and the '_' placeholders become the line's blanks.
+void printChangedFolder(Player& player, int dirNum) {
+    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
+    for (char& c : message) {
+        if (c == ' ')
+            c = '0';
+        else if (c == '_')
+            c = ' ';
+    }
+    player.io.console.print("\n%s\n", message.c_str());
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The next answer typed on the console: the first line that is not blank, without its
+// leading and trailing blanks (as "%s" and "%d" pass over white space before their value).
+// Says so and gives nullopt at the end of the input.
+std::optional<std::string> askAnswer(Player& player, const char* question) {
+    Console& console = player.io.console;
+    console.print("%s", question);
+    for (;;) {
+        std::optional<std::string> line = console.readLine();
+        if (!line) {
+            console.print("\nERROR: No answer was given. No movie is made.\n\n");
+            return std::nullopt;
+        }
+        size_t begin = 0;
+        size_t end = line->size();
+        while (begin < end && isBlank((*line)[begin])) ++begin;
+        while (end > begin && isBlank((*line)[end - 1])) --end;
+        if (end > begin) return line->substr(begin, end - begin);
+    }
+}
+
+// The whole number an answer holds: an optional sign and decimal digits that fit an int, and
+// nothing else ("12", "-3", "+7"; not "1.5", "12abc", "ten").
+std::optional<int> wholeNumberOf(const std::string& answer) {
+    size_t pos = 0;
+    int value = 0;
+    if (!parseDecimal(answer, pos, value)) return std::nullopt;
+    if (pos != answer.size()) return std::nullopt;
+    return value;
+}
+
+// A number question: an answer that is not a whole number is asked again.
+std::optional<int> askNumber(Player& player, const char* question) {
+    for (;;) {
+        std::optional<std::string> answer = askAnswer(player, question);
+        if (!answer) return std::nullopt;
+        if (std::optional<int> number = wholeNumberOf(*answer)) return number;
+        player.io.console.print("*** Please answer with a number.\n");
+    }
+}
+
+}  // namespace
+
+void folderMovieCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player,
+                 "キー入力[ E ]→ 現在のコンテンツフォルダにある全画像の動画ファイルを作成します。\n");
+    if (!encoderReady(player)) return;
+    const std::string program = movie::encoderProgram(*player.io.processes);
+    runEncoders(player, movie::folderMovieCommands(program, player.state.movie.MovieFrameRate,
+                                                   player.state.contents.DirNum));
+    player.io.console.print("\nDone.\n\n");
+}
+
+void homeMovieCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player,
+                 "キー入力[ Q ]→ 現在ホームフォルダにある全画像の動画ファイルを作成します。\n");
+    if (!encoderReady(player)) return;
+    const std::string program = movie::encoderProgram(*player.io.processes);
+    runEncoders(player, movie::homeMovieCommands(program, player.state.movie.MovieFrameRate));
+    player.io.console.print("\nDone.\n\n");
+}
+
+void homeSoundMovieCommand(Player& player, const KeyCommand&) {
+    Console& console = player.io.console;
+    FileOps& files = player.io.files;
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ Y ]→ 現在ホームフォルダにある全画像と音楽ファイルで"
+                         "動画ファイルを作成します。\n");
+    if (!encoderReady(player)) return;
+
+    int startNumber = 0;
+    while (startNumber < movie::kHomeSlotSearchLimit &&
+           !files.exists(homeSlotPath(startNumber)))
+        ++startNumber;
+    if (startNumber == movie::kHomeSlotSearchLimit) {
+        console.print("\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
+                      "folder. No movie is made.\n\n",
+                      movie::kHomeSlotSearchLimit - 1);
+        return;
+    }
+    int vframes = 1;
+    while (startNumber + vframes < INT_MAX &&
+           files.exists(homeSlotPath(startNumber + vframes)))
+        ++vframes;
+
+    console.print("\n***************************************************\n");
+    console.print("******** Start Creating a Home Sound Movie ********\n");
+    console.print("***************************************************\n\n");
+    console.print("AUTO-SET: FF_start_number = [ %5d ]\n\n", startNumber);
+    console.print("AUTO-SET: FF_vframes      = [ %5d ]\n\n", vframes);
+
+    const std::optional<std::string> soundName =
+        askAnswer(player, ">> Enter full name of sound file = ");
+    if (!soundName) return;
+    const std::optional<int> minutes = askNumber(player, ">> Enter how many minutes (min)  = ");
+    if (!minutes) return;
+    const std::optional<int> seconds = askNumber(player, ">> Enter how many seconds (sec)  = ");
+    if (!seconds) return;
+
+    // The name is judged once every answer is in, so none of them is left over to be taken
+    // for the answer of a later question.
+    if (soundName->find('\0') != std::string::npos ||
+        soundName->size() + 3 > movie::kMaxSoundPathBytes) {
+        console.print("\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
+                      "NUL byte. No movie is made.\n\n",
+                      movie::kMaxSoundPathBytes - 3);
+        return;
+    }
+    const long long total = 60LL * *minutes + *seconds;
+    if (total < 1 || total > INT_MAX) {
+        console.print("\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
+                      "is made.\n\n",
+                      INT_MAX, total);
+        return;
+    }
+    const double rate = static_cast<double>(vframes) / static_cast<double>(total);
+    const std::string program = movie::encoderProgram(*player.io.processes);
+    runEncoders(player, movie::homeSoundMovieCommands(program, rate, startNumber, *soundName,
+                                                      vframes, static_cast<int>(total)));
+    console.print("\nDone.\n\n");
+}
+
+void rangeStartCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ { ]→ 連続フレームコピー機能の開始点を設定しました。\n");
+    MovieState& movie = player.state.movie;
+    movie.CopyStartFrameNum = clipIndexOf(player.state.playback.frame_no);
+    player.io.console.print("%s（変数設定： CopyStartFrameNum = [ %d ]）\n",
+                            player.state.playback.PromptText.c_str(), movie.CopyStartFrameNum);
+}
+
+void rangeMovieCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画"
+                         "ファイル（mp4 と avi）を作成します。\n");
+    MovieState& movie = player.state.movie;
+    const int maxCount = player.state.contents.MaxCount;
+    const int end = clipIndexOf(player.state.playback.frame_no);
+    if (end < 0 || end >= maxCount || movie.CopyStartFrameNum < 0 ||
+        movie.CopyStartFrameNum >= maxCount) {
+        printPromptLine(player);
+        printKeyLine(player, "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。"
+                             "再度範囲指定してください。\n");
+        return;
+    }
+    if (!encoderReady(player)) return;
+    movie.CopyEndFrameNum = end;
+    produceClip(player, movie::encoderProgram(*player.io.processes), movie.CopyStartFrameNum,
+                end);
+    endRange(movie);
+}
+
+void keyFrameClipsCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ I ]→ モーションソーティング結果に基づき[mp4ファイル]と"
+                         "[aviファイル]を作成します。\n");
+    if (!encoderReady(player)) return;
+    const std::string program = movie::encoderProgram(*player.io.processes);
+    State& state = player.state;
+    MovieState& movie = state.movie;
+    FileOps& files = player.io.files;
+    const double savedFrame = state.playback.frame_no;
+    const int savedIndex = state.keyFrames.KeyFrameIndex;
+    const int maxCount = state.contents.MaxCount;
+
+    for (int e = 0; e < kKeyFrameSlots; ++e) {
+        const double v = state.keyFrames.KeyFrameNumber[static_cast<size_t>(e)];
+        if (!(v >= 1.0)) continue;
+        const int end = clipIndexOf(v);
+        if (end >= maxCount) {
+            // Possible with key frames of a parameter file written for another folder.
+            player.io.console.print("\n*** KeyFrameNumber[ %4d ] = [ %6d ] lies beyond the last "
+                                    "frame [ %6d ]: no clip is made. ***\n\n",
+                                    e, end, maxCount - 1);
+            continue;
+        }
+        int n = 0;
+        while (n < movie::kExportImageLimit &&
+               files.exists(movie::exportImagePath(state.contents.DirNum, e, n)))
+            ++n;
+        const int last = std::max(n - 1, 0);
+
+        state.playback.frame_no = v;
+        movie.CopyStartFrameNum = std::clamp(clipIndexOf(v - last), 0, maxCount - 1);
+        movie.CopyEndFrameNum = end;
+        printClipInfo(player, std::make_pair(e, end), last + 1);
+        produceClip(player, program, movie.CopyStartFrameNum, end);
+    }
+    state.playback.frame_no = savedFrame;
+    state.keyFrames.KeyFrameIndex = savedIndex;
+    endRange(movie);
+}
+
+void exportedFolderClipsCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ ^ ]→ フォルダー内のexport画像列を使用して[mp4ファイル]と"
+                         "[aviファイル]を作成します。\n");
+    State& state = player.state;
+    int lastKeyFrame = -1;
+    for (int e = 0; e < kKeyFrameSlots; ++e)
+        if (state.keyFrames.KeyFrameNumber[static_cast<size_t>(e)] >= 1.0) lastKeyFrame = e;
+    if (lastKeyFrame < 0) return;
+    if (!encoderReady(player)) return;
+    const std::string program = movie::encoderProgram(*player.io.processes);
+    MovieState& movie = state.movie;
+    const double savedFrame = state.playback.frame_no;
+    const int savedIndex = state.keyFrames.KeyFrameIndex;
+
+    int folder = 0;
+    for (int pass = 0; pass <= lastKeyFrame; ++pass) {
+        player.releaseImageCache();
+        folder = folder + 1 >= kFolderIndexLimit ? 0 : folder + 1;
+        state.contents.DirNum = folder;
+        printChangedFolder(player, folder);
+        player.scan();
+        if (state.contents.DirNum != folder) {
+            // The folder holds no clip and the scan went to a lower one, which is not an
+            // exported folder of this run.
+            player.io.console.print(
+                "\n*** %s holds no image: no clip is made of it. ***\n\n",
+                movie::folderMovieName(folder).c_str());
+            continue;
+        }
+        const int maxCount = state.contents.MaxCount;
+        state.playback.frame_no = maxCount - 3;
+        if (maxCount - 3 < 0) continue;
+        movie.CopyStartFrameNum = 0;
+        movie.CopyEndFrameNum = maxCount - 3;
+        printClipInfo(player, std::nullopt, maxCount - 2);
+        produceClip(player, program, 0, maxCount - 3);
+    }
+
+    // The position was one of the folder shown before: it is kept within the folder now shown.
+    const int maxCount = state.contents.MaxCount;
+    double position = savedFrame;
+    if (!(position >= 0.0)) position = 0.0;
+    if (position > maxCount - 1) position = std::max(maxCount - 1, 0);
+    state.playback.frame_no = position;
+    state.playback.LastShownFrame = -1.0;
+    state.keyFrames.KeyFrameIndex = savedIndex;
+    endRange(movie);
+}
+
+void movieFrameRateCommand(Player& player, const KeyCommand& command) {
+    MovieState& movie = player.state.movie;
+    if (command.param < 0) {
+        printKeyLine(player, "キー入力[ f ]→ 出力する動画のフレームレートを減少させました。\n");
+        movie.MovieFrameRate = std::max(movie.MovieFrameRate - 1, 1);
+    } else {
+        printKeyLine(player, "キー入力[ F ]→ 出力する動画のフレームレートを増加させました。\n");
+        if (movie.MovieFrameRate < INT_MAX) ++movie.MovieFrameRate;
+        movie.MovieFrameRate = std::max(movie.MovieFrameRate, 1);
+    }
+    player.io.console.print("%s（変数設定： MovieFrameRate = [ %d ]）\n",
+                            player.state.playback.PromptText.c_str(), movie.MovieFrameRate);
+}
+
+}  // namespace kalvento
