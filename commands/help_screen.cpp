@@ -221,6 +221,8 @@ void ShowHelp(State& state, Console& console) {
 
     // Every showing of the list starts the random selection's candidate list afresh.
     state.selection.ContentsListReady = 0;
+    // ... and U and A search the home folder from its first slot again.
+    state.home.HomeClipNum = 0;
 }
 
 }  // namespace kalvento

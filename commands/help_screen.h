@@ -12,7 +12,8 @@ namespace kalvento {
 extern const char* const kVisionLibraryLicence;
 
 // Prints the function list with the current values to `console` and starts the random
-// selection's candidate list afresh (ContentsListReady = 0). Clearing the shared motion
+// selection's candidate list afresh (ContentsListReady = 0) and has U and A search the home
+// folder from slot 0 again (HomeClipNum = 0). Clearing the shared motion
 // values before the list is the caller's part.
 void ShowHelp(State& state, Console& console);
 

@@ -1,0 +1,195 @@
+// The home folder (the contents root) collects frames from any contents folder: t and T take
+// the shown frame, k adds the home folder's own clip_00000.jpg as a separator, U appends every
+// frame of the current folder and A does that for a chosen number of folders picked at random.
+// Every copy creates its slot exclusively, so nothing in the home folder is ever overwritten,
+// not even by another player filling the same home folder at the same time.
+
+#include <optional>
+#include <string>
+
+#include "app/decimal.h"
+#include "app/player.h"
+#include "commands/commands.h"
+#include "commands/dispatch.h"
+#include "commands/random_selection.h"
+#include "contents/home_folder.h"
+#include "contents/paths.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr const char* kContentsStreamTitle =
+    "KEY FUNCTION : [A][ Random Contents Selection and Create Contents Stream ]\n";
+constexpr int kPauseMs = 5000;  // longest pause of a copy loop after SPACE
+
+void reportFailedCopy(Player& player, const std::string& source, const HomeSlotCopy& copy) {
+    const std::string target = copy.slot >= 0 ? homeSlotPath(copy.slot) : "../clip_*.jpg";
+    player.io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
+                               target.c_str(), copy.error.c_str());
+}
+
+// Copies the shown frame into the first free home slot from slot 0 (t and the first half of T).
+void takeShownFrame(Player& player) {
+    const ContentsState& contents = player.state.contents;
+    const int j = clipIndexOf(player.state.playback.frame_no);
+    if (j < 0 || j >= contents.MaxCount) {
+        player.io.console.printErr("ERROR: No frame is shown: nothing was copied.\n");
+        return;
+    }
+    const std::string source(fieldText(contents.FrameData[static_cast<size_t>(j)].ClipPath));
+    HomeSlotCopy copy = copyToFreeHomeSlot(
+        player.io.files, openablePath(source), 0, [&](const std::string& slot) {
+            const std::string command = "copy " + source + " " + slot;
+            player.io.console.print("EXECUTING (Clip Image) : %s\n", command.c_str());
+        });
+    if (!copy.copied) reportFailedCopy(player, source, copy);
+}
+
+enum class CopyAllEnd { NothingToCopy, Completed, Terminated };
+
+// Appends every frame of the current folder to the home folder, starting the slot search at
+// HomeClipNum. One key poll per frame: ENTER ends the loop, SPACE pauses it until a key comes
+// (at most kPauseMs) and then copies the same frame. The slot search itself takes no key
+// wait, so a home folder that already holds many frames does not hold the loop up.
+CopyAllEnd copyAllFrames(Player& player) {
+    ContentsState& contents = player.state.contents;
+    MovieState& movie = player.state.movie;
+    HomeState& home = player.state.home;
+    Console& console = player.io.console;
+    movie.CopyStartFrameNum = 0;
+    movie.CopyEndFrameNum = contents.MaxCount - 1;
+    if (contents.MaxCount <= 0) {
+        movie.CopyStartFrameNum = -1;
+        movie.CopyEndFrameNum = -1;
+        return CopyAllEnd::NothingToCopy;
+    }
+    const int last = movie.CopyEndFrameNum;
+    int n = home.HomeClipNum;
+    int failed = 0;
+    bool stopped = false;
+    for (int j = 0; j <= last;) {
+        const int key = player.io.window.waitKey(1);
+        if (key == kKeySpace) {
+            player.io.window.waitKey(kPauseMs);  // any key, or the time, ends the pause
+            continue;
+        }
+        if (key == kKeyEnter) {
+            stopped = true;
+            break;
+        }
+        const std::string source(fieldText(contents.FrameData[static_cast<size_t>(j)].ClipPath));
+        HomeSlotCopy copy = copyToFreeHomeSlot(
+            player.io.files, openablePath(source), n, [&](const std::string& slot) {
+                const std::string command = "copy " + source + " " + slot;
+                console.print(
+                    " [%5d image(s) left ] EXECUTING:  %s  <<<Press Enter Key to Stop>>>\n",
+                    last - j, command.c_str());
+            });
+        if (copy.copied) {
+            home.HomeClipNum = copy.slot;
+        } else {
+            reportFailedCopy(player, source, copy);
+            ++failed;
+            if (copy.slot < 0) {
+                stopped = true;
+                break;
+            }
+        }
+        // A failed frame leaves its slot free; the next frame goes to the slot after it.
+        n = copy.slot + 1;
+        ++j;
+    }
+    if (failed > 0)
+        console.printErr("ERROR: %d image(s) could not be copied into the home folder.\n", failed);
+    console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");
+    movie.CopyStartFrameNum = -1;
+    movie.CopyEndFrameNum = -1;
+    return stopped ? CopyAllEnd::Terminated : CopyAllEnd::Completed;
+}
+
+// The answer to "How many motion clips": a whole line holding one number. Anything else is
+// asked again; without any answer (end of input) no clip is made.
+int askClipCount(Player& player) {
+    Console& console = player.io.console;
+    console.print("*** How many motion clips do you want? : ");
+    for (;;) {
+        std::optional<std::string> line = console.readLine();
+        if (!line) {
+            console.print("\n*** No answer: no motion clip is made.\n");
+            return 0;
+        }
+        size_t pos = 0;
+        int count = 0;
+        if (parseDecimal(*line, pos, count) &&
+            line->find_first_not_of(" \t\r", pos) == std::string::npos)
+            return count;
+        console.print("*** Please answer with a number.\n");
+        console.print("*** How many motion clips do you want? : ");
+    }
+}
+
+}  // namespace
+
+void takeFrameCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ t ]→ 現在表示されている画像をホームフォルダに保存します。\n");
+    takeShownFrame(player);
+}
+
+void takeFrameAndStepCommand(Player& player, const KeyCommand&) {
+    printKeyLine(player,
+                 "キー入力[ T ]→ 現在表示されている画像をホームフォルダに保存します。"
+                 "保存後、自動的に次の画像に進みます。\n");
+    takeShownFrame(player);
+    stepClips(player, kForward, 1.0);
+}
+
+void addSeparatorCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player,
+                 "キー入力[ k ]→ ホームフォルダにある clip_00000.jpg "
+                 "をホームフォルダに区切り用画像として追加します。\n");
+    const std::string separator = homeSlotPath(0);
+    if (!player.io.files.isReadableFile(separator)) {
+        player.io.console.print(
+            "\nERROR: There is no such a file [clip_00000.jpg] in home folder.\n\n");
+        return;
+    }
+    HomeSlotCopy copy =
+        copyToFreeHomeSlot(player.io.files, separator, 0, [&](const std::string& slot) {
+            const std::string command = "copy " + separator + " " + slot;
+            player.io.console.print("EXECUTING : %s\n", command.c_str());
+        });
+    if (!copy.copied) reportFailedCopy(player, separator, copy);
+}
+
+void copyFolderToHomeCommand(Player& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player,
+                 "キー入力[ U ]→ 現在のコンテンツフォルダにある全画像をホームフォルダに追加コピーします。\n");
+    copyAllFrames(player);
+}
+
+void contentsStreamCommand(Player& player, const KeyCommand&) {
+    Console& console = player.io.console;
+    const int& displayMode = player.state.playback.MotionDisplayMode;
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ A ]→ ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
+    const int passes = askClipCount(player);
+    for (int pass = 1; pass <= passes; ++pass) {
+        if (displayMode != 0) console.print("%s", kContentsStreamTitle);
+        if (displayMode == 2) break;
+        // Without any candidate the current folder stays and is copied again.
+        selectRandomContents(player);
+        console.print("\n [ %2d / %2d ]\n\n", pass, passes);
+        printTitleOf(player, 'U');
+        // ENTER ends only this pass; an empty folder ends the whole stream.
+        if (copyAllFrames(player) == CopyAllEnd::NothingToCopy) return;
+    }
+    console.print("****************************************************\n");
+    console.print("*** Finished Automatic Contents Stream Creation! ***\n");
+    console.print("****************************************************\n\n");
+}
+
+}  // namespace kalvento
