@@ -49,17 +49,20 @@ void refreshCurrentFolder(Player& player) {
 
 }  // namespace
 
-void changeFolderCommand(Player& player, const KeyCommand& command) {
-    const bool digit = command.param >= 0 && command.param <= 9;
-    const int target = targetFolder(player, command.param);
+void switchToFolder(Player& player, int dirNum, const char* afterScan) {
     player.releaseImageCache();
-    player.state.contents.DirNum = target;
-    printChangedFolder(player, target);
+    player.state.contents.DirNum = dirNum;
+    printChangedFolder(player, dirNum);
     player.scan();
-    if (digit) player.io.console.print("Done.\n\n");
+    player.io.console.print("%s", afterScan);
     player.readFolderParameters();
     // Forces the next turn to show a clip of the new folder.
     player.state.playback.LastShownFrame = -999.0;
+}
+
+void changeFolderCommand(Player& player, const KeyCommand& command) {
+    const bool digit = command.param >= 0 && command.param <= 9;
+    switchToFolder(player, targetFolder(player, command.param), digit ? "Done.\n\n" : "");
 }
 
 void firstFolderCommand(Player& player, const KeyCommand&) {

@@ -21,4 +21,11 @@ inline constexpr size_t kFrameTableBytes = sizeof(FrameData) * kMaxClips;  // 16
 bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, int& maxCount,
                        FileOps& files);
 
+// Writes the frame data file `name`: the first kMaxClips records of `table` byte for byte
+// (Loaded flags as they are; missing records as zero bytes), then `maxCount` as "%d\n". An
+// existing file is replaced in one step: an interrupted or failed write leaves it as it was.
+// False when nothing was written.
+bool writeFrameDataFile(const std::string& name, const std::vector<FrameData>& table,
+                        int maxCount, FileOps& files);
+
 }  // namespace kalvento
