@@ -12,6 +12,7 @@
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "settings/camera_config.h"
+#include "settings/parameter_file.h"
 
 namespace kalvento {
 
@@ -35,10 +36,7 @@ void Player::scan() {
     scanContents(state, io);
 }
 
-void Player::readParameters() {
-    // The parameter files arrive with the settings subsystem; until then the playback state
-    // keeps its start values.
-}
+void Player::readParameters() { ReadParameters(state, io.files, io.console); }
 
 void Player::readFolderParameters() {
     std::string name = zeroFill(strf("qbn_env%4d.dat", state.contents.DirNum + 1));
