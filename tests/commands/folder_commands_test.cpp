@@ -210,7 +210,8 @@ TEST_F(FolderCommandsTest, ParameterFileOfTheNewFolderIsAnnouncedAfterTheScan) {
     writeFile(ws.work() + "/qbn_env0002.dat", "");
     press('2');
     expectAroundScan("\n* Changed Contents Folder to [ S002 ]\n\n",
-                     "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n");
+                     "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n"
+                     "Finished Reading QBN Parameters from File : qbn_env0002.dat\n");
     fake.console.clear();
     // S001 has none: nothing is said about it.
     press('p');
@@ -253,7 +254,8 @@ TEST_F(FolderCommandsTest, FirstFolderKeyPrintsTheRefreshTitleWhenEchoing) {
                                  "\n* Changed Contents Folder to [ S001 ]\n\n"
                                  "KEY FUNCTION : [r][ Refresh Settings ]\n") +
                          kRefreshLine,
-                     "Done.\n\nFILE [ qbn_env0001.dat ] exists!\n");
+                     "Done.\n\nFILE [ qbn_env0001.dat ] exists!\n"
+                     "Finished Reading QBN Parameters from File : qbn_env0001.dat\n");
     EXPECT_EQ(player.state.contents.DirNum, 0);
 }
 
@@ -277,7 +279,8 @@ TEST_F(FolderCommandsTest, RefreshReadsTheFolderParameterFile) {
     loadFolder(1);
     writeFile(ws.work() + "/qbn_env0002.dat", "");
     press('r');
-    expectAroundScan(kRefreshLine, "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n");
+    expectAroundScan(kRefreshLine, "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n"
+                     "Finished Reading QBN Parameters from File : qbn_env0002.dat\n");
 }
 
 }  // namespace
