@@ -80,6 +80,15 @@ void Player::reopenCameraAfterPause() {
     openCamera(state, io, kResumeSettleMs);
 }
 
+const cv::Mat* Player::cachedCurrentClip() const {
+    const ContentsState& contents = state.contents;
+    int n = clipIndexOf(state.playback.frame_no);
+    if (n < 0 || n >= contents.MaxCount) return nullptr;
+    const cv::Mat& image = contents.FrameImage[static_cast<size_t>(n)];
+    if (contents.FrameData[static_cast<size_t>(n)].Loaded == 0 || image.empty()) return nullptr;
+    return &image;
+}
+
 bool Player::cacheClip(int clip) {
     ContentsState& contents = state.contents;
     if (clip < 0 || clip >= contents.MaxCount) return false;

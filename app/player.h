@@ -39,6 +39,8 @@ public:
     void resetSharedMotion();
     // Releases every cached clip image and clears the Loaded flags.
     void releaseImageCache();
+    // The cached image of the clip at frame_no, or nullptr when it is not in the cache.
+    const cv::Mat* cachedCurrentClip() const;
     // Loads clip `clip` into the image cache unless it is there. False when it is outside the
     // folder or fails to load.
     bool cacheClip(int clip);

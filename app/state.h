@@ -154,18 +154,49 @@ struct SelectionState {
     int AutoJumpFlag = 0;
     int RFJ_parameter = 20;
     int MotionCount = 0;             // motions counted towards the automatic selection
-    int ContentsListReady = 0;
+    int ContentsListReady = 0;       // 1: ContentsList is reused without a new scan
+    std::vector<int> ContentsList;   // candidate folder indexes (0-based) of the last scan
 };
 
 // Movie export.
 struct MovieState {
     int MovieFrameRate = 30;         // frame rate given to the encoder, 1 and up ('f', 'F')
+    int CopyStartFrameNum = -1;      // first frame of a copy range; -1 outside one
+    int CopyEndFrameNum = -1;        // last frame of a copy range; -1 outside one
+};
+
+// The gesture recogniser's cell grids and motion images, and the parameters of the
+// countdown and quiet phase that precede learning runs and the threshold calibration.
+inline constexpr int kGridColumns = 80;
+inline constexpr int kGridRows = 60;
+inline constexpr int kGridCells = kGridColumns * kGridRows;  // 4800
+using CellGrid = std::array<uint8_t, kGridCells>;
+
+struct GestureState {
+    std::array<CellGrid, 2> Grid{};   // two cell grids taking turns: GridSide receives the turn
+    int GridSide = 0;
+    CellGrid GridCopy{};               // copy of the current grid, written by every live fill
+    CellGrid DiffImage{};              // changed cells hold 5
+    CellGrid BrightImage{};            // bright cells hold 7
+    CellGrid EdgeImage{};              // bright edge cells hold 6
+    std::array<int, 5> MotionImageOn{1, 1, 1, 1, 1};  // by image number: 1 diff, 2 bright, 4 edge
+    double rv = 0.0;                   // changed cells of the turn
+    double RefDiff = 0.0;              // bright cells of the turn
+    int DThreshold = 40;               // cell change threshold
+    int MThreshold = 40;               // cell brightness threshold
+    int GRATE = 60;                    // turns per second of the quiet phase
+    int CountdownStep = 5;             // countdown step length in units of 120 ms
 };
 
 // The command-line words, after the options have been taken out. ArgText[0] is the program.
 struct CommandLineState {
     int ArgCount = 0;
     std::vector<std::string> ArgText;  // at most kMaxArgWords words of at most kArgWordBytes
+};
+
+// The home folder (the contents root itself) that collects frames as clip_00000.jpg, ...
+struct HomeState {
+    int HomeClipNum = 0;             // home slot last written by U or A; their search starts here
 };
 
 struct State {
@@ -176,6 +207,8 @@ struct State {
     KeyFrameState keyFrames;
     SelectionState selection;
     MovieState movie;
+    HomeState home;
+    GestureState gesture;
     CommandLineState commandLine;
     std::array<uint8_t, kSharedBlockBytes> SI{};  // local copy of the shared block
     cv::Mat KeyAllocationImage;                   // shown while paused; empty when missing

@@ -35,6 +35,10 @@ const char* onOffText(int flag);
 void printPromptLine(Player& player);
 void printKeyLine(Player& player, const std::string& text);
 
+// Prints "* Changed Contents Folder to [ S001 ]" (for dirNum 0) with an empty line before and
+// after it.
+void printChangedFolder(Player& player, int dirNum);
+
 // Prints the title line of the command bound to `code` when MotionDisplayMode is not 0.
 void printTitleOf(Player& player, int code);
 

@@ -14,20 +14,6 @@ namespace {
 // Folder indexes wrap to the first folder from here on.
 constexpr int kFolderIndexLimit = 10000;
 
-// "* Changed Contents Folder to [ S001 ]" for index 0, printed with an empty line before and
-// after. The number is blank-padded, so the blanks become '0' and the '_' placeholders (the
-// real blanks of the line) become blanks, in one pass.
-void printChangedFolder(Player& player, int dirNum) {
-    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
-    for (char& c : message) {
-        if (c == ' ')
-            c = '0';
-        else if (c == '_')
-            c = ' ';
-    }
-    player.io.console.print("\n%s\n", message.c_str());
-}
-
 // The new folder index of a folder key: the digit's own index, or the current index moved by
 // the key's delta, stopping at the first folder and wrapping to it past the last.
 int targetFolder(const Player& player, int param) {
@@ -48,6 +34,20 @@ void refreshCurrentFolder(Player& player) {
 }
 
 }  // namespace
+
+// "* Changed Contents Folder to [ S001 ]" for index 0, printed with an empty line before and
+// after. The number is blank-padded, so the blanks become '0' and the '_' placeholders (the
+// real blanks of the line) become blanks, in one pass.
+void printChangedFolder(Player& player, int dirNum) {
+    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
+    for (char& c : message) {
+        if (c == ' ')
+            c = '0';
+        else if (c == '_')
+            c = ' ';
+    }
+    player.io.console.print("\n%s\n", message.c_str());
+}
 
 void switchToFolder(Player& player, int dirNum, const char* afterScan) {
     player.releaseImageCache();

@@ -152,19 +152,6 @@ void endRange(MovieState& movie) {
     movie.CopyEndFrameNum = -1;
 }
 
-// "* Changed Contents Folder to [ S002 ]" with an empty line before and after: the number is
-// blank-padded, its blanks become '0' and the '_' placeholders become the line's blanks.
-void printChangedFolder(Player& player, int dirNum) {
-    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
-    for (char& c : message) {
-        if (c == ' ')
-            c = '0';
-        else if (c == '_')
-            c = ' ';
-    }
-    player.io.console.print("\n%s\n", message.c_str());
-}
-
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 // The next answer typed on the console: the first line that is not blank, without its

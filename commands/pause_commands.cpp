@@ -28,16 +28,6 @@ void printLines(Player& player, const char* const (&lines)[5]) {
     for (const char* line : lines) player.io.console.print("%s", line);
 }
 
-// The cached image of the clip at frame_no, or nullptr when it is not in the cache.
-const cv::Mat* currentCachedClip(Player& player) {
-    ContentsState& contents = player.state.contents;
-    const double position = player.state.playback.frame_no;
-    if (!(position >= 0.0) || position >= contents.MaxCount) return nullptr;
-    const int n = static_cast<int>(position);
-    if (n >= static_cast<int>(contents.FrameImage.size())) return nullptr;
-    if (contents.FrameData[n].Loaded == 0 || contents.FrameImage[n].empty()) return nullptr;
-    return &contents.FrameImage[n];
-}
 
 }  // namespace
 
@@ -67,7 +57,7 @@ void pauseCommand(Player& player, const KeyCommand&) {
 }
 
 void initWindowSizeCommand(Player& player, const KeyCommand&) {
-    const cv::Mat* clip = currentCachedClip(player);
+    const cv::Mat* clip = player.cachedCurrentClip();
     player.io.rebuildWindowAround(clip != nullptr ? *clip : cv::Mat());
     player.state.playback.LastShownFrame = -1.0;
 }

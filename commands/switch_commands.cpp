@@ -23,16 +23,6 @@ void echoSwitch(Player& player, const char* keyLine, const char* name, int value
     printKeyLine(player, strf("（変数設定： %s = [ %s ]）\n", name, onOffText(value)));
 }
 
-// The cached image of the clip at frame_no, or nullptr when it is not loaded.
-const cv::Mat* currentCachedClip(Player& player) {
-    ContentsState& contents = player.state.contents;
-    const double position = player.state.playback.frame_no;
-    if (!(position >= 0.0) || position >= contents.MaxCount) return nullptr;
-    const int n = static_cast<int>(position);
-    if (n >= static_cast<int>(contents.FrameImage.size())) return nullptr;
-    if (contents.FrameData[n].Loaded == 0 || contents.FrameImage[n].empty()) return nullptr;
-    return &contents.FrameImage[n];
-}
 
 constexpr int kSlowestSpeed = 1;
 constexpr int kFastestSpeed = 5;
@@ -141,7 +131,7 @@ void flipModeCommand(Player& player, const KeyCommand&) {
     flip = (next < 0 || next > 1) ? 0 : next;
     printKeyLine(player, flip == 0 ? "（変数設定： flip_mode = [ NORMAL ]）\n"
                                    : "（変数設定： flip_mode = [ LEFT-RIGHT REVERSE ]）\n");
-    const cv::Mat* clip = currentCachedClip(player);
+    const cv::Mat* clip = player.cachedCurrentClip();
     if (clip == nullptr) return;
     if (flip == 0) {
         player.io.window.show(*clip);

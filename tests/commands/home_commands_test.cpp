@@ -14,6 +14,7 @@
 #include "contents/home_folder.h"
 #include "support/player_fixture.h"
 #include "tools/demo_contents.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -41,13 +42,6 @@ constexpr const char* kConfirmA =
 constexpr const char* kTitleU = "KEY FUNCTION : [U][ Copy All Frames to Home Folder ]\n";
 constexpr const char* kTitleA =
     "KEY FUNCTION : [A][ Random Contents Selection and Create Contents Stream ]\n";
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 std::string slotName(int slot) {
     char name[32];

@@ -11,6 +11,7 @@
 #include "commands/command.h"
 #include "commands/dispatch.h"
 #include "support/player_fixture.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -21,13 +22,6 @@ constexpr const char* kPushLine =
 constexpr const char* kInsertLine =
     "S001:(00020)> キー入力[ C ]→ 現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] "
     "に挿入しました。\n";
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 class KeyFrameTest : public PlayerFixture {
 protected:

@@ -14,6 +14,7 @@
 #include "commands/dispatch.h"
 #include "contents/movie_export.h"
 #include "support/player_fixture.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -22,17 +23,6 @@ namespace fs = std::filesystem;
 using Argv = std::vector<std::string>;
 
 constexpr const char* kPrompt = "S001:(00010)> ";
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // An encoder that writes the file named by its last argument, as ffmpeg writes its output,
 // so clip names already taken are seen by the next clip.

@@ -17,6 +17,7 @@
 #include "platform/scripted_window.h"
 #include "support/counting_file_ops.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -29,10 +30,6 @@ constexpr const char* kHere = "       <<< You Are Here Now >>>\n";
 constexpr const char* kSelectionLine = "\n<<<<<<<< RANDOM CONTENTS SELECTION >>>>>>>>\n";
 constexpr const char* kThatsAll = "\nThat's all.\n\n";
 constexpr const char* kJTitle = "KEY FUNCTION : [j][ Random Contents Selection ]\n";
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // A generator seeded like the player's, to tell which numbers it has drawn.
 Random seeded(uint32_t seed) {

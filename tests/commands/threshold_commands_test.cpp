@@ -14,16 +14,10 @@
 #include "gesture/calibration.h"
 #include "settings/threshold_file.h"
 #include "support/player_fixture.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 class ThresholdTest : public PlayerFixture {
 protected:

@@ -15,21 +15,10 @@
 #include "support/run_player.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
-
-std::vector<int> shownClips(const std::string& out) {
-    static const std::regex line(R"(DISP: FrameData\[ *(\d+) \]\.http\[2\])");
-    std::vector<int> clips;
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-        clips.push_back(std::stoi((*it)[1]));
-    return clips;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class CameraRun : public ::testing::Test {
 protected:

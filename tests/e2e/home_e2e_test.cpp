@@ -16,6 +16,7 @@
 #include "support/run_player.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -23,13 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kClipsPerFolder = 300;
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 std::string clipName(int n) {
     char name[32];

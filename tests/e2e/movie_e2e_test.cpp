@@ -18,6 +18,7 @@
 #include "support/run_player.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -26,10 +27,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kFfmpeg = "/usr/bin/ffmpeg";
 constexpr const char* kFfprobe = "/usr/bin/ffprobe";
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))

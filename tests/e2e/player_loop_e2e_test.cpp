@@ -11,29 +11,10 @@
 
 #include "support/run_player.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
-
-// The clips shown, in order, from the player's "DISP: FrameData[ n ].http[2]" lines.
-std::vector<int> shownClips(const std::string& out) {
-    static const std::regex line(R"(DISP: FrameData\[ *(\d+) \]\.http\[2\] = \[clip \d+\])");
-    std::vector<int> clips;
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-        clips.push_back(std::stoi((*it)[1]));
-    return clips;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 // A workspace whose folder S001 has `clips` clips, all drawn from one image of the given
 // size, described by a frame data file.

@@ -13,6 +13,7 @@
 #include "support/run_player.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -20,17 +21,6 @@ namespace {
 constexpr const char* kListHeader = "*** Following is the list of contents with any property files:";
 constexpr const char* kSelectionLine = "<<<<<<<< RANDOM CONTENTS SELECTION >>>>>>>>";
 constexpr const char* kJKeyLine = "キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。";
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // The folders the selections changed to, in order.
 std::vector<std::string> chosenFolders(const std::string& out) {

@@ -9,6 +9,7 @@
 
 #include "support/run_player.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -36,10 +37,6 @@ std::vector<std::string> linesFrom(const std::string& out, const std::string& fi
             return {all.begin() + static_cast<long>(i),
                     all.begin() + static_cast<long>(std::min(all.size(), i + count))};
     return {};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 TEST(StartupRun, PrintsBannerDirectoryAndCommandLine) {

@@ -15,13 +15,10 @@
 #include "support/run_player.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class ThresholdRun : public ::testing::Test {
 protected:

@@ -13,16 +13,10 @@
 #include "gesture/calibration.h"
 #include "ipc/shared_motion.h"
 #include "support/player_fixture.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
-
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1))
-        ++n;
-    return n;
-}
 
 // A 320 x 240 camera frame of one gray level, with its top row at `topRow`.
 cv::Mat grayFrame(int level, int topRow) {

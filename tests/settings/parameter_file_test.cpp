@@ -24,6 +24,7 @@
 #include "support/fake_io.h"
 #include "support/player_fixture.h"
 #include "support/workspace.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -108,10 +109,6 @@ std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 // The names in the working directory.
