@@ -54,6 +54,24 @@ TEST_F(CameraRun, ClipsFollowTheFigureAndTurnBackAfterItStops) {
     EXPECT_LE(clips.back(), *peak - 10) << "the second walk goes back";
 }
 
+TEST_F(CameraRun, QTwiceStartsForwardAgain) {
+    std::string video = ws.root() + "/camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 2));
+    // By the end of the first 58 turns the player walks backwards; q q closes and reopens the
+    // camera (the video starts again) and the walk goes forward once more.
+    RunResult r = run("key q\nidle 58\nkey q\nkey q\nidle 12\n", video);
+    ASSERT_EQ(r.status, 0) << r.err;
+    size_t reopened = r.out.rfind("NOW, TURNING ON THE CAMERA DEVICE.");
+    ASSERT_NE(reopened, std::string::npos);
+    std::vector<int> before = shownClips(r.out.substr(0, reopened));
+    std::vector<int> after = shownClips(r.out.substr(reopened));
+    ASSERT_GE(before.size(), 2u);
+    ASSERT_GE(after.size(), 5u);
+    EXPECT_LT(before.back(), before[before.size() - 2]) << "walking backwards before";
+    EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
+    EXPECT_GT(after.back(), after.front()) << "forward again after q q";
+}
+
 TEST_F(CameraRun, WrongSizeIsReportedAndThePlayerGoesOn) {
     std::string video = ws.root() + "/big.avi";
     ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(640, 480), 15.0, 5, 0, 1));
