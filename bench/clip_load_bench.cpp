@@ -25,6 +25,7 @@
 
 #include "platform/image_loader.h"
 #include "tools/demo_contents.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -69,24 +70,7 @@ std::optional<Options> parseArguments(int argc, char** argv) {
     return options;
 }
 
-// A folder of its own under the system temporary folder, removed at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kalvento-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using kalvento::bench::TempFolder;
 
 std::vector<std::string> clipPaths(const std::string& folder, int count) {
     std::vector<std::string> paths;

@@ -36,6 +36,7 @@
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "tools/demo_contents.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -75,24 +76,7 @@ std::optional<Options> parseArguments(int argc, char** argv) {
     return options;
 }
 
-// A folder of its own under the system temporary folder, removed at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kalvento-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using kalvento::bench::TempFolder;
 
 // The player's console lines, written to /dev/null and flushed at every call as on a terminal.
 class NullConsole final : public kalvento::Console {
