@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "support/fake_io.h"
+#include "support/forwarding_file_ops.h"
 #include "support/workspace.h"
 
 namespace kalvento::test {
@@ -52,11 +53,8 @@ TEST(CommandLine, MoreWordsThanTheTableAreRefused) {
 
 // Files that behave like the real ones, except that another player creates the destination
 // of the first copy just before it is made.
-class RacingFiles final : public FileOps {
+class RacingFiles final : public ForwardingFileOps {
 public:
-    bool exists(const std::string& p) override { return real.exists(p); }
-    bool isDirectory(const std::string& p) override { return real.isDirectory(p); }
-    bool isReadableFile(const std::string& p) override { return real.isReadableFile(p); }
     CopyResult copyNew(const std::string& from, const std::string& to) override {
         if (!raced) {
             raced = true;
@@ -64,18 +62,7 @@ public:
         }
         return real.copyNew(from, to);
     }
-    bool remove(const std::string& p) override { return real.remove(p); }
-    bool makeDirectory(const std::string& p) override { return real.makeDirectory(p); }
-    std::optional<std::string> readFile(const std::string& p, size_t n) override {
-        return real.readFile(p, n);
-    }
-    bool writeFileAtomic(const std::string& p, const std::string& d) override {
-        return real.writeFileAtomic(p, d);
-    }
-    std::string currentDirectory() override { return real.currentDirectory(); }
-    bool changeDirectory(const std::string& p) override { return real.changeDirectory(p); }
 
-    PosixFileOps real;
     bool raced = false;
 };
 

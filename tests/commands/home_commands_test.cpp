@@ -12,6 +12,7 @@
 #include "commands/command.h"
 #include "commands/dispatch.h"
 #include "contents/home_folder.h"
+#include "support/forwarding_file_ops.h"
 #include "support/player_fixture.h"
 #include "tools/demo_contents.h"
 #include "support/text.h"
@@ -505,11 +506,8 @@ TEST_F(HomeTest, TheKeyTableHasTheHomeKeysWithTheirTitles) {
 
 // Real files, except that just before each copy into the home folder another player takes
 // that slot (while `racing` lasts), as if it had won the race between the test and the copy.
-class RacingFileOps final : public FileOps {
+class RacingFileOps final : public ForwardingFileOps {
 public:
-    bool exists(const std::string& path) override { return real.exists(path); }
-    bool isDirectory(const std::string& path) override { return real.isDirectory(path); }
-    bool isReadableFile(const std::string& path) override { return real.isReadableFile(path); }
     CopyResult copyNew(const std::string& from, const std::string& to) override {
         if (racing > 0 && to.rfind("../clip_", 0) == 0) {
             --racing;
@@ -518,20 +516,9 @@ public:
         }
         return real.copyNew(from, to);
     }
-    bool remove(const std::string& path) override { return real.remove(path); }
-    bool makeDirectory(const std::string& path) override { return real.makeDirectory(path); }
-    std::optional<std::string> readFile(const std::string& path, size_t maxBytes) override {
-        return real.readFile(path, maxBytes);
-    }
-    bool writeFileAtomic(const std::string& path, const std::string& data) override {
-        return real.writeFileAtomic(path, data);
-    }
-    std::string currentDirectory() override { return real.currentDirectory(); }
-    bool changeDirectory(const std::string& path) override { return real.changeDirectory(path); }
 
     int racing = 0;
     std::vector<std::string> taken;
-    PosixFileOps real;
 };
 
 class RaceTest : public ::testing::Test {
