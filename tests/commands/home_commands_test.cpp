@@ -14,8 +14,8 @@
 #include "contents/home_folder.h"
 #include "support/forwarding_file_ops.h"
 #include "support/player_fixture.h"
-#include "tools/demo_contents.h"
 #include "support/text.h"
+#include "tools/demo_contents.h"
 
 namespace kalvento::test {
 namespace {

@@ -16,8 +16,8 @@
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "support/counting_file_ops.h"
-#include "support/workspace.h"
 #include "support/text.h"
+#include "support/workspace.h"
 
 namespace kalvento::test {
 namespace {

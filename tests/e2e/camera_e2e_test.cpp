@@ -13,9 +13,9 @@
 #include "ipc/shared_motion.h"
 #include "platform/shared_block.h"
 #include "support/run_player.h"
+#include "support/text.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
-#include "support/text.h"
 
 namespace kalvento::test {
 namespace {

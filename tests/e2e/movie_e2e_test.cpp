@@ -16,9 +16,9 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/run_player.h"
+#include "support/text.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
-#include "support/text.h"
 
 namespace kalvento::test {
 namespace {

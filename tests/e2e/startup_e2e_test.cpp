@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "support/run_player.h"
-#include "support/workspace.h"
 #include "support/text.h"
+#include "support/workspace.h"
 
 namespace kalvento::test {
 namespace {

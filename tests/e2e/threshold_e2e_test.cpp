@@ -14,8 +14,8 @@
 
 #include "support/run_player.h"
 #include "support/temp_dir.h"
-#include "support/workspace.h"
 #include "support/text.h"
+#include "support/workspace.h"
 
 namespace kalvento::test {
 namespace {

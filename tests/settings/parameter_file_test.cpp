@@ -23,8 +23,8 @@
 #include "settings/parameter_file.h"
 #include "support/fake_io.h"
 #include "support/player_fixture.h"
-#include "support/workspace.h"
 #include "support/text.h"
+#include "support/workspace.h"
 
 namespace kalvento::test {
 namespace {
