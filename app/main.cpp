@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
     if (!options->inputScript.empty()) {
         std::optional<std::string> text = files.readFile(options->inputScript, 16u << 20);
         std::optional<std::vector<ScriptEvent>> events;
-        if (text) events = parseInputScript(*text, error);
-        else error = "cannot read it";
+        if (text)
+            events = parseInputScript(*text, error);
+        else
+            error = "cannot read it";
         if (!events) {
             console.printErr("kalvento: --input %s: %s\n", options->inputScript.c_str(),
                              error.c_str());

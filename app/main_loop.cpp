@@ -82,8 +82,8 @@ void Player::takeStartingClip() {
 
 void Player::beginTurn() {
     PlaybackState& playback = state.playback;
-    playback.PromptText = zeroFill(strf("S%3d:(%5d)>@", state.contents.DirNum + 1,
-                                        state.contents.MaxCount));
+    playback.PromptText =
+        zeroFill(strf("S%3d:(%5d)>@", state.contents.DirNum + 1, state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
 
     bool cameraOpen = state.camera.CamActive == 1;
@@ -117,9 +117,9 @@ void Player::printStatus() {
         io.console.print(
             "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
             "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
-            state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
-            state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
-            state.camera.VR_threshold, playback.VR_step, playback.f_rate);
+            state.contents.DirNum + 1, clipIndexOf(playback.frame_no), state.contents.MaxCount - 1,
+            state.camera.DifferenceSum, diffSumOf(state.SI), state.camera.VR_threshold,
+            playback.VR_step, playback.f_rate);
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =
@@ -185,8 +185,8 @@ bool Player::displayClip() {
         record.Loaded = 1;
         int x = static_cast<int>(image.cols * playback.frame_no / contents.MaxCount);
         int h = image.rows;
-        cv::Scalar marker = state.mouse.QuickAccessMode == 0 ? cv::Scalar(0, 0, 255)
-                                                             : cv::Scalar(0, 255, 0);
+        cv::Scalar marker =
+            state.mouse.QuickAccessMode == 0 ? cv::Scalar(0, 0, 255) : cv::Scalar(0, 255, 0);
         cv::rectangle(image, cv::Point(x, h - 5), cv::Point(x, h), marker, 10, cv::LINE_8);
         cv::rectangle(image, cv::Point(x, h - 4), cv::Point(x, h), cv::Scalar(200, 255, 200), 3,
                       cv::LINE_8);

@@ -11,9 +11,9 @@ namespace kalvento {
 inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
 
 struct Options {
-    std::string workdir;        // -C, --workdir: change here first
-    std::string cameraSource;   // --camera-source: opened instead of camera CamChan
-    std::string inputScript;    // --input: scripted input events
+    std::string workdir;       // -C, --workdir: change here first
+    std::string cameraSource;  // --camera-source: opened instead of camera CamChan
+    std::string inputScript;   // --input: scripted input events
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;
     bool headless = false;

@@ -36,7 +36,9 @@ void Player::scan() {
     scanContents(state, io);
 }
 
-void Player::readParameters() { ReadParameters(state, io.files, io.console); }
+void Player::readParameters() {
+    ReadParameters(state, io.files, io.console);
+}
 
 void Player::readFolderParameters() {
     std::string name = zeroFill(strf("qbn_env%4d.dat", state.contents.DirNum + 1));
@@ -51,21 +53,27 @@ void Player::showHelp() {
 }
 
 void Player::resetSharedMotion() {
-    if (sharedBlock) kalvento::resetSharedMotion(*sharedBlock, state.SI);
-    else std::fill(state.SI.begin(), state.SI.begin() + kMotionBytes, uint8_t{0});
+    if (sharedBlock)
+        kalvento::resetSharedMotion(*sharedBlock, state.SI);
+    else
+        std::fill(state.SI.begin(), state.SI.begin() + kMotionBytes, uint8_t{0});
 }
 
 void Player::openSharedBlock() {
     SharedBlockFailure failure = SharedBlockFailure::None;
-    if (io.openSharedBlock) sharedBlock = io.openSharedBlock(options.shmName, failure);
-    else sharedBlock = std::make_unique<MemorySharedBlock>();
+    if (io.openSharedBlock)
+        sharedBlock = io.openSharedBlock(options.shmName, failure);
+    else
+        sharedBlock = std::make_unique<MemorySharedBlock>();
     if (sharedBlock) return;
     io.console.print(failure == SharedBlockFailure::Open ? "共有メモリオープン失敗\n"
                                                          : "共有メモリマッピング失敗\n");
     throw PlayerExit{1, false};
 }
 
-void Player::releaseImageCache() { kalvento::releaseImageCache(state.contents); }
+void Player::releaseImageCache() {
+    kalvento::releaseImageCache(state.contents);
+}
 
 void Player::releaseCameraForPause() {
     io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
@@ -104,8 +112,7 @@ bool Player::cacheClip(int clip) {
 void Player::startUp() {
     printBanner(io.console);
     io.console.print("%s\n", io.files.currentDirectory().c_str());
-    if (!storeCommandLine(options.words, state.commandLine, io.console))
-        throw PlayerExit{2, false};
+    if (!storeCommandLine(options.words, state.commandLine, io.console)) throw PlayerExit{2, false};
     importCommandLineImages(state.commandLine, io);
     random.seed(options.seed ? *options.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);

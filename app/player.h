@@ -62,7 +62,7 @@ public:
     const Options options;
     TurnTimer timer;
     std::unique_ptr<SharedBlock> sharedBlock;  // open from the main loop's start on
-    int RepeatTurns = 0;  // turns in a row without a change of the shown clip
+    int RepeatTurns = 0;                       // turns in a row without a change of the shown clip
 
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);

@@ -87,8 +87,8 @@ void importCommandLineImages(CommandLineState& commandLine, Io& io) {
             if (result.status == CopyResult::Copied) {
                 ++clip;
             } else {
-                io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n",
-                                    source.c_str(), target.c_str(), result.error.c_str());
+                io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
+                                    target.c_str(), result.error.c_str());
             }
             break;
         }

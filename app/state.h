@@ -14,14 +14,14 @@
 
 namespace kalvento {
 
-inline constexpr int kMaxClips = 22000;         // records of the clip table
-inline constexpr int kMaxArgWords = 22000;      // command-line words kept
-inline constexpr size_t kArgWordBytes = 4999;   // bytes kept of one command-line word
+inline constexpr int kMaxClips = 22000;        // records of the clip table
+inline constexpr int kMaxArgWords = 22000;     // command-line words kept
+inline constexpr size_t kArgWordBytes = 4999;  // bytes kept of one command-line word
 inline constexpr int kKeyFrameSlots = 1280;
 inline constexpr int kPivotSlots = 23000;
 inline constexpr int kLifoSlots = 23000;
-inline constexpr int kCamWidth = 320;           // QBN_F_XMAX
-inline constexpr int kCamHeight = 240;          // QBN_F_YMAX
+inline constexpr int kCamWidth = 320;   // QBN_F_XMAX
+inline constexpr int kCamHeight = 240;  // QBN_F_YMAX
 inline constexpr int kCamFrameBytes = kCamWidth * kCamHeight;
 inline constexpr int kSharedBlockBytes = 1024;
 inline constexpr int kMaxCamOnMemory = 5400;
@@ -71,40 +71,40 @@ void setFieldText(char (&field)[N], std::string_view text) {
 // The clip table of the current contents folder and its image cache.
 struct ContentsState {
     std::vector<kalvento::FrameData> FrameData = std::vector<kalvento::FrameData>(kMaxClips);
-    std::vector<cv::Mat> FrameImage = std::vector<cv::Mat>(kMaxClips);     // empty = null
-    int MaxCount = 0;    // clips of the current folder, 0 .. kMaxClips
-    int DirNum = 0;      // 0-based folder index; folder name "S" + (DirNum + 1) in 3 digits
+    std::vector<cv::Mat> FrameImage = std::vector<cv::Mat>(kMaxClips);  // empty = null
+    int MaxCount = 0;  // clips of the current folder, 0 .. kMaxClips
+    int DirNum = 0;    // 0-based folder index; folder name "S" + (DirNum + 1) in 3 digits
 };
 
 // Position, speed and the switches of playback.
 struct PlaybackState {
-    double frame_no = 0.0;          // current position; the shown clip is its integer part
-    double LastShownFrame = -1.0;   // frame_no at the last display; -1.0 forces a redisplay
-    int CamOnMemory = 1;            // image cache limit, 1 .. kMaxCamOnMemory
-    int REPLAY_SPEED = 3;           // speed level 1 .. 5
-    double SpeedFactor = 1.0;       // step of the speed level: 0.1, 0.5, 1.0, 3.0, 6.0
-    double VR_step = 1.0;           // frames moved per step
-    int ReplayDirection = 1;        // 1 forward, 0 backward
-    int StepDirection = 1;          // direction of the last step command
-    int SignalledDirection = -1;    // direction change the playback step handled last
-    int StartFrameNum = 0;          // replay period; both 0 = none; cleared every turn
+    double frame_no = 0.0;         // current position; the shown clip is its integer part
+    double LastShownFrame = -1.0;  // frame_no at the last display; -1.0 forces a redisplay
+    int CamOnMemory = 1;           // image cache limit, 1 .. kMaxCamOnMemory
+    int REPLAY_SPEED = 3;          // speed level 1 .. 5
+    double SpeedFactor = 1.0;      // step of the speed level: 0.1, 0.5, 1.0, 3.0, 6.0
+    double VR_step = 1.0;          // frames moved per step
+    int ReplayDirection = 1;       // 1 forward, 0 backward
+    int StepDirection = 1;         // direction of the last step command
+    int SignalledDirection = -1;   // direction change the playback step handled last
+    int StartFrameNum = 0;         // replay period; both 0 = none; cleared every turn
     int EndFrameNum = 0;
-    int WrapAroundFlag = 0;         // cleared every turn
-    int JumpMode = 0;               // cleared every turn
-    int AutoReplayFlag = 0;         // camera-less automatic playback
-    int WalkerMode = 0;             // forward-only playback for pointer input
-    int flip_mode = 0;              // 0 normal, 1 left-right, 2 top-bottom reverse
-    int PlayEngine = 1;             // 1 motion playback step, 0 gesture drive
-    int MotionDisplayMode = 0;      // 0 quiet, 1 status line, 2 shared-block line, -1 quiet once
-    int PendingKey = 0;             // injected key of this turn; 0 none; >= 256 requests
+    int WrapAroundFlag = 0;     // cleared every turn
+    int JumpMode = 0;           // cleared every turn
+    int AutoReplayFlag = 0;     // camera-less automatic playback
+    int WalkerMode = 0;         // forward-only playback for pointer input
+    int flip_mode = 0;          // 0 normal, 1 left-right, 2 top-bottom reverse
+    int PlayEngine = 1;         // 1 motion playback step, 0 gesture drive
+    int MotionDisplayMode = 0;  // 0 quiet, 1 status line, 2 shared-block line, -1 quiet once
+    int PendingKey = 0;         // injected key of this turn; 0 none; >= 256 requests
     int PlayStepMode = 1;
     int IdleTurns = 0;
     int IdleLimit = 108000;
-    int ReverseRun = 5;             // per-turn limits of the playback step
+    int ReverseRun = 5;  // per-turn limits of the playback step
     int RunReset = 2;
-    int MotionRun = 0;              // length of the current run of motion turns
-    double f_rate = 0.0;            // turns per second, capped at 999.0
-    std::string PromptText;         // "S001:(00123)> " rebuilt every turn
+    int MotionRun = 0;       // length of the current run of motion turns
+    double f_rate = 0.0;     // turns per second, capped at 999.0
+    std::string PromptText;  // "S001:(00123)> " rebuilt every turn
 };
 
 // Pointer input.
@@ -122,21 +122,21 @@ struct MouseState {
 struct CameraState {
     int CameraLogMode = 2;
     int CamActive = 0;
-    int CamChan = 3;                 // camera index, 0 .. 31
+    int CamChan = 3;  // camera index, 0 .. 31
     int CamFlipV = 0;
     int CamFlipH = 1;
     int CamBeep = 0;
-    int IgnoreCamConfig = 0;         // set by the camera keys: the camera file is not read
-    int PixelStep = 4;               // sampling step of the frame differencing
-    int QBN_threshold = 11500;       // motion threshold parameter
-    double ThresholdMargin = 1.05;   // margin ratio over the measured motion ('g', 'h', 'H')
+    int IgnoreCamConfig = 0;              // set by the camera keys: the camera file is not read
+    int PixelStep = 4;                    // sampling step of the frame differencing
+    int QBN_threshold = 11500;            // motion threshold parameter
+    double ThresholdMargin = 1.05;        // margin ratio over the measured motion ('g', 'h', 'H')
     int VR_threshold = 153600 / (4 * 4);  // threshold in use
     int DifferenceSum = 0;
-    int CamFrameSlot = 0;            // half of the frame pair that receives the next frame
+    int CamFrameSlot = 0;  // half of the frame pair that receives the next frame
     std::vector<uint8_t> CamFramePair = std::vector<uint8_t>(2 * kCamFrameBytes);
-    cv::Mat CamFrame;                // the last camera frame as it came, its buffer reused
-    cv::Mat CamGray;                 // the last camera frame in gray, kept for the whole run
-    std::string CameraSource;        // a video or stream opened instead of camera CamChan
+    cv::Mat CamFrame;          // the last camera frame as it came, its buffer reused
+    cv::Mat CamGray;           // the last camera frame in gray, kept for the whole run
+    std::string CameraSource;  // a video or stream opened instead of camera CamChan
 };
 
 // Key frames, the position stack and the per-folder configuration table.
@@ -153,16 +153,16 @@ struct KeyFrameState {
 struct SelectionState {
     int AutoJumpFlag = 0;
     int RFJ_parameter = 20;
-    int MotionCount = 0;             // motions counted towards the automatic selection
-    int ContentsListReady = 0;       // 1: ContentsList is reused without a new scan
-    std::vector<int> ContentsList;   // candidate folder indexes (0-based) of the last scan
+    int MotionCount = 0;            // motions counted towards the automatic selection
+    int ContentsListReady = 0;      // 1: ContentsList is reused without a new scan
+    std::vector<int> ContentsList;  // candidate folder indexes (0-based) of the last scan
 };
 
 // Movie export.
 struct MovieState {
-    int MovieFrameRate = 30;         // frame rate given to the encoder, 1 and up ('f', 'F')
-    int CopyStartFrameNum = -1;      // first frame of a copy range; -1 outside one
-    int CopyEndFrameNum = -1;        // last frame of a copy range; -1 outside one
+    int MovieFrameRate = 30;     // frame rate given to the encoder, 1 and up ('f', 'F')
+    int CopyStartFrameNum = -1;  // first frame of a copy range; -1 outside one
+    int CopyEndFrameNum = -1;    // last frame of a copy range; -1 outside one
 };
 
 // The gesture recogniser's cell grids and motion images, and the parameters of the
@@ -173,19 +173,19 @@ inline constexpr int kGridCells = kGridColumns * kGridRows;  // 4800
 using CellGrid = std::array<uint8_t, kGridCells>;
 
 struct GestureState {
-    std::array<CellGrid, 2> Grid{};   // two cell grids taking turns: GridSide receives the turn
+    std::array<CellGrid, 2> Grid{};  // two cell grids taking turns: GridSide receives the turn
     int GridSide = 0;
-    CellGrid GridCopy{};               // copy of the current grid, written by every live fill
-    CellGrid DiffImage{};              // changed cells hold 5
-    CellGrid BrightImage{};            // bright cells hold 7
-    CellGrid EdgeImage{};              // bright edge cells hold 6
+    CellGrid GridCopy{};     // copy of the current grid, written by every live fill
+    CellGrid DiffImage{};    // changed cells hold 5
+    CellGrid BrightImage{};  // bright cells hold 7
+    CellGrid EdgeImage{};    // bright edge cells hold 6
     std::array<int, 5> MotionImageOn{1, 1, 1, 1, 1};  // by image number: 1 diff, 2 bright, 4 edge
-    double rv = 0.0;                   // changed cells of the turn
-    double RefDiff = 0.0;              // bright cells of the turn
-    int DThreshold = 40;               // cell change threshold
-    int MThreshold = 40;               // cell brightness threshold
-    int GRATE = 60;                    // turns per second of the quiet phase
-    int CountdownStep = 5;             // countdown step length in units of 120 ms
+    double rv = 0.0;                                  // changed cells of the turn
+    double RefDiff = 0.0;                             // bright cells of the turn
+    int DThreshold = 40;                              // cell change threshold
+    int MThreshold = 40;                              // cell brightness threshold
+    int GRATE = 60;                                   // turns per second of the quiet phase
+    int CountdownStep = 5;                            // countdown step length in units of 120 ms
 };
 
 // The command-line words, after the options have been taken out. ArgText[0] is the program.
@@ -196,7 +196,7 @@ struct CommandLineState {
 
 // The home folder (the contents root itself) that collects frames as clip_00000.jpg, ...
 struct HomeState {
-    int HomeClipNum = 0;             // home slot last written by U or A; their search starts here
+    int HomeClipNum = 0;  // home slot last written by U or A; their search starts here
 };
 
 struct State {

@@ -24,8 +24,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "platform/image_loader.h"
-#include "tools/demo_contents.h"
 #include "temp_folder.h"
+#include "tools/demo_contents.h"
 
 namespace {
 
@@ -83,8 +83,7 @@ std::vector<std::string> clipPaths(const std::string& folder, int count) {
 }
 
 // Writes the clips that are not there yet.
-bool ensureClips(const std::string& folder, const std::vector<std::string>& paths,
-                 cv::Size size) {
+bool ensureClips(const std::string& folder, const std::vector<std::string>& paths, cv::Size size) {
     std::vector<int> missing;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!fs::exists(paths[i])) missing.push_back(static_cast<int>(i));
@@ -177,8 +176,8 @@ Result benchSize(const std::string& root, cv::Size size, const Options& options)
     if (loaderRate <= 0.0 || imreadRate <= 0.0) return {};
 
     const double ratio = loaderRate / imreadRate;
-    std::printf("%s: loader %.1f clips/s, cv::imread %.1f clips/s, ratio %.2f\n", label,
-                loaderRate, imreadRate, ratio);
+    std::printf("%s: loader %.1f clips/s, cv::imread %.1f clips/s, ratio %.2f\n", label, loaderRate,
+                imreadRate, ratio);
     std::printf("%s: pixels identical: %s\n", label, identical ? "yes" : "no");
     std::fflush(stdout);
     return {identical, ratio};

@@ -35,8 +35,8 @@
 #include "platform/image_loader.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
-#include "tools/demo_contents.h"
 #include "temp_folder.h"
+#include "tools/demo_contents.h"
 
 namespace {
 

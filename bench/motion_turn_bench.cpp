@@ -103,10 +103,10 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 3; ++round) {
         auto start = std::chrono::steady_clock::now();
         checksum += runTurns(turns);
-        double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() -
-                                                              start)
-                        .count() /
-                    turns;
+        double us =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count() /
+            turns;
         best = std::min(best, us);
     }
     ::shm_unlink(("/" + name).c_str());

@@ -21,8 +21,10 @@ void cameraOnOffCommand(Player& player, const KeyCommand&) {
     player.resetSharedMotion();
     printPromptLine(player);
     printKeyLine(player, "キー入力[ q ]→ Webカメラをオンオフします。\n");
-    if (state.camera.CamActive == 0) openCamera(state, player.io, kCameraSettleMs);
-    else closeCamera(state.camera, player.io);
+    if (state.camera.CamActive == 0)
+        openCamera(state, player.io, kCameraSettleMs);
+    else
+        closeCamera(state.camera, player.io);
     state.camera.DifferenceSum = 0;
     state.camera.CamFrameSlot = 0;
     state.playback.MotionRun = 0;
@@ -52,9 +54,8 @@ void imagesInMemoryCommand(Player& player, const KeyCommand& command) {
     // Only the file is held to 5400; the keys go as high as the user wants.
     onMemory = command.param < 0 ? std::max(1, onMemory - 1)
                                  : (onMemory < 2147483647 ? onMemory + 1 : onMemory);
-    player.io.console.print(
-        "%s（変数設定： Number of On-Memory Frames (CamOnMemory) = [ %d ]）\n",
-        player.state.playback.PromptText.c_str(), onMemory);
+    player.io.console.print("%s（変数設定： Number of On-Memory Frames (CamOnMemory) = [ %d ]）\n",
+                            player.state.playback.PromptText.c_str(), onMemory);
     player.state.camera.IgnoreCamConfig = 1;
 }
 

@@ -14,8 +14,8 @@ struct KeyCommand;
 using KeyHandler = void (*)(Player& player, const KeyCommand& command);
 
 struct KeyCommand {
-    int code;            // the one-byte key code, 8 .. 125
-    const char* title;   // "KEY FUNCTION : ..." without its line end; nullptr when none
+    int code;           // the one-byte key code, 8 .. 125
+    const char* title;  // "KEY FUNCTION : ..." without its line end; nullptr when none
     KeyHandler run;
     int param = 0;
 };

@@ -16,8 +16,8 @@ void stepForwardCommand(Player& player, const KeyCommand& command);
 // p, P, n, N as kFolderMoveBase + delta.
 inline constexpr int kFolderMoveBase = 1000;
 void changeFolderCommand(Player& player, const KeyCommand& command);
-void firstFolderCommand(Player& player, const KeyCommand& command);   // R
-void refreshFolderCommand(Player& player, const KeyCommand& command); // r
+void firstFolderCommand(Player& player, const KeyCommand& command);    // R
+void refreshFolderCommand(Player& player, const KeyCommand& command);  // r
 // The folder change of the folder keys and the random selection: drops the cached images,
 // makes `dirNum` the current folder and announces it, scans it, prints `afterScan`, takes the
 // folder's own parameter file and has the next turn show its first clip.
@@ -29,17 +29,17 @@ void randomClipCommand(Player& player, const KeyCommand& command);  // J
 void firstClipCommand(Player& player, const KeyCommand& command);   // l
 
 // Switches and levels.
-void toggleAutoReplayCommand(Player& player, const KeyCommand& command);   // TAB
-void toggleMouseInputCommand(Player& player, const KeyCommand& command);   // SPACE
-void toggleMouseReverseCommand(Player& player, const KeyCommand& command); // m
-void toggleMouseVertCommand(Player& player, const KeyCommand& command);    // M
-void toggleWalkerModeCommand(Player& player, const KeyCommand& command);   // w
-void toggleAutoJumpCommand(Player& player, const KeyCommand& command);     // @
-void motionsBeforeJumpCommand(Player& player, const KeyCommand& command);  // [ +1, ] -1
-void toggleMotionDisplayCommand(Player& player, const KeyCommand& command);// i
-void toggleQuickAccessCommand(Player& player, const KeyCommand& command);  // backquote
-void flipModeCommand(Player& player, const KeyCommand& command);           // e
-void replaySpeedCommand(Player& player, const KeyCommand& command);        // s +1, S -1
+void toggleAutoReplayCommand(Player& player, const KeyCommand& command);     // TAB
+void toggleMouseInputCommand(Player& player, const KeyCommand& command);     // SPACE
+void toggleMouseReverseCommand(Player& player, const KeyCommand& command);   // m
+void toggleMouseVertCommand(Player& player, const KeyCommand& command);      // M
+void toggleWalkerModeCommand(Player& player, const KeyCommand& command);     // w
+void toggleAutoJumpCommand(Player& player, const KeyCommand& command);       // @
+void motionsBeforeJumpCommand(Player& player, const KeyCommand& command);    // [ +1, ] -1
+void toggleMotionDisplayCommand(Player& player, const KeyCommand& command);  // i
+void toggleQuickAccessCommand(Player& player, const KeyCommand& command);    // backquote
+void flipModeCommand(Player& player, const KeyCommand& command);             // e
+void replaySpeedCommand(Player& player, const KeyCommand& command);          // s +1, S -1
 
 // Camera: q on/off; d / D camera number (param -1 / +1); < / > cache size (param -1 / +1).
 void cameraOnOffCommand(Player& player, const KeyCommand& command);
@@ -80,11 +80,11 @@ void randomSelectionCommand(Player& player, const KeyCommand& command);
 // The home folder: t and T take the shown frame (T then steps one frame on), k adds the home
 // folder's clip_00000.jpg as a separator, U appends the current folder, A appends folders
 // picked at random (it announces itself at every pass, so its row has no title).
-void takeFrameCommand(Player& player, const KeyCommand& command);          // t
-void takeFrameAndStepCommand(Player& player, const KeyCommand& command);   // T
-void addSeparatorCommand(Player& player, const KeyCommand& command);       // k
-void copyFolderToHomeCommand(Player& player, const KeyCommand& command);   // U
-void contentsStreamCommand(Player& player, const KeyCommand& command);     // A
+void takeFrameCommand(Player& player, const KeyCommand& command);         // t
+void takeFrameAndStepCommand(Player& player, const KeyCommand& command);  // T
+void addSeparatorCommand(Player& player, const KeyCommand& command);      // k
+void copyFolderToHomeCommand(Player& player, const KeyCommand& command);  // U
+void contentsStreamCommand(Player& player, const KeyCommand& command);    // A
 
 // Movie export with the encoder: E the current folder, Q the home folder, Y the home folder
 // with a sound file; '{' sets the start of a range and '}' makes the clip of the range; I makes

@@ -75,6 +75,8 @@ void firstFolderCommand(Player& player, const KeyCommand&) {
     refreshCurrentFolder(player);
 }
 
-void refreshFolderCommand(Player& player, const KeyCommand&) { refreshCurrentFolder(player); }
+void refreshFolderCommand(Player& player, const KeyCommand&) {
+    refreshCurrentFolder(player);
+}
 
 }  // namespace kalvento

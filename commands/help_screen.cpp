@@ -44,13 +44,17 @@ constexpr const char* kLicenceRule =
 constexpr const char* kDoubleRule =
     " ========================================================================================\n";
 
-const char* quickAccessModeText(int mode) { return mode == 1 ? "[位置反映型]" : "[動き反映型]"; }
+const char* quickAccessModeText(int mode) {
+    return mode == 1 ? "[位置反映型]" : "[動き反映型]";
+}
 
 const char* walkerModeText(int walkerMode) {
     return walkerMode == 1 ? "順方向再生オン" : "順方向再生オフ";
 }
 
-const char* mouseAxisText(int vertFlag) { return vertFlag == 1 ? "縦モード" : "横モード"; }
+const char* mouseAxisText(int vertFlag) {
+    return vertFlag == 1 ? "縦モード" : "横モード";
+}
 
 void printLicence(Console& console) {
     console.print("%s", kLicenceRule);
@@ -61,11 +65,17 @@ void printLicence(Console& console) {
 void printFunctionList(const State& state, Console& console) {
     const std::string folder = zeroFill(strf("S%3d", state.contents.DirNum + 1));
 
-    console.print("\n ----------------------------------------------------------------------------------------\n");
+    console.print(
+        "\n "
+        "----------------------------------------------------------------------------------------"
+        "\n");
     console.print("\n                       [ KALVENTO PLAYER  Ver.1.0  機能一覧 ]\n");
     console.print("\n");
-    console.print(" ----------------------------------------------------------------------------------------\n");
-    console.print("         ＜画像表示ウィンドウをアクティブにした後、以下のキーを入力してください＞\n");
+    console.print(
+        " ----------------------------------------------------------------------------------------"
+        "\n");
+    console.print(
+        "         ＜画像表示ウィンドウをアクティブにした後、以下のキーを入力してください＞\n");
     console.print("\n");
     console.print("     [ESC]　   アプリケーションの一時停止（待機状態になります）。\n");
     console.print("               さらに [ENTER] で復帰し、[ESC] を押すと実行を終了します。\n");
@@ -73,7 +83,8 @@ void printFunctionList(const State& state, Console& console) {
     console.print("     [ q ]　   Webカメラ（カメラID = %d ）をオンオフできます。\n",
                   state.camera.CamChan);
     console.print("\n");
-    console.print("     [ z, x ]  表示画像を進めたり戻したりできます。[ Z, X ] で高速に進みます。\n");
+    console.print(
+        "     [ z, x ]  表示画像を進めたり戻したりできます。[ Z, X ] で高速に進みます。\n");
     console.print("\n");
     console.print("     [ s, S ]　再生速度を調整できます（５段階）。\n");
     console.print("\n");
@@ -97,12 +108,15 @@ void printFunctionList(const State& state, Console& console) {
                   folder.c_str());
     console.print("\n");
     console.print("     [ R ]     先頭のコンテンツフォルダである S001 へ復帰します。\n");
-    console.print("     [ r ]     現在のコンテンツフォルダにある画像ファイルを再度読込みます（更新）。\n");
+    console.print(
+        "     [ r ]     現在のコンテンツフォルダにある画像ファイルを再度読込みます（更新）。\n");
     console.print("\n");
     console.print("     [ TAB ]   自動再生機能（ベストエフォート 30[fps]）をオンオフできます。\n");
-    console.print("     [ B S ]   画像表示ウィンドウサイズを自動設定します（画像サイズに合わせます）。\n");
+    console.print(
+        "     [ B S ]   画像表示ウィンドウサイズを自動設定します（画像サイズに合わせます）。\n");
     console.print("\n");
-    console.print("     [1,2,3,4,5,6,7,8,9,0]  S001～S010 のコンテンツフォルダに直接移動できます。\n");
+    console.print(
+        "     [1,2,3,4,5,6,7,8,9,0]  S001～S010 のコンテンツフォルダに直接移動できます。\n");
     console.print("\n");
     console.print("     [SHIFT+1,2,3,4,5,6,7,8,9]  10％～90％の再生位置にジャンプします。\n");
     console.print("\n");
@@ -115,7 +129,9 @@ void printFunctionList(const State& state, Console& console) {
     console.print("\n");
     console.print("     [ENTER]　  KALVENTO PLAYER  Ver.1.0  の機能一覧等を再表示します。\n");
     console.print("\n");
-    console.print(" ========================================================================================\n");
+    console.print(
+        " ========================================================================================"
+        "\n");
     console.print("\n");
     console.print("-----\n");
     console.print("    *[ d, D ]  カメラ入力のID番号（現在 %d ）を変更できます。\n",
@@ -123,45 +139,65 @@ void printFunctionList(const State& state, Console& console) {
     console.print("    *[ <, > ]  オンメモリフレーム数（現在 %d 枚）を変更できます。\n",
                   state.playback.CamOnMemory);
     console.print("-----\n");
-    console.print("    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 %s ）。\n",
-                  onOffText(state.selection.AutoJumpFlag));
-    console.print("    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 %d ）を調整\n",
-                  state.selection.RFJ_parameter);
+    console.print(
+        "    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 %s ）。\n",
+        onOffText(state.selection.AutoJumpFlag));
+    console.print(
+        "    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 %d ）を調整\n",
+        state.selection.RFJ_parameter);
     console.print("               します。\n");
     console.print("-----\n");
     console.print("    *[ t ]     現在表示されている画像をホームフォルダに保存します。\n");
-    console.print("    *[ T ]     現在表示されている画像をホームフォルダに保存します。保存後、自動的に次の\n");
+    console.print(
+        "    *[ T ]     "
+        "現在表示されている画像をホームフォルダに保存します。保存後、自動的に次の\n");
     console.print("               画像に進みます。\n");
     console.print("    *[ { ]     連続フレームコピー機能の開始点を設定できます。\n");
-    console.print("    *[ } ]     連続フレームコピー機能の終了点を設定し、指定された範囲の動画ファイルを\n");
-    console.print("               作成します（作業用フォルダ temp_for_mp4 が自動作成されます）。\n");
+    console.print(
+        "    *[ } ]     連続フレームコピー機能の終了点を設定し、指定された範囲の動画ファイルを\n");
+    console.print(
+        "               作成します（作業用フォルダ temp_for_mp4 が自動作成されます）。\n");
     console.print("-----\n");
-    console.print("    *[ E ]     現在のコンテンツフォルダ（ %s ）にある [全画像の動画ファイル] を作成します。\n",
-                  folder.c_str());
-    console.print("    *[ Q ]     現在ホームフォルダにある [全画像の動画ファイル] を作成します。\n");
-    console.print("    *[ Y ]     現在ホームフォルダにある全画像と音楽ファイルで [動画ファイル] を作成します。\n");
-    console.print("    *[ I ]     モーションソーティング結果に基づき [mp4ファイル] と [aviファイル] を作成します。\n");
-    console.print("    *[ ^ ]     フォルダー内のexport画像列を使用して[mp4ファイル]と[aviファイル]を作成します。\n");
+    console.print(
+        "    *[ E ]     現在のコンテンツフォルダ（ %s ）にある [全画像の動画ファイル] "
+        "を作成します。\n",
+        folder.c_str());
+    console.print(
+        "    *[ Q ]     現在ホームフォルダにある [全画像の動画ファイル] を作成します。\n");
+    console.print(
+        "    *[ Y ]     現在ホームフォルダにある全画像と音楽ファイルで [動画ファイル] "
+        "を作成します。\n");
+    console.print(
+        "    *[ I ]     モーションソーティング結果に基づき [mp4ファイル] と [aviファイル] "
+        "を作成します。\n");
+    console.print(
+        "    *[ ^ ]     "
+        "フォルダー内のexport画像列を使用して[mp4ファイル]と[aviファイル]を作成します。\n");
     console.print("\n");
     console.print("    *[ f ]     出力する動画のフレームレート（現在 %d [fps]）を低くします。\n",
                   state.movie.MovieFrameRate);
     console.print("    *[ F ]     出力する動画のフレームレート（現在 %d [fps]）を高くします。\n",
                   state.movie.MovieFrameRate);
     console.print("-----\n");
-    console.print("    *[ U ]     現在のコンテンツフォルダ（ %s ）にある全画像をホームフォルダに追加\n",
-                  folder.c_str());
+    console.print(
+        "    *[ U ]     現在のコンテンツフォルダ（ %s ）にある全画像をホームフォルダに追加\n",
+        folder.c_str());
     console.print("               コピーします。\n");
-    console.print("    *[ A ]     ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
-    console.print("    *[ k ]     ホームフォルダにある clip_00000.jpg をホームフォルダに区切り用画像として\n");
+    console.print(
+        "    *[ A ]     ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
+    console.print(
+        "    *[ k ]     ホームフォルダにある clip_00000.jpg "
+        "をホームフォルダに区切り用画像として\n");
     console.print("               追加します。\n");
     console.print("-----\n");
-    console.print("    *[ w ]     マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます\n");
-    console.print("               （現在 %s ）。\n",
-                  walkerModeText(state.playback.WalkerMode));
+    console.print(
+        "    *[ w ]     マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます\n");
+    console.print("               （現在 %s ）。\n", walkerModeText(state.playback.WalkerMode));
     console.print("    *[ M ]     マウス等の入力時の [縦横モード] を切替えます（現在 %s ）。\n",
                   mouseAxisText(state.mouse.MouseVertFlag));
-    console.print("    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 %s ）。\n",
-                  onOffText(state.mouse.MouseReverseFlag));
+    console.print(
+        "    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 %s ）。\n",
+        onOffText(state.mouse.MouseReverseFlag));
     console.print("-----\n");
     console.print("    *[ g ]     動きしきい値（現在 %d ）を自動設定します。\n",
                   state.camera.QBN_threshold);
@@ -169,7 +205,8 @@ void printFunctionList(const State& state, Console& console) {
                   state.camera.ThresholdMargin);
     console.print("-----\n");
     console.print("    *[ c ]     現在の frame_no を BUFFER (LIFO_Frames[]) に追加します。\n");
-    console.print("    *[ C ]     現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入します。\n");
+    console.print(
+        "    *[ C ]     現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入します。\n");
     console.print("    *[ K ]     現在の KeyFrameNumber[] の値を削除します。\n");
     console.print("    *[ o ]     現在の frame_no を現在の KeyFrameNumber[] にセットします。\n");
     console.print("    *[ O ]     KeyFrameNumber[] の値をすべてクリアします。\n");
@@ -191,11 +228,16 @@ void printCameraOnBanner(Console& console) {
 }
 
 void printCameraOffBanner(Console& console) {
-    console.print("      OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO    OOOOO  OOOOO \n");
-    console.print("     O   O  O   O  OO   OO  O     O   O  O   O    OO    O    O   O      O     \n");
-    console.print("     O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O    O   OOOO   OOOO  \n");
-    console.print("     O   O  O   O  O  O  O  O     O  O   O   O    OO    O    O   O      O     \n");
-    console.print("      OOO   O   O  O     O  OOOO  O   O  O   O           OOOO    O      O     \n");
+    console.print(
+        "      OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO    OOOOO  OOOOO \n");
+    console.print(
+        "     O   O  O   O  OO   OO  O     O   O  O   O    OO    O    O   O      O     \n");
+    console.print(
+        "     O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O    O   OOOO   OOOO  \n");
+    console.print(
+        "     O   O  O   O  O  O  O  O     O  O   O   O    OO    O    O   O      O     \n");
+    console.print(
+        "      OOO   O   O  O     O  OOOO  O   O  O   O           OOOO    O      O     \n");
 }
 
 }  // namespace

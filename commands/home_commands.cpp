@@ -38,8 +38,8 @@ void takeShownFrame(Player& player) {
         return;
     }
     const std::string source(fieldText(contents.FrameData[static_cast<size_t>(j)].ClipPath));
-    HomeSlotCopy copy = copyToFreeHomeSlot(
-        player.io.files, openablePath(source), 0, [&](const std::string& slot) {
+    HomeSlotCopy copy =
+        copyToFreeHomeSlot(player.io.files, openablePath(source), 0, [&](const std::string& slot) {
             const std::string command = "copy " + source + " " + slot;
             player.io.console.print("EXECUTING (Clip Image) : %s\n", command.c_str());
         });
@@ -167,7 +167,8 @@ void addSeparatorCommand(Player& player, const KeyCommand&) {
 void copyFolderToHomeCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
-                 "キー入力[ U ]→ 現在のコンテンツフォルダにある全画像をホームフォルダに追加コピーします。\n");
+                 "キー入力[ U ]→ "
+                 "現在のコンテンツフォルダにある全画像をホームフォルダに追加コピーします。\n");
     copyAllFrames(player);
 }
 
@@ -175,7 +176,9 @@ void contentsStreamCommand(Player& player, const KeyCommand&) {
     Console& console = player.io.console;
     const int& displayMode = player.state.playback.MotionDisplayMode;
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ A ]→ ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
+    printKeyLine(
+        player,
+        "キー入力[ A ]→ ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
     const int passes = askClipCount(player);
     for (int pass = 1; pass <= passes; ++pass) {
         if (displayMode != 0) console.print("%s", kContentsStreamTitle);

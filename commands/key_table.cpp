@@ -115,7 +115,9 @@ constexpr KeyCommand kKeyTable[] = {
 
 }  // namespace
 
-std::span<const KeyCommand> keyTable() { return kKeyTable; }
+std::span<const KeyCommand> keyTable() {
+    return kKeyTable;
+}
 
 const KeyCommand* findKeyCommand(int code) {
     static const std::array<const KeyCommand*, 256> byCode = [] {
@@ -127,7 +129,9 @@ const KeyCommand* findKeyCommand(int code) {
     return byCode[static_cast<size_t>(code)];
 }
 
-const char* onOffText(int flag) { return flag == 1 ? "オン" : "オフ"; }
+const char* onOffText(int flag) {
+    return flag == 1 ? "オン" : "オフ";
+}
 
 void printPromptLine(Player& player) {
     player.io.console.print("%s\n", player.state.playback.PromptText.c_str());

@@ -33,7 +33,9 @@ int keyFrameCursor(KeyFrameState& keyFrames) {
 
 // A slot holds a key frame when its value is above 0.0. A value that is not a number, or an
 // infinite one (possible only from a damaged parameter file), is no position either.
-bool holdsKeyFrame(double value) { return value > 0.0 && std::isfinite(value); }
+bool holdsKeyFrame(double value) {
+    return value > 0.0 && std::isfinite(value);
+}
 
 // A line feed, then every occupied slot of the stack, newest first.
 void printStack(Player& player) {
@@ -50,7 +52,8 @@ void printStack(Player& player) {
 
 void pushFrameCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ c ]→ 現在の frame_no を BUFFER (LIFO_Frames[]) に追加しました。\n");
+    printKeyLine(player,
+                 "キー入力[ c ]→ 現在の frame_no を BUFFER (LIFO_Frames[]) に追加しました。\n");
     const double position = player.state.playback.frame_no;
     if (!(position >= kLowestStackedPosition)) {
         player.io.console.print("*** Sorry, that operation is not permitted. ***\n");
@@ -66,8 +69,9 @@ void pushFrameCommand(Player& player, const KeyCommand&) {
 
 void insertFromStackCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player,
-                 "キー入力[ C ]→ 現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入しました。\n");
+    printKeyLine(
+        player,
+        "キー入力[ C ]→ 現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入しました。\n");
     KeyFrameState& keyFrames = player.state.keyFrames;
     std::vector<double>& stack = keyFrames.LIFO_Frames;
     stack.resize(kLifoSlots);

@@ -152,7 +152,9 @@ void endRange(MovieState& movie) {
     movie.CopyEndFrameNum = -1;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // The next answer typed on the console: the first line that is not blank, without its
 // leading and trailing blanks (as "%s" and "%d" pass over white space before their value).
@@ -198,8 +200,9 @@ std::optional<int> askNumber(Player& player, const char* question) {
 
 void folderMovieCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player,
-                 "キー入力[ E ]→ 現在のコンテンツフォルダにある全画像の動画ファイルを作成します。\n");
+    printKeyLine(
+        player,
+        "キー入力[ E ]→ 現在のコンテンツフォルダにある全画像の動画ファイルを作成します。\n");
     if (!encoderReady(player)) return;
     const std::string program = movie::encoderProgram(*player.io.processes);
     runEncoders(player, movie::folderMovieCommands(program, player.state.movie.MovieFrameRate,
@@ -221,23 +224,23 @@ void homeSoundMovieCommand(Player& player, const KeyCommand&) {
     Console& console = player.io.console;
     FileOps& files = player.io.files;
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ Y ]→ 現在ホームフォルダにある全画像と音楽ファイルで"
-                         "動画ファイルを作成します。\n");
+    printKeyLine(player,
+                 "キー入力[ Y ]→ 現在ホームフォルダにある全画像と音楽ファイルで"
+                 "動画ファイルを作成します。\n");
     if (!encoderReady(player)) return;
 
     int startNumber = 0;
-    while (startNumber < movie::kHomeSlotSearchLimit &&
-           !files.exists(homeSlotPath(startNumber)))
+    while (startNumber < movie::kHomeSlotSearchLimit && !files.exists(homeSlotPath(startNumber)))
         ++startNumber;
     if (startNumber == movie::kHomeSlotSearchLimit) {
-        console.print("\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
-                      "folder. No movie is made.\n\n",
-                      movie::kHomeSlotSearchLimit - 1);
+        console.print(
+            "\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
+            "folder. No movie is made.\n\n",
+            movie::kHomeSlotSearchLimit - 1);
         return;
     }
     int vframes = 1;
-    while (startNumber + vframes < INT_MAX &&
-           files.exists(homeSlotPath(startNumber + vframes)))
+    while (startNumber + vframes < INT_MAX && files.exists(homeSlotPath(startNumber + vframes)))
         ++vframes;
 
     console.print("\n***************************************************\n");
@@ -258,16 +261,18 @@ void homeSoundMovieCommand(Player& player, const KeyCommand&) {
     // for the answer of a later question.
     if (soundName->find('\0') != std::string::npos ||
         soundName->size() + 3 > movie::kMaxSoundPathBytes) {
-        console.print("\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
-                      "NUL byte. No movie is made.\n\n",
-                      movie::kMaxSoundPathBytes - 3);
+        console.print(
+            "\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
+            "NUL byte. No movie is made.\n\n",
+            movie::kMaxSoundPathBytes - 3);
         return;
     }
     const long long total = 60LL * *minutes + *seconds;
     if (total < 1 || total > INT_MAX) {
-        console.print("\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
-                      "is made.\n\n",
-                      INT_MAX, total);
+        console.print(
+            "\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
+            "is made.\n\n",
+            INT_MAX, total);
         return;
     }
     const double rate = static_cast<double>(vframes) / static_cast<double>(total);
@@ -288,29 +293,31 @@ void rangeStartCommand(Player& player, const KeyCommand&) {
 
 void rangeMovieCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画"
-                         "ファイル（mp4 と avi）を作成します。\n");
+    printKeyLine(player,
+                 "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画"
+                 "ファイル（mp4 と avi）を作成します。\n");
     MovieState& movie = player.state.movie;
     const int maxCount = player.state.contents.MaxCount;
     const int end = clipIndexOf(player.state.playback.frame_no);
     if (end < 0 || end >= maxCount || movie.CopyStartFrameNum < 0 ||
         movie.CopyStartFrameNum >= maxCount) {
         printPromptLine(player);
-        printKeyLine(player, "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。"
-                             "再度範囲指定してください。\n");
+        printKeyLine(player,
+                     "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。"
+                     "再度範囲指定してください。\n");
         return;
     }
     if (!encoderReady(player)) return;
     movie.CopyEndFrameNum = end;
-    produceClip(player, movie::encoderProgram(*player.io.processes), movie.CopyStartFrameNum,
-                end);
+    produceClip(player, movie::encoderProgram(*player.io.processes), movie.CopyStartFrameNum, end);
     endRange(movie);
 }
 
 void keyFrameClipsCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ I ]→ モーションソーティング結果に基づき[mp4ファイル]と"
-                         "[aviファイル]を作成します。\n");
+    printKeyLine(player,
+                 "キー入力[ I ]→ モーションソーティング結果に基づき[mp4ファイル]と"
+                 "[aviファイル]を作成します。\n");
     if (!encoderReady(player)) return;
     const std::string program = movie::encoderProgram(*player.io.processes);
     State& state = player.state;
@@ -326,9 +333,10 @@ void keyFrameClipsCommand(Player& player, const KeyCommand&) {
         const int end = clipIndexOf(v);
         if (end >= maxCount) {
             // Possible with key frames of a parameter file written for another folder.
-            player.io.console.print("\n*** KeyFrameNumber[ %4d ] = [ %6d ] lies beyond the last "
-                                    "frame [ %6d ]: no clip is made. ***\n\n",
-                                    e, end, maxCount - 1);
+            player.io.console.print(
+                "\n*** KeyFrameNumber[ %4d ] = [ %6d ] lies beyond the last "
+                "frame [ %6d ]: no clip is made. ***\n\n",
+                e, end, maxCount - 1);
             continue;
         }
         int n = 0;
@@ -350,8 +358,9 @@ void keyFrameClipsCommand(Player& player, const KeyCommand&) {
 
 void exportedFolderClipsCommand(Player& player, const KeyCommand&) {
     printPromptLine(player);
-    printKeyLine(player, "キー入力[ ^ ]→ フォルダー内のexport画像列を使用して[mp4ファイル]と"
-                         "[aviファイル]を作成します。\n");
+    printKeyLine(player,
+                 "キー入力[ ^ ]→ フォルダー内のexport画像列を使用して[mp4ファイル]と"
+                 "[aviファイル]を作成します。\n");
     State& state = player.state;
     int lastKeyFrame = -1;
     for (int e = 0; e < kKeyFrameSlots; ++e)
@@ -373,9 +382,8 @@ void exportedFolderClipsCommand(Player& player, const KeyCommand&) {
         if (state.contents.DirNum != folder) {
             // The folder holds no clip and the scan went to a lower one, which is not an
             // exported folder of this run.
-            player.io.console.print(
-                "\n*** %s holds no image: no clip is made of it. ***\n\n",
-                movie::folderMovieName(folder).c_str());
+            player.io.console.print("\n*** %s holds no image: no clip is made of it. ***\n\n",
+                                    movie::folderMovieName(folder).c_str());
             continue;
         }
         const int maxCount = state.contents.MaxCount;

@@ -10,24 +10,18 @@ namespace kalvento {
 namespace {
 
 constexpr const char* kPauseBanner[] = {
-    "\n\n OOOO    OOO   O   O   OOOO  OOOOO  O \n",
-    " O   O  O   O  O   O  O      O      O \n",
-    " OOOO   OOOOO  O   O   OOO   OOOO   O \n",
-    " O      O   O  O   O      O  O        \n",
+    "\n\n OOOO    OOO   O   O   OOOO  OOOOO  O \n", " O   O  O   O  O   O  O      O      O \n",
+    " OOOO   OOOOO  O   O   OOO   OOOO   O \n",     " O      O   O  O   O      O  O        \n",
     " O      O   O   OOO   OOOO   OOOOO  O \n\n",
 };
 constexpr const char* kGoBanner[] = {
-    "\n  OOO            O \n",
-    " O       OOOO    O \n",
-    " O OOOO O    O   O \n",
-    " O   O  O    O     \n",
-    "  OOO    OOOO    O \n\n",
+    "\n  OOO            O \n", " O       OOOO    O \n",   " O OOOO O    O   O \n",
+    " O   O  O    O     \n",   "  OOO    OOOO    O \n\n",
 };
 
 void printLines(Player& player, const char* const (&lines)[5]) {
     for (const char* line : lines) player.io.console.print("%s", line);
 }
-
 
 }  // namespace
 

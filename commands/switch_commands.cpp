@@ -14,7 +14,9 @@ namespace kalvento {
 namespace {
 
 // 1 when the switch was 0, 0 otherwise.
-int toggled(int flag) { return flag == 0 ? 1 : 0; }
+int toggled(int flag) {
+    return flag == 0 ? 1 : 0;
+}
 
 // Echo of a switch: the empty prompt line, the key line and the new value.
 void echoSwitch(Player& player, const char* keyLine, const char* name, int value) {
@@ -22,7 +24,6 @@ void echoSwitch(Player& player, const char* keyLine, const char* name, int value
     printKeyLine(player, keyLine);
     printKeyLine(player, strf("（変数設定： %s = [ %s ]）\n", name, onOffText(value)));
 }
-
 
 constexpr int kSlowestSpeed = 1;
 constexpr int kFastestSpeed = 5;
@@ -42,7 +43,8 @@ void toggleAutoReplayCommand(Player& player, const KeyCommand&) {
     PlaybackState& playback = player.state.playback;
     playback.AutoReplayFlag = toggled(playback.AutoReplayFlag);
     playback.ReplayDirection = 1;
-    echoSwitch(player, "キー入力[ TAB ]→ 自動再生機能（ベストエフォート 30[fps]）をオンオフします。\n",
+    echoSwitch(player,
+               "キー入力[ TAB ]→ 自動再生機能（ベストエフォート 30[fps]）をオンオフします。\n",
                "AutoReplayFlag", playback.AutoReplayFlag);
 }
 
@@ -94,8 +96,9 @@ void motionsBeforeJumpCommand(Player& player, const KeyCommand& command) {
     }
     // At least one motion; a lower value can only have come from a parameter file.
     if (motions < 1) motions = 1;
-    printKeyLine(player,
-                 "キー入力( [, ] )→ コンテンツフォルダのランダム選択までのモーション回数を調整します。\n");
+    printKeyLine(
+        player,
+        "キー入力( [, ] )→ コンテンツフォルダのランダム選択までのモーション回数を調整します。\n");
     printKeyLine(player, strf("（変数設定： RFJ_parameter = [ %d ]）\n", motions));
 }
 

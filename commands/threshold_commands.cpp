@@ -39,8 +39,7 @@ int marginThreshold(int differenceSum, double margin) {
 void printMarginLine(Player& player) {
     player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] ( 余裕率 = %5.2f )）\n",
                             player.state.playback.PromptText.c_str(),
-                            player.state.camera.QBN_threshold,
-                            player.state.camera.ThresholdMargin);
+                            player.state.camera.QBN_threshold, player.state.camera.ThresholdMargin);
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, i
     return true;
 }
 
-bool writeFrameDataFile(const std::string& name, const std::vector<FrameData>& table,
-                        int maxCount, FileOps& files) {
+bool writeFrameDataFile(const std::string& name, const std::vector<FrameData>& table, int maxCount,
+                        FileOps& files) {
     return files.writeFileAtomic(name, frameDataFileContents(table, maxCount));
 }
 

@@ -25,7 +25,7 @@ bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, i
 // (Loaded flags as they are; missing records as zero bytes), then `maxCount` as "%d\n". An
 // existing file is replaced in one step: an interrupted or failed write leaves it as it was.
 // False when nothing was written.
-bool writeFrameDataFile(const std::string& name, const std::vector<FrameData>& table,
-                        int maxCount, FileOps& files);
+bool writeFrameDataFile(const std::string& name, const std::vector<FrameData>& table, int maxCount,
+                        FileOps& files);
 
 }  // namespace kalvento

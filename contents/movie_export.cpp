@@ -89,23 +89,29 @@ std::string encoderProgram(ProcessRunner& processes) {
     return processes.isExecutable(kLocalEncoder) ? kLocalEncoder : kPathEncoder;
 }
 
-std::string workFolderPath() { return strf("%s/temp_for_mp4", kContentsRoot); }
+std::string workFolderPath() {
+    return strf("%s/temp_for_mp4", kContentsRoot);
+}
 
 std::string workFramePath(int number) {
     return zeroFill(strf("%s/temp_for_mp4/clip_%5d.jpg", kContentsRoot, number));
 }
 
-std::string clipMovieName(int number) { return zeroFill(strf("vclip_%5d", number)); }
+std::string clipMovieName(int number) {
+    return zeroFill(strf("vclip_%5d", number));
+}
 
 std::string clipMoviePath(int number) {
     return zeroFill(strf("%s/vclip_%5d.mp4", kContentsRoot, number));
 }
 
-std::string folderMovieName(int dirNum) { return zeroFill(strf("S%3d", dirNum + 1)); }
+std::string folderMovieName(int dirNum) {
+    return zeroFill(strf("S%3d", dirNum + 1));
+}
 
 std::string exportImagePath(int dirNum, int keyFrameIndex, int number) {
-    return zeroFill(strf("%s/%c%3d/export/%c%3d/clip_%5d.jpg", kContentsRoot, 'S', dirNum + 1,
-                         'S', keyFrameIndex + 2, number));
+    return zeroFill(strf("%s/%c%3d/export/%c%3d/clip_%5d.jpg", kContentsRoot, 'S', dirNum + 1, 'S',
+                         keyFrameIndex + 2, number));
 }
 
 std::string makeWorkFolderText() {
@@ -126,8 +132,8 @@ std::string emptyWorkFolderText() {
 std::vector<std::string> emptyWorkFolder(FileOps& files) {
     std::vector<std::string> images;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(workFolderPath(), error), end;
-         !error && it != end; it.increment(error)) {
+    for (std::filesystem::directory_iterator it(workFolderPath(), error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (!endsWithJpg(name) || files.isDirectory(it->path().string())) continue;
         images.push_back(it->path().string());
@@ -177,9 +183,8 @@ std::vector<EncoderCommand> homeMovieCommands(const std::string& program, int fr
 }
 
 std::vector<EncoderCommand> homeSoundMovieCommands(const std::string& program, double rate,
-                                                   int startNumber,
-                                                   const std::string& soundName, int frames,
-                                                   int seconds) {
+                                                   int startNumber, const std::string& soundName,
+                                                   int frames, int seconds) {
     const char* p = program.c_str();
     const char* root = kContentsRoot;
     const char* sound = kSoundNamePlaceholder;

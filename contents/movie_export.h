@@ -72,9 +72,8 @@ std::vector<EncoderCommand> homeMovieCommands(const std::string& program, int fr
 // Y1..Y4: `frames` home frames from `startNumber` on at `rate` frames per second, with the
 // sound file `soundName` of the home folder, `seconds` long, into HomeSoundMovie*.
 std::vector<EncoderCommand> homeSoundMovieCommands(const std::string& program, double rate,
-                                                   int startNumber,
-                                                   const std::string& soundName, int frames,
-                                                   int seconds);
+                                                   int startNumber, const std::string& soundName,
+                                                   int frames, int seconds);
 // C1, C2: the work folder's frames from `startNumber` on, `frames` of them, into
 // clipName.mp4 and clipName.avi.
 std::vector<EncoderCommand> clipMovieCommands(const std::string& program, int frameRate,

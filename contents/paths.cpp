@@ -26,7 +26,9 @@ std::string folderConfigPath(int dirNum) {
     return zeroFill(strf("%s/%c%3d/tcz_config.dat", kContentsRoot, 'S', dirNum + 1));
 }
 
-std::string frameDataFileName(int dirNum) { return zeroFill(strf("frame_data%4d.dat", dirNum + 1)); }
+std::string frameDataFileName(int dirNum) {
+    return zeroFill(strf("frame_data%4d.dat", dirNum + 1));
+}
 
 std::string openablePath(std::string_view storedPath) {
     std::string path(storedPath);

@@ -7,71 +7,34 @@ namespace kalvento {
 namespace {
 
 constexpr const char* kDigit1[] = {
-    "      OO     ",
-    "    OOOO     ",
-    "   OO OO     ",
-    "      OO     ",
-    "      OO     ",
-    "      OO     ",
-    "      OO     ",
-    "   OOOOOOOO  ",
+    "      OO     ", "    OOOO     ", "   OO OO     ", "      OO     ",
+    "      OO     ", "      OO     ", "      OO     ", "   OOOOOOOO  ",
 };
 constexpr const char* kDigit2[] = {
-    "   OOOOOO    ",
-    "  OO    OO   ",
-    "        OO   ",
-    "       OO    ",
-    "     OO      ",
-    "   OO        ",
-    "  OO         ",
-    "  OOOOOOOO   ",
+    "   OOOOOO    ", "  OO    OO   ", "        OO   ", "       OO    ",
+    "     OO      ", "   OO        ", "  OO         ", "  OOOOOOOO   ",
 };
 constexpr const char* kDigit3[] = {
-    "   OOOOOO    ",
-    "  OO    OO   ",
-    "        OO   ",
-    "    OOOOO    ",
-    "        OO   ",
-    "        OO   ",
-    "  OO    OO   ",
-    "   OOOOOO    ",
+    "   OOOOOO    ", "  OO    OO   ", "        OO   ", "    OOOOO    ",
+    "        OO   ", "        OO   ", "  OO    OO   ", "   OOOOOO    ",
 };
 constexpr const char* kDigit4[] = {
-    "      OOO    ",
-    "     O OO    ",
-    "    O  OO    ",
-    "   O   OO    ",
-    "  O    OO    ",
-    "  OOOOOOOOO  ",
-    "       OO    ",
-    "       OO    ",
+    "      OOO    ", "     O OO    ", "    O  OO    ", "   O   OO    ",
+    "  O    OO    ", "  OOOOOOOOO  ", "       OO    ", "       OO    ",
 };
 constexpr const char* kDigit5[] = {
-    "  OOOOOOOO   ",
-    "  OO         ",
-    "  OO         ",
-    "  OOOOOOO    ",
-    "        OO   ",
-    "        OO   ",
-    "  OO    OO   ",
-    "   OOOOOO    ",
+    "  OOOOOOOO   ", "  OO         ", "  OO         ", "  OOOOOOO    ",
+    "        OO   ", "        OO   ", "  OO    OO   ", "   OOOOOO    ",
 };
 constexpr const char* kStop[] = {
-    "   OOOOO    OOOOOOOO    OOOOO    OOOOOO   ",
-    "  OO   OO      OO      OO   OO   OO   OO  ",
-    "  OO           OO      OO   OO   OO   OO  ",
-    "   OOOOO       OO      OO   OO   OOOOOO   ",
-    "       OO      OO      OO   OO   OO       ",
-    "  OO   OO      OO      OO   OO   OO       ",
+    "   OOOOO    OOOOOOOO    OOOOO    OOOOOO   ", "  OO   OO      OO      OO   OO   OO   OO  ",
+    "  OO           OO      OO   OO   OO   OO  ", "   OOOOO       OO      OO   OO   OOOOOO   ",
+    "       OO      OO      OO   OO   OO       ", "  OO   OO      OO      OO   OO   OO       ",
     "   OOOOO       OO       OOOOO    OO       ",
 };
 constexpr const char* kGo[] = {
-    "   OOOOO                OO  ",
-    "  OO   OO               OO  ",
-    "  OO          OOOOO     OO  ",
-    "  OO  OOOO   OO   OO    OO  ",
-    "  OO    OO   OO   OO    OO  ",
-    "  OO    OO   OO   OO        ",
+    "   OOOOO                OO  ", "  OO   OO               OO  ", "  OO          OOOOO     OO  ",
+    "  OO  OOOO   OO   OO    OO  ", "  OO    OO   OO   OO    OO  ", "  OO    OO   OO   OO        ",
     "   OOOOOO     OOOOO     OO  ",
 };
 constexpr const char* kStartSetting[] = {
@@ -90,17 +53,34 @@ void printLines(Console& console, std::span<const char* const> lines) {
 
 void printCountdownDigit(Console& console, int digit) {
     switch (digit) {
-        case 1: printLines(console, kDigit1); break;
-        case 2: printLines(console, kDigit2); break;
-        case 3: printLines(console, kDigit3); break;
-        case 4: printLines(console, kDigit4); break;
-        case 5: printLines(console, kDigit5); break;
-        default: break;
+        case 1:
+            printLines(console, kDigit1);
+            break;
+        case 2:
+            printLines(console, kDigit2);
+            break;
+        case 3:
+            printLines(console, kDigit3);
+            break;
+        case 4:
+            printLines(console, kDigit4);
+            break;
+        case 5:
+            printLines(console, kDigit5);
+            break;
+        default:
+            break;
     }
 }
 
-void printStopBanner(Console& console) { printLines(console, kStop); }
-void printGoBanner(Console& console) { printLines(console, kGo); }
-void printStartSettingBanner(Console& console) { printLines(console, kStartSetting); }
+void printStopBanner(Console& console) {
+    printLines(console, kStop);
+}
+void printGoBanner(Console& console) {
+    printLines(console, kGo);
+}
+void printStartSettingBanner(Console& console) {
+    printLines(console, kStartSetting);
+}
 
 }  // namespace kalvento

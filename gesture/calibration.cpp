@@ -88,8 +88,8 @@ void captureIntoGrid(Player& player) {
 }  // namespace
 
 void countdownStepWait(Player& player) {
-    int64_t ms = static_cast<int64_t>(std::max(0, player.state.gesture.CountdownStep)) *
-                 kCountdownUnitMs;
+    int64_t ms =
+        static_cast<int64_t>(std::max(0, player.state.gesture.CountdownStep)) * kCountdownUnitMs;
     player.io.window.delay(static_cast<int>(std::min<int64_t>(ms, INT_MAX)));
 }
 

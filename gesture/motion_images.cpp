@@ -16,7 +16,9 @@ constexpr int kDiffImageNo = 1;
 constexpr int kBrightImageNo = 2;
 constexpr int kEdgeImageNo = 4;
 
-int sideOf(const GestureState& gesture) { return gesture.GridSide != 0 ? 1 : 0; }
+int sideOf(const GestureState& gesture) {
+    return gesture.GridSide != 0 ? 1 : 0;
+}
 
 }  // namespace
 
@@ -28,7 +30,9 @@ CellGrid& previousGrid(GestureState& gesture) {
     return gesture.Grid[static_cast<size_t>(1 - sideOf(gesture))];
 }
 
-void flipGridSide(GestureState& gesture) { gesture.GridSide = 1 - sideOf(gesture); }
+void flipGridSide(GestureState& gesture) {
+    gesture.GridSide = 1 - sideOf(gesture);
+}
 
 void fillGridFromCamera(GestureState& gesture, const CameraState& camera) {
     size_t newest = camera.CamFrameSlot == 0 ? 1 : 0;
@@ -79,8 +83,7 @@ void motionImageStep(GestureState& gesture) {
                 gesture.EdgeImage[cell] = kEdgeOn;
         }
 
-        if (std::abs(static_cast<int>(c[cell]) - static_cast<int>(p[cell])) >
-            gesture.DThreshold) {
+        if (std::abs(static_cast<int>(c[cell]) - static_cast<int>(p[cell])) > gesture.DThreshold) {
             gesture.rv += 1.0;
             if (diffOn) gesture.DiffImage[cell] = kDiffOn;
         }

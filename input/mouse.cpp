@@ -14,9 +14,9 @@ constexpr int kStepBackwardKey = 'z';
 constexpr int kRandomFolderKey = 'j';
 constexpr int kQuickAccessModeKey = '`';
 
-constexpr double kDragStep = 12.0;     // frames per step while a motion-mode drag lasts
+constexpr double kDragStep = 12.0;  // frames per step while a motion-mode drag lasts
 constexpr double kNormalStep = 1.0;
-constexpr double kMinMovement = 0.001; // share of the clip size that counts as a movement
+constexpr double kMinMovement = 0.001;  // share of the clip size that counts as a movement
 // A pointer left of or above the window arrives as a negative coordinate (here) or a very
 // large one (some window systems); either, or anything this far beyond the clip's size,
 // counts as 0.
@@ -29,17 +29,23 @@ struct Pointer {
     int y;
 };
 
-bool positionMode(const State& state) { return state.mouse.QuickAccessMode == 1; }
-bool motionMode(const State& state) { return state.mouse.QuickAccessMode == 0; }
-bool vertical(const State& state) { return state.mouse.MouseVertFlag == 1; }
+bool positionMode(const State& state) {
+    return state.mouse.QuickAccessMode == 1;
+}
+bool motionMode(const State& state) {
+    return state.mouse.QuickAccessMode == 0;
+}
+bool vertical(const State& state) {
+    return state.mouse.MouseVertFlag == 1;
+}
 
 // The cached image of the shown clip (the integer part of frame_no), or nullptr when that
 // clip is not loaded or frame_no lies outside the clip table.
 const cv::Mat* shownClipImage(const State& state) {
     const ContentsState& contents = state.contents;
     const size_t tableSize = std::min(contents.FrameData.size(), contents.FrameImage.size());
-    const double limit = std::min(static_cast<double>(contents.MaxCount),
-                                  static_cast<double>(tableSize));
+    const double limit =
+        std::min(static_cast<double>(contents.MaxCount), static_cast<double>(tableSize));
     const double position = state.playback.frame_no;
     if (!(position >= 0.0 && position < limit)) return nullptr;  // NaN fails here too
     const auto n = static_cast<size_t>(position);

@@ -18,7 +18,9 @@ void setIntAt(BlockBytes& block, size_t index, int32_t value) {
 
 }  // namespace
 
-int32_t diffSumOf(const BlockBytes& block) { return intAt(block, 0); }
+int32_t diffSumOf(const BlockBytes& block) {
+    return intAt(block, 0);
+}
 
 int32_t webCamOf(const BlockBytes& block, int slot) {
     return intAt(block, 1 + static_cast<size_t>(slot));
@@ -40,6 +42,8 @@ void publishMotion(SharedBlock& block, BlockBytes& copy, int camChan, int32_t am
     });
 }
 
-void readSharedMotion(SharedBlock& block, BlockBytes& copy) { block.exchange(copy); }
+void readSharedMotion(SharedBlock& block, BlockBytes& copy) {
+    block.exchange(copy);
+}
 
 }  // namespace kalvento

@@ -54,7 +54,9 @@ void closeCamera(CameraState& camera, Io& io, bool failure) {
     io.console.print("\n");
 }
 
-void releaseCamera(Io& io) { io.camera.release(); }
+void releaseCamera(Io& io) {
+    io.camera.release();
+}
 
 void QBN_Capture(CameraState& camera, Io& io) {
     if (camera.CamActive == 0) return;
@@ -76,14 +78,20 @@ void QBN_Capture(CameraState& camera, Io& io) {
         closeCamera(camera, io, true);
         return;
     }
-    if (frame.channels() == 3) cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGR2GRAY);
-    else if (frame.channels() == 4) cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGRA2GRAY);
-    else frame.convertTo(camera.CamGray, CV_8U);
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGR2GRAY);
+    else if (frame.channels() == 4)
+        cv::cvtColor(frame, camera.CamGray, cv::COLOR_BGRA2GRAY);
+    else
+        frame.convertTo(camera.CamGray, CV_8U);
     // Flipping the gray picture gives the same pixels as flipping the colour frame first, at a
     // third of the cost.
-    if (camera.CamFlipV == 1 && camera.CamFlipH == 1) cv::flip(camera.CamGray, camera.CamGray, -1);
-    else if (camera.CamFlipV == 1) cv::flip(camera.CamGray, camera.CamGray, 0);
-    else if (camera.CamFlipH == 1) cv::flip(camera.CamGray, camera.CamGray, 1);
+    if (camera.CamFlipV == 1 && camera.CamFlipH == 1)
+        cv::flip(camera.CamGray, camera.CamGray, -1);
+    else if (camera.CamFlipV == 1)
+        cv::flip(camera.CamGray, camera.CamGray, 0);
+    else if (camera.CamFlipH == 1)
+        cv::flip(camera.CamGray, camera.CamGray, 1);
     uint8_t* half = camera.CamFramePair.data() + camera.CamFrameSlot * kCamFrameBytes;
     for (int y = 0; y < kCamHeight; ++y)
         std::memcpy(half + y * kCamWidth, camera.CamGray.ptr<uint8_t>(y), kCamWidth);

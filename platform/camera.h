@@ -15,8 +15,7 @@ public:
     // Opens device `index`, or `source` when it is not empty, and asks for the given frame
     // size and rate (a request only: the frames may come in another size). False when
     // nothing could be opened; the camera is then closed.
-    virtual bool open(int index, const std::string& source, int width, int height,
-                      double fps) = 0;
+    virtual bool open(int index, const std::string& source, int width, int height, double fps) = 0;
     // Grabs and decodes the next frame as 8-bit BGR. False (frame emptied) when none came.
     virtual bool read(cv::Mat& frame) = 0;
     virtual void release() = 0;

@@ -8,8 +8,8 @@ namespace kalvento {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual int64_t nowMicros() = 0;         // monotonic, microseconds
-    virtual int64_t wallSeconds() = 0;       // calendar time in seconds (random seed)
+    virtual int64_t nowMicros() = 0;    // monotonic, microseconds
+    virtual int64_t wallSeconds() = 0;  // calendar time in seconds (random seed)
     virtual void sleepMillis(int ms) = 0;
 };
 

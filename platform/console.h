@@ -47,7 +47,10 @@ public:
 
     const std::string& outText() const { return out_; }
     const std::string& errText() const { return err_; }
-    void clear() { out_.clear(); err_.clear(); }
+    void clear() {
+        out_.clear();
+        err_.clear();
+    }
     void addInputLine(std::string line) { input_ += line + "\n"; }
 
 private:

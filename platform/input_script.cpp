@@ -36,8 +36,10 @@ bool parseKey(std::string_view text, int& code) {
         const char* name;
         int code;
     };
-    static const Named kNames[] = {{"ESC", kKeyEsc},       {"ENTER", kKeyEnter},
-                                   {"TAB", kKeyTab},       {"BS", kKeyBackspace},
+    static const Named kNames[] = {{"ESC", kKeyEsc},
+                                   {"ENTER", kKeyEnter},
+                                   {"TAB", kKeyTab},
+                                   {"BS", kKeyBackspace},
                                    {"SPACE", kKeySpace}};
     if (text.size() == 1) {
         code = static_cast<unsigned char>(text[0]);
@@ -53,9 +55,11 @@ bool parseKey(std::string_view text, int& code) {
 }
 
 bool parseMouseEvent(std::string_view name, int& code) {
-    static const std::pair<const char*, int> kEvents[] = {
-        {"move", kMouseMove},          {"ldown", kMouseLeftDown}, {"rdown", kMouseRightDown},
-        {"mdown", kMouseMiddleDown},   {"lup", kMouseLeftUp}};
+    static const std::pair<const char*, int> kEvents[] = {{"move", kMouseMove},
+                                                          {"ldown", kMouseLeftDown},
+                                                          {"rdown", kMouseRightDown},
+                                                          {"mdown", kMouseMiddleDown},
+                                                          {"lup", kMouseLeftUp}};
     for (const auto& [eventName, eventCode] : kEvents)
         if (name == eventName) {
             code = eventCode;
@@ -82,8 +86,7 @@ bool parseLine(std::string_view line, ScriptEvent& event) {
     }
     if (words[0] == "mouse" && (words.size() == 4 || words.size() == 5)) {
         event.kind = ScriptEvent::Mouse;
-        return parseMouseEvent(words[1], event.value) &&
-               parseInt(words[2], event.x, -kBig, kBig) &&
+        return parseMouseEvent(words[1], event.value) && parseInt(words[2], event.x, -kBig, kBig) &&
                parseInt(words[3], event.y, -kBig, kBig) &&
                (words.size() == 4 || parseInt(words[4], event.flags, 0, 255));
     }

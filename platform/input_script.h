@@ -26,7 +26,6 @@ struct ScriptEvent {
 
 // Parses a whole script. nullopt with "line N: reason" in `error` for a line it does not
 // understand.
-std::optional<std::vector<ScriptEvent>> parseInputScript(std::string_view text,
-                                                         std::string& error);
+std::optional<std::vector<ScriptEvent>> parseInputScript(std::string_view text, std::string& error);
 
 }  // namespace kalvento

@@ -10,10 +10,11 @@ struct OpenCvCamera::Impl {
 
 OpenCvCamera::OpenCvCamera() : impl_(new Impl) {}
 
-OpenCvCamera::~OpenCvCamera() { delete impl_; }
+OpenCvCamera::~OpenCvCamera() {
+    delete impl_;
+}
 
-bool OpenCvCamera::open(int index, const std::string& source, int width, int height,
-                        double fps) {
+bool OpenCvCamera::open(int index, const std::string& source, int width, int height, double fps) {
     impl_->capture.release();
     bool opened = source.empty() ? impl_->capture.open(index) : impl_->capture.open(source);
     if (!opened) return false;
@@ -31,8 +32,12 @@ bool OpenCvCamera::read(cv::Mat& frame) {
     return true;
 }
 
-void OpenCvCamera::release() { impl_->capture.release(); }
+void OpenCvCamera::release() {
+    impl_->capture.release();
+}
 
-bool OpenCvCamera::isOpen() const { return impl_->capture.isOpened(); }
+bool OpenCvCamera::isOpen() const {
+    return impl_->capture.isOpened();
+}
 
 }  // namespace kalvento

@@ -101,7 +101,9 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
     return result;
 }
 
-bool PosixFileOps::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixFileOps::remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool PosixFileOps::makeDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0;

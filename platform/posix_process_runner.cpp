@@ -23,8 +23,7 @@ int PosixProcessRunner::run(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
     if (!::isatty(STDIN_FILENO) &&
-        ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
-            0) {
+        ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
         ::posix_spawn_file_actions_destroy(&actions);
         return -1;
     }

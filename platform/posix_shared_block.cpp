@@ -44,8 +44,10 @@ std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name
     {
         ExclusiveLock lock(fd);
         if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
-            if (st.st_size == 0) usable = ::ftruncate(fd, kBlockBytes) == 0;  // new: zero-filled
-            else usable = st.st_size == static_cast<off_t>(kBlockBytes);
+            if (st.st_size == 0)
+                usable = ::ftruncate(fd, kBlockBytes) == 0;  // new: zero-filled
+            else
+                usable = st.st_size == static_cast<off_t>(kBlockBytes);
         }
     }
     if (!usable) {
@@ -58,8 +60,7 @@ std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name
         return nullptr;
     }
     failure = SharedBlockFailure::None;
-    return std::unique_ptr<PosixSharedBlock>(
-        new PosixSharedBlock(fd, static_cast<uint8_t*>(view)));
+    return std::unique_ptr<PosixSharedBlock>(new PosixSharedBlock(fd, static_cast<uint8_t*>(view)));
 }
 
 PosixSharedBlock::~PosixSharedBlock() {
@@ -67,8 +68,7 @@ PosixSharedBlock::~PosixSharedBlock() {
     ::close(fd_);
 }
 
-void PosixSharedBlock::exchange(BlockBytes& copy,
-                                const std::function<void(BlockBytes&)>& change) {
+void PosixSharedBlock::exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) {
     ExclusiveLock lock(fd_);
     std::memcpy(copy.data(), view_, kBlockBytes);
     if (change) {

@@ -32,6 +32,8 @@ int RecordingWindow::waitKey(int) {
     return kNoKey;
 }
 
-void RecordingWindow::delay(int ms) { log_.push_back("delay " + std::to_string(ms)); }
+void RecordingWindow::delay(int ms) {
+    log_.push_back("delay " + std::to_string(ms));
+}
 
 }  // namespace kalvento

@@ -56,15 +56,22 @@ void forEachCodePoint(const char* text, Sink sink) {
 // The keys that come from SDL_KEYDOWN rather than from text input; kNoKey for all others.
 int keyFromKeyDown(SDL_Keycode sym) {
     switch (sym) {
-        case SDLK_ESCAPE: return kKeyEsc;
+        case SDLK_ESCAPE:
+            return kKeyEsc;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return kKeyEnter;
-        case SDLK_TAB: return kKeyTab;
-        case SDLK_BACKSPACE: return kKeyBackspace;
+        case SDLK_KP_ENTER:
+            return kKeyEnter;
+        case SDLK_TAB:
+            return kKeyTab;
+        case SDLK_BACKSPACE:
+            return kKeyBackspace;
         // Arrow keys step through the clips like the step keys z and x.
-        case SDLK_LEFT: return 'z';
-        case SDLK_RIGHT: return 'x';
-        default: return kNoKey;
+        case SDLK_LEFT:
+            return 'z';
+        case SDLK_RIGHT:
+            return 'x';
+        default:
+            return kNoKey;
     }
 }
 
@@ -173,7 +180,8 @@ struct SdlWindow::Impl {
         if (image.empty() || image.dims != 2) return;
         const cv::Mat* bgr = &image;
         switch (image.type()) {
-            case CV_8UC3: break;
+            case CV_8UC3:
+                break;
             case CV_8UC1:
                 cv::cvtColor(image, converted, cv::COLOR_GRAY2BGR);
                 bgr = &converted;
@@ -182,7 +190,8 @@ struct SdlWindow::Impl {
                 cv::cvtColor(image, converted, cv::COLOR_BGRA2BGR);
                 bgr = &converted;
                 break;
-            default: return;  // not an 8-bit picture; nothing sensible to show
+            default:
+                return;  // not an 8-bit picture; nothing sensible to show
         }
         const int width = bgr->cols;
         const int height = bgr->rows;
@@ -242,9 +251,14 @@ struct SdlWindow::Impl {
                     case SDL_WINDOWEVENT_EXPOSED:
                     case SDL_WINDOWEVENT_SHOWN:
                     case SDL_WINDOWEVENT_RESTORED:
-                    case SDL_WINDOWEVENT_SIZE_CHANGED: present(); break;
-                    case SDL_WINDOWEVENT_FOCUS_LOST: leftHeld = false; break;
-                    default: break;
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        present();
+                        break;
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                        leftHeld = false;
+                        break;
+                    default:
+                        break;
                 }
                 return kNoKey;
 
@@ -287,7 +301,8 @@ struct SdlWindow::Impl {
                     case SDL_BUTTON_MIDDLE:
                         deliverMouse(kMouseMiddleDown, e.button.x, e.button.y);
                         break;
-                    default: break;
+                    default:
+                        break;
                 }
                 return kNoKey;
 
@@ -297,7 +312,8 @@ struct SdlWindow::Impl {
                 deliverMouse(kMouseLeftUp, e.button.x, e.button.y);
                 return kNoKey;
 
-            default: return kNoKey;
+            default:
+                return kNoKey;
         }
     }
 
@@ -389,15 +405,21 @@ void SdlWindow::destroy() {
     impl_->callbackUser = nullptr;
 }
 
-void SdlWindow::show(const cv::Mat& bgr) { impl_->show(bgr); }
+void SdlWindow::show(const cv::Mat& bgr) {
+    impl_->show(bgr);
+}
 
 void SdlWindow::setMouseCallback(MouseCallback callback, void* user) {
     impl_->callback = callback;
     impl_->callbackUser = user;
 }
 
-int SdlWindow::waitKey(int ms) { return impl_->run(ms, true); }
+int SdlWindow::waitKey(int ms) {
+    return impl_->run(ms, true);
+}
 
-void SdlWindow::delay(int ms) { impl_->run(ms, false); }
+void SdlWindow::delay(int ms) {
+    impl_->run(ms, false);
+}
 
 }  // namespace kalvento

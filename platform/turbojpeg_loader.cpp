@@ -99,7 +99,7 @@ Orientation jpegOrientation(const unsigned char* data, std::size_t size) {
             ++pos;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9) return result;  // start of scan / end of image
+        if (marker == 0xDA || marker == 0xD9) return result;         // start of scan / end of image
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length field
             pos += 2;
             continue;
@@ -108,8 +108,8 @@ Orientation jpegOrientation(const unsigned char* data, std::size_t size) {
         if (length < 2 || length > size - pos - 2) return Orientation::Unknown;
         const unsigned char* body = data + pos + 4;
         const std::size_t bodySize = length - 2;
-        if (marker == 0xE1 && bodySize >= 6 && body[0] == 'E' && body[1] == 'x' &&
-            body[2] == 'i' && body[3] == 'f' && body[4] == 0 && body[5] == 0) {
+        if (marker == 0xE1 && bodySize >= 6 && body[0] == 'E' && body[1] == 'x' && body[2] == 'i' &&
+            body[3] == 'f' && body[4] == 0 && body[5] == 0) {
             if (++exifBlocks > 1) return Orientation::Unknown;
             result = exifOrientation(body + 6, bodySize - 6);
             if (result != Orientation::Upright) return result;
@@ -197,10 +197,9 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
     int height = 0;
     int subsampling = 0;
     int colorspace = 0;
-    if (tjDecompressHeader3(handle, data, jpegSize, &width, &height, &subsampling,
-                            &colorspace) != 0 ||
-        width <= 0 || height <= 0 ||
-        static_cast<std::int64_t>(width) * height > kMaxImagePixels ||
+    if (tjDecompressHeader3(handle, data, jpegSize, &width, &height, &subsampling, &colorspace) !=
+            0 ||
+        width <= 0 || height <= 0 || static_cast<std::int64_t>(width) * height > kMaxImagePixels ||
         colorspace == TJCS_CMYK || colorspace == TJCS_YCCK ||
         jpegOrientation(data, size) != Orientation::Upright) {
         return loadWithOpenCv(path, into);

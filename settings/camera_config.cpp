@@ -15,7 +15,8 @@ constexpr int kMaxCamChan = 31;
 void ReadCameraConfig(State& state, FileOps& files, Console& console) {
     CameraState& camera = state.camera;
     if (camera.IgnoreCamConfig == 1) {
-        console.print("\nATTENTION: The system ignored the configuration file [ SetCamera3.txt ].\n\n");
+        console.print(
+            "\nATTENTION: The system ignored the configuration file [ SetCamera3.txt ].\n\n");
         return;
     }
     std::optional<std::string> text = files.readFile(kCameraConfigFileName, 64 * 1024);
@@ -31,8 +32,10 @@ void ReadCameraConfig(State& state, FileOps& files, Console& console) {
     bool readable = true;  // after the first number that is not one, nothing more is read
     auto next = [&](int& field) {
         int value = 0;
-        if (readable && parseDecimal(*text, pos, value)) field = value;
-        else readable = false;
+        if (readable && parseDecimal(*text, pos, value))
+            field = value;
+        else
+            readable = false;
     };
     auto flag = [](int value) { return value == 0 ? 0 : 1; };
     next(camera.CamFlipV);

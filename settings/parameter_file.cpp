@@ -22,8 +22,12 @@ constexpr size_t kMaxParameterBytes = size_t{1} << 20;
 // every later conversion to a clip index is exact.
 constexpr double kDoubleLimit = 2147483648.0;
 
-bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool isBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // Takes the numbers of a parameter file one after another the way the runtime's formatted
 // input does: any white space separates them, and a read that finds no number leaves the
@@ -110,7 +114,9 @@ double positionInFolder(double position, int maxCount) {
     return position;
 }
 
-std::string folderName(int dirNum) { return zeroFill(strf("S%3d", dirNum + 1)); }
+std::string folderName(int dirNum) {
+    return zeroFill(strf("S%3d", dirNum + 1));
+}
 
 // The file text up to the read bound; a number cut by the bound is dropped.
 std::string boundedText(std::string data) {
@@ -214,7 +220,9 @@ void appendDouble(std::string& text, double value) {
 
 }  // namespace
 
-std::string parameterFileName(int dirNum) { return zeroFill(strf("qbn_env%4d.dat", dirNum + 1)); }
+std::string parameterFileName(int dirNum) {
+    return zeroFill(strf("qbn_env%4d.dat", dirNum + 1));
+}
 
 std::string parameterText(const State& state) {
     const PlaybackState& playback = state.playback;

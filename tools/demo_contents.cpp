@@ -37,7 +37,12 @@ const Scheme kSchemes[] = {
     // night: navy sky, grey hills, pale moon
     {{60, 20, 10}, {120, 60, 30}, {70, 70, 80}, {40, 40, 45}, {220, 240, 245}, {200, 200, 200}},
     // desert: pale sky, sand dunes, red ball
-    {{220, 190, 150}, {210, 230, 240}, {90, 170, 220}, {110, 190, 235}, {30, 30, 210}, {60, 30, 20}},
+    {{220, 190, 150},
+     {210, 230, 240},
+     {90, 170, 220},
+     {110, 190, 235},
+     {30, 30, 210},
+     {60, 30, 20}},
     // sea: teal sky, blue water, white ball
     {{150, 130, 30}, {230, 230, 190}, {150, 90, 20}, {120, 60, 10}, {250, 250, 250}, {30, 30, 90}},
     // forest: green haze, deep green hills, magenta ball
@@ -193,8 +198,7 @@ bool writeClips(const std::string& folder, const std::vector<int>& numbers, cv::
     return ok;
 }
 
-bool writeFolder(const std::string& folder, int count, cv::Size size, int folderNo,
-                 int quality) {
+bool writeFolder(const std::string& folder, int count, cv::Size size, int folderNo, int quality) {
     std::vector<int> numbers(static_cast<std::size_t>(std::max(0, count)));
     for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = static_cast<int>(i);
     return writeClips(folder, numbers, size, folderNo, quality);

@@ -159,8 +159,8 @@ int main(int argc, char** argv) {
         }
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("%s: %d clips %dx%d (clip_00000.jpg .. clip_%05d.jpg) in %.1f s\n",
-                    folder.c_str(), options.clips, options.width, options.height,
-                    options.clips - 1, took.count());
+                    folder.c_str(), options.clips, options.width, options.height, options.clips - 1,
+                    took.count());
     }
 
     if (!options.video.empty()) {
@@ -173,10 +173,11 @@ int main(int argc, char** argv) {
                          options.video.c_str());
             return 1;
         }
-        std::printf("%s: camera video %dx%d, %d frames at %.0f frames/s (%d moving, %d still, "
-                    "x%d)\n",
-                    options.video.c_str(), options.videoWidth, options.videoHeight,
-                    (kMoving + kStill) * kCycles, kFps, kMoving, kStill, kCycles);
+        std::printf(
+            "%s: camera video %dx%d, %d frames at %.0f frames/s (%d moving, %d still, "
+            "x%d)\n",
+            options.video.c_str(), options.videoWidth, options.videoHeight,
+            (kMoving + kStill) * kCycles, kFps, kMoving, kStill, kCycles);
     }
 
     if (!options.keys.empty()) {

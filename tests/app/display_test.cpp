@@ -91,8 +91,9 @@ TEST_F(DisplayTest, StoppedStepShowsNothingAndTextsArePrinted) {
     player.state.playback.VR_step = -1.0;
     show(1);
     EXPECT_TRUE(window.log().empty());
-    EXPECT_EQ(out(), "DISP: FrameData[     1 ].http[2] = [page]\n"
-                     "DISP: FrameData[     1 ].file[3] = [memo]\n");
+    EXPECT_EQ(out(),
+              "DISP: FrameData[     1 ].http[2] = [page]\n"
+              "DISP: FrameData[     1 ].file[3] = [memo]\n");
     EXPECT_EQ(player.state.playback.LastShownFrame, 1.0);
 }
 

@@ -14,8 +14,8 @@ std::optional<Options> parse(std::vector<const char*> args, std::string* error =
 }
 
 TEST(Options, EveryOptionIsTakenOutOfTheWords) {
-    auto options = parse({"-C", "w", "--camera-source", "cam.avi", "--headless", "--input",
-                          "s.txt", "--seed", "42", "--shm-name", "TEST_BLOCK", "b.jpg", "a.jpg"});
+    auto options = parse({"-C", "w", "--camera-source", "cam.avi", "--headless", "--input", "s.txt",
+                          "--seed", "42", "--shm-name", "TEST_BLOCK", "b.jpg", "a.jpg"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->workdir, "w");
     EXPECT_EQ(options->cameraSource, "cam.avi");
@@ -40,8 +40,10 @@ TEST(Options, DefaultsAndTheEndOfOptions) {
 
 TEST(Options, BadCommandLinesAreRefused) {
     const std::vector<std::vector<const char*>> cases = {
-        {"--bogus"}, {"-C"}, {"--seed", "-1"}, {"--seed", "4294967296"}, {"--seed", "12x"},
-        {"--shm-name", "a/b"}, {"--input"}, {"-x", "a.jpg"}};
+        {"--bogus"},       {"-C"},
+        {"--seed", "-1"},  {"--seed", "4294967296"},
+        {"--seed", "12x"}, {"--shm-name", "a/b"},
+        {"--input"},       {"-x", "a.jpg"}};
     for (const auto& args : cases) {
         std::string error;
         EXPECT_FALSE(parse(args, &error).has_value()) << args[0];

@@ -92,8 +92,8 @@ TEST(ImageImport, SortsByBytesAndKeepsTheProgramFirst) {
     for (const char* name : {"B.jpg", "a.jpg", "é.jpg", "_.jpg"}) writeFile(name, name);
     FakeIo fake;
     CommandLineState commandLine;
-    ASSERT_TRUE(storeCommandLine({"zz", "é.jpg", "a.jpg", "_.jpg", "B.jpg"}, commandLine,
-                                 fake.console));
+    ASSERT_TRUE(
+        storeCommandLine({"zz", "é.jpg", "a.jpg", "_.jpg", "B.jpg"}, commandLine, fake.console));
     importCommandLineImages(commandLine, fake.io);
     EXPECT_EQ(commandLine.ArgText,
               (std::vector<std::string>{"zz", "B.jpg", "_.jpg", "a.jpg", "é.jpg"}));

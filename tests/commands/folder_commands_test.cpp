@@ -46,8 +46,7 @@ protected:
         ASSERT_GE(text.size(), before.size() + after.size()) << text;
         EXPECT_EQ(text.substr(0, before.size()), before) << text;
         EXPECT_EQ(text.substr(text.size() - after.size()), after) << text;
-        std::string middle =
-            text.substr(before.size(), text.size() - before.size() - after.size());
+        std::string middle = text.substr(before.size(), text.size() - before.size() - after.size());
         EXPECT_EQ(middle.rfind(std::string("\n") + kScanStart, 0), 0u) << middle;
         EXPECT_NE(middle.find(kScanEnd), std::string::npos) << middle;
         EXPECT_EQ(middle.find("Done."), std::string::npos) << middle;
@@ -279,7 +278,8 @@ TEST_F(FolderCommandsTest, RefreshReadsTheFolderParameterFile) {
     loadFolder(1);
     writeFile(ws.work() + "/qbn_env0002.dat", "");
     press('r');
-    expectAroundScan(kRefreshLine, "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n"
+    expectAroundScan(kRefreshLine,
+                     "Done.\n\nFILE [ qbn_env0002.dat ] exists!\n"
                      "Finished Reading QBN Parameters from File : qbn_env0002.dat\n");
 }
 

@@ -107,12 +107,14 @@ TEST_F(HelpScreen, FolderNameWidths) {
     const struct {
         int dirNum;
         const char* shown;
-    } cases[] = {{0, "S001"}, {8, "S009"}, {98, "S099"}, {99, "S100"}, {998, "S999"}, {999, "S1000"}};
+    } cases[] = {{0, "S001"},  {8, "S009"},   {98, "S099"},
+                 {99, "S100"}, {998, "S999"}, {999, "S1000"}};
     for (const auto& c : cases) {
         state.contents.DirNum = c.dirNum;
         show();
         EXPECT_EQ(lineStartingWith("     [ n ]"),
-                  std::string("     [ n ]     １つ後のコンテンツフォルダに移動します（現在 ") + c.shown + " ）。")
+                  std::string("     [ n ]     １つ後のコンテンツフォルダに移動します（現在 ") +
+                      c.shown + " ）。")
             << "DirNum " << c.dirNum;
     }
 }
@@ -120,12 +122,14 @@ TEST_F(HelpScreen, FolderNameWidths) {
 TEST_F(HelpScreen, QuickAccessModeNamesTheMiddleButtonMode) {
     state.mouse.QuickAccessMode = 0;
     show();
-    EXPECT_EQ(lineStartingWith("     [中ボタン]"),
-              "     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 [動き反映型] ）。");
+    EXPECT_EQ(
+        lineStartingWith("     [中ボタン]"),
+        "     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 [動き反映型] ）。");
     state.mouse.QuickAccessMode = 1;
     show();
-    EXPECT_EQ(lineStartingWith("     [中ボタン]"),
-              "     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 [位置反映型] ）。");
+    EXPECT_EQ(
+        lineStartingWith("     [中ボタン]"),
+        "     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 [位置反映型] ）。");
 }
 
 TEST_F(HelpScreen, CameraStateChoosesTheClosingBanner) {
@@ -134,12 +138,14 @@ TEST_F(HelpScreen, CameraStateChoosesTheClosingBanner) {
 
     state.camera.CamActive = 1;
     std::string out = show();
-    EXPECT_TRUE(endsWith(out, "\n" + kDoubleRule + kCameraOnBanner + kDoubleRule + "\n" + prompt + "\n"));
+    EXPECT_TRUE(
+        endsWith(out, "\n" + kDoubleRule + kCameraOnBanner + kDoubleRule + "\n" + prompt + "\n"));
     EXPECT_EQ(countOf(out, kCameraOffBanner), 0u);
 
     state.camera.CamActive = 0;
     out = show();
-    EXPECT_TRUE(endsWith(out, "\n" + kDoubleRule + kCameraOffBanner + kDoubleRule + "\n" + prompt + "\n"));
+    EXPECT_TRUE(
+        endsWith(out, "\n" + kDoubleRule + kCameraOffBanner + kDoubleRule + "\n" + prompt + "\n"));
     EXPECT_EQ(countOf(out, kCameraOnBanner), 0u);
 }
 
@@ -152,7 +158,8 @@ TEST_F(HelpScreen, ThresholdMarginHasFiveCharactersAndTwoDecimals) {
         state.camera.ThresholdMargin = c.margin;
         show();
         EXPECT_EQ(lineStartingWith("    *[ h, H ]"),
-                  std::string("    *[ h, H ]  動きしきい値の余裕率（現在 ") + c.shown + " ）を増減させます。");
+                  std::string("    *[ h, H ]  動きしきい値の余裕率（現在 ") + c.shown +
+                      " ）を増減させます。");
     }
 }
 
@@ -168,26 +175,33 @@ TEST_F(HelpScreen, ShowsTheCurrentSettings) {
     state.mouse.MouseReverseFlag = 1;
     show();
 
-    EXPECT_EQ(lineStartingWith("     [ q ]"), "     [ q ]　   Webカメラ（カメラID = 7 ）をオンオフできます。");
-    EXPECT_EQ(lineStartingWith("    *[ d, D ]"), "    *[ d, D ]  カメラ入力のID番号（現在 7 ）を変更できます。");
+    EXPECT_EQ(lineStartingWith("     [ q ]"),
+              "     [ q ]　   Webカメラ（カメラID = 7 ）をオンオフできます。");
+    EXPECT_EQ(lineStartingWith("    *[ d, D ]"),
+              "    *[ d, D ]  カメラ入力のID番号（現在 7 ）を変更できます。");
     EXPECT_EQ(lineStartingWith("     [ v, V ]"),
               "     [ v, V ]  動きしきい値（現在 9000 ）を増減させることができます。");
-    EXPECT_EQ(lineStartingWith("    *[ g ]"), "    *[ g ]     動きしきい値（現在 9000 ）を自動設定します。");
+    EXPECT_EQ(lineStartingWith("    *[ g ]"),
+              "    *[ g ]     動きしきい値（現在 9000 ）を自動設定します。");
     EXPECT_EQ(lineStartingWith("    *[ <, > ]"),
               "    *[ <, > ]  オンメモリフレーム数（現在 250 枚）を変更できます。");
-    EXPECT_EQ(lineStartingWith("    *[ @ ]"),
-              "    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 オン ）。");
-    EXPECT_EQ(lineStartingWith("    *[ [, ] ]"),
-              "    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 35 ）を調整");
+    EXPECT_EQ(
+        lineStartingWith("    *[ @ ]"),
+        "    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 オン ）。");
+    EXPECT_EQ(
+        lineStartingWith("    *[ [, ] ]"),
+        "    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 35 ）を調整");
     EXPECT_EQ(lineStartingWith("    *[ f ]"),
               "    *[ f ]     出力する動画のフレームレート（現在 12 [fps]）を低くします。");
     EXPECT_EQ(lineStartingWith("    *[ F ]"),
               "    *[ F ]     出力する動画のフレームレート（現在 12 [fps]）を高くします。");
-    EXPECT_EQ(lineStartingWith("               （現在"), "               （現在 順方向再生オン ）。");
+    EXPECT_EQ(lineStartingWith("               （現在"),
+              "               （現在 順方向再生オン ）。");
     EXPECT_EQ(lineStartingWith("    *[ M ]"),
               "    *[ M ]     マウス等の入力時の [縦横モード] を切替えます（現在 縦モード ）。");
-    EXPECT_EQ(lineStartingWith("    *[ m ]"),
-              "    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 オン ）。");
+    EXPECT_EQ(
+        lineStartingWith("    *[ m ]"),
+        "    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 オン ）。");
 }
 
 TEST_F(HelpScreen, RestartsTheRandomSelectionList) {

@@ -477,8 +477,8 @@ TEST_F(StreamTest, DisplayModesAnnounceEveryPassAndModeTwoOnlyAnnounces) {
     player.state.playback.MotionDisplayMode = 2;
     answer("5");
     press('A');
-    EXPECT_EQ(out(), std::string(kPrompt) + "\n" + kPrompt + kConfirmA + kQuestion + kTitleA +
-                         kBanner);
+    EXPECT_EQ(out(),
+              std::string(kPrompt) + "\n" + kPrompt + kConfirmA + kQuestion + kTitleA + kBanner);
     EXPECT_EQ(homeSlots(), (std::vector<int>{0, 1}));
 }
 
@@ -488,8 +488,9 @@ TEST_F(HomeTest, TheKeyTableHasTheHomeKeysWithTheirTitles) {
         const char* title;
     };
     for (Row row : {Row{'t', "KEY FUNCTION : [t][ Take the Frame to Home Folder ]"},
-                    Row{'T', "KEY FUNCTION : [T][ Take the Frame to Home Folder (In Consecutive "
-                             "Manner) ]"},
+                    Row{'T',
+                        "KEY FUNCTION : [T][ Take the Frame to Home Folder (In Consecutive "
+                        "Manner) ]"},
                     Row{'k', "KEY FUNCTION : [k][ Add clip_00000.jpg to Home Folder ]"},
                     Row{'U', "KEY FUNCTION : [U][ Copy All Frames to Home Folder ]"}}) {
         const KeyCommand* command = findKeyCommand(row.code);

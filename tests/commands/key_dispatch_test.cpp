@@ -26,11 +26,13 @@ TEST(KeyTable, EveryRowIsAUniqueKeyWithAHandlerAndATitleOfTheRightForm) {
 }
 
 TEST(KeyTable, KeysWithoutACommandRunTheDefaultBranch) {
-    for (int code : std::initializer_list<int>{0, 7, 10, 11, 12, 13, 14, 26, 28, 31, '-', '=', '?', 'B', 'L', 'W', '_', 'a',
-                     'u', 126, 200, 255})
+    for (int code :
+         std::initializer_list<int>{0,   7,   10,  11,  12,  13,  14,  26,  28,  31,  '-',
+                                    '=', '?', 'B', 'L', 'W', '_', 'a', 'u', 126, 200, 255})
         EXPECT_EQ(findKeyCommand(code), nullptr) << code;
-    for (int code : std::initializer_list<int>{8, 9, 27, 32, '!', ')', '/', '0', '9', 'Z', 'X', '\\', 'z', 'x', 'G', 'b', 'y',
-                     '|', '`', '[', ']'})
+    for (int code :
+         std::initializer_list<int>{8,    9,   27,  32,  '!', ')', '/', '0', '9', 'Z', 'X',
+                                    '\\', 'z', 'x', 'G', 'b', 'y', '|', '`', '[', ']'})
         EXPECT_NE(findKeyCommand(code), nullptr) << code;
 }
 
@@ -96,8 +98,9 @@ TEST_F(StepTest, ClipTextsArePrintedAndAnEmptyTableIsNeverIndexed) {
     setFieldText(player.state.contents.FrameData[1].http, "http://example/1");
     setFieldText(player.state.contents.FrameData[1].file, "note.txt");
     press('x');
-    EXPECT_EQ(out(), "\nFrameData[     1 ].http[2] = [http://example/1]\n"
-                     "FrameData[     1 ].file[3] = [note.txt]\n");
+    EXPECT_EQ(out(),
+              "\nFrameData[     1 ].http[2] = [http://example/1]\n"
+              "FrameData[     1 ].file[3] = [note.txt]\n");
     player.state.contents.MaxCount = 0;
     press('x');
     EXPECT_EQ(frame(), 0.0);
@@ -138,7 +141,8 @@ TEST_F(DispatchTest, GestureRequestsPrintTheirTitlesAndKeepTheTypedKey) {
     dispatchTurnKey(player);
     player.state.playback.PendingKey = kRequestReadGestureData;
     dispatchTurnKey(player);
-    EXPECT_EQ(out(), "KEY FUNCTION : [ Write Gesture Data ]\nKEY FUNCTION : [ Read Gesture Data ]\n");
+    EXPECT_EQ(out(),
+              "KEY FUNCTION : [ Write Gesture Data ]\nKEY FUNCTION : [ Read Gesture Data ]\n");
     EXPECT_EQ(frame(), 2.0);
 }
 
@@ -150,9 +154,9 @@ TEST_F(DispatchTest, ThresholdFileIsReadEveryTurnAndKeptSane) {
     dispatchTurnKey(player);
     EXPECT_EQ(camera.QBN_threshold, 11500) << "no file: unchanged";
     EXPECT_EQ(camera.VR_threshold, 11500);
-    const std::pair<std::string, int> cases[] = {
-        {"20000", 20000}, {"  777\r\n", 777}, {"text", 777}, {"", 777},
-        {"-40", 0},       {"99999999999", 0}};
+    const std::pair<std::string, int> cases[] = {{"20000", 20000}, {"  777\r\n", 777},
+                                                 {"text", 777},    {"", 777},
+                                                 {"-40", 0},       {"99999999999", 0}};
     for (const auto& [content, expected] : cases) {
         writeFile(ws.work() + "/QBN_THRESHOLD.dat", content);
         dispatchTurnKey(player);

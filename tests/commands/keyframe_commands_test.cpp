@@ -58,8 +58,8 @@ TEST_F(KeyFrameTest, PushRefusesPositionsBelowOneAndStacksOne) {
 
     console.clear();
     pressAt(1.0, 'c');
-    EXPECT_EQ(out(), std::string(kPrompt) + "\n" + kPushLine +
-                         "\nDISP: LIFO_Frames[ 0 ] = 1.000000.\n");
+    EXPECT_EQ(out(),
+              std::string(kPrompt) + "\n" + kPushLine + "\nDISP: LIFO_Frames[ 0 ] = 1.000000.\n");
     EXPECT_EQ(stack()[0], 1.0);
     EXPECT_EQ(stack()[1], 0.0);
 }
@@ -283,8 +283,8 @@ TEST_F(KeyFrameTest, ForwardFromTheLastSlotWrapsToTheFirst) {
     cursor() = 1279;
     player.state.playback.LastShownFrame = 3.0;
     press('.');
-    EXPECT_EQ(out(), std::string(kPrompt) +
-                         "（変数設定： KeyFrameNumber[ 0 ] = [ 12 ] ---> frame_no）\n");
+    EXPECT_EQ(out(),
+              std::string(kPrompt) + "（変数設定： KeyFrameNumber[ 0 ] = [ 12 ] ---> frame_no）\n");
     EXPECT_EQ(cursor(), 0);
     EXPECT_EQ(frame(), 12.75);
     EXPECT_EQ(player.state.playback.LastShownFrame, -1.0);
@@ -300,8 +300,8 @@ TEST_F(KeyFrameTest, BackwardAtTheFirstSlotStaysThereAndJumpsToItsKeyFrame) {
     press(',');
     EXPECT_EQ(cursor(), 0);
     EXPECT_EQ(frame(), 4.0);
-    EXPECT_EQ(out(), std::string(kPrompt) +
-                         "（変数設定： KeyFrameNumber[ 0 ] = [ 4 ] ---> frame_no）\n");
+    EXPECT_EQ(out(),
+              std::string(kPrompt) + "（変数設定： KeyFrameNumber[ 0 ] = [ 4 ] ---> frame_no）\n");
 }
 
 TEST_F(KeyFrameTest, TheCursorNeverCrossesAnEmptySlot) {

@@ -91,10 +91,12 @@ TEST(MovieKeys, TitlesAreTheAnnouncementsAndEQYHaveNone) {
     const std::vector<std::pair<int, const char*>> titled = {
         {'{', "KEY FUNCTION : [ { ][ Set CopyStartFrameNum ]"},
         {'}', "KEY FUNCTION : [ } ][ Take and Renumber Multiple Frames (One Way Up or Down) ]"},
-        {'I', "KEY FUNCTION : [ I ][ Create mp4 contents according to the motion sorting "
-              "results ]"},
-        {'^', "KEY FUNCTION : [ ^ ][ Create mp4 and avi files by exported image sequence in the "
-              "contents folder ]"},
+        {'I',
+         "KEY FUNCTION : [ I ][ Create mp4 contents according to the motion sorting "
+         "results ]"},
+        {'^',
+         "KEY FUNCTION : [ ^ ][ Create mp4 and avi files by exported image sequence in the "
+         "contents folder ]"},
         {'f', "KEY FUNCTION : [f][ Decrease Output Movie's FrameRate ]"},
         {'F', "KEY FUNCTION : [F][ Increase Output Movie's FrameRate ]"},
     };
@@ -119,8 +121,8 @@ TEST_F(MovieTest, FrameRateKeysStopAtOneAndRaiseWithoutLimit) {
     EXPECT_EQ(movie().MovieFrameRate, 30);
     press('F');
     EXPECT_EQ(out(), std::string(kPrompt) +
-                         "キー入力[ F ]→ 出力する動画のフレームレートを増加させました。\n" + kPrompt +
-                         "（変数設定： MovieFrameRate = [ 31 ]）\n")
+                         "キー入力[ F ]→ 出力する動画のフレームレートを増加させました。\n" +
+                         kPrompt + "（変数設定： MovieFrameRate = [ 31 ]）\n")
         << "no prompt line of its own";
     EXPECT_EQ(movie().MovieFrameRate, 31);
 
@@ -128,8 +130,8 @@ TEST_F(MovieTest, FrameRateKeysStopAtOneAndRaiseWithoutLimit) {
     movie().MovieFrameRate = 2;
     press('f');
     EXPECT_EQ(out(), std::string(kPrompt) +
-                         "キー入力[ f ]→ 出力する動画のフレームレートを減少させました。\n" + kPrompt +
-                         "（変数設定： MovieFrameRate = [ 1 ]）\n");
+                         "キー入力[ f ]→ 出力する動画のフレームレートを減少させました。\n" +
+                         kPrompt + "（変数設定： MovieFrameRate = [ 1 ]）\n");
     press('f');
     EXPECT_EQ(movie().MovieFrameRate, 1);
     EXPECT_EQ(count(out(), "MovieFrameRate = [ 1 ]"), 2u);
@@ -199,15 +201,17 @@ TEST_F(MovieTest, TheEncoderInTheWorkingDirectoryIsStartedFirst) {
          "-crf", "0", "-r", "30", "../HomeMovie_libx264.mp4"},
         {"./ffmpeg", "-y", "-framerate", "30", "-i", "../clip_%05d.jpg", "-r", "30",
          "../HomeMovie.mp4"},
-        {"./ffmpeg", "-y", "-framerate", "30", "-i", "../clip_%05d.jpg", "-vcodec", "mjpeg",
-         "-q:v", "0", "-r", "30", "../HomeMovie.avi"},
+        {"./ffmpeg", "-y", "-framerate", "30", "-i", "../clip_%05d.jpg", "-vcodec", "mjpeg", "-q:v",
+         "0", "-r", "30", "../HomeMovie.avi"},
     };
     EXPECT_EQ(ran(), expected);
-    EXPECT_TRUE(contains(out(), "\n----------> EXECUTING: ./ffmpeg  -y  -framerate 30  -i "
-                                "../clip_%05d.jpg  -vcodec libx264  -pix_fmt yuv420p  -crf 0  "
-                                "-r 60  ../HomeMovie_libx264_yuv420p.mp4\n\n"));
-    EXPECT_TRUE(contains(out(), "キー入力[ Q ]→ 現在ホームフォルダにある全画像の動画ファイルを作成し"
-                                "ます。\n"));
+    EXPECT_TRUE(contains(out(),
+                         "\n----------> EXECUTING: ./ffmpeg  -y  -framerate 30  -i "
+                         "../clip_%05d.jpg  -vcodec libx264  -pix_fmt yuv420p  -crf 0  "
+                         "-r 60  ../HomeMovie_libx264_yuv420p.mp4\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "キー入力[ Q ]→ 現在ホームフォルダにある全画像の動画ファイルを作成し"
+                         "ます。\n"));
     EXPECT_EQ(count(out(), "\nDone.\n\n"), 1u);
 }
 
@@ -256,12 +260,14 @@ TEST_F(MovieTest, SoundMovieRateMakesTheFramesLastTheGivenTime) {
     answer("1");
     answer("0");
     press('Y');
-    const std::string common = "ffmpeg  -y  -r 2.000000  -start_number 0  -i ../clip_%05d.jpg  "
-                               "-i ../music.mp3  -vframes 120  -t 60";
+    const std::string common =
+        "ffmpeg  -y  -r 2.000000  -start_number 0  -i ../clip_%05d.jpg  "
+        "-i ../music.mp3  -vframes 120  -t 60";
     EXPECT_EQ(
         out(),
         std::string(kPrompt) + "\n" + kPrompt +
-            "キー入力[ Y ]→ 現在ホームフォルダにある全画像と音楽ファイルで動画ファイルを作成します。\n"
+            "キー入力[ Y ]→ "
+            "現在ホームフォルダにある全画像と音楽ファイルで動画ファイルを作成します。\n"
             "\n***************************************************\n"
             "******** Start Creating a Home Sound Movie ********\n"
             "***************************************************\n\n"
@@ -270,17 +276,22 @@ TEST_F(MovieTest, SoundMovieRateMakesTheFramesLastTheGivenTime) {
             ">> Enter full name of sound file = "
             ">> Enter how many minutes (min)  = "
             ">> Enter how many seconds (sec)  = "
-            "\n----------> EXECUTING: " + common +
+            "\n----------> EXECUTING: " +
+            common +
             "  -vcodec libx264  -pix_fmt yuv420p  -crf 0  ../HomeSoundMovie_libx264_yuv420p.mp4\n\n"
-            "\n----------> EXECUTING: " + common +
+            "\n----------> EXECUTING: " +
+            common +
             "  -vcodec libx264                    -crf 0  ../HomeSoundMovie_libx264.mp4\n\n"
-            "\n----------> EXECUTING: " + common +
+            "\n----------> EXECUTING: " +
+            common +
             "                                             ../HomeSoundMovie.mp4\n\n"
-            "\n----------> EXECUTING: " + common +
+            "\n----------> EXECUTING: " +
+            common +
             "  -vcodec mjpeg  -q:v 0                      ../HomeSoundMovie.avi\n\n"
             "\nDone.\n\n");
-    const Argv head = {"ffmpeg", "-y", "-r", "2.000000", "-start_number", "0", "-i",
-                       "../clip_%05d.jpg", "-i", "../music.mp3", "-vframes", "120", "-t", "60"};
+    const Argv head = {
+        "ffmpeg",           "-y", "-r",           "2.000000", "-start_number", "0",  "-i",
+        "../clip_%05d.jpg", "-i", "../music.mp3", "-vframes", "120",           "-t", "60"};
     std::vector<Argv> expected(4, head);
     for (const char* arg : {"-vcodec", "libx264", "-pix_fmt", "yuv420p", "-crf", "0",
                             "../HomeSoundMovie_libx264_yuv420p.mp4"})
@@ -301,8 +312,9 @@ TEST_F(MovieTest, SoundMovieTakesTheFirstRunOfHomeFrames) {
     answer("0");
     answer("3");
     press('Y');
-    EXPECT_TRUE(contains(out(), "AUTO-SET: FF_start_number = [     5 ]\n\n"
-                                "AUTO-SET: FF_vframes      = [     5 ]\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "AUTO-SET: FF_start_number = [     5 ]\n\n"
+                         "AUTO-SET: FF_vframes      = [     5 ]\n\n"));
     ASSERT_EQ(ran().size(), 4u);
     EXPECT_EQ(ran()[0][3], "1.666667");
     EXPECT_EQ(ran()[0][5], "5");
@@ -351,8 +363,9 @@ TEST_F(MovieTest, SoundMovieRefusesWhatCannotMakeAMovie) {
 
     // An empty home folder: the search ends after clip_99999.jpg, and no question is asked.
     press('Y');
-    EXPECT_TRUE(contains(out(), "\nERROR: There is no image [clip_00000.jpg - clip_99999.jpg] "
-                                "in home folder. No movie is made.\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "\nERROR: There is no image [clip_00000.jpg - clip_99999.jpg] "
+                         "in home folder. No movie is made.\n\n"));
     EXPECT_FALSE(contains(out(), "Enter"));
     EXPECT_FALSE(contains(out(), "Start Creating"));
 
@@ -394,8 +407,9 @@ TEST_F(MovieTest, SoundMovieRefusesWhatCannotMakeAMovie) {
     answer("0");
     answer("1");
     press('Y');
-    EXPECT_TRUE(contains(out(), "\nERROR: The sound file name is too long (at most 4092 bytes) "
-                                "or holds a NUL byte. No movie is made.\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "\nERROR: The sound file name is too long (at most 4092 bytes) "
+                         "or holds a NUL byte. No movie is made.\n\n"));
     EXPECT_TRUE(ran().empty());
     console.clear();
     answer(std::string(4092, 'n'));
@@ -444,8 +458,8 @@ TEST_F(MovieTest, RangeStartTakesTheShownFrame) {
     loadFolder();
     pressAt(10.9, '{');
     EXPECT_EQ(out(), std::string(kPrompt) + "\n" + kPrompt +
-                         "キー入力[ { ]→ 連続フレームコピー機能の開始点を設定しました。\n" + kPrompt +
-                         "（変数設定： CopyStartFrameNum = [ 10 ]）\n");
+                         "キー入力[ { ]→ 連続フレームコピー機能の開始点を設定しました。\n" +
+                         kPrompt + "（変数設定： CopyStartFrameNum = [ 10 ]）\n");
     EXPECT_EQ(movie().CopyStartFrameNum, 10);
     EXPECT_TRUE(ran().empty());
 }
@@ -454,13 +468,14 @@ TEST_F(MovieTest, RangeWithoutAValidStartOrEndIsRefused) {
     ws.addClipRange(1, 12);
     loadFolder();
     const std::string confirm =
-        "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画ファイル（mp4 と avi）"
+        "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画ファイル（mp4 と "
+        "avi）"
         "を作成します。\n";
     const std::string error =
         "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。再度範囲指定してください。\n";
     pressAt(4.0, '}');
-    EXPECT_EQ(out(), std::string(kPrompt) + "\n" + kPrompt + confirm + kPrompt + "\n" + kPrompt +
-                         error);
+    EXPECT_EQ(out(),
+              std::string(kPrompt) + "\n" + kPrompt + confirm + kPrompt + "\n" + kPrompt + error);
     movie().CopyStartFrameNum = 12;  // beyond the folder (from a longer folder)
     pressAt(4.0, '}');
     movie().CopyStartFrameNum = 3;
@@ -533,9 +548,8 @@ TEST_F(MovieTest, EachClipEmptiesTheWorkFolderAndTakesTheNextFreeName) {
     fs::create_directories(ws.root() + "/temp_for_mp4/album.jpg");
     pressAt(2.0, '{');
     pressAt(3.0, '}');
-    EXPECT_EQ(workFolderFiles(),
-              (std::vector<std::string>{"album.jpg", "clip_00000.jpg", "clip_00001.jpg",
-                                        "notes.txt"}));
+    EXPECT_EQ(workFolderFiles(), (std::vector<std::string>{"album.jpg", "clip_00000.jpg",
+                                                           "clip_00001.jpg", "notes.txt"}));
     EXPECT_EQ(readFile(workFrame(0)), clip(1, 2));
     pressAt(7.0, '{');
     pressAt(7.0, '}');
@@ -566,8 +580,9 @@ TEST_F(MovieTest, EnterStopsTheCopyAndTheEncoderStillRuns) {
     pressAt(9.0, '}');
     EXPECT_EQ(count(out(), "EXECUTING:  copy"), 3u);
     EXPECT_TRUE(contains(out(), "\n* COPY TERMINATED.\n\n"));
-    EXPECT_TRUE(contains(out(), "AUTO-SET: FF_start_number   = [     0 ]\n\n"
-                                "AUTO-SET: FF_vframes        = [    10 ]\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "AUTO-SET: FF_start_number   = [     0 ]\n\n"
+                         "AUTO-SET: FF_vframes        = [    10 ]\n\n"));
     EXPECT_TRUE(fs::exists(workFrame(2)));
     EXPECT_FALSE(fs::exists(workFrame(3)));
     ASSERT_EQ(ran().size(), 2u);
@@ -608,10 +623,12 @@ TEST_F(MovieTest, AFrameThatCannotBeCopiedLeavesNoGap) {
     ASSERT_EQ(player.state.contents.MaxCount, 4);
     pressAt(0.0, '{');
     pressAt(3.0, '}');
-    EXPECT_TRUE(contains(err(), "ERROR: Could not copy [ ../S001/clip_00002.jpg ] to [ "
-                                "../temp_for_mp4/clip_00002.jpg ]"));
-    EXPECT_TRUE(contains(out(), "EXECUTING:  copy ..\\S001\\clip_00003.jpg "
-                                "../temp_for_mp4/clip_00002.jpg  <<<"))
+    EXPECT_TRUE(contains(err(),
+                         "ERROR: Could not copy [ ../S001/clip_00002.jpg ] to [ "
+                         "../temp_for_mp4/clip_00002.jpg ]"));
+    EXPECT_TRUE(contains(out(),
+                         "EXECUTING:  copy ..\\S001\\clip_00003.jpg "
+                         "../temp_for_mp4/clip_00002.jpg  <<<"))
         << "the stored path is printed as it is";
     EXPECT_EQ(readFile(workFrame(2)), clip(1, 3));
     EXPECT_FALSE(fs::exists(workFrame(3)));
@@ -627,11 +644,11 @@ TEST_F(MovieTest, KeyFrameClipsEndAtEachKeyFrameWithTheLengthOfItsExportFolder) 
     // Key frame 0 (v 12.5): S002 holds 4 export images -> frames 9..12.
     // Key frame 5 (v 20): S007 holds none -> frame 20 alone.
     // Key frame 7 (v 2): S009 holds 6 -> the start 2 - 5 is raised to 0.
-    for (int n = 0; n < 4; ++n) writeFile(ws.folder(1) + "/export/S002/clip_0000" +
-                                          std::to_string(n) + ".jpg", "e");
+    for (int n = 0; n < 4; ++n)
+        writeFile(ws.folder(1) + "/export/S002/clip_0000" + std::to_string(n) + ".jpg", "e");
     writeFile(ws.folder(1) + "/export/S002/clip_00005.jpg", "after a gap, not counted");
-    for (int n = 0; n < 6; ++n) writeFile(ws.folder(1) + "/export/S009/clip_0000" +
-                                          std::to_string(n) + ".jpg", "e");
+    for (int n = 0; n < 6; ++n)
+        writeFile(ws.folder(1) + "/export/S009/clip_0000" + std::to_string(n) + ".jpg", "e");
     auto& keyFrames = player.state.keyFrames;
     keyFrames.KeyFrameNumber[0] = 12.5;
     keyFrames.KeyFrameNumber[3] = 0.5;  // below 1.0: no key frame
@@ -643,22 +660,26 @@ TEST_F(MovieTest, KeyFrameClipsEndAtEachKeyFrameWithTheLengthOfItsExportFolder) 
     io.processes = &writer;
     pressAt(17.25, 'I');
 
-    EXPECT_TRUE(contains(out(), "**************** CLIP GENERATION INFO ****************\n"
-                                "> KeyFrameNumber[    0 ]     = [     12 ]\n\n"
-                                "> Number of image frames     = [      4 ]\n\n"
-                                "> CopyStartFrameNum          = [      9 ]\n\n"
-                                "> CopyEndFrameNum (frame_no) = [     12 ]\n"
-                                "******************************************************\n"
-                                "\n----------> EXECUTING: mkdir"));
-    EXPECT_TRUE(contains(out(), "> KeyFrameNumber[    5 ]     = [     20 ]\n\n"
-                                "> Number of image frames     = [      1 ]\n\n"
-                                "> CopyStartFrameNum          = [     20 ]\n\n"));
-    EXPECT_TRUE(contains(out(), "> KeyFrameNumber[    7 ]     = [      2 ]\n\n"
-                                "> Number of image frames     = [      6 ]\n\n"
-                                "> CopyStartFrameNum          = [      0 ]\n\n"
-                                "> CopyEndFrameNum (frame_no) = [      2 ]\n"));
-    EXPECT_TRUE(contains(out(), "\n*** KeyFrameNumber[    9 ] = [     30 ] lies beyond the last "
-                                "frame [     29 ]: no clip is made. ***\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "**************** CLIP GENERATION INFO ****************\n"
+                         "> KeyFrameNumber[    0 ]     = [     12 ]\n\n"
+                         "> Number of image frames     = [      4 ]\n\n"
+                         "> CopyStartFrameNum          = [      9 ]\n\n"
+                         "> CopyEndFrameNum (frame_no) = [     12 ]\n"
+                         "******************************************************\n"
+                         "\n----------> EXECUTING: mkdir"));
+    EXPECT_TRUE(contains(out(),
+                         "> KeyFrameNumber[    5 ]     = [     20 ]\n\n"
+                         "> Number of image frames     = [      1 ]\n\n"
+                         "> CopyStartFrameNum          = [     20 ]\n\n"));
+    EXPECT_TRUE(contains(out(),
+                         "> KeyFrameNumber[    7 ]     = [      2 ]\n\n"
+                         "> Number of image frames     = [      6 ]\n\n"
+                         "> CopyStartFrameNum          = [      0 ]\n\n"
+                         "> CopyEndFrameNum (frame_no) = [      2 ]\n"));
+    EXPECT_TRUE(contains(out(),
+                         "\n*** KeyFrameNumber[    9 ] = [     30 ] lies beyond the last "
+                         "frame [     29 ]: no clip is made. ***\n\n"));
     EXPECT_EQ(count(out(), "CLIP GENERATION INFO"), 3u);
     ASSERT_EQ(writer.ran.size(), 6u);
     EXPECT_EQ(writer.ran[0][9], "4");
@@ -704,13 +725,15 @@ TEST_F(MovieTest, ExportedFolderClipsLeaveOutTheLastTwoFramesOfEachFolder) {
     EXPECT_EQ(count(out(), "\n* Changed Contents Folder to [ S003 ]\n\n"), 1u);
     EXPECT_EQ(count(out(), "\n* Changed Contents Folder to [ S004 ]\n\n"), 1u);
     EXPECT_EQ(count(out(), "Changed Contents Folder"), 3u);
-    EXPECT_TRUE(contains(out(), "**************** CLIP GENERATION INFO ****************\n"
-                                "> Number of image frames     = [      4 ]\n\n"
-                                "> CopyStartFrameNum          = [      0 ]\n\n"
-                                "> CopyEndFrameNum (frame_no) = [      3 ]\n"));
-    EXPECT_TRUE(contains(out(), "> Number of image frames     = [      1 ]\n\n"
-                                "> CopyStartFrameNum          = [      0 ]\n\n"
-                                "> CopyEndFrameNum (frame_no) = [      0 ]\n"));
+    EXPECT_TRUE(contains(out(),
+                         "**************** CLIP GENERATION INFO ****************\n"
+                         "> Number of image frames     = [      4 ]\n\n"
+                         "> CopyStartFrameNum          = [      0 ]\n\n"
+                         "> CopyEndFrameNum (frame_no) = [      3 ]\n"));
+    EXPECT_TRUE(contains(out(),
+                         "> Number of image frames     = [      1 ]\n\n"
+                         "> CopyStartFrameNum          = [      0 ]\n\n"
+                         "> CopyEndFrameNum (frame_no) = [      0 ]\n"));
     EXPECT_FALSE(contains(out(), "KeyFrameNumber["));
     ASSERT_EQ(writer.ran.size(), 4u);
     EXPECT_EQ(writer.ran[0][9], "4");

@@ -45,8 +45,7 @@ std::vector<ScriptEvent> parsed(const std::string& script) {
 // Keys from a script; once it is used up every key read answers ESC, so a pause that missed
 // its ENTER ends the test with PlayerExit instead of waiting for ever.
 struct ScriptedIo {
-    explicit ScriptedIo(const std::string& script)
-        : window(inner, parsed(script), clock, true) {}
+    explicit ScriptedIo(const std::string& script) : window(inner, parsed(script), clock, true) {}
     CaptureConsole console;
     RecordingWindow inner;
     PosixFileOps files;
@@ -196,9 +195,9 @@ TEST_F(WindowKeysTest, BackspaceRebuildsTheWindowAroundTheCachedClip) {
     player.state.playback.LastShownFrame = 1.0;
     press(kKeyBackspace);
     const std::vector<std::string> expected = {
-        "destroy",    "delay 100",   "create auto", "mouse on",  "delay 100",
-        "show 64x48", "delay 100",   "destroy",     "delay 100", "create normal",
-        "mouse on",   "delay 100",   "show 64x48",  "delay 100"};
+        "destroy",    "delay 100", "create auto", "mouse on",  "delay 100",
+        "show 64x48", "delay 100", "destroy",     "delay 100", "create normal",
+        "mouse on",   "delay 100", "show 64x48",  "delay 100"};
     EXPECT_EQ(fake.window.log(), expected);
     EXPECT_TRUE(fake.window.isOpen());
     EXPECT_EQ(fake.window.callbackUser(), &player);
@@ -207,10 +206,9 @@ TEST_F(WindowKeysTest, BackspaceRebuildsTheWindowAroundTheCachedClip) {
 }
 
 TEST_F(WindowKeysTest, BackspaceWithoutACachedClipShowsNothing) {
-    const std::vector<std::string> expected = {"destroy",   "delay 100",     "create auto",
-                                               "mouse on",  "delay 100",     "destroy",
-                                               "delay 100", "create normal", "mouse on",
-                                               "delay 100"};
+    const std::vector<std::string> expected = {
+        "destroy", "delay 100", "create auto",   "mouse on", "delay 100",
+        "destroy", "delay 100", "create normal", "mouse on", "delay 100"};
     ContentsState& contents = player.state.contents;
     // Not loaded; an image without its Loaded flag; a position outside the table.
     struct Case {

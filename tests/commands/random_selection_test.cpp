@@ -83,15 +83,15 @@ protected:
 // ---- The candidate scan ----
 
 TEST_F(SelectionTest, CheapTestsFindFoldersInTheirOrderWithoutProbing) {
-    touch(ws.work() + "/qbn_env0002.dat");           // S002: parameter file first ...
-    touch(ws.work() + "/frame_data0002.dat");        // ... before its frame data file
-    touch(ws.work() + "/frame_data0003.dat");        // S003: frame data file
-    ws.addClips(4, {0});                             // S004: clip_00000.jpg ...
-    touch(ws.folder(4) + "/check_result.txt");       // ... before its check file
-    touch(ws.folder(5) + "/check_result.txt");       // S005: check file alone
-    ws.addClips(12, {0});                            // S012
-    ws.addClips(1000, {0});                          // S1000, the last folder looked at
-    ws.addClips(1001, {0});                          // beyond the scan
+    touch(ws.work() + "/qbn_env0002.dat");      // S002: parameter file first ...
+    touch(ws.work() + "/frame_data0002.dat");   // ... before its frame data file
+    touch(ws.work() + "/frame_data0003.dat");   // S003: frame data file
+    ws.addClips(4, {0});                        // S004: clip_00000.jpg ...
+    touch(ws.folder(4) + "/check_result.txt");  // ... before its check file
+    touch(ws.folder(5) + "/check_result.txt");  // S005: check file alone
+    ws.addClips(12, {0});                       // S012
+    ws.addClips(1000, {0});                     // S1000, the last folder looked at
+    ws.addClips(1001, {0});                     // beyond the scan
     player.random.seed(99);
     player.state.contents.DirNum = 2;
     scanCandidates();
@@ -188,8 +188,8 @@ TEST_F(SelectionTest, AFolderWhoseMarkerCannotBeWrittenIsStillACandidate) {
     fs::create_directories(ws.folder(1) + "/check_result.txt/inside");
     player.state.contents.DirNum = 5;
     scanCandidates();
-    EXPECT_EQ(out(), std::string(kListHeader) +
-                         "[S  1] FILE [ ../S001/clip_00002.jpg ] exists!\n" + kHere);
+    EXPECT_EQ(out(), std::string(kListHeader) + "[S  1] FILE [ ../S001/clip_00002.jpg ] exists!\n" +
+                         kHere);
     EXPECT_EQ(list(), std::vector<int>{0});
     EXPECT_EQ(ready(), 0);
 }
@@ -209,8 +209,7 @@ TEST_F(SelectionTest, JPicksACandidateWithTheGeneratorAndLoadsIt) {
     press('j');
     const std::string before =
         std::string("S001:(00003)> キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。\n") +
-        kListHeader +
-        "[S  1] FILE [ ../S001/clip_00000.jpg ] exists!\n" + kHere +
+        kListHeader + "[S  1] FILE [ ../S001/clip_00000.jpg ] exists!\n" + kHere +
         "[S  2] FILE [ ../S002/clip_00000.jpg ] exists!\n"
         "[S  3] FILE [ ../S003/clip_00000.jpg ] exists!\n" +
         kSelectionLine + "\n* Changed Contents Folder to [ S00" + std::to_string(expected + 1) +
@@ -254,8 +253,9 @@ TEST_F(SelectionTest, AFirstJProbesAndMarksTheSecondFindsTheMarker) {
     // The folder lost its check file (say it was copied without it).
     fs::remove(ws.folder(1) + "/check_result.txt");
     press('j');
-    EXPECT_TRUE(contains(out(), "[S  1] FILE [ ../S001/clip_00004.jpg ] exists!\n"
-                                "*** Created a file[ ../S001/check_result.txt ] ***\n"));
+    EXPECT_TRUE(contains(out(),
+                         "[S  1] FILE [ ../S001/clip_00004.jpg ] exists!\n"
+                         "*** Created a file[ ../S001/check_result.txt ] ***\n"));
     EXPECT_EQ(ready(), 0);
     EXPECT_EQ(player.state.contents.DirNum, 0);
     console.clear();
@@ -275,8 +275,10 @@ TEST_F(SelectionTest, WithoutACandidateNothingChanges) {
     EXPECT_EQ(out(), std::string(kListHeader) + kHere);
     console.clear();
     press('j');
-    EXPECT_EQ(out(), std::string("S004:(00000)> キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。\n") +
-                         kListHeader + kHere + kThatsAll);
+    EXPECT_EQ(
+        out(),
+        std::string("S004:(00000)> キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。\n") +
+            kListHeader + kHere + kThatsAll);
     EXPECT_EQ(player.state.contents.DirNum, 3);
     EXPECT_EQ(ready(), 0);
 }

@@ -21,7 +21,9 @@ namespace {
 const std::string kPrompt = "S001:(00011)> ";
 
 // The line of a setting, prompt included.
-std::string settingLine(const std::string& text) { return kPrompt + "（変数設定： " + text + "）\n"; }
+std::string settingLine(const std::string& text) {
+    return kPrompt + "（変数設定： " + text + "）\n";
+}
 
 class SwitchCommandsTest : public ::testing::Test {
 protected:
@@ -72,12 +74,13 @@ TEST_F(SwitchCommandsTest, SwitchesToggleAndEchoTheirValue) {
         {'\t', &s.playback.AutoReplayFlag,
          "キー入力[ TAB ]→ 自動再生機能（ベストエフォート 30[fps]）をオンオフします。\n",
          "AutoReplayFlag"},
-        {' ', &s.mouse.MouseInputFlag, "キー入力[ SPACE ]→ マウス等からの入力のオンオフを切替えます。\n",
-         "MouseInputFlag"},
+        {' ', &s.mouse.MouseInputFlag,
+         "キー入力[ SPACE ]→ マウス等からの入力のオンオフを切替えます。\n", "MouseInputFlag"},
         {'m', &s.mouse.MouseReverseFlag,
-         "キー入力[ m ]→ マウス等の入力時の逆方向再生モードをオンオフします。\n", "MouseReverseFlag"},
-        {'M', &s.mouse.MouseVertFlag, "キー入力[ M ]→ マウス等の入力時の [縦横モード] を切替えます。\n",
-         "MouseVertFlag"},
+         "キー入力[ m ]→ マウス等の入力時の逆方向再生モードをオンオフします。\n",
+         "MouseReverseFlag"},
+        {'M', &s.mouse.MouseVertFlag,
+         "キー入力[ M ]→ マウス等の入力時の [縦横モード] を切替えます。\n", "MouseVertFlag"},
         {'w', &s.playback.WalkerMode,
          "キー入力[ w ]→ マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます。\n",
          "WalkerMode"},
@@ -123,7 +126,8 @@ TEST_F(SwitchCommandsTest, SwitchSideEffects) {
 TEST_F(SwitchCommandsTest, MotionsBeforeJumpUpDownAndItsFloor) {
     int& motions = player.state.selection.RFJ_parameter;
     const std::string keyLine =
-        kPrompt + "キー入力( [, ] )→ コンテンツフォルダのランダム選択までのモーション回数を調整します。\n";
+        kPrompt +
+        "キー入力( [, ] )→ コンテンツフォルダのランダム選択までのモーション回数を調整します。\n";
     ASSERT_EQ(motions, 20);
     EXPECT_EQ(printed('['), keyLine + settingLine("RFJ_parameter = [ 21 ]"));
     EXPECT_EQ(motions, 21);
@@ -170,16 +174,16 @@ TEST_F(SwitchCommandsTest, QuickAccessModeTogglesAndDropsTheCache) {
     contents.FrameData[3].Loaded = 1;
     player.state.playback.LastShownFrame = 3.0;
     ASSERT_EQ(mouse.QuickAccessMode, 1);
-    EXPECT_EQ(printed('`'), keyLine +
-                                settingLine("QUICK ACCESS MODE = [ 動き反映型（Access by Motion） ]") +
-                                kPrompt + "\n");
+    EXPECT_EQ(printed('`'),
+              keyLine + settingLine("QUICK ACCESS MODE = [ 動き反映型（Access by Motion） ]") +
+                  kPrompt + "\n");
     EXPECT_EQ(mouse.QuickAccessMode, 0);
     EXPECT_TRUE(contents.FrameImage[3].empty());
     EXPECT_EQ(contents.FrameData[3].Loaded, 0);
     EXPECT_EQ(player.state.playback.LastShownFrame, -1.0);
-    EXPECT_EQ(printed('`'), keyLine +
-                                settingLine("QUICK ACCESS MODE = [ 位置反映型（Access by Position） ]") +
-                                kPrompt + "\n");
+    EXPECT_EQ(printed('`'),
+              keyLine + settingLine("QUICK ACCESS MODE = [ 位置反映型（Access by Position） ]") +
+                  kPrompt + "\n");
     EXPECT_EQ(mouse.QuickAccessMode, 1);
 }
 

@@ -211,9 +211,10 @@ TEST_F(ThresholdTest, UpperHWidensTheMarginAndTheThresholdFollowsExactly) {
 TEST_F(ThresholdTest, AFileThatCannotBeWrittenIsReportedAndTheValueStaysInMemory) {
     std::filesystem::create_directory(thresholdFile());
     type("V");
-    EXPECT_EQ(out(), "[ NG ] Read Failed : [ QBN_THRESHOLD.dat ]\n"
-                     "[ NG ] Write Failed : [ QBN_THRESHOLD.dat ]\n" +
-                         stepLine(11508));
+    EXPECT_EQ(out(),
+              "[ NG ] Read Failed : [ QBN_THRESHOLD.dat ]\n"
+              "[ NG ] Write Failed : [ QBN_THRESHOLD.dat ]\n" +
+                  stepLine(11508));
     EXPECT_EQ(cam().QBN_threshold, 11508);
     EXPECT_TRUE(std::filesystem::is_directory(thresholdFile()));
     console.clear();

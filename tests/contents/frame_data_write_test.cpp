@@ -92,9 +92,10 @@ TEST_F(FrameDataWriteTest, WritesTheWholeTableByteForByteAndTheCount) {
     ASSERT_EQ(player.state.contents.FrameData[0].Loaded, 1) << "clip 0 is shown";
     const std::string expectedTable = tableBytes();
     press(':');
-    EXPECT_EQ(out(), "S012:(00003)> \n"
-                     "S012:(00003)> キー入力[ : ]→ frame_data.datファイル を作成しました。\n"
-                     "WROTE: frame_data0012.dat\n");
+    EXPECT_EQ(out(),
+              "S012:(00003)> \n"
+              "S012:(00003)> キー入力[ : ]→ frame_data.datファイル を作成しました。\n"
+              "WROTE: frame_data0012.dat\n");
     const std::string file = readFile(ws.work() + "/frame_data0012.dat");
     ASSERT_EQ(file.size(), kTableBytes + 2);
     EXPECT_EQ(file.substr(kTableBytes), "3\n");
@@ -147,10 +148,11 @@ TEST_F(FrameDataWriteTest, DeleteRemovesTheFileAndSaysCompleted) {
     ASSERT_TRUE(fs::exists(ws.work() + "/frame_data0001.dat"));
     console.clear();
     press('*');
-    EXPECT_EQ(out(), "S001:(00002)> \n"
-                     "S001:(00002)> キー入力[ * ]→ frame_data.datファイル を削除しました。\n"
-                     "EXECUTING: del frame_data0001.dat\n"
-                     "COMPLETED!\n");
+    EXPECT_EQ(out(),
+              "S001:(00002)> \n"
+              "S001:(00002)> キー入力[ * ]→ frame_data.datファイル を削除しました。\n"
+              "EXECUTING: del frame_data0001.dat\n"
+              "COMPLETED!\n");
     EXPECT_FALSE(fs::exists(ws.work() + "/frame_data0001.dat"));
 
     // A file that is not there is as good as deleted.
@@ -223,8 +225,8 @@ pid_t startPlayer(const std::string& cwd, const std::string& script, const std::
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     const std::string program = playerBinary();
-    std::vector<std::string> args = {program,   "--headless", "--input", script,
-                                     "--shm-name", shm,        "--seed",  "1"};
+    std::vector<std::string> args = {program,      "--headless", "--input", script,
+                                     "--shm-name", shm,          "--seed",  "1"};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -168,8 +168,8 @@ TEST_F(ScanTest, FrameDataFileReplacesProbingAndKeepsItsTexts) {
 TEST_F(ScanTest, HostileFrameDataFilesCountAsEmptyFolders) {
     ws.addClipRange(1, 3);
     ws.addClipRange(2, 2);
-    const std::vector<std::string> tails = {"",          "22001\n",  "-1\n",
-                                            "99999999999999999999\n", "abc\n", "   \n"};
+    const std::vector<std::string> tails = {"",      "22001\n", "-1\n", "99999999999999999999\n",
+                                            "abc\n", "   \n"};
     for (const std::string& tail : tails) {
         SCOPED_TRACE("count line [" + tail + "]");
         writeFrameData(2, {"../S002/clip_00000.jpg"}, tail);

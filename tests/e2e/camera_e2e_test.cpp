@@ -28,9 +28,9 @@ protected:
     }
     ~CameraRun() override { ::shm_unlink(("/" + shm_).c_str()); }
     RunResult run(const std::string& script, const std::string& video) {
-        RunResult result = runPlayer(
-            {"--input", ws.script(script), "--shm-name", shm_, "--camera-source", video},
-            ws.work());
+        RunResult result =
+            runPlayer({"--input", ws.script(script), "--shm-name", shm_, "--camera-source", video},
+                      ws.work());
         EXPECT_FALSE(result.timedOut);
         return result;
     }
@@ -77,17 +77,19 @@ TEST_F(CameraRun, WrongSizeIsReportedAndThePlayerGoesOn) {
     ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(640, 480), 15.0, 5, 0, 1));
     RunResult r = run("key q\nidle 3\nkey x\n", video);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "ERROR: The Size of Supposed Input Image does not Match."
-                                "nChannels = 3\ndepth     = 8 (bit)\nwidth     = 640\n"
-                                "height    = 480\nQBN_F_XMAX    = 320\nQBN_F_YMAX    = 240\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "ERROR: The Size of Supposed Input Image does not Match."
+                         "nChannels = 3\ndepth     = 8 (bit)\nwidth     = 640\n"
+                         "height    = 480\nQBN_F_XMAX    = 320\nQBN_F_YMAX    = 240\n"));
     EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1})) << "the x key still steps";
 }
 
 TEST_F(CameraRun, NoCameraAtAllClosesAfterTheFirstCapture) {
     RunResult r = run("key q\nidle 2\nkey x\n", ws.root() + "/no-such-video.avi");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "cvQueryFrame() failed in QBN_Capture().\n\nNOW, TURNING OFF "
-                                "THE CAMERA DEVICE. WAIT A MOMENT...\nDone.\n\n"));
+    EXPECT_TRUE(contains(r.out,
+                         "cvQueryFrame() failed in QBN_Capture().\n\nNOW, TURNING OFF "
+                         "THE CAMERA DEVICE. WAIT A MOMENT...\nDone.\n\n"));
     EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1}));
 }
 

@@ -130,8 +130,7 @@ TEST(HomeFolderE2E, TwoPlayersCopyingAtOnceLoseAndOverwriteNothing) {
     announced.merge(announcedSlots(b.out, linesB));
     EXPECT_EQ(announced, slotOf);
     // Copies retried because the other player had just taken the slot.
-    ::testing::Test::RecordProperty(
-        "retried_copies", static_cast<int>(linesA + linesB) - kTotal);
+    ::testing::Test::RecordProperty("retried_copies", static_cast<int>(linesA + linesB) - kTotal);
     EXPECT_GE(linesA, static_cast<size_t>(kClipsPerFolder));
     EXPECT_GE(linesB, static_cast<size_t>(kClipsPerFolder));
 }

@@ -71,10 +71,9 @@ protected:
     std::vector<cv::Mat> decodeFrames(const std::string& movie) {
         const std::string folder = ws.root() + "/decoded_" + movie;
         fs::create_directories(folder);
-        RunResult r = runProgram(kFfmpeg,
-                                 {"-v", "error", "-i", ws.root() + "/" + movie,
-                                  folder + "/frame_%03d.png"},
-                                 ws.work());
+        RunResult r = runProgram(
+            kFfmpeg, {"-v", "error", "-i", ws.root() + "/" + movie, folder + "/frame_%03d.png"},
+            ws.work());
         EXPECT_EQ(r.status, 0) << r.err;
         std::vector<cv::Mat> frames;
         for (int i = 1;; ++i) {
@@ -114,9 +113,10 @@ TEST_F(MovieRun, FolderMoviesAreTheFourFilesWithTheirRates) {
     ws.addClipRange(1, 120, 64, 48);
     RunResult r = run("key E\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "\n----------> EXECUTING: ffmpeg  -y  -framerate 30  -i "
-                                "../S001/clip_%05d.jpg  -vcodec libx264  -pix_fmt yuv420p  -crf 0"
-                                "  -r 60  ../S001_libx264_yuv420p.mp4\n\n"));
+    EXPECT_TRUE(contains(r.out,
+                         "\n----------> EXECUTING: ffmpeg  -y  -framerate 30  -i "
+                         "../S001/clip_%05d.jpg  -vcodec libx264  -pix_fmt yuv420p  -crf 0"
+                         "  -r 60  ../S001_libx264_yuv420p.mp4\n\n"));
     for (const char* movie :
          {"S001_libx264_yuv420p.mp4", "S001_libx264.mp4", "S001.mp4", "S001.avi"})
         EXPECT_TRUE(fs::exists(ws.root() + "/" + movie)) << movie;
@@ -141,8 +141,9 @@ TEST_F(MovieRun, RangesMakeNumberedClipsInTheirOrder) {
     script += "key {\nkey x\nkey x\nkey }\nidle 3\n";
     RunResult r = run(script);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "\n----------> EXECUTING: ./ffmpeg  -y  -framerate 30  "
-                                "-start_number 0  -i ../temp_for_mp4/clip_%05d.jpg  -vframes 7"));
+    EXPECT_TRUE(contains(r.out,
+                         "\n----------> EXECUTING: ./ffmpeg  -y  -framerate 30  "
+                         "-start_number 0  -i ../temp_for_mp4/clip_%05d.jpg  -vframes 7"));
     EXPECT_TRUE(contains(r.out, "AUTO-SET: Video clip's name = [ vclip_00001.mp4 ]"));
 
     EXPECT_EQ(probeStream("vclip_00000.mp4", "v", "nb_read_frames"), "7");
@@ -152,8 +153,7 @@ TEST_F(MovieRun, RangesMakeNumberedClipsInTheirOrder) {
     for (size_t i = 0; i < frames.size(); ++i)
         EXPECT_EQ(nearestClip(frames[i], 20), 10 - static_cast<int>(i)) << "frame " << i;
     cv::Mat first = clipImage(1, 10);
-    EXPECT_LT(cv::norm(frames[0], first, cv::NORM_L1) / static_cast<double>(first.total() * 3),
-              8.0)
+    EXPECT_LT(cv::norm(frames[0], first, cv::NORM_L1) / static_cast<double>(first.total() * 3), 8.0)
         << "the first frame is clip 10";
 
     EXPECT_EQ(probeStream("vclip_00001.mp4", "v", "nb_read_frames"), "3");
@@ -174,19 +174,20 @@ TEST_F(MovieRun, SoundMovieLastsTheGivenTimeWithATrickySoundFileName) {
     for (int i = 0; i < 120; ++i) slots[static_cast<size_t>(i)] = i;
     ASSERT_TRUE(demo::writeClips(ws.root(), slots, cv::Size(64, 48), 7, 80));
     const std::string soundName = "my song; 'it' \"x\" $(y).wav";
-    RunResult tone = runProgram(kFfmpeg,
-                                {"-v", "error", "-f", "lavfi", "-i",
-                                 "sine=frequency=440:duration=3", "-y",
-                                 ws.root() + "/" + soundName},
-                                ws.work());
+    RunResult tone =
+        runProgram(kFfmpeg,
+                   {"-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=3", "-y",
+                    ws.root() + "/" + soundName},
+                   ws.work());
     ASSERT_EQ(tone.status, 0) << tone.err;
 
     RunResult r = run("key Y\n", soundName + "\n1\n0\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "AUTO-SET: FF_vframes      = [   120 ]\n\n"));
-    EXPECT_TRUE(contains(r.out, "\n----------> EXECUTING: ffmpeg  -y  -r 2.000000  -start_number 0"
-                                "  -i ../clip_%05d.jpg  -i ../" +
-                                    soundName + "  -vframes 120  -t 60  -vcodec libx264"));
+    EXPECT_TRUE(contains(r.out,
+                         "\n----------> EXECUTING: ffmpeg  -y  -r 2.000000  -start_number 0"
+                         "  -i ../clip_%05d.jpg  -i ../" +
+                             soundName + "  -vframes 120  -t 60  -vcodec libx264"));
     for (const char* movie : {"HomeSoundMovie_libx264_yuv420p.mp4", "HomeSoundMovie_libx264.mp4",
                               "HomeSoundMovie.mp4", "HomeSoundMovie.avi"})
         EXPECT_TRUE(fs::exists(ws.root() + "/" + movie)) << movie;

@@ -70,12 +70,12 @@ TEST_F(ParameterRun, GlobalFileBringsThePlayerBackToFolderClipAndKeyFrames) {
     EXPECT_EQ(readFile(work("qbn_env0005.dat")), saved);
     std::vector<std::string> lines = fileLines(work("qbn_env.dat"));
     ASSERT_EQ(lines.size(), 1302u);
-    EXPECT_EQ(lines[1], "4");             // DirNum
-    EXPECT_EQ(lines[2], "247");           // MaxCount
-    EXPECT_EQ(lines[3], "123.000000");    // frame_no
-    EXPECT_EQ(lines[17], "10.000000");    // KeyFrameNumber[0]
-    EXPECT_EQ(lines[18], "123.000000");   // KeyFrameNumber[1]
-    EXPECT_EQ(lines[1296], "246.000000"); // KeyFrameNumber[1279]
+    EXPECT_EQ(lines[1], "4");              // DirNum
+    EXPECT_EQ(lines[2], "247");            // MaxCount
+    EXPECT_EQ(lines[3], "123.000000");     // frame_no
+    EXPECT_EQ(lines[17], "10.000000");     // KeyFrameNumber[0]
+    EXPECT_EQ(lines[18], "123.000000");    // KeyFrameNumber[1]
+    EXPECT_EQ(lines[1296], "246.000000");  // KeyFrameNumber[1279]
 
     // Only the global file is left and the folder no longer brings key frames of its own.
     std::filesystem::remove(work("qbn_env0005.dat"));

@@ -50,13 +50,13 @@ TEST_F(LoopRun, StepsStopAtBothEndsAndFastStepsMoveAThirtieth) {
 
 TEST_F(LoopRun, MousePositionChoosesTheClip) {
     makeFolder(1, 1000, 320, 240);
-    RunResult r = run(
-        "mouse ldown 10 10 1\n"
-        "mouse move 160 10 1\n"    // half the width: clip 500
-        "mouse move 2500 10 1\n"   // far off to the left: clip 0
-        "mouse move 400 20 1\n"    // beyond the right edge: the last clip
-        "mouse move -40 20 1\n"    // dragged out to the left: clip 0
-        "mouse lup 400 20\n");
+    RunResult r =
+        run("mouse ldown 10 10 1\n"
+            "mouse move 160 10 1\n"   // half the width: clip 500
+            "mouse move 2500 10 1\n"  // far off to the left: clip 0
+            "mouse move 400 20 1\n"   // beyond the right edge: the last clip
+            "mouse move -40 20 1\n"   // dragged out to the left: clip 0
+            "mouse lup 400 20\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 500, 0, 999, 0}));
 }
@@ -73,8 +73,9 @@ TEST_F(LoopRun, WalkerAndReverseModesChooseTheDirection) {
     RunResult walker = run("key x\nkey x\nkey w\nmouse move 90 10\nmouse move 10 10\n");
     ASSERT_EQ(walker.status, 0) << walker.err;
     EXPECT_EQ(shownClips(walker.out), (std::vector<int>{0, 1, 2, 3, 4}));
-    RunResult reverse = run("key x\nkey x\nkey x\nkey m\nmouse move 50 10\nmouse move 90 10\n"
-                            "mouse move 10 10\n");
+    RunResult reverse =
+        run("key x\nkey x\nkey x\nkey m\nmouse move 50 10\nmouse move 90 10\n"
+            "mouse move 10 10\n");
     ASSERT_EQ(reverse.status, 0) << reverse.err;
     EXPECT_EQ(shownClips(reverse.out), (std::vector<int>{0, 1, 2, 3, 2, 1, 2}));
 }
@@ -84,14 +85,16 @@ TEST_F(LoopRun, EventsWhileAKeyIsPendingAreDropped) {
     // While paused the window still delivers mouse events: the move (over a clip no longer
     // cached, so it counts from 0) leaves 'z' pending, and the right click that follows is
     // dropped. Resuming clears the pending key.
-    RunResult r = run("mouse move 10 10\nkey ESC\nmouse move 50 10\nmouse rdown 50 10\n"
-                      "key ENTER\nkey x\n");
+    RunResult r =
+        run("mouse move 10 10\nkey ESC\nmouse move 50 10\nmouse rdown 50 10\n"
+            "key ENTER\nkey x\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(contains(r.out, "マウス入力[ 右ボタン ]"));
     EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1, 1, 2}));
     RunResult click = run("mouse rdown 50 10\n");
-    EXPECT_TRUE(contains(click.out, "S001:(00050)> マウス入力[ 右ボタン ]→ ランダムにコンテンツ"
-                                    "フォルダを選択します。\n"));
+    EXPECT_TRUE(contains(click.out,
+                         "S001:(00050)> マウス入力[ 右ボタン ]→ ランダムにコンテンツ"
+                         "フォルダを選択します。\n"));
 }
 
 TEST_F(LoopRun, EnterShowsTheHelpThenRunsTheAutomaticStep) {
@@ -108,12 +111,13 @@ TEST_F(LoopRun, EnterShowsTheHelpThenRunsTheAutomaticStep) {
 
 TEST_F(LoopRun, VanishedClipRescansAndStartsAgainAtTheFirstClip) {
     ws.addClips(1, {0, 1, 2});
-    ws.addFrameData(1, {"../S001/clip_00000.jpg", "../S001/clip_00001.jpg",
-                        "../S001/clip_00007.jpg"});
+    ws.addFrameData(1,
+                    {"../S001/clip_00000.jpg", "../S001/clip_00001.jpg", "../S001/clip_00007.jpg"});
     RunResult r = run("key x\nkey x\nkey x\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(r.out, "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS "
-                           "FOLDER ]***\n"),
+    EXPECT_EQ(count(r.out,
+                    "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS "
+                    "FOLDER ]***\n"),
               1u);
     EXPECT_EQ(count(r.out, "* FINISHED READING FRAME DATA"), 2u);
     EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1, 0, 1}));

@@ -18,7 +18,8 @@
 namespace kalvento::test {
 namespace {
 
-constexpr const char* kListHeader = "*** Following is the list of contents with any property files:";
+constexpr const char* kListHeader =
+    "*** Following is the list of contents with any property files:";
 constexpr const char* kSelectionLine = "<<<<<<<< RANDOM CONTENTS SELECTION >>>>>>>>";
 constexpr const char* kJKeyLine = "キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。";
 
@@ -60,8 +61,9 @@ TEST(RandomSelectionRun, ProbeMarksTheFolderThenTheListIsReusedUntilO) {
     std::smatch found;
     ASSERT_TRUE(std::regex_match(marker, found, markerLine)) << marker;
     const std::string clip = "../S003/clip_0000" + found[1].str() + ".jpg";
-    EXPECT_EQ(count(r.out, "[S  3] FILE [ " + clip + " ] exists!\n"
-                           "*** Created a file[ ../S003/check_result.txt ] ***\n"),
+    EXPECT_EQ(count(r.out, "[S  3] FILE [ " + clip +
+                               " ] exists!\n"
+                               "*** Created a file[ ../S003/check_result.txt ] ***\n"),
               1u)
         << r.out;
     EXPECT_EQ(count(r.out, "[S  1] FILE [ ../S001/clip_00000.jpg ] exists!\n"), 3u);
@@ -71,7 +73,8 @@ TEST(RandomSelectionRun, ProbeMarksTheFolderThenTheListIsReusedUntilO) {
     EXPECT_EQ(count(r.out, kListHeader), 3u);
     EXPECT_EQ(count(r.out, kSelectionLine), 4u);
     EXPECT_EQ(count(r.out, "Initialized  KeyFrameNumber[] and LIFO_Frames[]."), 1u);
-    EXPECT_EQ(count(r.out, "マウス入力[ 右ボタン ]→ ランダムにコンテンツフォルダを選択します。"), 1u);
+    EXPECT_EQ(count(r.out, "マウス入力[ 右ボタン ]→ ランダムにコンテンツフォルダを選択します。"),
+              1u);
     EXPECT_EQ(count(r.out, "\nThat's all.\n\n"), 4u);
     for (const std::string& folder : chosenFolders(r.out))
         EXPECT_TRUE(folder == "S001" || folder == "S003") << folder;

@@ -29,8 +29,7 @@ const std::vector<std::string> kBanner = {
 };
 
 // The lines of `out` from the first one equal to `first`, `count` of them.
-std::vector<std::string> linesFrom(const std::string& out, const std::string& first,
-                                   size_t count) {
+std::vector<std::string> linesFrom(const std::string& out, const std::string& first, size_t count) {
     std::vector<std::string> all = lines(out);
     for (size_t i = 0; i < all.size(); ++i)
         if (all[i] == first)
@@ -66,11 +65,11 @@ TEST(StartupRun, ImportsNamedImagesIntoLowestFreeClipNumbers) {
     writeFile(ws.work() + "/c.jpg", "image c");
     RunResult run = runPlayer({"b.jpg", "a.jpg", "c.jpg"}, ws.work());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(linesFrom(run.out, "[0]" + playerBinary(), 6),
-              (std::vector<std::string>{"[0]" + playerBinary(), "[1]b.jpg", "[2]a.jpg",
-                                        "[3]c.jpg", "",
-                                        "Total length of file name strings = " +
-                                            std::to_string(playerBinary().size() + 15)}));
+    EXPECT_EQ(
+        linesFrom(run.out, "[0]" + playerBinary(), 6),
+        (std::vector<std::string>{
+            "[0]" + playerBinary(), "[1]b.jpg", "[2]a.jpg", "[3]c.jpg", "",
+            "Total length of file name strings = " + std::to_string(playerBinary().size() + 15)}));
     EXPECT_EQ(linesFrom(run.out, "EXECUTING: copy \"a.jpg\" ../S001/clip_00001.jpg", 3),
               (std::vector<std::string>{"EXECUTING: copy \"a.jpg\" ../S001/clip_00001.jpg",
                                         "EXECUTING: copy \"b.jpg\" ../S001/clip_00003.jpg",
@@ -189,8 +188,9 @@ TEST(ScanRun, NoClipInAnyFolderEndsWithStatusOne) {
     fs::create_directories(ws.folder(1));
     RunResult run = runPlayer({}, ws.work());
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.out, "---> Empty folder is specified!\n---> ERROR: No image file "
-                                  "exists! Bye!\n"));
+    EXPECT_TRUE(contains(run.out,
+                         "---> Empty folder is specified!\n---> ERROR: No image file "
+                         "exists! Bye!\n"));
     EXPECT_TRUE(contains(run.out, "OOOOO")) << "the farewell banner is printed";
 }
 

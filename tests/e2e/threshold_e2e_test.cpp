@@ -39,7 +39,8 @@ protected:
 TEST_F(ThresholdRun, TheFileKeepsTheThresholdAndAnOutsideEditIsTakenAtTheNextTurn) {
     RunResult first = run("key V\n");
     EXPECT_TRUE(contains(first.out, "[ NG ] Read Failed : [ QBN_THRESHOLD.dat ]\n"));
-    EXPECT_TRUE(contains(first.out, "S001:(00003)> （変数設定： QBN_threshold = [  11508 ] (step = 8 )）\n"));
+    EXPECT_TRUE(contains(first.out,
+                         "S001:(00003)> （変数設定： QBN_threshold = [  11508 ] (step = 8 )）\n"));
     EXPECT_EQ(readFile(thresholdFile()), "11508");
 
     writeFile(thresholdFile(), "20000");
@@ -73,8 +74,8 @@ TEST_F(ThresholdRun, CalibrationMeasuresTheCameraSource) {
         ASSERT_TRUE(cv::imwrite(frames.path() + name,
                                 cv::Mat(240, 320, CV_8UC3, cv::Scalar(level, level, level))));
     }
-    RunResult r = run("key q\nkey g\nkey H\n",
-                      {"--camera-source", frames.path() + "/cam_%04d.png"});
+    RunResult r =
+        run("key q\nkey g\nkey H\n", {"--camera-source", frames.path() + "/cam_%04d.png"});
     EXPECT_TRUE(contains(r.out, "Done.\n")) << r.out;
     // 4800 sampled pixels differ by 8 in every measured turn; the threshold is 5 % above.
     EXPECT_TRUE(contains(r.out, "（変数設定： QBN_threshold = [  40320 ] ( 余裕率 =  1.05 )）\n"))

@@ -161,9 +161,9 @@ TEST_F(CalibrationTest, TheCountdownPrintsItsLinesInOrderAndWaitsItsSteps) {
     player.state.gesture.CountdownStep = 2;
     player.state.contents.MaxCount = 0;  // no clip: nothing to mark
     runThresholdCalibration(player);
-    EXPECT_EQ(windowLog(), (std::vector<std::string>{"delay 1000", "delay 240", "delay 240",
-                                                     "delay 240", "delay 240", "delay 240",
-                                                     "delay 1"}));
+    EXPECT_EQ(windowLog(),
+              (std::vector<std::string>{"delay 1000", "delay 240", "delay 240", "delay 240",
+                                        "delay 240", "delay 240", "delay 1"}));
 }
 
 TEST_F(CalibrationTest, MarksAreDrawnOnACopyAndShownWithTheFlipMode) {
@@ -206,8 +206,8 @@ TEST_F(CalibrationTest, TheLearningCountdownAndQuietPhaseUseTheirOwnLines) {
 
     openCamera();
     player.state.gesture.DThreshold = 30;
-    camera.frames.push_back(grayFrame(50, 50));   // moving: 50 against the empty grid
-    camera.frames.push_back(grayFrame(50, 50));   // still: the pass ends
+    camera.frames.push_back(grayFrame(50, 50));  // moving: 50 against the empty grid
+    camera.frames.push_back(grayFrame(50, 50));  // still: the pass ends
     for (int i = 0; i < kQuietPasses - 1; ++i) camera.frames.push_back(grayFrame(50, 50));
     console.clear();
     runQuietPhase(player, QuietMessage::Learning);

@@ -10,7 +10,9 @@
 namespace kalvento::test {
 namespace {
 
-size_t cellOf(int x, int y) { return static_cast<size_t>(y * kGridColumns + x); }
+size_t cellOf(int x, int y) {
+    return static_cast<size_t>(y * kGridColumns + x);
+}
 
 int countValue(const CellGrid& image, uint8_t value) {
     return static_cast<int>(std::count(image.begin(), image.end(), value));

@@ -168,7 +168,8 @@ int main(int argc, char** argv) {
                 window->delay(1500);
                 printLine("delay done");
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return 0;

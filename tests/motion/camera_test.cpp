@@ -17,8 +17,8 @@ cv::Mat gradientFrame(int width = 320, int height = 240) {
     cv::Mat frame(height, width, CV_8UC3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            frame.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uint8_t>(x % 256),
-                                                  static_cast<uint8_t>(y), 50);
+            frame.at<cv::Vec3b>(y, x) =
+                cv::Vec3b(static_cast<uint8_t>(x % 256), static_cast<uint8_t>(y), 50);
     return frame;
 }
 
@@ -114,8 +114,9 @@ TEST_F(CameraTest, CameraKeysHoldTheirLimitsAndSilenceTheFile) {
     EXPECT_EQ(player.state.playback.CamOnMemory, 1);
     console.clear();
     press('q');
-    EXPECT_NE(out().find("ATTENTION: The system ignored the configuration file [ SetCamera3.txt ]."),
-              std::string::npos);
+    EXPECT_NE(
+        out().find("ATTENTION: The system ignored the configuration file [ SetCamera3.txt ]."),
+        std::string::npos);
     EXPECT_EQ(camera.openedIndex, 0) << "the key value survives";
     cam().CamChan = 5;
     press('d');
@@ -141,8 +142,9 @@ TEST_F(CameraTest, QTwiceClosesAndReopensResettingTheMotion) {
     EXPECT_EQ(cam().CameraLogMode, 2);
     EXPECT_FALSE(camera.isOpen());
     EXPECT_EQ(player.state.playback.ReplayDirection, 1);
-    EXPECT_NE(out().find("キー入力[ q ]→ Webカメラをオンオフします。\n\nNOW, TURNING ON THE CAMERA"),
-              std::string::npos);
+    EXPECT_NE(
+        out().find("キー入力[ q ]→ Webカメラをオンオフします。\n\nNOW, TURNING ON THE CAMERA"),
+        std::string::npos);
     EXPECT_NE(out().find("Done.\n\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO "),
               std::string::npos);
 }

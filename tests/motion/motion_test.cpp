@@ -14,10 +14,10 @@ namespace {
 TEST(FrameDifference, SumsEverySampledPixelOnly) {
     std::vector<uint8_t> a(kCamFrameBytes, 100), b(kCamFrameBytes, 100);
     EXPECT_EQ(frameDifference(a.data(), b.data(), 4), 0);
-    b[0] = 90;                    // sampled (0, 0)
-    b[4 * kCamWidth + 8] = 130;   // sampled (8, 4)
-    b[1] = 0;                     // not sampled with step 4
-    b[3 * kCamWidth] = 0;         // not sampled with step 4
+    b[0] = 90;                   // sampled (0, 0)
+    b[4 * kCamWidth + 8] = 130;  // sampled (8, 4)
+    b[1] = 0;                    // not sampled with step 4
+    b[3 * kCamWidth] = 0;        // not sampled with step 4
     EXPECT_EQ(frameDifference(a.data(), b.data(), 4), 10 + 30);
     EXPECT_EQ(frameDifference(a.data(), b.data(), 1), 10 + 30 + 100 + 100);
     std::vector<uint8_t> black(kCamFrameBytes, 0), white(kCamFrameBytes, 255);

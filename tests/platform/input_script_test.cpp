@@ -17,8 +17,9 @@ std::vector<ScriptEvent> parse(const std::string& text) {
 }
 
 TEST(InputScript, KeysByCharacterNameAndCode) {
-    auto events = parse("key x\nkey @\nkey `\nkey ESC\nkey ENTER\nkey TAB\nkey BS\nkey SPACE\n"
-                        "key code 200\nkey  \nkey #\n");
+    auto events = parse(
+        "key x\nkey @\nkey `\nkey ESC\nkey ENTER\nkey TAB\nkey BS\nkey SPACE\n"
+        "key code 200\nkey  \nkey #\n");
     std::vector<int> codes;
     for (const ScriptEvent& e : events) {
         EXPECT_EQ(e.kind, ScriptEvent::Key);
@@ -28,8 +29,9 @@ TEST(InputScript, KeysByCharacterNameAndCode) {
 }
 
 TEST(InputScript, IdleMouseSleepCommentsAndBlankLines) {
-    auto events = parse("# a comment\n\nidle 3\r\nmouse move 10 20\nmouse ldown 5 6 1\n"
-                        "mouse rdown 1 2\nmouse mdown 0 0\nmouse lup 3 4\nsleep 15\n");
+    auto events = parse(
+        "# a comment\n\nidle 3\r\nmouse move 10 20\nmouse ldown 5 6 1\n"
+        "mouse rdown 1 2\nmouse mdown 0 0\nmouse lup 3 4\nsleep 15\n");
     ASSERT_EQ(events.size(), 7u);
     EXPECT_EQ(events[0].kind, ScriptEvent::Idle);
     EXPECT_EQ(events[0].value, 3);
@@ -49,10 +51,10 @@ TEST(InputScript, IdleMouseSleepCommentsAndBlankLines) {
 
 TEST(InputScript, BadLinesAreNamedByNumber) {
     const std::pair<std::string, std::string> cases[] = {
-        {"key x\nkey xy\n", "line 2"},      {"key code 256\n", "line 1"},
-        {"idle -1\n", "line 1"},            {"idle many\n", "line 1"},
-        {"mouse wiggle 1 2\n", "line 1"},   {"mouse move 1\n", "line 1"},
-        {"\n\njump 3\n", "line 3"},         {"key\n", "line 1"},
+        {"key x\nkey xy\n", "line 2"},    {"key code 256\n", "line 1"},
+        {"idle -1\n", "line 1"},          {"idle many\n", "line 1"},
+        {"mouse wiggle 1 2\n", "line 1"}, {"mouse move 1\n", "line 1"},
+        {"\n\njump 3\n", "line 3"},       {"key\n", "line 1"},
     };
     for (const auto& [text, where] : cases) {
         std::string error;
@@ -71,8 +73,8 @@ struct MouseLog {
 TEST(ScriptedWindow, ServesEventsToKeyReadsThenEscape) {
     RecordingWindow inner;
     FakeClock clock;
-    ScriptedWindow window(inner, parse("key a\nidle 2\nmouse move 7 8 1\nsleep 40\nkey b\n"),
-                          clock, true);
+    ScriptedWindow window(inner, parse("key a\nidle 2\nmouse move 7 8 1\nsleep 40\nkey b\n"), clock,
+                          true);
     MouseLog mouse;
     window.setMouseCallback(&MouseLog::record, &mouse);
     EXPECT_EQ(window.waitKey(1), 'a');

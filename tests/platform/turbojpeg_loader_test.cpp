@@ -63,9 +63,9 @@ std::vector<unsigned char> encodeTurbo(const cv::Mat& image, int pixelFormat, in
     EXPECT_NE(encoder, nullptr);
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    const int rc = tjCompress2(encoder, image.data, image.cols, static_cast<int>(image.step[0]),
-                               image.rows, pixelFormat, &jpeg, &jpegSize, subsampling, quality,
-                               flags);
+    const int rc =
+        tjCompress2(encoder, image.data, image.cols, static_cast<int>(image.step[0]), image.rows,
+                    pixelFormat, &jpeg, &jpegSize, subsampling, quality, flags);
     EXPECT_EQ(rc, 0) << tjGetErrorStr2(encoder);
     std::vector<unsigned char> bytes;
     if (rc == 0) bytes.assign(jpeg, jpeg + jpegSize);
@@ -242,8 +242,8 @@ TEST(TurboJpegLoader, ExifOrientationIsHonouredLikeImread) {
     ASSERT_TRUE(cv::imencode(".jpg", picture, jpeg));
     for (const bool bigEndian : {false, true}) {
         for (std::uint16_t orientation = 1; orientation <= 8; ++orientation) {
-            const std::string name = "exif" + std::to_string(orientation) +
-                                     (bigEndian ? "_mm" : "_ii") + ".jpg";
+            const std::string name =
+                "exif" + std::to_string(orientation) + (bigEndian ? "_mm" : "_ii") + ".jpg";
             SCOPED_TRACE(name);
             const std::string path = dir / name;
             writeBytes(path, withExifOrientation(jpeg, orientation, bigEndian));
@@ -345,10 +345,13 @@ TEST(TurboJpegLoader, DamagedJpegsNeverCrashAndMatchImread) {
         std::vector<unsigned char> damaged = jpeg;
         const int flips = rng.uniform(1, 12);
         for (int i = 0; i < flips; ++i) {
-            const auto at = static_cast<std::size_t>(rng.uniform(2, static_cast<int>(damaged.size())));
+            const auto at =
+                static_cast<std::size_t>(rng.uniform(2, static_cast<int>(damaged.size())));
             damaged[at] = static_cast<unsigned char>(rng.uniform(0, 256));
         }
-        if (round % 3 == 0) damaged.resize(static_cast<std::size_t>(rng.uniform(3, static_cast<int>(damaged.size()))));
+        if (round % 3 == 0)
+            damaged.resize(
+                static_cast<std::size_t>(rng.uniform(3, static_cast<int>(damaged.size()))));
         const std::string path = dir / ("damaged" + std::to_string(round) + ".jpg");
         writeBytes(path, damaged);
         SCOPED_TRACE(path);

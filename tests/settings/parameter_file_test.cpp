@@ -33,14 +33,22 @@ constexpr int kFolderClips = 200;
 
 // Every value the parameter file carries, in file order, as doubles.
 std::vector<double> carried(const State& s) {
-    std::vector<double> v = {double(s.camera.PixelStep),        double(s.contents.DirNum),
-                             double(s.contents.MaxCount),       s.playback.frame_no,
-                             double(s.camera.VR_threshold),     double(s.playback.ReplayDirection),
-                             s.playback.VR_step,                double(s.playback.ReverseRun),
-                             double(s.playback.RunReset),       double(s.playback.JumpMode),
-                             double(s.playback.IdleTurns),      double(s.playback.IdleLimit),
-                             double(s.playback.MotionDisplayMode), double(s.camera.CameraLogMode),
-                             double(s.playback.WrapAroundFlag), double(s.playback.PlayStepMode),
+    std::vector<double> v = {double(s.camera.PixelStep),
+                             double(s.contents.DirNum),
+                             double(s.contents.MaxCount),
+                             s.playback.frame_no,
+                             double(s.camera.VR_threshold),
+                             double(s.playback.ReplayDirection),
+                             s.playback.VR_step,
+                             double(s.playback.ReverseRun),
+                             double(s.playback.RunReset),
+                             double(s.playback.JumpMode),
+                             double(s.playback.IdleTurns),
+                             double(s.playback.IdleLimit),
+                             double(s.playback.MotionDisplayMode),
+                             double(s.camera.CameraLogMode),
+                             double(s.playback.WrapAroundFlag),
+                             double(s.playback.PlayStepMode),
                              double(s.keyFrames.KeyFrameIndex)};
     v.insert(v.end(), s.keyFrames.KeyFrameNumber.begin(), s.keyFrames.KeyFrameNumber.end());
     for (int field : {s.playback.StartFrameNum, s.playback.EndFrameNum, s.mouse.MouseReverseFlag,
@@ -154,12 +162,12 @@ TEST(ParameterText, LinesInFileOrderWithTheirFormats) {
     ASSERT_EQ(lines.size(), static_cast<size_t>(kParameterLines));
     std::vector<std::string> head(lines.begin(), lines.begin() + 17);
     EXPECT_EQ(head, (std::vector<std::string>{"3", "4", "200", "123.250000", "777", "0",
-                                              "1000000000.000000", "7", "4", "2", "11", "3000",
-                                              "2", "1", "1", "0", "17"}));
-    EXPECT_EQ(lines[17], "0.000000");       // KeyFrameNumber[0]
-    EXPECT_EQ(lines[18], "0.333333");       // six decimals, rounded
-    EXPECT_EQ(lines[17 + 7], "1.750000");   // KeyFrameNumber[7]
-    EXPECT_EQ(lines[1296], "-5.000000");    // KeyFrameNumber[1279]
+                                              "1000000000.000000", "7", "4", "2", "11", "3000", "2",
+                                              "1", "1", "0", "17"}));
+    EXPECT_EQ(lines[17], "0.000000");      // KeyFrameNumber[0]
+    EXPECT_EQ(lines[18], "0.333333");      // six decimals, rounded
+    EXPECT_EQ(lines[17 + 7], "1.750000");  // KeyFrameNumber[7]
+    EXPECT_EQ(lines[1296], "-5.000000");   // KeyFrameNumber[1279]
     std::vector<std::string> tail(lines.begin() + 1297, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"5", "150", "1", "1", "2"}));
     EXPECT_EQ(parameterText(*state).back(), '\n');
@@ -287,9 +295,10 @@ TEST_F(ParameterFileTest, FolderOfTheFileIsTakenOnlyBeforeAnyFolderIsLoaded) {
     inS001->contents.DirNum = 0;
     inS001->contents.MaxCount = 50;
     std::string out = read(*inS001);
-    EXPECT_TRUE(contains(out, "Finished Reading QBN Parameters from File : qbn_env.dat\n"
-                              "NOTE: [ qbn_env.dat ] was saved in folder [ S005 ]; the folder, "
-                              "position and key frames of [ S001 ] are kept.\n"));
+    EXPECT_TRUE(contains(out,
+                         "Finished Reading QBN Parameters from File : qbn_env.dat\n"
+                         "NOTE: [ qbn_env.dat ] was saved in folder [ S005 ]; the folder, "
+                         "position and key frames of [ S001 ] are kept.\n"));
     EXPECT_EQ(inS001->contents.DirNum, 0);
     EXPECT_EQ(inS001->contents.MaxCount, 50);
     EXPECT_EQ(inS001->playback.frame_no, 42.0);
@@ -349,8 +358,8 @@ TEST_F(ParameterFileTest, HostileValuesLeaveTheirFieldsAndNeverLeaveTheirRanges)
         return [&, line](const State& s, const std::string& out) {
             std::vector<double> got = carried(s), was = carried(*before), file = carried(*saved);
             for (int i = 0; i < kBaseParameterLines; ++i) {
-                double expected = i < line - 1 ? file[static_cast<size_t>(i)]
-                                               : was[static_cast<size_t>(i)];
+                double expected =
+                    i < line - 1 ? file[static_cast<size_t>(i)] : was[static_cast<size_t>(i)];
                 if (i == 2) expected = kFolderClips;  // MaxCount
                 EXPECT_EQ(got[static_cast<size_t>(i)], expected) << "line " << i + 1;
             }
@@ -405,10 +414,11 @@ TEST_F(ParameterFileTest, HostileValuesLeaveTheirFieldsAndNeverLeaveTheirRanges)
          }},
         {"mouse flag text", 1300, "on",
          [&](const State& s, const std::string& out) {
-             EXPECT_TRUE(contains(out, "SET(1): EndFrameNum   = 150\n"
-                                       "SET(0): MouseReverseFlag = 1\n"
-                                       "SET(0): MouseVertFlag    = 1\n"
-                                       "SET(0): flip_mode = 1\n"));
+             EXPECT_TRUE(contains(out,
+                                  "SET(1): EndFrameNum   = 150\n"
+                                  "SET(0): MouseReverseFlag = 1\n"
+                                  "SET(0): MouseVertFlag    = 1\n"
+                                  "SET(0): flip_mode = 1\n"));
              EXPECT_EQ(s.playback.flip_mode, 1);
          }},
         {"StartFrameNum text", 1298, "x",
@@ -432,11 +442,12 @@ TEST_F(ParameterFileTest, HostileValuesLeaveTheirFieldsAndNeverLeaveTheirRanges)
              return lines;
          }()),
          [&](const State& s, const std::string& out) {
-             EXPECT_TRUE(contains(out, "SET(1): StartFrameNum = 5\n"
-                                       "SET(-1): EndFrameNum   = 2\n"
-                                       "SET(-1): MouseReverseFlag = 1\n"
-                                       "SET(-1): MouseVertFlag    = 1\n"
-                                       "SET(-1): flip_mode = 1\n"));
+             EXPECT_TRUE(contains(out,
+                                  "SET(1): StartFrameNum = 5\n"
+                                  "SET(-1): EndFrameNum   = 2\n"
+                                  "SET(-1): MouseReverseFlag = 1\n"
+                                  "SET(-1): MouseVertFlag    = 1\n"
+                                  "SET(-1): flip_mode = 1\n"));
              EXPECT_EQ(s.playback.StartFrameNum, 5);
          }},
         {"binary garbage", 0,
@@ -449,15 +460,15 @@ TEST_F(ParameterFileTest, HostileValuesLeaveTheirFieldsAndNeverLeaveTheirRanges)
         {"windows line ends", 0,
          [&] {
              std::string text;
-             for (const std::string& line : splitLines(parameterText(*saved))) text += line + "\r\n";
+             for (const std::string& line : splitLines(parameterText(*saved)))
+                 text += line + "\r\n";
              return text;
          }(),
          [&](const State& s, const std::string&) { EXPECT_EQ(carried(s), carried(*saved)); }},
-        {"megabytes of digits after the file", 0,
-         parameterText(*saved) + std::string(3 << 20, '7'),
+        {"megabytes of digits after the file", 0, parameterText(*saved) + std::string(3 << 20, '7'),
          [&](const State& s, const std::string&) { EXPECT_EQ(carried(s), carried(*saved)); }},
-        {"everything beyond the read bound", 0,
-         std::string(2 << 20, ' ') + parameterText(*saved), unchangedFromHere(1)},
+        {"everything beyond the read bound", 0, std::string(2 << 20, ' ') + parameterText(*saved),
+         unchangedFromHere(1)},
         {"number cut by the read bound", 0, std::string((1 << 20) - 2, '\n') + "250\n",
          unchangedFromHere(1)},
     };
@@ -524,8 +535,9 @@ TEST_F(ParameterFileTest, WriteCutShortKeepsTheOldFilesWhole) {
         PosixFileOps files;
         auto state = savedState();
         WriteParameters(*state, files, console);
-        ::_exit(console.outText() == "Write Failed in WriteParameters()...\n"
-                                     "Write Failed in WriteParameters()...\n"
+        ::_exit(console.outText() ==
+                        "Write Failed in WriteParameters()...\n"
+                        "Write Failed in WriteParameters()...\n"
                     ? 0
                     : 1);
     }
@@ -561,8 +573,8 @@ TEST_F(ParameterFileTest, WriterKilledAtAnyMomentLeavesWholeFiles) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         for (const char* name : {"/qbn_env.dat", "/qbn_env0005.dat"}) {
             std::string text = readFile(ws.work() + name);
-            EXPECT_TRUE(text == textA || text == textB) << name << " holds " << text.size()
-                                                        << " bytes after round " << round;
+            EXPECT_TRUE(text == textA || text == textB)
+                << name << " holds " << text.size() << " bytes after round " << round;
         }
     }
 }
@@ -575,15 +587,15 @@ TEST_F(HostileFileInPlayer, TurnsAndKeysStayInsideTheFolder) {
     load();
     auto hostile = savedState();
     std::vector<std::string> lines = splitLines(parameterText(*hostile));
-    lines[0] = "0";            // PixelStep
-    lines[1] = "77777";        // DirNum
-    lines[2] = "22001";        // MaxCount
-    lines[3] = "1e9";          // frame_no
-    lines[6] = "inf";          // VR_step
-    lines[12] = "2";           // MotionDisplayMode
-    lines[16] = "5000";        // KeyFrameIndex
-    lines[17] = "nan";         // KeyFrameNumber[0]
-    lines[1301] = "9";         // flip_mode
+    lines[0] = "0";      // PixelStep
+    lines[1] = "77777";  // DirNum
+    lines[2] = "22001";  // MaxCount
+    lines[3] = "1e9";    // frame_no
+    lines[6] = "inf";    // VR_step
+    lines[12] = "2";     // MotionDisplayMode
+    lines[16] = "5000";  // KeyFrameIndex
+    lines[17] = "nan";   // KeyFrameNumber[0]
+    lines[1301] = "9";   // flip_mode
     writeFile(ws.work() + "/qbn_env.dat", joinLines(lines));
     player.readParameters();
     EXPECT_EQ(player.state.contents.DirNum, 0);

@@ -18,7 +18,9 @@ extern char** environ;
 
 namespace kalvento::test {
 
-std::string playerBinary() { return KALVENTO_BINARY; }
+std::string playerBinary() {
+    return KALVENTO_BINARY;
+}
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const std::string& input, int timeoutSeconds) {

@@ -8,7 +8,9 @@
 
 namespace kalvento::test {
 
-Workspace::Workspace() { std::filesystem::create_directories(work()); }
+Workspace::Workspace() {
+    std::filesystem::create_directories(work());
+}
 
 std::string Workspace::folder(int folderNo) const {
     char name[16];
