@@ -143,8 +143,7 @@ struct CameraState {
 struct KeyFrameState {
     std::array<double, kKeyFrameSlots> KeyFrameNumber{};
     int KeyFrameIndex = 0;
-    std::vector<double> LIFO_Frames = std::vector<double>(kLifoSlots);
-    int LifoCount = 0;
+    std::vector<double> LIFO_Frames = std::vector<double>(kLifoSlots);  // 0.0 marks a free slot
     std::vector<int32_t> PivotHistory = std::vector<int32_t>(kPivotSlots);
     int ConfigTail = 0;
 };
