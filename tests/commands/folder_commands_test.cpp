@@ -11,6 +11,7 @@
 #include "commands/command.h"
 #include "commands/commands.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
 
@@ -26,11 +27,7 @@ class FolderCommandsTest : public ::testing::Test {
 protected:
     FolderCommandsTest() : workdir_(ws.work()) {}
 
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     // Loads folder `dirNum` as the current one and forgets what the scan printed.
     void loadFolder(int dirNum) {
         player.state.contents.DirNum = dirNum;

@@ -13,6 +13,7 @@
 #include "commands/dispatch.h"
 #include "contents/home_folder.h"
 #include "support/forwarding_file_ops.h"
+#include "support/keys.h"
 #include "support/player_fixture.h"
 #include "support/text.h"
 #include "tools/demo_contents.h"
@@ -60,11 +61,6 @@ std::string loopLine(int left, const std::string& source, int slot) {
 
 class HomeTest : public PlayerFixture {
 protected:
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
     // Loads S001 (or another folder) and sets the prompt the command lines carry.
     void loadFolder(int dirNum = 0) {
         load(dirNum);
@@ -525,11 +521,7 @@ public:
 class RaceTest : public ::testing::Test {
 protected:
     RaceTest() : workdir_(ws.work()) {}
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr);
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     std::string slot(int n) const { return ws.root() + "/" + slotName(n); }
     std::string clip(int n) const { return ws.folder(1) + "/" + slotName(n); }
 

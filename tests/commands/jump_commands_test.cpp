@@ -9,6 +9,7 @@
 #include "commands/command.h"
 #include "platform/random.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
 
@@ -24,11 +25,7 @@ protected:
         player.state.playback.PromptText = kPrompt;
     }
 
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     const std::string& out() const { return fake.console.outText(); }
 
     Workspace ws;

@@ -38,11 +38,6 @@ TEST(KeyTable, KeysWithoutACommandRunTheDefaultBranch) {
 
 class StepTest : public PlayerFixture {
 protected:
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr);
-        row->run(player, *row);
-    }
     double& frame() { return player.state.playback.frame_no; }
 };
 

@@ -30,11 +30,6 @@ protected:
         load();
         player.state.playback.PromptText = kPrompt;
     }
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
     void pressAt(double position, int code) {
         player.state.playback.frame_no = position;
         press(code);

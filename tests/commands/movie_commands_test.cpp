@@ -43,11 +43,6 @@ protected:
         load(folderNo - 1);
         player.state.playback.PromptText = kPrompt;
     }
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
     void pressAt(double position, int code) {
         player.state.playback.frame_no = position;
         press(code);

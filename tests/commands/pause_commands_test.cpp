@@ -16,6 +16,7 @@
 #include "platform/input_script.h"
 #include "platform/scripted_window.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
 
@@ -175,11 +176,7 @@ class WindowKeysTest : public ::testing::Test {
 protected:
     WindowKeysTest() : workdir_(ws.work()) { player.state.contents.MaxCount = 3; }
 
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
 
     Workspace ws;
     ScopedWorkdir workdir_;

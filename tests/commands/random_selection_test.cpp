@@ -16,6 +16,7 @@
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "support/counting_file_ops.h"
+#include "support/keys.h"
 #include "support/text.h"
 #include "support/workspace.h"
 
@@ -48,11 +49,7 @@ protected:
         ASSERT_TRUE(events.has_value()) << error;
         keys.feed(*events);
     }
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     void load(int dirNum) {
         player.state.contents.DirNum = dirNum;
         player.scan();

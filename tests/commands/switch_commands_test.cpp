@@ -12,6 +12,7 @@
 #include "app/player.h"
 #include "commands/command.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
 
@@ -32,11 +33,7 @@ protected:
         player.state.playback.PromptText = kPrompt;
     }
 
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     // Presses `code` and returns what it printed.
     std::string printed(int code) {
         fake.console.clear();

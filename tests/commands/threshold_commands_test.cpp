@@ -33,11 +33,6 @@ protected:
         dispatchTurnKey(player);
     }
     // The command of `code` alone, without the turn's refresh from the file.
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr);
-        row->run(player, *row);
-    }
     std::string thresholdFile() const { return ws.work() + "/QBN_THRESHOLD.dat"; }
     std::string fileText() const { return readFile(thresholdFile()); }
     void setFile(const std::string& text) { writeFile(thresholdFile(), text); }

@@ -24,6 +24,7 @@
 #include "contents/paths.h"
 #include "support/counting_file_ops.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/run_player.h"
 #include "support/temp_dir.h"
 #include "support/workspace.h"
@@ -51,11 +52,7 @@ class FrameDataWriteTest : public ::testing::Test {
 protected:
     FrameDataWriteTest() : workdir_(ws.work()) {}
 
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr) << "no command for key " << code;
-        row->run(player, *row);
-    }
+    void press(int code) { pressKey(player, code); }
     void load(int dirNum) {
         player.state.contents.DirNum = dirNum;
         player.scan();

@@ -40,24 +40,7 @@ fail() {
     exit 1
 }
 
-# An X server of our own on the first free display; -noreset keeps it as it is when its last
-# client disconnects.
-start_xvfb() {
-    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$T/display" 2>"$T/xvfb.log" &
-    XVFB_PID=$!
-    local i
-    for i in $(seq 100); do
-        if [ -s "$T/display" ]; then
-            export DISPLAY=":$(head -n1 "$T/display")"
-            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$T/xvfb.log" >&2
-    echo "FAIL: Xvfb did not start" >&2
-    exit 1
-}
+source "$(dirname "$0")/xvfb.bash"
 
 player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
 

@@ -43,24 +43,7 @@ fail() {
     exit 1
 }
 
-# An X server of our own on the first free display. -noreset: the server must not reset
-# (pointer back to the centre, keyboard layout back to the default) whenever its last
-# client, such as a one-shot xdotool, disconnects.
-start_xvfb() {
-    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$T/display" 2>"$T/xvfb.log" &
-    XVFB_PID=$!
-    local i
-    for i in $(seq 100); do
-        if [ -s "$T/display" ]; then
-            export DISPLAY=":$(head -n1 "$T/display")"
-            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$T/xvfb.log" >&2
-    fail "Xvfb did not start"
-}
+source "$(dirname "$0")/xvfb.bash"
 
 # Prints the id of the probe's visible window whose name is exactly the title and whose size
 # is W x H; waits up to 15 s for it. Windows are looked up by process: xdotool 3.2016's

@@ -24,11 +24,6 @@ cv::Mat gradientFrame(int width = 320, int height = 240) {
 
 class CameraTest : public PlayerFixture {
 protected:
-    void press(int code) {
-        const KeyCommand* row = findKeyCommand(code);
-        ASSERT_NE(row, nullptr);
-        row->run(player, *row);
-    }
     CameraState& cam() { return player.state.camera; }
     const uint8_t* half(int slot) { return cam().CamFramePair.data() + slot * kCamFrameBytes; }
 };

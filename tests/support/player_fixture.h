@@ -10,6 +10,7 @@
 #include "app/player.h"
 #include "platform/scripted_window.h"
 #include "support/fake_io.h"
+#include "support/keys.h"
 #include "support/workspace.h"
 
 namespace kalvento::test {
@@ -33,6 +34,8 @@ protected:
         window.clearLog();
     }
     const std::string& out() const { return console.outText(); }
+    // Runs the command of key `code`.
+    void press(int code) { pressKey(player, code); }
 
     Workspace ws;
     ScopedWorkdir workdir_;
