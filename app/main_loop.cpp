@@ -7,10 +7,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "app/decimal.h"
 #include "app/player.h"
 #include "commands/dispatch.h"
-#include "contents/paths.h"
+#include "core/decimal.h"
+#include "core/paths.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
@@ -140,12 +140,12 @@ bool Player::displayClip() {
     if (f == clipIndexOf(playback.LastShownFrame)) {
         // After ten turns on the same clip the window gets one more moment for its events;
         // a key typed then is not used.
-        if (++RepeatTurns == kRepeatTurnsForKeyWait && inFolder &&
+        if (++repeatTurns_ == kRepeatTurnsForKeyWait && inFolder &&
             contents.FrameData[static_cast<size_t>(f)].Loaded)
             io.window.delay(1);
         return true;
     }
-    RepeatTurns = 0;
+    repeatTurns_ = 0;
     if (!inFolder) {
         // A position outside the folder shows nothing; it is remembered so it is not retried
         // every turn.
@@ -195,12 +195,7 @@ bool Player::displayClip() {
     if (!http.empty()) io.console.print("DISP: FrameData[ %5d ].http[2] = [%s]\n", f, http.c_str());
     if (!file.empty()) io.console.print("DISP: FrameData[ %5d ].file[3] = [%s]\n", f, file.c_str());
     if (playback.VR_step >= 0.0 && !image.empty()) {
-        if (playback.flip_mode == 1 || playback.flip_mode == 2) {
-            cv::flip(image, flipped_, playback.flip_mode == 1 ? 1 : 0);
-            io.window.show(flipped_);
-        } else {
-            io.window.show(image);
-        }
+        showWithFlip(image);
     }
     playback.LastShownFrame = playback.frame_no;
     return true;

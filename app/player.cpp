@@ -2,15 +2,18 @@
 
 #include <algorithm>
 
-#include "app/exit.h"
+#include <opencv2/core.hpp>
+
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "commands/help_screen.h"
-#include "contents/paths.h"
 #include "contents/scan.h"
+#include "core/exit.h"
+#include "core/paths.h"
 #include "input/mouse.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
+#include "motion/motion.h"
 #include "settings/camera_config.h"
 #include "settings/parameter_file.h"
 
@@ -20,10 +23,9 @@ namespace {
 constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 }  // namespace
 
-Player::Player(Io& io_, Options options_)
-    : io(io_), options(std::move(options_)), timer(io_.clock) {
+Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
-    state.camera.CameraSource = options.cameraSource;
+    state.camera.CameraSource = options_.cameraSource;
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -62,7 +64,7 @@ void Player::resetSharedMotion() {
 void Player::openSharedBlock() {
     SharedBlockFailure failure = SharedBlockFailure::None;
     if (io.openSharedBlock)
-        sharedBlock = io.openSharedBlock(options.shmName, failure);
+        sharedBlock = io.openSharedBlock(options_.shmName, failure);
     else
         sharedBlock = std::make_unique<MemorySharedBlock>();
     if (sharedBlock) return;
@@ -109,12 +111,51 @@ bool Player::cacheClip(int clip) {
     return true;
 }
 
+void Player::captureFrame(bool measure) {
+    QBN_Capture(state.camera, io);
+    if (!measure) return;
+    // Without a shared block (a player that has not started its loop) the motion is measured
+    // against a block of its own.
+    MemorySharedBlock ownBlock;
+    measureMotion(state, sharedBlock ? *sharedBlock : ownBlock);
+}
+
+const cv::Mat* Player::currentClip() {
+    int clip = clipIndexOf(state.playback.frame_no);
+    if (!cacheClip(clip)) return nullptr;
+    return &state.contents.FrameImage[static_cast<size_t>(clip)];
+}
+
+void Player::showWithFlip(const cv::Mat& image) {
+    int flipMode = state.playback.flip_mode;
+    if (flipMode == 1 || flipMode == 2) {
+        cv::flip(image, flipped_, flipMode == 1 ? 1 : 0);
+        io.window.show(flipped_);
+    } else {
+        io.window.show(image);
+    }
+}
+
+void Player::waitWithWindow(int ms) {
+    io.window.delay(ms);
+}
+
+void Player::startTurn() {
+    timer.restart();
+}
+
+void Player::paceTurn(int turnsPerSecond) {
+    if (turnsPerSecond <= 0) return;
+    while (timer.rate() > turnsPerSecond) io.clock.sleepMillis(1);
+}
+
 void Player::startUp() {
     printBanner(io.console);
     io.console.print("%s\n", io.files.currentDirectory().c_str());
-    if (!storeCommandLine(options.words, state.commandLine, io.console)) throw PlayerExit{2, false};
+    if (!storeCommandLine(options_.words, state.commandLine, io.console))
+        throw PlayerExit{2, false};
     importCommandLineImages(state.commandLine, io);
-    random.seed(options.seed ? *options.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
+    random.seed(options_.seed ? *options_.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
     ReadCameraConfig(state, io.files, io.console);
     if (!io.images.loadColor(kKeyAllocationPicture, state.KeyAllocationImage))

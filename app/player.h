@@ -1,52 +1,44 @@
 #pragma once
 // The player: owns the state record and runs start-up and the main loop against the outside
-// world given as an Io. Key commands get the player itself: its state, its outside world and
-// the operations below, which other subsystems provide.
+// world given as an Io. Key commands see it as their PlayerContext, the recogniser's runs as
+// their RecogniserHost.
 
 #include <string>
 
 #include "app/options.h"
-#include "app/state.h"
-#include "app/turn_timer.h"
-#include "platform/io.h"
-#include "platform/random.h"
+#include "commands/player_context.h"
 
 namespace kalvento {
 
-class Player {
+class Player final : public PlayerContext {
 public:
     // `io` must outlive the player. The player registers its own mouse callback in `io`.
     Player(Io& io, Options options);
-    Player(const Player&) = delete;
-    Player& operator=(const Player&) = delete;
 
     // Runs start-up and the main loop until the user quits; returns the exit status (0 after
     // a normal quit).
     int run();
 
-    // --- Operations for the commands ---
+    // --- PlayerContext ---
+    void scan() override;
+    void readParameters() override;
+    void readFolderParameters() override;
+    void showHelp() override;
+    void resetSharedMotion() override;
+    void releaseImageCache() override;
+    const cv::Mat* cachedCurrentClip() const override;
+    bool cacheClip(int clip) override;
+    void releaseCameraForPause() override;
+    void reopenCameraAfterPause() override;
 
-    // Rescans the current folder (may change DirNum; throws PlayerExit when no folder holds
-    // a clip).
-    void scan();
-    // Reads the playback state from the parameter files.
-    void readParameters();
-    // When the current folder has its own parameter file, says so and reads the parameters.
-    void readFolderParameters();
-    // Prints the function list with the current values.
-    void showHelp();
-    // Clears the shared motion values (the total and the per-camera slots).
-    void resetSharedMotion();
-    // Releases every cached clip image and clears the Loaded flags.
-    void releaseImageCache();
-    // The cached image of the clip at frame_no, or nullptr when it is not in the cache.
-    const cv::Mat* cachedCurrentClip() const;
-    // Loads clip `clip` into the image cache unless it is there. False when it is outside the
-    // folder or fails to load.
-    bool cacheClip(int clip);
-    // The pause lets the camera go and takes it again on resume (CamActive stays 1).
-    void releaseCameraForPause();
-    void reopenCameraAfterPause();
+    // --- RecogniserHost ---
+    void captureFrame(bool measure) override;
+    const cv::Mat* currentClip() override;
+    void showWithFlip(const cv::Mat& image) override;
+    void waitWithWindow(int ms) override;
+    void startTurn() override;
+    void paceTurn(int turnsPerSecond) override;
+    Console& console() override { return io.console; }
 
     // --- The turn ---
 
@@ -56,13 +48,7 @@ public:
     // clip failed to load and the folder was rescanned: the turn starts again.
     bool displayClip();
 
-    State state;
-    Random random;
-    Io& io;
-    const Options options;
-    TurnTimer timer;
-    std::unique_ptr<SharedBlock> sharedBlock;  // open from the main loop's start on
-    int RepeatTurns = 0;                       // turns in a row without a change of the shown clip
+    const Options& options() const { return options_; }
 
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
@@ -74,6 +60,8 @@ private:
     void printStatus();
     void runMotionEngine();
 
+    const Options options_;
+    int repeatTurns_ = 0;  // turns in a row without a change of the shown clip
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/io.h"
 
 namespace kalvento {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "contents/paths.h"
+#include "core/paths.h"
 
 namespace kalvento {
 

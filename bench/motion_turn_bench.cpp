@@ -18,7 +18,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
 #include "platform/camera.h"

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "motion/camera_capture.h"
 
 namespace kalvento {
@@ -16,7 +16,7 @@ constexpr int kCameraSettleMs = 1000;
 
 }  // namespace
 
-void cameraOnOffCommand(Player& player, const KeyCommand&) {
+void cameraOnOffCommand(PlayerContext& player, const KeyCommand&) {
     State& state = player.state;
     player.resetSharedMotion();
     printPromptLine(player);
@@ -34,7 +34,7 @@ void cameraOnOffCommand(Player& player, const KeyCommand&) {
     state.playback.VR_step = 1.0;
 }
 
-void cameraNumberCommand(Player& player, const KeyCommand& command) {
+void cameraNumberCommand(PlayerContext& player, const KeyCommand& command) {
     CameraState& camera = player.state.camera;
     if (camera.CamActive == 1) return;
     printKeyLine(player, command.param < 0
@@ -46,7 +46,7 @@ void cameraNumberCommand(Player& player, const KeyCommand& command) {
     camera.IgnoreCamConfig = 1;
 }
 
-void imagesInMemoryCommand(Player& player, const KeyCommand& command) {
+void imagesInMemoryCommand(PlayerContext& player, const KeyCommand& command) {
     int& onMemory = player.state.playback.CamOnMemory;
     printKeyLine(player, command.param < 0
                              ? "キー入力[ <, > ]→ オンメモリフレーム数を減少させました。\n"

@@ -6,12 +6,12 @@
 
 namespace kalvento {
 
-class Player;
+class PlayerContext;
 struct KeyCommand;
 
 // Runs the command of a key. `command` is the table row, so variants of one handler (z and Z,
 // p and P) tell themselves apart by its `param`.
-using KeyHandler = void (*)(Player& player, const KeyCommand& command);
+using KeyHandler = void (*)(PlayerContext& player, const KeyCommand& command);
 
 struct KeyCommand {
     int code;           // the one-byte key code, 8 .. 125
@@ -32,14 +32,14 @@ const char* onOffText(int flag);
 // The echo lines of a command, each preceded by the prompt of the turn:
 //   printPromptLine:   the prompt alone ("%s\n")
 //   printKeyLine:      prompt + text, e.g. "キー入力[ l ]→ ..." (text ends with its own \n)
-void printPromptLine(Player& player);
-void printKeyLine(Player& player, const std::string& text);
+void printPromptLine(PlayerContext& player);
+void printKeyLine(PlayerContext& player, const std::string& text);
 
 // Prints "* Changed Contents Folder to [ S001 ]" (for dirNum 0) with an empty line before and
 // after it.
-void printChangedFolder(Player& player, int dirNum);
+void printChangedFolder(PlayerContext& player, int dirNum);
 
 // Prints the title line of the command bound to `code` when MotionDisplayMode is not 0.
-void printTitleOf(Player& player, int code);
+void printTitleOf(PlayerContext& player, int code);
 
 }  // namespace kalvento

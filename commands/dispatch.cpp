@@ -1,12 +1,12 @@
 #include "commands/dispatch.h"
 
-#include "app/player.h"
 #include "commands/command.h"
+#include "commands/player_context.h"
 #include "settings/threshold_file.h"
 
 namespace kalvento {
 
-void autoReplayStep(Player& player) {
+void autoReplayStep(PlayerContext& player) {
     PlaybackState& playback = player.state.playback;
     if (player.state.camera.CamActive == 1 || playback.WalkerMode == 1) {
         playback.AutoReplayFlag = 0;
@@ -21,7 +21,7 @@ void autoReplayStep(Player& player) {
     player.timer.restart();
 }
 
-void dispatchTurnKey(Player& player) {
+void dispatchTurnKey(PlayerContext& player) {
     PlaybackState& playback = player.state.playback;
     int key = player.io.window.waitKey(1) & 0xFF;
     if (playback.PlayStepMode == 0) playback.PlayStepMode = 1;

@@ -4,7 +4,7 @@
 
 namespace kalvento {
 
-class Player;
+class PlayerContext;
 
 inline constexpr int kBackward = 0;
 inline constexpr int kForward = 1;
@@ -16,14 +16,14 @@ inline constexpr double kAutoReplayMaxRate = 30.0;
 
 // Reads one key (waiting 1 ms), lets PendingKey take its place and runs its command, or the
 // automatic replay step for a key without one. Clears PendingKey afterwards.
-void dispatchTurnKey(Player& player);
+void dispatchTurnKey(PlayerContext& player);
 
 // The default branch: one automatic replay step in ReplayDirection while the camera is closed
 // and automatic replay is on, paced to kAutoReplayMaxRate.
-void autoReplayStep(Player& player);
+void autoReplayStep(PlayerContext& player);
 
 // Moves frame_no by `size` clips in `direction` (kForward / kBackward), or to the position the
 // mouse chose; stops at the ends of the folder and never wraps around.
-void stepClips(Player& player, int direction, double size);
+void stepClips(PlayerContext& player, int direction, double size);
 
 }  // namespace kalvento

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -16,7 +16,7 @@ constexpr int kFolderIndexLimit = 10000;
 
 // The new folder index of a folder key: the digit's own index, or the current index moved by
 // the key's delta, stopping at the first folder and wrapping to it past the last.
-int targetFolder(const Player& player, int param) {
+int targetFolder(const PlayerContext& player, int param) {
     if (param >= 0 && param <= 9) return param;
     long target = static_cast<long>(player.state.contents.DirNum) + (param - kFolderMoveBase);
     if (target < 0) return 0;
@@ -25,7 +25,7 @@ int targetFolder(const Player& player, int param) {
 }
 
 // The common tail of r and R: rescan the current folder and take its own parameters.
-void refreshCurrentFolder(Player& player) {
+void refreshCurrentFolder(PlayerContext& player) {
     player.io.console.print(
         "\n ---[ REFRESH SETTINGS AND RELOAD IMAGE FILES IN CONTENTS FOLDER ]---\n");
     player.scan();
@@ -38,7 +38,7 @@ void refreshCurrentFolder(Player& player) {
 // "* Changed Contents Folder to [ S001 ]" for index 0, printed with an empty line before and
 // after. The number is blank-padded, so the blanks become '0' and the '_' placeholders (the
 // real blanks of the line) become blanks, in one pass.
-void printChangedFolder(Player& player, int dirNum) {
+void printChangedFolder(PlayerContext& player, int dirNum) {
     std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
     for (char& c : message) {
         if (c == ' ')
@@ -49,7 +49,7 @@ void printChangedFolder(Player& player, int dirNum) {
     player.io.console.print("\n%s\n", message.c_str());
 }
 
-void switchToFolder(Player& player, int dirNum, const char* afterScan) {
+void switchToFolder(PlayerContext& player, int dirNum, const char* afterScan) {
     player.releaseImageCache();
     player.state.contents.DirNum = dirNum;
     printChangedFolder(player, dirNum);
@@ -60,12 +60,12 @@ void switchToFolder(Player& player, int dirNum, const char* afterScan) {
     player.state.playback.LastShownFrame = -999.0;
 }
 
-void changeFolderCommand(Player& player, const KeyCommand& command) {
+void changeFolderCommand(PlayerContext& player, const KeyCommand& command) {
     const bool digit = command.param >= 0 && command.param <= 9;
     switchToFolder(player, targetFolder(player, command.param), digit ? "Done.\n\n" : "");
 }
 
-void firstFolderCommand(Player& player, const KeyCommand&) {
+void firstFolderCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ R ]→ 先頭のコンテンツフォルダである S001 へ復帰します。\n");
     player.state.contents.DirNum = 0;
@@ -75,7 +75,7 @@ void firstFolderCommand(Player& player, const KeyCommand&) {
     refreshCurrentFolder(player);
 }
 
-void refreshFolderCommand(Player& player, const KeyCommand&) {
+void refreshFolderCommand(PlayerContext& player, const KeyCommand&) {
     refreshCurrentFolder(player);
 }
 

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "contents/frame_data_file.h"
-#include "contents/paths.h"
+#include "core/paths.h"
 
 namespace kalvento {
 
-void writeFrameDataCommand(Player& player, const KeyCommand&) {
+void writeFrameDataCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ : ]→ frame_data.datファイル を作成しました。\n");
     const ContentsState& contents = player.state.contents;
@@ -22,7 +22,7 @@ void writeFrameDataCommand(Player& player, const KeyCommand&) {
     player.io.console.print("WROTE: %s\n", name.c_str());
 }
 
-void deleteFrameDataCommand(Player& player, const KeyCommand&) {
+void deleteFrameDataCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ * ]→ frame_data.datファイル を削除しました。\n");
     const std::string name = frameDataFileName(player.state.contents.DirNum);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands/command.h"
-#include "contents/paths.h"
+#include "core/paths.h"
 
 namespace kalvento {
 

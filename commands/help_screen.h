@@ -2,7 +2,7 @@
 // The function list: the vision library's licence notice, then every key and mouse command
 // with the current value of the setting it changes, then the camera banner and the prompt.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/console.h"
 
 namespace kalvento {

@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "app/decimal.h"
-#include "app/player.h"
 #include "commands/commands.h"
 #include "commands/dispatch.h"
+#include "commands/player_context.h"
 #include "commands/random_selection.h"
 #include "contents/home_folder.h"
-#include "contents/paths.h"
+#include "core/decimal.h"
+#include "core/paths.h"
 
 namespace kalvento {
 
@@ -23,14 +23,14 @@ constexpr const char* kContentsStreamTitle =
     "KEY FUNCTION : [A][ Random Contents Selection and Create Contents Stream ]\n";
 constexpr int kPauseMs = 5000;  // longest pause of a copy loop after SPACE
 
-void reportFailedCopy(Player& player, const std::string& source, const HomeSlotCopy& copy) {
+void reportFailedCopy(PlayerContext& player, const std::string& source, const HomeSlotCopy& copy) {
     const std::string target = copy.slot >= 0 ? homeSlotPath(copy.slot) : "../clip_*.jpg";
     player.io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
                                target.c_str(), copy.error.c_str());
 }
 
 // Copies the shown frame into the first free home slot from slot 0 (t and the first half of T).
-void takeShownFrame(Player& player) {
+void takeShownFrame(PlayerContext& player) {
     const ContentsState& contents = player.state.contents;
     const int j = clipIndexOf(player.state.playback.frame_no);
     if (j < 0 || j >= contents.MaxCount) {
@@ -52,7 +52,7 @@ enum class CopyAllEnd { NothingToCopy, Completed, Terminated };
 // HomeClipNum. One key poll per frame: ENTER ends the loop, SPACE pauses it until a key comes
 // (at most kPauseMs) and then copies the same frame. The slot search itself takes no key
 // wait, so a home folder that already holds many frames does not hold the loop up.
-CopyAllEnd copyAllFrames(Player& player) {
+CopyAllEnd copyAllFrames(PlayerContext& player) {
     ContentsState& contents = player.state.contents;
     MovieState& movie = player.state.movie;
     HomeState& home = player.state.home;
@@ -110,7 +110,7 @@ CopyAllEnd copyAllFrames(Player& player) {
 
 // The answer to "How many motion clips": a whole line holding one number. Anything else is
 // asked again; without any answer (end of input) no clip is made.
-int askClipCount(Player& player) {
+int askClipCount(PlayerContext& player) {
     Console& console = player.io.console;
     console.print("*** How many motion clips do you want? : ");
     for (;;) {
@@ -131,13 +131,13 @@ int askClipCount(Player& player) {
 
 }  // namespace
 
-void takeFrameCommand(Player& player, const KeyCommand&) {
+void takeFrameCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ t ]→ 現在表示されている画像をホームフォルダに保存します。\n");
     takeShownFrame(player);
 }
 
-void takeFrameAndStepCommand(Player& player, const KeyCommand&) {
+void takeFrameAndStepCommand(PlayerContext& player, const KeyCommand&) {
     printKeyLine(player,
                  "キー入力[ T ]→ 現在表示されている画像をホームフォルダに保存します。"
                  "保存後、自動的に次の画像に進みます。\n");
@@ -145,7 +145,7 @@ void takeFrameAndStepCommand(Player& player, const KeyCommand&) {
     stepClips(player, kForward, 1.0);
 }
 
-void addSeparatorCommand(Player& player, const KeyCommand&) {
+void addSeparatorCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ k ]→ ホームフォルダにある clip_00000.jpg "
@@ -164,7 +164,7 @@ void addSeparatorCommand(Player& player, const KeyCommand&) {
     if (!copy.copied) reportFailedCopy(player, separator, copy);
 }
 
-void copyFolderToHomeCommand(Player& player, const KeyCommand&) {
+void copyFolderToHomeCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ U ]→ "
@@ -172,7 +172,7 @@ void copyFolderToHomeCommand(Player& player, const KeyCommand&) {
     copyAllFrames(player);
 }
 
-void contentsStreamCommand(Player& player, const KeyCommand&) {
+void contentsStreamCommand(PlayerContext& player, const KeyCommand&) {
     Console& console = player.io.console;
     const int& displayMode = player.state.playback.MotionDisplayMode;
     printPromptLine(player);

@@ -1,12 +1,12 @@
 // Jumps inside the current folder: SHIFT+1 .. SHIFT+9 (10 % .. 90 %), J (a random clip) and
 // l (the first clip).
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 
 namespace kalvento {
 
-void percentJumpCommand(Player& player, const KeyCommand& command) {
+void percentJumpCommand(PlayerContext& player, const KeyCommand& command) {
     PlaybackState& playback = player.state.playback;
     const int maxCount = player.state.contents.MaxCount;
     // k tenths of the way to the last clip, not rounded: SHIFT+5 in 11 clips gives 5.0. A
@@ -19,7 +19,7 @@ void percentJumpCommand(Player& player, const KeyCommand& command) {
     playback.EndFrameNum = 0;
 }
 
-void randomClipCommand(Player& player, const KeyCommand&) {
+void randomClipCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ J ]→ ランダムに表示画像を選択します。\n");
     const int maxCount = player.state.contents.MaxCount;
@@ -32,7 +32,7 @@ void randomClipCommand(Player& player, const KeyCommand&) {
     player.state.playback.frame_no = static_cast<double>(player.random.next() % maxCount);
 }
 
-void firstClipCommand(Player& player, const KeyCommand&) {
+void firstClipCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ l ]→ フォルダ内の先頭の画像に戻ります。\n");
     PlaybackState& playback = player.state.playback;

@@ -1,7 +1,7 @@
 #include <array>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 
 namespace kalvento {
 
@@ -133,15 +133,15 @@ const char* onOffText(int flag) {
     return flag == 1 ? "オン" : "オフ";
 }
 
-void printPromptLine(Player& player) {
+void printPromptLine(PlayerContext& player) {
     player.io.console.print("%s\n", player.state.playback.PromptText.c_str());
 }
 
-void printKeyLine(Player& player, const std::string& text) {
+void printKeyLine(PlayerContext& player, const std::string& text) {
     player.io.console.print("%s%s", player.state.playback.PromptText.c_str(), text.c_str());
 }
 
-void printTitleOf(Player& player, int code) {
+void printTitleOf(PlayerContext& player, int code) {
     const KeyCommand* row = findKeyCommand(code);
     if (row && row->title && player.state.playback.MotionDisplayMode != 0)
         player.io.console.print("%s\n", row->title);

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <string>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -38,7 +38,7 @@ bool holdsKeyFrame(double value) {
 }
 
 // A line feed, then every occupied slot of the stack, newest first.
-void printStack(Player& player) {
+void printStack(PlayerContext& player) {
     const std::vector<double>& stack = player.state.keyFrames.LIFO_Frames;
     std::string text = "\n";
     for (int i = 0; i < kLifoSlots; ++i) {
@@ -50,7 +50,7 @@ void printStack(Player& player) {
 
 }  // namespace
 
-void pushFrameCommand(Player& player, const KeyCommand&) {
+void pushFrameCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ c ]→ 現在の frame_no を BUFFER (LIFO_Frames[]) に追加しました。\n");
@@ -67,7 +67,7 @@ void pushFrameCommand(Player& player, const KeyCommand&) {
     printStack(player);
 }
 
-void insertFromStackCommand(Player& player, const KeyCommand&) {
+void insertFromStackCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(
         player,
@@ -94,7 +94,7 @@ void insertFromStackCommand(Player& player, const KeyCommand&) {
     player.io.console.print("\nSET(Inserted): KeyFrameNumber[ %d ] = [ %f ]\n", i, value);
 }
 
-void setKeyFrameCommand(Player& player, const KeyCommand&) {
+void setKeyFrameCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ o ]→ 現在の frame_no を現在の KeyFrameNumber[] にセットしました。\n");
@@ -105,7 +105,7 @@ void setKeyFrameCommand(Player& player, const KeyCommand&) {
     player.io.console.print("\nSET frame_no to KeyFrameNumber[ %d ] = %f.\n\n", i, position);
 }
 
-void deleteKeyFrameCommand(Player& player, const KeyCommand&) {
+void deleteKeyFrameCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ K ]→ 現在の KeyFrameNumber[] の値を削除しました。\n");
     KeyFrameState& keyFrames = player.state.keyFrames;
@@ -120,7 +120,7 @@ void deleteKeyFrameCommand(Player& player, const KeyCommand&) {
                             table[static_cast<size_t>(i)]);
 }
 
-void clearKeyFramesCommand(Player& player, const KeyCommand&) {
+void clearKeyFramesCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ O ]→ KeyFrameNumber[] の値をすべてクリアしました。\n");
     KeyFrameState& keyFrames = player.state.keyFrames;
@@ -132,7 +132,7 @@ void clearKeyFramesCommand(Player& player, const KeyCommand&) {
     player.io.console.print("Initialized  KeyFrameNumber[] and LIFO_Frames[].\n");
 }
 
-void stepKeyFrameCommand(Player& player, const KeyCommand& command) {
+void stepKeyFrameCommand(PlayerContext& player, const KeyCommand& command) {
     KeyFrameState& keyFrames = player.state.keyFrames;
     PlaybackState& playback = player.state.playback;
     const int old = keyFrameCursor(keyFrames);

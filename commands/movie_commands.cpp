@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "app/decimal.h"
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "contents/home_folder.h"
 #include "contents/movie_export.h"
-#include "contents/paths.h"
+#include "core/decimal.h"
+#include "core/paths.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -30,7 +30,7 @@ namespace {
 constexpr int kFolderIndexLimit = 10000;
 
 // Says so when this player has no encoder; true when it has one.
-bool encoderReady(Player& player) {
+bool encoderReady(PlayerContext& player) {
     if (player.io.processes) return true;
     player.io.console.printErr(
         "ERROR: No movie encoder is available to this player: no movie is made.\n");
@@ -39,7 +39,7 @@ bool encoderReady(Player& player) {
 
 // Prints one encoder command and runs it to its end. The encoder prints its own progress;
 // a failure to start it or a failing end is reported, and the command goes on.
-void runEncoder(Player& player, const movie::EncoderCommand& command) {
+void runEncoder(PlayerContext& player, const movie::EncoderCommand& command) {
     player.io.console.print("\n----------> EXECUTING: %s\n\n", command.text.c_str());
     const int status = player.io.processes->run(command.argv);
     if (status == -1)
@@ -49,12 +49,12 @@ void runEncoder(Player& player, const movie::EncoderCommand& command) {
         player.io.console.printErr("ERROR: The movie encoder ended with status %d.\n", status);
 }
 
-void runEncoders(Player& player, const std::vector<movie::EncoderCommand>& commands) {
+void runEncoders(PlayerContext& player, const std::vector<movie::EncoderCommand>& commands) {
     for (const movie::EncoderCommand& command : commands) runEncoder(player, command);
 }
 
 // Makes the work folder (when missing) and removes the images an earlier clip left in it.
-void prepareWorkFolder(Player& player) {
+void prepareWorkFolder(PlayerContext& player) {
     Console& console = player.io.console;
     FileOps& files = player.io.files;
     const std::string folder = movie::workFolderPath();
@@ -77,7 +77,7 @@ int freeClipNumber(FileOps& files) {
 // the work folder as frames 0, 1, ... and encoded into the next free vclip_NNNNN.mp4 and .avi.
 // Enter stops the copying (the frames copied so far are encoded); Space pauses it for up to
 // five seconds. Both ends must be frames of the folder.
-void produceClip(Player& player, const std::string& program, int a, int b) {
+void produceClip(PlayerContext& player, const std::string& program, int a, int b) {
     Console& console = player.io.console;
     FileOps& files = player.io.files;
     prepareWorkFolder(player);
@@ -134,7 +134,7 @@ void produceClip(Player& player, const std::string& program, int a, int b) {
 }
 
 // The information block printed before each clip of I and ^; the key-frame line only for I.
-void printClipInfo(Player& player, std::optional<std::pair<int, int>> keyFrame, int frames) {
+void printClipInfo(PlayerContext& player, std::optional<std::pair<int, int>> keyFrame, int frames) {
     Console& console = player.io.console;
     const MovieState& movie = player.state.movie;
     console.print("**************** CLIP GENERATION INFO ****************\n");
@@ -159,7 +159,7 @@ bool isBlank(char c) {
 // The next answer typed on the console: the first line that is not blank, without its
 // leading and trailing blanks (as "%s" and "%d" pass over white space before their value).
 // Says so and gives nullopt at the end of the input.
-std::optional<std::string> askAnswer(Player& player, const char* question) {
+std::optional<std::string> askAnswer(PlayerContext& player, const char* question) {
     Console& console = player.io.console;
     console.print("%s", question);
     for (;;) {
@@ -187,7 +187,7 @@ std::optional<int> wholeNumberOf(const std::string& answer) {
 }
 
 // A number question: an answer that is not a whole number is asked again.
-std::optional<int> askNumber(Player& player, const char* question) {
+std::optional<int> askNumber(PlayerContext& player, const char* question) {
     for (;;) {
         std::optional<std::string> answer = askAnswer(player, question);
         if (!answer) return std::nullopt;
@@ -198,7 +198,7 @@ std::optional<int> askNumber(Player& player, const char* question) {
 
 }  // namespace
 
-void folderMovieCommand(Player& player, const KeyCommand&) {
+void folderMovieCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(
         player,
@@ -210,7 +210,7 @@ void folderMovieCommand(Player& player, const KeyCommand&) {
     player.io.console.print("\nDone.\n\n");
 }
 
-void homeMovieCommand(Player& player, const KeyCommand&) {
+void homeMovieCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ Q ]→ 現在ホームフォルダにある全画像の動画ファイルを作成します。\n");
@@ -220,7 +220,7 @@ void homeMovieCommand(Player& player, const KeyCommand&) {
     player.io.console.print("\nDone.\n\n");
 }
 
-void homeSoundMovieCommand(Player& player, const KeyCommand&) {
+void homeSoundMovieCommand(PlayerContext& player, const KeyCommand&) {
     Console& console = player.io.console;
     FileOps& files = player.io.files;
     printPromptLine(player);
@@ -282,7 +282,7 @@ void homeSoundMovieCommand(Player& player, const KeyCommand&) {
     console.print("\nDone.\n\n");
 }
 
-void rangeStartCommand(Player& player, const KeyCommand&) {
+void rangeStartCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ { ]→ 連続フレームコピー機能の開始点を設定しました。\n");
     MovieState& movie = player.state.movie;
@@ -291,7 +291,7 @@ void rangeStartCommand(Player& player, const KeyCommand&) {
                             player.state.playback.PromptText.c_str(), movie.CopyStartFrameNum);
 }
 
-void rangeMovieCommand(Player& player, const KeyCommand&) {
+void rangeMovieCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ } ]→ 連続フレームコピー機能の終了点を設定し、指定範囲の動画"
@@ -313,7 +313,7 @@ void rangeMovieCommand(Player& player, const KeyCommand&) {
     endRange(movie);
 }
 
-void keyFrameClipsCommand(Player& player, const KeyCommand&) {
+void keyFrameClipsCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ I ]→ モーションソーティング結果に基づき[mp4ファイル]と"
@@ -356,7 +356,7 @@ void keyFrameClipsCommand(Player& player, const KeyCommand&) {
     endRange(movie);
 }
 
-void exportedFolderClipsCommand(Player& player, const KeyCommand&) {
+void exportedFolderClipsCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ ^ ]→ フォルダー内のexport画像列を使用して[mp4ファイル]と"
@@ -406,7 +406,7 @@ void exportedFolderClipsCommand(Player& player, const KeyCommand&) {
     endRange(movie);
 }
 
-void movieFrameRateCommand(Player& player, const KeyCommand& command) {
+void movieFrameRateCommand(PlayerContext& player, const KeyCommand& command) {
     MovieState& movie = player.state.movie;
     if (command.param < 0) {
         printKeyLine(player, "キー入力[ f ]→ 出力する動画のフレームレートを減少させました。\n");

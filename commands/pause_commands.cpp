@@ -1,9 +1,9 @@
 // ESC pauses the player (and a second ESC quits it), BS re-creates the window at the size of
 // the current clip, and the keys without an action.
 
-#include "app/exit.h"
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
+#include "core/exit.h"
 
 namespace kalvento {
 
@@ -19,13 +19,13 @@ constexpr const char* kGoBanner[] = {
     " O   O  O    O     \n",   "  OOO    OOOO    O \n\n",
 };
 
-void printLines(Player& player, const char* const (&lines)[5]) {
+void printLines(PlayerContext& player, const char* const (&lines)[5]) {
     for (const char* line : lines) player.io.console.print("%s", line);
 }
 
 }  // namespace
 
-void pauseCommand(Player& player, const KeyCommand&) {
+void pauseCommand(PlayerContext& player, const KeyCommand&) {
     State& state = player.state;
     // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
     if (state.camera.CamActive == 1) player.releaseCameraForPause();
@@ -50,12 +50,12 @@ void pauseCommand(Player& player, const KeyCommand&) {
     state.playback.LastShownFrame = -1.0;
 }
 
-void initWindowSizeCommand(Player& player, const KeyCommand&) {
+void initWindowSizeCommand(PlayerContext& player, const KeyCommand&) {
     const cv::Mat* clip = player.cachedCurrentClip();
     player.io.rebuildWindowAround(clip != nullptr ? *clip : cv::Mat());
     player.state.playback.LastShownFrame = -1.0;
 }
 
-void noActionCommand(Player&, const KeyCommand&) {}
+void noActionCommand(PlayerContext&, const KeyCommand&) {}
 
 }  // namespace kalvento

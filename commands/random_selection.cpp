@@ -3,13 +3,13 @@
 
 #include "commands/random_selection.h"
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "contents/random_selection.h"
 
 namespace kalvento {
 
-bool selectRandomContents(Player& player) {
+bool selectRandomContents(PlayerContext& player) {
     SelectionState& selection = player.state.selection;
     if (selection.ContentsListReady == 0)
         scanCandidateFolders(selection, player.state.contents.DirNum, player.io, player.random);
@@ -21,7 +21,7 @@ bool selectRandomContents(Player& player) {
     return true;
 }
 
-void randomSelectionCommand(Player& player, const KeyCommand&) {
+void randomSelectionCommand(PlayerContext& player, const KeyCommand&) {
     // Display mode 2 only announces the key (the title line, printed by the dispatch).
     if (player.state.playback.MotionDisplayMode == 2) return;
     printKeyLine(player, "キー入力[ j ]→ ランダムにコンテンツフォルダを選択します。\n");

@@ -3,11 +3,11 @@
 
 namespace kalvento {
 
-class Player;
+class PlayerContext;
 
 // Finds the candidate folders (or reuses the list while ContentsListReady is 1), picks one
 // with the player's random generator and loads it like a folder key. False when there is no
 // candidate: nothing then changes.
-bool selectRandomContents(Player& player);
+bool selectRandomContents(PlayerContext& player);
 
 }  // namespace kalvento

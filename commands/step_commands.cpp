@@ -1,22 +1,22 @@
 // Stepping through the clips of the folder: z, x and the fast Z, X, '/', backslash. The mouse
 // and the gesture drive inject z and x, so pointer playback follows the same rules.
 
-#include "app/player.h"
 #include "commands/commands.h"
 #include "commands/dispatch.h"
+#include "commands/player_context.h"
 
 namespace kalvento {
 
 namespace {
 
-double stepSize(const Player& player, int kind) {
+double stepSize(const PlayerContext& player, int kind) {
     if (kind == kStepFast) return static_cast<double>((player.state.contents.MaxCount - 1) / 30);
     return player.state.playback.VR_step;
 }
 
 }  // namespace
 
-void stepClips(Player& player, int direction, double size) {
+void stepClips(PlayerContext& player, int direction, double size) {
     PlaybackState& playback = player.state.playback;
     MouseState& mouse = player.state.mouse;
     const ContentsState& contents = player.state.contents;
@@ -47,11 +47,11 @@ void stepClips(Player& player, int direction, double size) {
     playback.IdleTurns = 0;
 }
 
-void stepBackwardCommand(Player& player, const KeyCommand& command) {
+void stepBackwardCommand(PlayerContext& player, const KeyCommand& command) {
     stepClips(player, kBackward, stepSize(player, command.param));
 }
 
-void stepForwardCommand(Player& player, const KeyCommand& command) {
+void stepForwardCommand(PlayerContext& player, const KeyCommand& command) {
     stepClips(player, kForward, stepSize(player, command.param));
 }
 

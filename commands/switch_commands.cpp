@@ -5,8 +5,8 @@
 
 #include <opencv2/core.hpp>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -19,7 +19,7 @@ int toggled(int flag) {
 }
 
 // Echo of a switch: the empty prompt line, the key line and the new value.
-void echoSwitch(Player& player, const char* keyLine, const char* name, int value) {
+void echoSwitch(PlayerContext& player, const char* keyLine, const char* name, int value) {
     printPromptLine(player);
     printKeyLine(player, keyLine);
     printKeyLine(player, strf("（変数設定： %s = [ %s ]）\n", name, onOffText(value)));
@@ -39,7 +39,7 @@ constexpr const char* kSpeedLines[] = {
 
 }  // namespace
 
-void toggleAutoReplayCommand(Player& player, const KeyCommand&) {
+void toggleAutoReplayCommand(PlayerContext& player, const KeyCommand&) {
     PlaybackState& playback = player.state.playback;
     playback.AutoReplayFlag = toggled(playback.AutoReplayFlag);
     playback.ReplayDirection = 1;
@@ -48,28 +48,28 @@ void toggleAutoReplayCommand(Player& player, const KeyCommand&) {
                "AutoReplayFlag", playback.AutoReplayFlag);
 }
 
-void toggleMouseInputCommand(Player& player, const KeyCommand&) {
+void toggleMouseInputCommand(PlayerContext& player, const KeyCommand&) {
     MouseState& mouse = player.state.mouse;
     mouse.MouseInputFlag = toggled(mouse.MouseInputFlag);
     echoSwitch(player, "キー入力[ SPACE ]→ マウス等からの入力のオンオフを切替えます。\n",
                "MouseInputFlag", mouse.MouseInputFlag);
 }
 
-void toggleMouseReverseCommand(Player& player, const KeyCommand&) {
+void toggleMouseReverseCommand(PlayerContext& player, const KeyCommand&) {
     MouseState& mouse = player.state.mouse;
     mouse.MouseReverseFlag = toggled(mouse.MouseReverseFlag);
     echoSwitch(player, "キー入力[ m ]→ マウス等の入力時の逆方向再生モードをオンオフします。\n",
                "MouseReverseFlag", mouse.MouseReverseFlag);
 }
 
-void toggleMouseVertCommand(Player& player, const KeyCommand&) {
+void toggleMouseVertCommand(PlayerContext& player, const KeyCommand&) {
     MouseState& mouse = player.state.mouse;
     mouse.MouseVertFlag = toggled(mouse.MouseVertFlag);
     echoSwitch(player, "キー入力[ M ]→ マウス等の入力時の [縦横モード] を切替えます。\n",
                "MouseVertFlag", mouse.MouseVertFlag);
 }
 
-void toggleWalkerModeCommand(Player& player, const KeyCommand&) {
+void toggleWalkerModeCommand(PlayerContext& player, const KeyCommand&) {
     PlaybackState& playback = player.state.playback;
     playback.SpeedFactor = 1.0;
     playback.VR_step = 1.0;
@@ -79,7 +79,7 @@ void toggleWalkerModeCommand(Player& player, const KeyCommand&) {
                "WalkerMode", playback.WalkerMode);
 }
 
-void toggleAutoJumpCommand(Player& player, const KeyCommand&) {
+void toggleAutoJumpCommand(PlayerContext& player, const KeyCommand&) {
     SelectionState& selection = player.state.selection;
     selection.AutoJumpFlag = toggled(selection.AutoJumpFlag);
     selection.MotionCount = 0;
@@ -87,7 +87,7 @@ void toggleAutoJumpCommand(Player& player, const KeyCommand&) {
                "AutoJumpFlag", selection.AutoJumpFlag);
 }
 
-void motionsBeforeJumpCommand(Player& player, const KeyCommand& command) {
+void motionsBeforeJumpCommand(PlayerContext& player, const KeyCommand& command) {
     int& motions = player.state.selection.RFJ_parameter;
     if (command.param > 0) {
         if (motions < INT_MAX) ++motions;
@@ -102,7 +102,7 @@ void motionsBeforeJumpCommand(Player& player, const KeyCommand& command) {
     printKeyLine(player, strf("（変数設定： RFJ_parameter = [ %d ]）\n", motions));
 }
 
-void toggleMotionDisplayCommand(Player& player, const KeyCommand&) {
+void toggleMotionDisplayCommand(PlayerContext& player, const KeyCommand&) {
     int& mode = player.state.playback.MotionDisplayMode;
     // The status line of every turn (mode 1) is left alone by this key, silently.
     if (mode == 1) return;
@@ -111,7 +111,7 @@ void toggleMotionDisplayCommand(Player& player, const KeyCommand&) {
     mode = mode == 0 ? 2 : 0;
 }
 
-void toggleQuickAccessCommand(Player& player, const KeyCommand&) {
+void toggleQuickAccessCommand(PlayerContext& player, const KeyCommand&) {
     MouseState& mouse = player.state.mouse;
     mouse.QuickAccessMode = toggled(mouse.QuickAccessMode);
     printKeyLine(player, "キー入力[ SHIFT+@ ]→ クイックアクセスの際のモードを切替えます。\n");
@@ -126,7 +126,7 @@ void toggleQuickAccessCommand(Player& player, const KeyCommand&) {
 
 // The key alternates between normal (0) and left-right reverse (1). Top-bottom reverse (2)
 // stays a value of the parameter file only: from 2 the key goes back to normal, like from 1.
-void flipModeCommand(Player& player, const KeyCommand&) {
+void flipModeCommand(PlayerContext& player, const KeyCommand&) {
     int& flip = player.state.playback.flip_mode;
     printPromptLine(player);
     printKeyLine(player, "キー入力[ e ]→ 左右反転の表示モードを切替えます。\n");
@@ -146,7 +146,7 @@ void flipModeCommand(Player& player, const KeyCommand&) {
     }
 }
 
-void replaySpeedCommand(Player& player, const KeyCommand& command) {
+void replaySpeedCommand(PlayerContext& player, const KeyCommand& command) {
     int& level = player.state.playback.REPLAY_SPEED;
     printKeyLine(player, "キー入力[ s, S ]→ 再生速度を調整します。\n");
     if (command.param > 0)

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cmath>
 
-#include "app/player.h"
 #include "commands/commands.h"
+#include "commands/player_context.h"
 #include "gesture/calibration.h"
 #include "settings/threshold_file.h"
 
@@ -36,7 +36,7 @@ int marginThreshold(int differenceSum, double margin) {
     return static_cast<int>(product);
 }
 
-void printMarginLine(Player& player) {
+void printMarginLine(PlayerContext& player) {
     player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] ( 余裕率 = %5.2f )）\n",
                             player.state.playback.PromptText.c_str(),
                             player.state.camera.QBN_threshold, player.state.camera.ThresholdMargin);
@@ -44,7 +44,7 @@ void printMarginLine(Player& player) {
 
 }  // namespace
 
-void thresholdStepCommand(Player& player, const KeyCommand& command) {
+void thresholdStepCommand(PlayerContext& player, const KeyCommand& command) {
     CameraState& camera = player.state.camera;
     Console& console = player.io.console;
     if (!readThresholdFile(player.io.files, camera.QBN_threshold))
@@ -60,17 +60,17 @@ void thresholdStepCommand(Player& player, const KeyCommand& command) {
     player.state.playback.MotionDisplayMode = 0;
 }
 
-void autoThresholdCommand(Player& player, const KeyCommand&) {
+void autoThresholdCommand(PlayerContext& player, const KeyCommand&) {
     CameraState& camera = player.state.camera;
     printPromptLine(player);
     printKeyLine(player, "キー入力[ g ]→ 動きしきい値を自動設定します。\n");
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
     writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
     printMarginLine(player);
 }
 
-void thresholdMarginCommand(Player& player, const KeyCommand& command) {
+void thresholdMarginCommand(PlayerContext& player, const KeyCommand& command) {
     CameraState& camera = player.state.camera;
     bool decrease = command.param < 0;
     printKeyLine(player, decrease ? "キー入力[ h, H ]→ 動きしきい値の余裕率を減少させました。\n"

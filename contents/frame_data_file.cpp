@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/decimal.h"
+#include "core/decimal.h"
 #include "platform/console.h"
 
 namespace kalvento {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "contents/paths.h"
+#include "core/paths.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/process_runner.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "contents/paths.h"
+#include "core/paths.h"
 #include "platform/console.h"
 
 namespace kalvento {

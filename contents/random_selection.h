@@ -2,7 +2,7 @@
 // Candidate folders of the random contents selection: the folders among S001 ... S1000 that
 // hold anything to play.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/io.h"
 #include "platform/random.h"
 

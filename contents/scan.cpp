@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/exit.h"
+#include "core/exit.h"
 #include "contents/frame_data_file.h"
-#include "contents/paths.h"
+#include "core/paths.h"
 #include "settings/folder_config.h"
 
 namespace kalvento {

@@ -1,7 +1,7 @@
 #pragma once
 // The contents scan: builds the clip table of the current folder and shows its first clip.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/io.h"
 
 namespace kalvento {

@@ -2,7 +2,7 @@
 // The recogniser's view of the camera: the newest gray picture reduced to an 80 x 60 cell
 // grid, and the three motion images derived from the current and the previous grid.
 
-#include "app/state.h"
+#include "core/state.h"
 
 namespace kalvento {
 

@@ -3,7 +3,7 @@
 // events into an injected key (PendingKey: 'x', 'z', 'j' or '`') and, in position mode, into a
 // target position (QuickAccessTarget) that the next step command jumps to.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/console.h"
 
 namespace kalvento {

@@ -2,7 +2,7 @@
 // The camera: opening and closing it with its console lines and banners, and the capture of
 // one 320 x 240 gray frame per turn into the camera frame pair.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/io.h"
 
 namespace kalvento {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/shared_block.h"
 
 namespace kalvento {

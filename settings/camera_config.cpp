@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/decimal.h"
+#include "core/decimal.h"
 
 namespace kalvento {
 

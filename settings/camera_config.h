@@ -2,7 +2,7 @@
 // "SetCamera3.txt" gives five camera settings as whole numbers separated by white space:
 // CamFlipV, CamFlipH, CamChan, CamOnMemory, CamBeep. Anything after the fifth is ignored.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/decimal.h"
-#include "contents/paths.h"
+#include "core/decimal.h"
+#include "core/paths.h"
 
 namespace kalvento {
 

@@ -3,7 +3,7 @@
 // 32-bit little-endian integers (the PivotHistory table), then one number in text. Its first
 // 1280 integers become the folder's key frames.
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/decimal.h"
-#include "contents/paths.h"
+#include "core/decimal.h"
+#include "core/paths.h"
 #include "settings/folder_config.h"
 
 namespace kalvento {

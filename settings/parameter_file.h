@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 

@@ -1,6 +1,6 @@
 #include "settings/threshold_file.h"
 
-#include "app/decimal.h"
+#include "core/decimal.h"
 
 namespace kalvento {
 

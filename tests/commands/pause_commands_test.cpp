@@ -9,7 +9,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "app/exit.h"
+#include "core/exit.h"
 #include "app/options.h"
 #include "app/player.h"
 #include "commands/command.h"

@@ -21,7 +21,7 @@
 #include "app/player.h"
 #include "commands/command.h"
 #include "contents/frame_data_file.h"
-#include "contents/paths.h"
+#include "core/paths.h"
 #include "support/counting_file_ops.h"
 #include "support/fake_io.h"
 #include "support/keys.h"

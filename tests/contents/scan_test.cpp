@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/exit.h"
-#include "app/state.h"
+#include "core/exit.h"
+#include "core/state.h"
 #include "contents/scan.h"
 #include "support/fake_io.h"
 #include "support/workspace.h"

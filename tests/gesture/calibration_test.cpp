@@ -49,7 +49,7 @@ TEST_F(CalibrationTest, AStillCameraPassesTheQuietPhaseIn30TurnsAndLeavesTheMean
     for (int row : rows) camera.frames.push_back(grayFrame(100, row));
     camera.frames.push_back(grayFrame(0, 0));  // must stay unread
 
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
 
     EXPECT_EQ(camera.frames.size(), 1u) << "30 quiet turns and 30 measured turns";
     EXPECT_EQ(count(out(), "STOP YOUR BODY MOTION"), 0u);
@@ -74,7 +74,7 @@ TEST_F(CalibrationTest, AMovingCameraIsToldToStopOnEveryTurnAndTheCalibrationSti
     for (int i = 0; i < quietTurns + kCalibrationTurns; ++i)
         camera.frames.push_back(grayFrame(i % 2 ? 20 : 200, i % 2 ? 20 : 200));
 
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
 
     EXPECT_TRUE(camera.frames.empty());
     EXPECT_EQ(count(out(), " STOP YOUR BODY MOTION, NOW! [ rv =  4800.00 ]\n"),
@@ -92,7 +92,7 @@ TEST_F(CalibrationTest, ACameraThatStopsDeliveringClosesAndTheCalibrationEnds) {
     openCamera();
     for (int i = 0; i < 5; ++i) camera.frames.push_back(grayFrame(i % 2 ? 200 : 20, 0));
 
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
 
     EXPECT_EQ(count(out(), "cvQueryFrame() failed in QBN_Capture().\n"), 1u);
     EXPECT_EQ(player.state.camera.CamActive, 0);
@@ -109,7 +109,7 @@ TEST_F(CalibrationTest, WithTheCameraClosedItEndsAndTakesTheOtherPlayersMotion) 
     player.sharedBlock = std::move(block);
     player.state.camera.VR_threshold = player.state.camera.QBN_threshold;
 
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
 
     EXPECT_EQ(player.state.camera.DifferenceSum, 23456);
     EXPECT_EQ(count(out(), "STOP YOUR BODY MOTION"), 0u);
@@ -118,7 +118,7 @@ TEST_F(CalibrationTest, WithTheCameraClosedItEndsAndTakesTheOtherPlayersMotion) 
     // Not following the other players: nothing measured.
     console.clear();
     player.state.camera.VR_threshold = 9600;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     EXPECT_EQ(player.state.camera.DifferenceSum, 0);
 }
 
@@ -126,7 +126,7 @@ TEST_F(CalibrationTest, TheCountdownPrintsItsLinesInOrderAndWaitsItsSteps) {
     ws.addClipRange(1, 3);
     load();
     player.state.camera.CamBeep = 1;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
 
     const std::string& text = out();
     EXPECT_EQ(text.rfind("\a", 0), 0u) << "the bell first";
@@ -160,7 +160,7 @@ TEST_F(CalibrationTest, TheCountdownPrintsItsLinesInOrderAndWaitsItsSteps) {
     window.clearLog();
     player.state.gesture.CountdownStep = 2;
     player.state.contents.MaxCount = 0;  // no clip: nothing to mark
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     EXPECT_EQ(windowLog(),
               (std::vector<std::string>{"delay 1000", "delay 240", "delay 240", "delay 240",
                                         "delay 240", "delay 240", "delay 1"}));
@@ -173,7 +173,7 @@ TEST_F(CalibrationTest, MarksAreDrawnOnACopyAndShownWithTheFlipMode) {
     ASSERT_TRUE(player.cacheClip(1));
     cv::Mat cached = player.state.contents.FrameImage[1].clone();
 
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     cv::Mat plain = window.lastShown().clone();
     ASSERT_EQ(plain.size(), cv::Size(640, 480));
     EXPECT_EQ(plain.at<cv::Vec3b>(240, 320), cv::Vec3b(0, 255, 255)) << "the last mark on top";
@@ -182,14 +182,14 @@ TEST_F(CalibrationTest, MarksAreDrawnOnACopyAndShownWithTheFlipMode) {
         << "the cached clip is unchanged";
 
     player.state.playback.flip_mode = 2;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     cv::Mat flipped;
     cv::flip(plain, flipped, 0);
     EXPECT_EQ(cv::norm(window.lastShown(), flipped, cv::NORM_INF), 0.0);
     EXPECT_GT(cv::norm(window.lastShown(), plain, cv::NORM_INF), 0.0);
 
     player.state.playback.flip_mode = 1;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     cv::flip(plain, flipped, 1);
     EXPECT_EQ(cv::norm(window.lastShown(), flipped, cv::NORM_INF), 0.0);
 }
@@ -198,7 +198,7 @@ TEST_F(CalibrationTest, TheLearningCountdownAndQuietPhaseUseTheirOwnLines) {
     ws.addClipRange(1, 3);
     load();
     player.state.gesture.CountdownStep = 3;
-    runCountdown(player);
+    runCountdown(player.state.gesture, player);
     EXPECT_EQ(windowLog(), std::vector<std::string>(5, "delay 360")) << "no marks, no banner";
     EXPECT_EQ(out().find("GET READY"), std::string::npos);
     EXPECT_EQ(out().rfind("  OOOOOOOO   \n", 0), 0u) << "the digit 5 first";
@@ -210,7 +210,7 @@ TEST_F(CalibrationTest, TheLearningCountdownAndQuietPhaseUseTheirOwnLines) {
     camera.frames.push_back(grayFrame(50, 50));  // still: the pass ends
     for (int i = 0; i < kQuietPasses - 1; ++i) camera.frames.push_back(grayFrame(50, 50));
     console.clear();
-    runQuietPhase(player, QuietMessage::Learning);
+    runQuietPhase(player.state, player, QuietMessage::Learning);
     EXPECT_TRUE(camera.frames.empty());
     EXPECT_EQ(count(out(), " STOP YOUR BODY MOTION, NOW! [ DThreshold=30,   rv=4800.000000 ]\n"),
               1u);
@@ -222,7 +222,7 @@ TEST_F(CalibrationTest, OddTimingParametersNeitherHangNorWrap) {
     load();
     player.state.gesture.GRATE = 0;
     player.state.gesture.CountdownStep = -5;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     EXPECT_EQ(clock.nowMicros(), 0) << "no pacing without a turn rate";
     EXPECT_EQ(count(out(), "GET READY"), 5u);
     std::vector<std::string> log = windowLog();
@@ -231,7 +231,7 @@ TEST_F(CalibrationTest, OddTimingParametersNeitherHangNorWrap) {
     window.clearLog();
     player.state.gesture.GRATE = 5000;  // above what the turn timer can measure
     player.state.gesture.CountdownStep = INT_MAX;
-    runThresholdCalibration(player);
+    runThresholdCalibration(player.state, player);
     log = windowLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), "delay 2147483647"), 5);
 }

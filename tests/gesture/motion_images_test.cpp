@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "gesture/motion_images.h"
 
 namespace kalvento::test {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "ipc/shared_motion.h"
 #include "motion/motion.h"
 

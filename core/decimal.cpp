@@ -1,4 +1,4 @@
-#include "app/decimal.h"
+#include "core/decimal.h"
 
 #include <cctype>
 #include <climits>

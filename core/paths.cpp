@@ -1,4 +1,4 @@
-#include "contents/paths.h"
+#include "core/paths.h"
 
 #include "platform/console.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "contents/paths.h"
+#include "core/paths.h"
 
 namespace kalvento {
 namespace {
