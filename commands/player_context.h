@@ -9,6 +9,7 @@
 
 #include "core/state.h"
 #include "core/turn_timer.h"
+#include "gesture/recogniser.h"
 #include "gesture/recogniser_host.h"
 #include "platform/io.h"
 #include "platform/random.h"
@@ -47,6 +48,7 @@ public:
     virtual void reopenCameraAfterPause() = 0;
 
     State state;
+    Recogniser recogniser;  // the gesture recogniser: knowledge base, tables, learning
     Random random;
     Io& io;
     TurnTimer timer;

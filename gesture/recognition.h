@@ -1,0 +1,17 @@
+#pragma once
+// Discrimination and the gesture drive: every DALMO turn matches the motion of the camera
+// against the knowledge base and reports the gesture and its phase.
+
+#include "core/state.h"
+#include "gesture/recogniser.h"
+
+namespace kalvento {
+
+// Clears the turn's outputs; rvSum and rt (FeatureState) are kept.
+void clearOutputs(GestureOutputs& outputs);
+
+// Reset of the recognition state: phases, counters, scores, ranks and the turn table, the
+// group copied flags, mflg 0 and rv -1 (the grid restart mark).
+void resetRecognition(Recogniser& recogniser, GestureState& gesture);
+
+}  // namespace kalvento
