@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     if (options->headless) {
         baseWindow = std::make_unique<RecordingWindow>();
     } else {
-        baseWindow = SdlWindow::open(error);
+        baseWindow = SdlWindow::open(error, options->fullscreen);
         if (!baseWindow) {
             console.printErr(
                 "kalvento: the player window cannot open (%s). Without a display, run with "
@@ -75,12 +75,22 @@ int main(int argc, char** argv) {
                                                     options->headless);
     Window& window = scripted ? *scripted : *baseWindow;
 
+    std::unique_ptr<OscPort> osc;
+    if (!options->oscSend.empty() || !options->oscListen.empty()) {
+        osc = openOscPort(options->oscSend, options->oscListen, error);
+        if (!osc) {
+            console.printErr("kalvento: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
     TurboJpegLoader images;
     OpenCvCamera camera;
     Io io{window, console, files, clock, images, camera, {}, {}};
     io.openSharedBlock = &PosixSharedBlock::open;
     PosixProcessRunner processes;
     io.processes = &processes;
+    io.osc = osc.get();
     Player player(io, std::move(*options));
     return player.run();
 }

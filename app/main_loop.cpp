@@ -120,6 +120,7 @@ void Player::printStatus() {
             state.contents.DirNum + 1, clipIndexOf(playback.frame_no), state.contents.MaxCount - 1,
             state.camera.DifferenceSum, diffSumOf(state.SI), state.camera.VR_threshold,
             playback.VR_step, playback.f_rate);
+        printOscCounts();
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =
@@ -221,15 +222,21 @@ void Player::runMotionEngine() {
 
 void Player::mainLoop() {
     initialise();
+    if (options_.cameraOn) openCameraAtStart();
     for (;;) {
         beginTurn();
+        retryLostCamera();
+        receiveOsc();
         runMotionEngine();
+        sendOscMotion();
         if (state.playback.PlayEngine == 1) {
             printStatus();
             timer.restart();
             if (state.playback.MotionDisplayMode == -1) state.playback.MotionDisplayMode = 0;
         }
         if (!displayClip()) continue;
+        sendOscClip();
+        injectOscKey();
         dispatchTurnKey(*this);
         state.playback.PendingKey = 0;
     }

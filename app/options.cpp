@@ -7,7 +7,7 @@ namespace kalvento {
 
 namespace {
 
-bool parseSeed(const std::string& text, uint32_t& seed) {
+bool parseUnsigned(const std::string& text, uint32_t& seed) {
     unsigned long long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value > UINT32_MAX) return false;
@@ -28,6 +28,14 @@ std::string usageText() {
            "                         of the camera\n"
            "      --headless         no window; keys come from --input, then ESC ESC\n"
            "      --input FILE       scripted input events\n"
+           "      --fullscreen       desktop fullscreen window, mouse cursor hidden\n"
+           "      --camera-on        open the camera at start, as the q key does\n"
+           "      --camera-retry S   when the camera stops giving frames, try to reopen it\n"
+           "                         every S seconds (default: never)\n"
+           "      --osc-send HOST:PORT    send motion, clip and gesture messages over OSC\n"
+           "      --osc-listen [HOST:]PORT  take keys and remote motion over OSC (default\n"
+           "                         host 127.0.0.1)\n"
+           "      --meter            a motion bar along the bottom of the shown clip\n"
            "      --seed N           seed of the random generator instead of the time\n"
            "      --shm-name NAME    name of the shared block (default HWX_SHARED_MEMORY)\n"
            "      --help             this text\n"
@@ -70,11 +78,30 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
             std::string text;
             uint32_t seed = 0;
             if (!takeValue(word, text)) return std::nullopt;
-            if (!parseSeed(text, seed)) {
+            if (!parseUnsigned(text, seed)) {
                 error = "--seed takes a whole number from 0 to 4294967295";
                 return std::nullopt;
             }
             options.seed = seed;
+        } else if (word == "--camera-retry") {
+            std::string text;
+            uint32_t seconds = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseUnsigned(text, seconds) || seconds < 1 || seconds > 86400) {
+                error = "--camera-retry takes a whole number of seconds from 1 to 86400";
+                return std::nullopt;
+            }
+            options.cameraRetrySeconds = static_cast<int>(seconds);
+        } else if (word == "--osc-send") {
+            if (!takeValue(word, options.oscSend)) return std::nullopt;
+        } else if (word == "--osc-listen") {
+            if (!takeValue(word, options.oscListen)) return std::nullopt;
+        } else if (word == "--fullscreen") {
+            options.fullscreen = true;
+        } else if (word == "--camera-on") {
+            options.cameraOn = true;
+        } else if (word == "--meter") {
+            options.meter = true;
         } else if (word == "--headless") {
             options.headless = true;
         } else if (word == "--help") {

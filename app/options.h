@@ -17,6 +17,12 @@ struct Options {
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;
     bool headless = false;
+    bool fullscreen = false;     // --fullscreen: desktop fullscreen, cursor hidden
+    bool cameraOn = false;       // --camera-on: the camera opened at start as q opens it
+    int cameraRetrySeconds = 0;  // --camera-retry: reopen a lost camera this often; 0 never
+    std::string oscSend;         // --osc-send HOST:PORT
+    std::string oscListen;       // --osc-listen [HOST:]PORT
+    bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     bool help = false;
     bool version = false;
     // The program path followed by the words after the options (or after "--").

@@ -6,6 +6,7 @@
 
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "commands/command.h"
 #include "commands/help_screen.h"
 #include "contents/scan.h"
 #include "core/exit.h"
@@ -14,6 +15,7 @@
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
+#include "motion/motion_meter.h"
 #include "settings/camera_config.h"
 #include "settings/parameter_file.h"
 
@@ -26,6 +28,7 @@ constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
     state.camera.CameraSource = options_.cameraSource;
+    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc);
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -127,13 +130,19 @@ const cv::Mat* Player::currentClip() {
 }
 
 void Player::showWithFlip(const cv::Mat& image) {
+    const cv::Mat* shown = &image;
     int flipMode = state.playback.flip_mode;
     if (flipMode == 1 || flipMode == 2) {
         cv::flip(image, flipped_, flipMode == 1 ? 1 : 0);
-        io.window.show(flipped_);
-    } else {
-        io.window.show(image);
+        shown = &flipped_;
     }
+    if (options_.meter && image.type() == CV_8UC3) {
+        // The meter goes on the shown copy, never into the cached clip.
+        if (shown != &flipped_) image.copyTo(flipped_);
+        drawMotionMeter(flipped_, state.camera.DifferenceSum, state.camera.VR_threshold);
+        shown = &flipped_;
+    }
+    io.window.show(*shown);
 }
 
 void Player::waitWithWindow(int ms) {
@@ -147,6 +156,74 @@ void Player::startTurn() {
 void Player::paceTurn(int turnsPerSecond) {
     if (turnsPerSecond <= 0) return;
     while (timer.rate() > turnsPerSecond) io.clock.sleepMillis(1);
+}
+
+void Player::openCameraAtStart() {
+    const KeyCommand* camera = findKeyCommand('q');
+    if (camera == nullptr) return;
+    if (camera->title && state.playback.MotionDisplayMode != 0)
+        io.console.print("%s\n", camera->title);
+    camera->run(*this, *camera);
+}
+
+void Player::retryLostCamera() {
+    const int seconds = options_.cameraRetrySeconds;
+    CameraState& camera = state.camera;
+    if (seconds <= 0 || camera.CamActive != 0 || camera.CameraLost == 0) {
+        nextCameraRetry_ = 0;
+        return;
+    }
+    const int64_t now = io.clock.nowMicros();
+    const int64_t period = static_cast<int64_t>(seconds) * 1000000;
+    if (nextCameraRetry_ == 0) {
+        io.console.print("*** The camera stopped giving frames: trying to open it again every %d s ***\n",
+                         seconds);
+        nextCameraRetry_ = now + period;
+        return;
+    }
+    if (now < nextCameraRetry_) return;
+    nextCameraRetry_ = now + period;
+    // A quiet probe first, so a camera that is still gone prints nothing.
+    if (!io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, 60.0)) return;
+    io.camera.release();
+    nextCameraRetry_ = 0;
+    openCameraAtStart();
+}
+
+void Player::receiveOsc() {
+    if (osc_ && sharedBlock) osc_->receive(*sharedBlock, state.SI, io.clock.nowMicros());
+}
+
+void Player::sendOscMotion() {
+    if (!osc_) return;
+    const CameraState& camera = state.camera;
+    osc_->sendMotion(camera.CamChan, camera.DifferenceSum, diffSumOf(state.SI),
+                     camera.QBN_threshold);
+}
+
+void Player::sendOscClip() {
+    if (!osc_ || state.contents.MaxCount <= 0) return;
+    osc_->sendClip(state.contents.DirNum + 1, clipIndexOf(state.playback.frame_no),
+                   state.contents.MaxCount);
+}
+
+void Player::injectOscKey() {
+    if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = osc_->takeKey();
+}
+
+void Player::printOscCounts() {
+    if (!osc_ || options_.oscListen.empty()) return;
+    int64_t now = io.clock.nowMicros();
+    if (now < nextOscCountsLine_) return;
+    nextOscCountsLine_ = now + 1000000;
+    const OscCounters& n = osc_->counters();
+    io.console.print(
+        "[OSC] keys=%lld motion=%lld dropped=%lld (malformed=%lld oversized=%lld unknown=%lld "
+        "overflow=%lld)\n",
+        static_cast<long long>(n.keys), static_cast<long long>(n.motions),
+        static_cast<long long>(n.dropped()), static_cast<long long>(n.malformed),
+        static_cast<long long>(n.oversized), static_cast<long long>(n.unknown),
+        static_cast<long long>(n.overflow));
 }
 
 void Player::startUp() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/options.h"
+#include "ipc/osc_bridge.h"
 #include "commands/player_context.h"
 
 namespace kalvento {
@@ -59,9 +60,24 @@ private:
     void mainLoop();
     void printStatus();
     void runMotionEngine();
+    // --camera-on: the camera key's command, with its title line, as if q had been typed.
+    void openCameraAtStart();
+    // --camera-retry: while a camera lost by a capture failure stays closed, tries every
+    // cameraRetrySeconds to open it again; when it opens, it is switched on as q does.
+    void retryLostCamera();
+    // OSC: what arrived before the turn measures motion, the turn's motion after it, the shown
+    // clip after the display, a received key before the key stage.
+    void receiveOsc();
+    void sendOscMotion();
+    void sendOscClip();
+    void injectOscKey();
+    void printOscCounts();
 
     const Options options_;
-    int repeatTurns_ = 0;  // turns in a row without a change of the shown clip
+    int repeatTurns_ = 0;
+    int64_t nextCameraRetry_ = 0;
+    std::unique_ptr<OscBridge> osc_;    // null without io.osc
+    int64_t nextOscCountsLine_ = 0;     // clock time from which the counts may print again  // clock time of the next reopening try; 0 none planned  // turns in a row without a change of the shown clip
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

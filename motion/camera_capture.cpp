@@ -35,6 +35,7 @@ void openCamera(State& state, Io& io, int settleMs) {
     CameraState& camera = state.camera;
     io.console.print("\nNOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...\n");
     camera.CamActive = 1;
+    camera.CameraLost = 0;
     ReadCameraConfig(state, io.files, io.console);
     io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, kRequestedFps);
     io.window.delay(settleMs);
@@ -64,6 +65,7 @@ void QBN_Capture(CameraState& camera, Io& io) {
     if (!io.camera.read(frame)) {
         io.console.print("cvQueryFrame() failed in QBN_Capture().\n");
         closeCamera(camera, io, true);
+        camera.CameraLost = 1;
         return;
     }
     if (frame.cols != kCamWidth || frame.rows != kCamHeight) {
@@ -76,6 +78,7 @@ void QBN_Capture(CameraState& camera, Io& io) {
         io.console.printErr("QBN_F_XMAX    = %d\n", kCamWidth);
         io.console.printErr("QBN_F_YMAX    = %d\n", kCamHeight);
         closeCamera(camera, io, true);
+        camera.CameraLost = 1;
         return;
     }
     if (frame.channels() == 3)

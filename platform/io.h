@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
+#include "platform/osc.h"
 #include "platform/process_runner.h"
 #include "platform/shared_block.h"
 #include "platform/window.h"
@@ -39,6 +40,8 @@ struct Io {
     SharedBlockOpener openSharedBlock;
     // Starts the movie encoder; the player cannot make movies while it is null.
     ProcessRunner* processes = nullptr;
+    // Sends and receives OSC messages; null when the player neither sends nor listens.
+    OscPort* osc = nullptr;
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {

@@ -111,6 +111,7 @@ struct SdlWindow::Impl {
     bool focusNextWindow = false;
 
     bool reportedFailure = false;
+    bool fullscreen = false;  // every window desktop fullscreen, whatever its mode
 
     ~Impl() { closeWindow(); }
 
@@ -141,6 +142,7 @@ struct SdlWindow::Impl {
         // window, which must not happen to a window already on the screen.
         Uint32 flags = SDL_WINDOW_HIDDEN;
         if (mode == WindowMode::Normal) flags |= SDL_WINDOW_RESIZABLE;
+        if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                   width, height, flags);
         if (window == nullptr) {
@@ -159,6 +161,8 @@ struct SdlWindow::Impl {
         windowWidth = width;
         windowHeight = height;
         SDL_ShowWindow(window);
+        // SDL hides the cursor only over its own windows, so it shows again elsewhere.
+        SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
         // Without a window manager SDL focuses every window it shows; with one, ask for it.
         if (focusNextWindow) {
             SDL_RaiseWindow(window);
@@ -202,7 +206,7 @@ struct SdlWindow::Impl {
         }
         if (window == nullptr) {
             if (!openWindow(width, height)) return;
-        } else if (mode == WindowMode::AutoSize &&
+        } else if (mode == WindowMode::AutoSize && !fullscreen &&
                    (width != windowWidth || height != windowHeight)) {
             SDL_SetWindowSize(window, width, height);
             windowWidth = width;
@@ -352,7 +356,7 @@ struct SdlWindow::Impl {
 
 SdlWindow::SdlWindow() : impl_(std::make_unique<Impl>()) {}
 
-std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error) {
+std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, bool fullscreen) {
     if (g_sdl_taken) {
         error = "the player window is already open";
         return nullptr;
@@ -380,7 +384,9 @@ std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error) {
     }
     g_sdl_taken = true;
     SDL_StartTextInput();
-    return std::unique_ptr<SdlWindow>(new SdlWindow());
+    std::unique_ptr<SdlWindow> window(new SdlWindow());
+    window->impl_->fullscreen = fullscreen;
+    return window;
 }
 
 SdlWindow::~SdlWindow() {

@@ -11,7 +11,9 @@ namespace kalvento {
 class SdlWindow final : public Window {
 public:
     // Starts SDL's video subsystem. Null, with the reason in `error`, when there is no display.
-    static std::unique_ptr<SdlWindow> open(std::string& error);
+    // With `fullscreen` every window it creates covers the desktop and hides the mouse cursor
+    // while the pointer is over it.
+    static std::unique_ptr<SdlWindow> open(std::string& error, bool fullscreen = false);
     ~SdlWindow() override;
 
     void create(WindowMode mode) override;

@@ -1,0 +1,67 @@
+#pragma once
+// The player's OSC bridge. Out: every turn the motion (/kalvento/motion: camera number, own
+// motion amount, shared total, threshold), the shown clip when it changes (/kalvento/clip:
+// folder number, clip index, clip count) and, in the gesture mode, the recogniser's result
+// (/kalvento/gesture: result, name, PHASE, SPEED, ACCEL, WIDTH). In: /kalvento/key (one
+// character string or an int code 1 .. 255) queues a key for the key stage, one per turn;
+// /kalvento/motion from another player puts its motion amount into the shared block slot of
+// its camera number, so a remote camera is followed like a local one. Everything else that
+// arrives is dropped and counted; nothing received does more than the key it injects.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "platform/osc.h"
+#include "platform/shared_block.h"
+
+namespace kalvento {
+
+struct OscCounters {
+    int64_t keys = 0;       // keys queued
+    int64_t motions = 0;    // remote motion values written
+    int64_t malformed = 0;  // not an OSC message, wrong arguments, or a value out of range
+    int64_t oversized = 0;
+    int64_t unknown = 0;    // a well-formed message of another address
+    int64_t overflow = 0;   // keys dropped because the queue was full
+
+    int64_t dropped() const { return malformed + oversized + unknown + overflow; }
+};
+
+class OscBridge {
+public:
+    static constexpr size_t kKeyQueueLimit = 64;
+    static constexpr int kMaxDatagramsPerTurn = 4096;
+    // A remote slot that no message has refreshed for this long is cleared, so a player that
+    // went away does not leave its last motion behind.
+    static constexpr int64_t kRemoteMotionLifetimeMicros = 1000000;
+
+    explicit OscBridge(OscPort& port) : port_(port) {}
+
+    void sendMotion(int camChan, int differenceSum, int diffSum, int threshold);
+    // Sends /kalvento/clip when (folder, clip, count) differs from the last one sent.
+    void sendClip(int folderNumber, int clip, int clipCount);
+    void sendGesture(int result, const std::string& name, int phase, int speed, int accel,
+                     int width);
+
+    // Takes what arrived (at most kMaxDatagramsPerTurn datagrams), writes remote motion into
+    // `block` (its copy in `copy`) and clears remote slots that went stale. `nowMicros` is the
+    // player's clock.
+    void receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
+    // The next queued key, or 0 when none waits.
+    int takeKey();
+
+    const OscCounters& counters() const { return counters_; }
+
+private:
+    void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
+                int64_t nowMicros);
+
+    OscPort& port_;
+    OscCounters counters_;
+    std::deque<int> keys_;
+    int64_t remoteSeen_[32] = {};  // clock time a remote value last came in; 0 none
+    int lastFolder_ = -1, lastClip_ = -1, lastCount_ = -1;
+};
+
+}  // namespace kalvento
