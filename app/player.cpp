@@ -176,8 +176,9 @@ void Player::retryLostCamera() {
     const int64_t now = io.clock.nowMicros();
     const int64_t period = static_cast<int64_t>(seconds) * 1000000;
     if (nextCameraRetry_ == 0) {
-        io.console.print("*** The camera stopped giving frames: trying to open it again every %d s ***\n",
-                         seconds);
+        io.console.print(
+            "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
+            seconds);
         nextCameraRetry_ = now + period;
         return;
     }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/options.h"
-#include "ipc/osc_bridge.h"
 #include "commands/player_context.h"
+#include "ipc/osc_bridge.h"
 
 namespace kalvento {
 
@@ -76,8 +76,10 @@ private:
     const Options options_;
     int repeatTurns_ = 0;
     int64_t nextCameraRetry_ = 0;
-    std::unique_ptr<OscBridge> osc_;    // null without io.osc
-    int64_t nextOscCountsLine_ = 0;     // clock time from which the counts may print again  // clock time of the next reopening try; 0 none planned  // turns in a row without a change of the shown clip
+    std::unique_ptr<OscBridge> osc_;  // null without io.osc
+    int64_t nextOscCountsLine_ =
+        0;  // clock time from which the counts may print again  // clock time of the next reopening
+            // try; 0 none planned  // turns in a row without a change of the shown clip
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

@@ -19,8 +19,8 @@ void OscBridge::sendClip(int folderNumber, int clip, int clipCount) {
                 {OscValue::Int(folderNumber), OscValue::Int(clip), OscValue::Int(clipCount)}});
 }
 
-void OscBridge::sendGesture(int result, const std::string& name, int phase, int speed,
-                            int accel, int width) {
+void OscBridge::sendGesture(int result, const std::string& name, int phase, int speed, int accel,
+                            int width) {
     port_.send({"/kalvento/gesture",
                 {OscValue::Int(result), OscValue::Str(name), OscValue::Int(phase),
                  OscValue::Int(speed), OscValue::Int(accel), OscValue::Int(width)}});

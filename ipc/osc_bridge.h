@@ -22,8 +22,8 @@ struct OscCounters {
     int64_t motions = 0;    // remote motion values written
     int64_t malformed = 0;  // not an OSC message, wrong arguments, or a value out of range
     int64_t oversized = 0;
-    int64_t unknown = 0;    // a well-formed message of another address
-    int64_t overflow = 0;   // keys dropped because the queue was full
+    int64_t unknown = 0;   // a well-formed message of another address
+    int64_t overflow = 0;  // keys dropped because the queue was full
 
     int64_t dropped() const { return malformed + oversized + unknown + overflow; }
 };
@@ -54,8 +54,7 @@ public:
     const OscCounters& counters() const { return counters_; }
 
 private:
-    void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
-                int64_t nowMicros);
+    void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
 
     OscPort& port_;
     OscCounters counters_;

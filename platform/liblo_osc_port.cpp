@@ -33,8 +33,7 @@ bool splitOscAddress(const std::string& text, const char* defaultHost, std::stri
     if (host.empty() || portText.empty()) return false;
     int value = 0;
     auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), value);
-    if (ec != std::errc() || end != portText.data() + portText.size() || value < 1 ||
-        value > 65535)
+    if (ec != std::errc() || end != portText.data() + portText.size() || value < 1 || value > 65535)
         return false;
     port = value;
     return true;
@@ -58,15 +57,22 @@ OscDatagram decodeOscDatagram(const void* data, size_t size) {
     int argc = lo_message_get_argc(message);
     bool ok = path != nullptr && types != nullptr;
     for (int i = 0; ok && i < argc; ++i) {
+        // The arguments lie in the datagram at 4-byte alignment, less than lo_arg asks for:
+        // they are read bytewise.
+        const char* at = reinterpret_cast<const char*>(argv[i]);
+        int32_t number = 0;
+        float real = 0.0f;
         switch (types[i]) {
             case 'i':
-                datagram.message.args.push_back(OscValue::Int(argv[i]->i));
+                std::memcpy(&number, at, sizeof number);
+                datagram.message.args.push_back(OscValue::Int(number));
                 break;
             case 'f':
-                datagram.message.args.push_back(OscValue::Float(argv[i]->f));
+                std::memcpy(&real, at, sizeof real);
+                datagram.message.args.push_back(OscValue::Float(real));
                 break;
             case 's':
-                datagram.message.args.push_back(OscValue::Str(&argv[i]->s));
+                datagram.message.args.push_back(OscValue::Str(at));
                 break;
             default:
                 ok = false;

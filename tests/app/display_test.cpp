@@ -5,6 +5,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "motion/motion_meter.h"
 #include "support/player_fixture.h"
 
 namespace kalvento::test {
@@ -105,6 +106,37 @@ TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
         EXPECT_TRUE(window.log().empty()) << position;
     }
     EXPECT_TRUE(out().empty());
+}
+
+}  // namespace
+}  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
+    ws.addClipRange(1, 3, 64, 48);
+    load();
+    show(1);
+    const cv::Mat clip = cached(1).clone();
+    EXPECT_EQ(cv::norm(window.lastShown(), clip, cv::NORM_INF), 0.0) << "no meter: the clip";
+
+    Options options;
+    options.meter = true;
+    Player metered(io, options);
+    metered.state.contents.DirNum = 0;
+    metered.scan();
+    metered.state.camera.DifferenceSum = 30;
+    metered.state.camera.VR_threshold = 10;
+    metered.state.playback.frame_no = 1;
+    ASSERT_TRUE(metered.displayClip());
+    const cv::Mat& shown = window.lastShown();
+    const int rows = motionMeterRows(48);
+    EXPECT_EQ(cv::norm(shown.rowRange(0, 48 - rows), clip.rowRange(0, 48 - rows), cv::NORM_INF),
+              0.0);
+    EXPECT_EQ(shown.at<cv::Vec3b>(47, 1), cv::Vec3b(0, 0, 255)) << "above the threshold: red";
+    EXPECT_EQ(cv::norm(metered.state.contents.FrameImage[1], clip, cv::NORM_INF), 0.0)
+        << "the cached clip keeps its pixels";
 }
 
 }  // namespace

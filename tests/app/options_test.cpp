@@ -56,3 +56,32 @@ TEST(Options, BadCommandLinesAreRefused) {
 
 }  // namespace
 }  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+TEST(InstallationOptions, KioskCameraOscAndMeterOptions) {
+    std::string error;
+    const char* argv[] = {"kalvento", "--fullscreen", "--camera-on", "--camera-retry",
+                          "10",       "--osc-send",   "host:9000",   "--osc-listen",
+                          "7000",     "--meter",      "clip.jpg"};
+    auto options = parseOptions(11, argv, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->fullscreen);
+    EXPECT_TRUE(options->cameraOn);
+    EXPECT_EQ(options->cameraRetrySeconds, 10);
+    EXPECT_EQ(options->oscSend, "host:9000");
+    EXPECT_EQ(options->oscListen, "7000");
+    EXPECT_TRUE(options->meter);
+    EXPECT_EQ(options->words.back(), "clip.jpg");
+    for (const char* bad : {"0", "-1", "x", "86401"}) {
+        const char* retry[] = {"kalvento", "--camera-retry", bad};
+        EXPECT_FALSE(parseOptions(3, retry, error)) << bad;
+    }
+    for (const char* option :
+         {"--fullscreen", "--camera-on", "--camera-retry", "--osc-send", "--osc-listen", "--meter"})
+        EXPECT_NE(usageText().find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace kalvento

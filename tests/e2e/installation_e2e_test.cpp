@@ -1,0 +1,288 @@
+// The player as an installation: opened camera at start, a lost camera that comes back, and
+// two players on loopback talking OSC (motion followed, keys injected, garbage ignored).
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <lo/lo.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "core/state.h"
+#include "platform/osc.h"
+#include "settings/parameter_file.h"
+#include "support/run_player.h"
+#include "support/text.h"
+#include "support/workspace.h"
+#include "tools/demo_contents.h"
+
+namespace kalvento::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A script that keeps the player turning for about `seconds` of real time.
+std::string turningFor(double seconds) {
+    std::string script;
+    for (int i = 0; i < static_cast<int>(seconds * 10); ++i) script += "idle 10\nsleep 100\n";
+    return script;
+}
+
+TEST(InstallationRun, CameraOnAtStartAndALostCameraComesBackWhenItsSourceIsReplaced) {
+    Workspace ws;
+    ws.addClips(1, {0}, 64, 48);
+    ws.addFrameData(1, std::vector<std::string>(200, "../S001/clip_00000.jpg"));
+    const std::string source = ws.root() + "/camera.avi";
+    // First the camera sees a still scene for a moment and then gives no more frames.
+    ASSERT_TRUE(demo::writeCameraVideo(source, cv::Size(320, 240), 15.0, 0, 8, 1));
+    const std::string moving = ws.root() + "/moving.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(moving, cv::Size(320, 240), 15.0, 40, 0, 1));
+    std::thread replace([&] {
+        std::this_thread::sleep_for(1500ms);
+        std::filesystem::rename(moving, source);
+    });
+    RunResult r = runPlayer({"--input", ws.script(turningFor(7.0)), "--camera-on", "--camera-retry",
+                             "1", "--camera-source", source, "--shm-name",
+                             "kalvento_e2e_retry_" + std::to_string(::getpid())},
+                            ws.work());
+    replace.join();
+    ::shm_unlink(("/kalvento_e2e_retry_" + std::to_string(::getpid())).c_str());
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::string on = "NOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...\n";
+    const std::string lost =
+        "*** The camera stopped giving frames: trying to open it again "
+        "every 1 s ***\n";
+    // Opened at start without a key, after the help screen the start-up prints.
+    size_t firstOn = r.out.find(on);
+    ASSERT_NE(firstOn, std::string::npos);
+    EXPECT_LT(r.out.find("The system is starting up."), firstOn);
+    size_t firstLoss = r.out.find("cvQueryFrame() failed in QBN_Capture().\n");
+    ASSERT_NE(firstLoss, std::string::npos);
+    EXPECT_NE(r.out.find(lost, firstLoss), std::string::npos);
+    // The still scene moved at most one clip (its first picture against an empty frame pair);
+    // the replaced source, opened again, moves the clips.
+    for (int clip : shownClips(r.out.substr(0, firstLoss))) EXPECT_LE(clip, 1);
+    size_t reopened = r.out.find(on, firstLoss);
+    ASSERT_NE(reopened, std::string::npos) << "the camera never came back";
+    std::vector<int> after = shownClips(r.out.substr(reopened));
+    ASSERT_FALSE(after.empty());
+    EXPECT_GE(*std::max_element(after.begin(), after.end()), 10);
+}
+
+// A UDP socket on 127.0.0.1 that collects the /kalvento/clip messages sent to it.
+class ClipListener {
+public:
+    ClipListener() {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { collect(); });
+    }
+    ~ClipListener() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    int port() const { return port_; }
+    std::vector<int> clips() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return clips_;
+    }
+    // Waits until at least `count` clips came in, for up to `limit`.
+    bool waitFor(size_t count, std::chrono::milliseconds limit) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (clips().size() >= count) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+private:
+    void collect() {
+        char buffer[2048];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            ssize_t size = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (size <= 0) continue;
+            OscDatagram d = decodeOscDatagram(buffer, static_cast<size_t>(size));
+            if (d.kind == OscDatagram::Message && d.message.path == "/kalvento/clip" &&
+                d.message.args.size() == 3) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                clips_.push_back(d.message.args[1].i);
+            }
+        }
+    }
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<int> clips_;
+};
+
+// A free UDP port on 127.0.0.1 (taken by nobody at the moment of asking).
+int freePort() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+void sendDatagram(int port, const void* data, size_t size) {
+    static int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    ::sendto(fd, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+void sendKey(int port, lo_message message) {
+    size_t size = 0;
+    void* data = lo_message_serialise(message, "/kalvento/key", nullptr, &size);
+    sendDatagram(port, data, size);
+    std::free(data);
+    lo_message_free(message);
+    std::this_thread::sleep_for(30ms);
+}
+
+class OscRun : public ::testing::Test {
+protected:
+    OscRun() {
+        for (Workspace* w : {&a, &b, &c}) w->addClipRange(1, 100);
+        video = a.root() + "/camera.avi";
+        EXPECT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 2));
+        // B prints its status line (mode 1), which carries the OSC counts.
+        State state;
+        state.playback.MotionDisplayMode = 1;
+        FILE* file = std::fopen((b.work() + "/qbn_env.dat").c_str(), "w");
+        std::string text = parameterText(state);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    ~OscRun() override {
+        for (const char* name : {"a", "b", "c"}) ::shm_unlink(shm(name).c_str());
+    }
+    static std::string shm(const char* name) {
+        return "/kalvento_e2e_osc_" + std::string(name) + std::to_string(::getpid());
+    }
+    Workspace a, b, c;
+    std::string video;
+};
+
+TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarbage) {
+    ClipListener fromB, fromC;
+    const int portB = freePort();
+    RunResult rb;
+    std::thread playerB([&] {
+        rb = runPlayer({"--input", b.script(turningFor(14.0)), "--seed", "7", "--shm-name",
+                        shm("b").substr(1), "--osc-listen", "127.0.0.1:" + std::to_string(portB),
+                        "--osc-send", "127.0.0.1:" + std::to_string(fromB.port())},
+                       b.work());
+    });
+    ASSERT_TRUE(fromB.waitFor(1, 20s)) << "B never showed a clip";
+
+    // A's camera sees a figure walk; B, its own camera closed, follows A's motion.
+    RunResult ra = runPlayer(
+        {"--input", a.script("idle 60\n"), "--camera-on", "--camera-source", video, "--shm-name",
+         shm("a").substr(1), "--osc-send", "127.0.0.1:" + std::to_string(portB)},
+        a.work());
+    ASSERT_EQ(ra.status, 0) << ra.err;
+    std::vector<int> followed = fromB.clips();
+    ASSERT_FALSE(followed.empty());
+    EXPECT_GE(*std::max_element(followed.begin(), followed.end()), 5) << "B did not follow A";
+
+    // A is gone: its motion expires in B, which then stands still.
+    std::this_thread::sleep_for(1500ms);
+    const size_t settled = fromB.clips().size();
+    const int here = fromB.clips().back();
+
+    // 10,000 datagrams of garbage change nothing.
+    std::mt19937 random(11);
+    std::vector<char> bytes(1500);
+    for (int i = 0; i < 10000; ++i) {
+        size_t size = 1 + random() % (i % 50 == 0 ? bytes.size() : 200);
+        for (size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>(random());
+        if (i % 3 == 0)
+            std::memcpy(bytes.data(), "/kalvento/key\0\0\0,s\0\0", std::min<size_t>(size, 20));
+        sendDatagram(portB, bytes.data(), size);
+        if (i % 100 == 99) std::this_thread::sleep_for(2ms);
+    }
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(fromB.clips().size(), settled) << "garbage moved B";
+
+    // x ten times, then J, over OSC: B steps ten clips and then jumps like a typed J.
+    for (int i = 0; i < 10; ++i) {
+        lo_message key = lo_message_new();
+        lo_message_add_string(key, "x");
+        sendKey(portB, key);
+    }
+    lo_message jump = lo_message_new();
+    lo_message_add_int32(jump, 'J');
+    sendKey(portB, jump);
+    ASSERT_TRUE(fromB.waitFor(settled + 11, 5s));
+    std::vector<int> keyed = fromB.clips();
+    keyed.erase(keyed.begin(), keyed.begin() + static_cast<long>(settled));
+
+    playerB.join();
+    ASSERT_EQ(rb.status, 0) << rb.err;
+
+    // The same keys typed into a player with the same seed.
+    std::string typed;
+    for (int i = 0; i < 10; ++i) typed += "key x\n";
+    typed += "key J\nidle 5\n";
+    RunResult rc =
+        runPlayer({"--input", c.script(typed), "--seed", "7", "--shm-name", shm("c").substr(1),
+                   "--osc-send", "127.0.0.1:" + std::to_string(fromC.port())},
+                  c.work());
+    ASSERT_EQ(rc.status, 0) << rc.err;
+    ASSERT_TRUE(fromC.waitFor(12, 5s));
+    std::vector<int> typedClips = fromC.clips();
+    ASSERT_GE(keyed.size(), 11u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(keyed[static_cast<size_t>(i)], std::min(99, here + i + 1));
+        EXPECT_EQ(typedClips[static_cast<size_t>(i) + 1], i + 1);
+    }
+    EXPECT_EQ(keyed[10], typedClips[11]) << "J over OSC picks what a typed J picks";
+
+    // B counted what it dropped and printed its counts with its status, at most once a second.
+    std::vector<std::string> counts;
+    for (const std::string& line : lines(rb.out))
+        if (line.rfind("[OSC] ", 0) == 0) counts.push_back(line);
+    ASSERT_FALSE(counts.empty());
+    EXPECT_LE(counts.size(), 20u);
+    long long keys = -1, motions = -1, dropped = -1;
+    ASSERT_EQ(std::sscanf(counts.back().c_str(), "[OSC] keys=%lld motion=%lld dropped=%lld", &keys,
+                          &motions, &dropped),
+              3);
+    EXPECT_GT(motions, 10);
+    EXPECT_EQ(keys, 11);
+    EXPECT_GT(dropped, 100);
+}
+
+}  // namespace
+}  // namespace kalvento::test
