@@ -142,9 +142,18 @@ struct SdlWindow::Impl {
         // window, which must not happen to a window already on the screen.
         Uint32 flags = SDL_WINDOW_HIDDEN;
         if (mode == WindowMode::Normal) flags |= SDL_WINDOW_RESIZABLE;
-        if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                  width, height, flags);
+        int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+        SDL_Rect bounds;
+        if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
+            // Frameless at the size of the display, then fullscreen: without a window manager
+            // nobody acts on the fullscreen request, and the window covers the display anyway.
+            flags |= SDL_WINDOW_BORDERLESS;
+            x = bounds.x;
+            y = bounds.y;
+            width = bounds.w;
+            height = bounds.h;
+        }
+        window = SDL_CreateWindow(kWindowTitle, x, y, width, height, flags);
         if (window == nullptr) {
             reportOnce("cannot create the player window");
             return false;
@@ -161,6 +170,7 @@ struct SdlWindow::Impl {
         windowWidth = width;
         windowHeight = height;
         SDL_ShowWindow(window);
+        if (fullscreen) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         // SDL hides the cursor only over its own windows, so it shows again elsewhere.
         SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
         // Without a window manager SDL focuses every window it shows; with one, ask for it.

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The player started as a kiosk in an X server of its own (Xvfb, 1280x1024): --fullscreen
+# gives a window of the screen's size (xwininfo), also after BS re-creates it, and
+# --camera-on with a camera video moves the shown clips without any key; --meter draws its
+# bar along the bottom of the screen.
+# Usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]
+
+set -u
+# SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+PLAYER=${1:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
+MAKE_DEMO=${2:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
+TITLE='KALVENTO PLAYER  Ver.1.0'
+
+for tool in Xvfb xdotool xwininfo ffmpeg cmp; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
+done
+
+T=$(mktemp -d) || exit 1
+SHM_NAME="kalvento_gui_kiosk_$$"
+XVFB_PID=
+PLAYER_PID=
+cleanup() {
+    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    rm -f "/dev/shm/$SHM_NAME"
+    rm -rf "$T"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- player stdout (last lines):" >&2
+    tail -n 30 "$T/player.out" >&2 2>/dev/null
+    echo "--- player stderr:" >&2
+    cat "$T/player.err" >&2 2>/dev/null
+    exit 1
+}
+
+source "$(dirname "$0")/xvfb.bash"
+
+player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
+
+# The id of the player's visible window of size W x H, or status 1.
+player_window() {
+    local wid
+    for wid in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
+        [ "$(xdotool getwindowname "$wid" 2>/dev/null)" = "$TITLE" ] || continue
+        xwininfo -id "$wid" 2>/dev/null | grep -q "Width: $1\$" || continue
+        xwininfo -id "$wid" 2>/dev/null | grep -q "Height: $2\$" || continue
+        echo "$wid"
+        return 0
+    done
+    return 1
+}
+
+# Waits up to 15 s for a window of the screen's size that stays for half a second.
+wait_for_fullscreen_window() {
+    local wid last= i
+    for i in $(seq 150); do
+        player_running || fail "the player ended early"
+        if wid=$(player_window "$SCREEN_W" "$SCREEN_H"); then
+            [ "$wid" = "$last" ] && { echo "$wid"; return 0; }
+            last=$wid
+            sleep 0.4
+        else
+            last=
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+grab() {  # the whole screen into $1 (raw bgr24)
+    ffmpeg -nostdin -loglevel error -f x11grab -draw_mouse 0 -video_size "${SCREEN_W}x$SCREEN_H" \
+        -i "$DISPLAY+0,0" -frames:v 1 -pix_fmt bgr24 -f rawvideo -y "$1"
+}
+
+"$MAKE_DEMO" --root "$T" --folders 1 --clips 300 --size 320x240 --video "$T/camera.avi" \
+    >/dev/null || fail "no demo contents"
+mkdir -p "$T/work"
+
+start_xvfb
+read -r SCREEN_W SCREEN_H < <(xdotool getdisplaygeometry)
+xdotool mousemove 5 5
+
+"$PLAYER" -C "$T/work" --shm-name "$SHM_NAME" --fullscreen --camera-on --meter \
+    --camera-source "$T/camera.avi" <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
+PLAYER_PID=$!
+
+WID=$(wait_for_fullscreen_window) ||
+    fail "no window of the screen's size ${SCREEN_W}x$SCREEN_H within 15 s"
+
+# No key was sent: the camera video alone moves the clips, so the screen changes.
+grab "$T/a.raw" || fail "cannot grab the screen"
+changed=
+for i in $(seq 40); do
+    sleep 0.1
+    grab "$T/b.raw" || fail "cannot grab the screen"
+    cmp -s "$T/a.raw" "$T/b.raw" || { changed=1; break; }
+done
+[ -n "$changed" ] || fail "the shown clip did not change within 4 s with --camera-on"
+grep -q 'NOW, TURNING ON THE CAMERA DEVICE' "$T/player.out" || fail "the camera was not opened"
+
+# The meter: the bottom rows hold its dark track (40, 40, 40) in the left part.
+python3 - "$T/b.raw" "$SCREEN_W" "$SCREEN_H" <<'PY' || fail "no meter along the bottom edge"
+import sys
+data = open(sys.argv[1], "rb").read()
+w, h = int(sys.argv[2]), int(sys.argv[3])
+# Fullscreen shows the clip letter-boxed: find the lowest row that is not black, then look for
+# the meter's track colour or bar colours in it.
+for y in range(h - 1, -1, -1):
+    row = data[y * w * 3:(y + 1) * w * 3]
+    if any(row):
+        break
+colours = {tuple(row[x * 3:x * 3 + 3]) for x in range(0, w)}
+wanted = {(40, 40, 40), (0, 200, 0), (0, 0, 255), (255, 255, 255)}
+sys.exit(0 if len(colours & wanted) >= 2 else 1)
+PY
+
+# BS re-creates the window: fullscreen again.
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key BackSpace
+sleep 1.5
+wait_for_fullscreen_window >/dev/null || fail "after BS the window is not fullscreen again"
+
+WID=$(player_window "$SCREEN_W" "$SCREEN_H")
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key Escape
+sleep 0.5
+xdotool key Escape 2>/dev/null
+for i in $(seq 200); do
+    player_running || break
+    sleep 0.1
+done
+player_running && fail "the player did not end after ESC, ESC"
+wait "$PLAYER_PID"
+status=$?
+PLAYER_PID=
+[ "$status" -eq 0 ] || fail "the player exited with status $status"
+echo "ok: fullscreen ${SCREEN_W}x$SCREEN_H, clips moved by the camera alone, meter shown"
