@@ -9,6 +9,7 @@
 
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "core/read_whole.h"
 #include "settings/folder_config.h"
 
 namespace kalvento {
@@ -268,10 +269,12 @@ void WriteParameters(const State& state, FileOps& files, Console& console) {
 
 void ReadParameters(State& state, FileOps& files, Console& console) {
     std::string name = parameterFileName(state.contents.DirNum);
-    std::optional<std::string> data = files.readFile(name, kMaxParameterBytes + 1);
-    if (!data) {
+    std::optional<std::string> data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
+    // The global file stands in only for a folder file that is not there, not for one that
+    // failed to read.
+    if (!data && !files.exists(name)) {
         name = kGlobalParameterFile;
-        data = files.readFile(name, kMaxParameterBytes + 1);
+        data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
     }
     if (data) applyParameterText(boundedText(std::move(*data)), name, state, console);
 

@@ -40,7 +40,9 @@ std::string parameterText(const State& state);
 void WriteParameters(const State& state, FileOps& files, Console& console);
 
 // Reads the current folder's parameter file, or "qbn_env.dat" when the folder has none, then
-// imports the folder's configuration file with its messages. A missing file changes nothing.
+// imports the folder's configuration file with its messages. A missing file changes nothing;
+// a file that cannot be read to its end is reported and changes nothing either (a folder file
+// that fails to read is not replaced by "qbn_env.dat").
 //
 // Every value is checked; a value that is no number, does not fit or lies outside its field's
 // range leaves the field as it was, and the reading goes on with the next line:
