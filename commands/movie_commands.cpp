@@ -42,9 +42,11 @@ bool encoderReady(PlayerContext& player) {
 void runEncoder(PlayerContext& player, const movie::EncoderCommand& command) {
     player.io.console.print("\n----------> EXECUTING: %s\n\n", command.text.c_str());
     const int status = player.io.processes->run(command.argv);
-    if (status == -1)
+    if (status == kProcessNotStarted)
         player.io.console.printErr("ERROR: The movie encoder [ %s ] could not be started.\n",
                                    command.argv.front().c_str());
+    else if (status == kProcessEndUnknown)
+        player.io.console.printErr("ERROR: The movie encoder ran, but how it ended is unknown.\n");
     else if (status != 0)
         player.io.console.printErr("ERROR: The movie encoder ended with status %d.\n", status);
 }
