@@ -205,7 +205,7 @@ bool Player::displayClip() {
 void Player::runMotionEngine() {
     PlaybackState& playback = state.playback;
     if (playback.PendingKey == 'z' || playback.PendingKey == 'x') return;
-    QBN_Capture(state.camera, io);
+    QBN_Capture(state.camera, io, *sharedBlock);
     measureMotion(state, *sharedBlock);
     if (playback.PlayEngine == 1) {
         int clip = playbackStep(state);

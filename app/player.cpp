@@ -112,12 +112,13 @@ bool Player::cacheClip(int clip) {
 }
 
 void Player::captureFrame(bool measure) {
-    QBN_Capture(state.camera, io);
-    if (!measure) return;
     // Without a shared block (a player that has not started its loop) the motion is measured
     // against a block of its own.
     MemorySharedBlock ownBlock;
-    measureMotion(state, sharedBlock ? *sharedBlock : ownBlock);
+    SharedBlock& block = sharedBlock ? *sharedBlock : ownBlock;
+    QBN_Capture(state.camera, io, block);
+    if (!measure) return;
+    measureMotion(state, block);
 }
 
 const cv::Mat* Player::currentClip() {
