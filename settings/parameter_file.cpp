@@ -115,10 +115,6 @@ double positionInFolder(double position, int maxCount) {
     return position;
 }
 
-std::string folderName(int dirNum) {
-    return zeroFill(strf("S%3d", dirNum + 1));
-}
-
 // The file text up to the read bound; a number cut by the bound is dropped.
 std::string boundedText(std::string data) {
     if (data.size() <= kMaxParameterBytes) return data;
@@ -221,10 +217,6 @@ void appendDouble(std::string& text, double value) {
 
 }  // namespace
 
-std::string parameterFileName(int dirNum) {
-    return zeroFill(strf("qbn_env%4d.dat", dirNum + 1));
-}
-
 std::string parameterText(const State& state) {
     const PlaybackState& playback = state.playback;
     const CameraState& camera = state.camera;
@@ -270,9 +262,9 @@ void WriteParameters(const State& state, FileOps& files, Console& console) {
 void ReadParameters(State& state, FileOps& files, Console& console) {
     std::string name = parameterFileName(state.contents.DirNum);
     std::optional<std::string> data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
-    // The global file stands in only for a folder file that is not there, not for one that
-    // failed to read.
-    if (!data && !files.exists(name)) {
+    // The global file stands in for a folder file that is not there or cannot be opened, not
+    // for one that failed part-way.
+    if (!data && !files.isReadableFile(name)) {
         name = kGlobalParameterFile;
         data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
     }
