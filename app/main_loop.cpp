@@ -83,7 +83,7 @@ void Player::takeStartingClip() {
 void Player::beginTurn() {
     PlaybackState& playback = state.playback;
     playback.PromptText =
-        zeroFill(strf("S%3d:(%5d)>@", state.contents.DirNum + 1, state.contents.MaxCount));
+        folderName(state.contents.DirNum) + zeroFill(strf(":(%5d)>@", state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
 
     bool cameraOpen = state.camera.CamActive == 1;

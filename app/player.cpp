@@ -43,7 +43,7 @@ void Player::readParameters() {
 }
 
 void Player::readFolderParameters() {
-    std::string name = zeroFill(strf("qbn_env%4d.dat", state.contents.DirNum + 1));
+    std::string name = parameterFileName(state.contents.DirNum);
     if (!io.files.isReadableFile(name)) return;
     io.console.print("FILE [ %s ] exists!\n", name.c_str());
     readParameters();
