@@ -6,30 +6,17 @@
 #include <climits>
 
 #include "core/numbered_copy.h"
-#include "support/forwarding_file_ops.h"
+#include "support/racing_file_ops.h"
 #include "support/temp_dir.h"
 
 namespace kalvento::test {
 namespace {
 
-// Real files, where another player takes the first name this one tries to copy to.
-class RacingFiles final : public ForwardingFileOps {
-public:
-    CopyResult copyNew(const std::string& from, const std::string& to) override {
-        if (!raced) {
-            raced = true;
-            writeFile(to, "the other player's");
-        }
-        return real.copyNew(from, to);
-    }
-    bool raced = false;
-};
-
 TEST(NumberedCopy, TakesTheFirstFreeNumberAndGoesOnPastANameTakenMeanwhile) {
     ScopedTempDir dir;
     writeFile(dir / "src", "mine");
     writeFile(dir / "n1", "old 1");
-    RacingFiles files;
+    RacingFileOps files(1, "the other player's");
     std::vector<std::string> announced;
     NumberedCopy copy = copyToFreeNumber(
         files, dir / "src", -5, [&](int n) { return dir / ("n" + std::to_string(n)); },

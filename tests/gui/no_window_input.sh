@@ -16,34 +16,9 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 PLAYER=${1:?usage: no_window_input.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAX_CPU_SECONDS=5
 
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
-done
-[ -x "$PLAYER" ] || { echo "FAIL: player $PLAYER is not executable" >&2; exit 1; }
-
-T=$(mktemp -d) || exit 1
 SHM_NAME="kalvento_gui_no_window_$$"
-XVFB_PID=
-PLAYER_PID=
-cleanup() {
-    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-    rm -f "/dev/shm/$SHM_NAME"
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- player stdout (last lines):" >&2
-    tail -n 20 "$T/player.out" >&2 2>/dev/null
-    echo "--- player stderr:" >&2
-    cat "$T/player.err" >&2 2>/dev/null
-    exit 1
-}
-
-source "$(dirname "$0")/xvfb.bash"
+TOOLS="Xvfb xdotool"
+source "$(dirname "$0")/player_run.bash"
 
 # Processor time (user + system) of process PID in clock ticks, or nothing once it is gone.
 cpu_ticks() {
