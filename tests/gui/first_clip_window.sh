@@ -99,16 +99,8 @@ xdotool windowfocus "$WID" 2>/dev/null
 xdotool key Escape
 sleep 0.3
 xdotool key Escape 2>/dev/null
-status=
-for i in $(seq 200); do
-    if ! player_running; then
-        wait "$PLAYER_PID"
-        status=$?
-        PLAYER_PID=
-        break
-    fi
-    sleep 0.1
-done
+wait_for_player 20
+status=$PLAYER_STATUS
 [ -n "$status" ] || fail "the player did not end within 20 s of ESC, ESC"
 [ "$status" -eq 0 ] || fail "the player exited with status $status"
 grep -q -x -F -- "$FINISHED" "$T/player.out" ||

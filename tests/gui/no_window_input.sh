@@ -20,9 +20,11 @@ SHM_NAME="kalvento_gui_no_window_$$"
 TOOLS="Xvfb xdotool"
 source "$(dirname "$0")/player_run.bash"
 
-# Processor time (user + system) of process PID in clock ticks, or nothing once it is gone.
-cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null
+# Keeps in TICKS the processor time (user + system, in clock ticks) the player has used so far.
+sample_cpu() {
+    local now
+    now=$(awk '{ print $14 + $15 }' "/proc/$PLAYER_PID/stat" 2>/dev/null)
+    [ -n "$now" ] && TICKS=$now
 }
 
 # Runs the player in ROOT/work with the input script SCRIPT_TEXT and checks that it ends with
@@ -33,21 +35,11 @@ run_case() {
     "$PLAYER" -C "$root/work" --shm-name "$SHM_NAME" --seed 1 --input "$T/$name.input" \
         </dev/null >"$T/player.out" 2>"$T/player.err" &
     PLAYER_PID=$!
-    local ticks=0 now i status=
-    for i in $(seq 200); do
-        now=$(cpu_ticks "$PLAYER_PID")
-        [ -n "$now" ] && ticks=$now
-        if ! kill -0 "$PLAYER_PID" 2>/dev/null; then
-            wait "$PLAYER_PID"
-            status=$?
-            PLAYER_PID=
-            break
-        fi
-        sleep 0.1
-    done
-    local hz seconds
+    TICKS=0
+    wait_for_player 20 sample_cpu
+    local status=$PLAYER_STATUS hz seconds
     hz=$(getconf CLK_TCK)
-    seconds=$(awk -v t="$ticks" -v hz="$hz" 'BEGIN { printf "%.2f", t / hz }')
+    seconds=$(awk -v t="$TICKS" -v hz="$hz" 'BEGIN { printf "%.2f", t / hz }')
     [ -n "$status" ] ||
         fail "$name: the player did not end within 20 s of its script's end" \
              "(it used $seconds s of processor time meanwhile)"

@@ -31,3 +31,21 @@ fail() {
 }
 
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb.bash"
+
+# Waits up to SECONDS for the player PLAYER_PID to end, running the command TICK (when given)
+# every 0.1 s meanwhile. Sets PLAYER_STATUS to its exit status, or to nothing when it is still
+# running.
+wait_for_player() {
+    local seconds="$1" tick="${2:-}" i
+    PLAYER_STATUS=
+    for i in $(seq $((seconds * 10))); do
+        [ -n "$tick" ] && $tick
+        if ! kill -0 "$PLAYER_PID" 2>/dev/null; then
+            wait "$PLAYER_PID"
+            PLAYER_STATUS=$?
+            PLAYER_PID=
+            return
+        fi
+        sleep 0.1
+    done
+}
