@@ -59,6 +59,9 @@ private:
     void mainLoop();
     void printStatus();
     void runMotionEngine();
+    void runGestureTurn();
+    void learningTurnEnd();
+    void endTurn();
 
     const Options options_;
     int repeatTurns_ = 0;  // turns in a row without a change of the shown clip

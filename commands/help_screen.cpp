@@ -190,6 +190,9 @@ void printFunctionList(const State& state, Console& console) {
         "をホームフォルダに区切り用画像として\n");
     console.print("               追加します。\n");
     console.print("-----\n");
+    console.print("    *[ L ]     ジェスチャー（体の動き）を 1〜8 個、自動学習します。\n");
+    console.print("    *[ W ]     学習したジェスチャーデータを書き込みます。\n");
+    console.print("-----\n");
     console.print(
         "    *[ w ]     マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます\n");
     console.print("               （現在 %s ）。\n", walkerModeText(state.playback.WalkerMode));

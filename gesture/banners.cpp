@@ -37,6 +37,21 @@ constexpr const char* kGo[] = {
     "  OO  OOOO   OO   OO    OO  ", "  OO    OO   OO   OO    OO  ", "  OO    OO   OO   OO        ",
     "   OOOOOO     OOOOO     OO  ",
 };
+constexpr const char* kGoGo[] = {
+    "   OOOOO                OO   OO  ", "  OO   OO               OO   OO  ",
+    "  OO          OOOOO     OO   OO  ", "  OO  OOOO   OO   OO    OO   OO  ",
+    "  OO    OO   OO   OO    OO   OO  ", "  OO    OO   OO   OO             ",
+    "   OOOOOO     OOOOO     OO   OO  ",
+};
+constexpr const char* kFinished[] = {
+    "  OOOOOOO  OO  OO    OO  OO   OOOOO   OO   OO  OOOOOOO  OOOOOO    OO  ",
+    "  OO       OO  OOO   OO  OO  OO   OO  OO   OO  OO       OO   OO   OO  ",
+    "  OO       OO  OOOO  OO  OO  OO       OO   OO  OO       OO    OO  OO  ",
+    "  OOOOOO   OO  OO OO OO  OO   OOOOO   OOOOOOO  OOOOOO   OO    OO  OO  ",
+    "  OO       OO  OO  OOOO  OO       OO  OO   OO  OO       OO    OO  OO  ",
+    "  OO       OO  OO   OOO  OO  OO   OO  OO   OO  OO       OO   OO       ",
+    "  OO       OO  OO    OO  OO   OOOOO   OO   OO  OOOOOOO  OOOOOO    OO  ",
+};
 constexpr const char* kStartSetting[] = {
     "  OOOO OOOOO  OOO  OOOO  OOOOO    OOOO OOOOO OOOOO OOOOO OOOOO O   O  OOO   O ",
     " O       O   O   O O   O   O     O     O       O     O     O   OO  O O      O ",
@@ -79,6 +94,14 @@ void printStopBanner(Console& console) {
 void printGoBanner(Console& console) {
     printLines(console, kGo);
 }
+void printGoGoBanner(Console& console) {
+    printLines(console, kGoGo);
+}
+
+void printFinishedBanner(Console& console) {
+    printLines(console, kFinished);
+}
+
 void printStartSettingBanner(Console& console) {
     printLines(console, kStartSetting);
 }

@@ -20,6 +20,13 @@ int ScriptedWindow::waitKey(int ms) {
     }
 }
 
+int ScriptedWindow::peekKey(int ms) {
+    if (idleLeft_ > 0) return kNoKey;
+    if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner_.peekKey(ms);
+    const ScriptEvent& event = events_[next_];
+    return event.kind == ScriptEvent::Key ? event.value : kNoKey;
+}
+
 int ScriptedWindow::nextKey(int ms) {
     for (;;) {
         if (idleLeft_ > 0) {

@@ -20,6 +20,7 @@ public:
     void setMouseCallback(MouseCallback callback, void* user) override;
     int waitKey(int ms) override;
     void delay(int ms) override;
+    int peekKey(int ms) override;
 
     struct Impl;
 
