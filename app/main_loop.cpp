@@ -16,6 +16,7 @@
 #include "gesture/gesture_drive.h"
 #include "gesture/learning.h"
 #include "gesture/recognition.h"
+#include "gesture/start_values.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
@@ -41,6 +42,7 @@ void Player::initialise() {
     io.console.print("\n");
     openSharedBlock();
     resetSharedMotion();
+    setRecogniserStartValues(recogniser, state.gesture);
     CameraState& camera = state.camera;
     camera.VR_threshold = 153600 / (camera.PixelStep * camera.PixelStep);
     io.console.print("The system is starting up. This may take a while.\n\n");

@@ -44,13 +44,13 @@ constexpr const char* kGoGo[] = {
     "   OOOOOO     OOOOO     OO   OO  ",
 };
 constexpr const char* kFinished[] = {
-    "  OOOOOOO  OO  OO    OO  OO   OOOOO   OO   OO  OOOOOOO  OOOOOO    OO  ",
-    "  OO       OO  OOO   OO  OO  OO   OO  OO   OO  OO       OO   OO   OO  ",
-    "  OO       OO  OOOO  OO  OO  OO       OO   OO  OO       OO    OO  OO  ",
-    "  OOOOOO   OO  OO OO OO  OO   OOOOO   OOOOOOO  OOOOOO   OO    OO  OO  ",
-    "  OO       OO  OO  OOOO  OO       OO  OO   OO  OO       OO    OO  OO  ",
-    "  OO       OO  OO   OOO  OO  OO   OO  OO   OO  OO       OO   OO       ",
-    "  OO       OO  OO    OO  OO   OOOOO   OO   OO  OOOOOOO  OOOOOO    OO  ",
+    "  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  ",
+    "  OO         OO    OOO  OO    OO    OO   OO  OO   OO  OO       OO   OO  OO  ",
+    "  OO         OO    OOOO OO    OO    OO       OO   OO  OO       OO   OO  OO  ",
+    "  OOOOOO     OO    OO OOOO    OO     OOOOO   OOOOOOO  OOOOOO   OO   OO  OO  ",
+    "  OO         OO    OO  OOO    OO         OO  OO   OO  OO       OO   OO  OO  ",
+    "  OO         OO    OO   OO    OO    OO   OO  OO   OO  OO       OO   OO      ",
+    "  OO       OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  ",
 };
 constexpr const char* kStartSetting[] = {
     "  OOOO OOOOO  OOO  OOOO  OOOOO    OOOO OOOOO OOOOO OOOOO OOOOO O   O  OOO   O ",

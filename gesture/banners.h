@@ -14,7 +14,7 @@ void printStopBanner(Console& console);
 void printGoBanner(Console& console);
 // Go!! in seven lines: the countdown of a similar learning is over.
 void printGoGoBanner(Console& console);
-// FINISHED! in seven lines: every gesture is learned.
+// FINISHED! in seven lines: every gesture is learned, or the knowledge base was written.
 void printFinishedBanner(Console& console);
 // START SETTING! in five lines: the threshold calibration begins.
 void printStartSettingBanner(Console& console);

@@ -225,7 +225,7 @@ int Discriminate(RecogniserTurn& turn, int target, int v, ViewPointResult& resul
         features.NormDone = 0;
         features.GroupCacheValid = 0;
         std::memset(&features.work, 0, sizeof features.work);
-        GetGC(rec, turn.gesture, v);
+        GetGC(rec, turn.gesture, v, turn.host.console());
         if (radialProfile(rec) == -1) return kUndecided;
         features.groupCache = features.work;
         features.GroupCacheValid = 1;

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "gesture/kb_files.h"
 #include "gesture/learning.h"
 #include "support/player_fixture.h"
 #include "support/text.h"
@@ -60,11 +61,13 @@ TEST_F(LearningRun, AKeyTypedDuringTheRunWaitsUntilTheLearningIsDone) {
     ASSERT_EQ(player.run(), 0);
 
     const std::string& text = out();
-    size_t finished = text.find("OOOOOO    OO  \n");
+    size_t finished =
+        text.find("  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  \n");
     size_t written = text.find("\nWriteKB:\n");
     ASSERT_NE(finished, std::string::npos) << text;
     ASSERT_NE(written, std::string::npos);
     EXPECT_LT(finished, written);
+    EXPECT_TRUE(files.isReadableFile(kbFileName(1, 4)));
     EXPECT_EQ(count(text, "   OOOOO                OO   OO  \n"), 1u) << "one similar run (Go!!)";
     const Recogniser& rec = player.recogniser;
     EXPECT_EQ(rec.kb.labels[0].MotionLength, 5);
@@ -141,6 +144,10 @@ TEST_F(LearningRun, WWritesTheKnowledgeBaseUnlessTheDesignSaysNot) {
     press('W');
     EXPECT_TRUE(contains(out(), "KEY FUNCTION : [ Write Gesture Data ]\n"));
     EXPECT_TRUE(contains(out(), "\nWriteKB:\n"));
+    for (int part = 1; part <= 4; ++part) {
+        EXPECT_TRUE(files.isReadableFile(kbFileName(1, part))) << part;
+        files.remove(kbFileName(1, part));
+    }
 
     struct Case {
         int displayMode, similarRuns, review;
@@ -154,6 +161,7 @@ TEST_F(LearningRun, WWritesTheKnowledgeBaseUnlessTheDesignSaysNot) {
         press('W');
         EXPECT_EQ(contains(out(), "KEY FUNCTION : [ Write Gesture Data ]\n"), c.title);
         EXPECT_FALSE(contains(out(), "WriteKB:")) << c.displayMode;
+        EXPECT_FALSE(files.isReadableFile(kbFileName(1, 1)));
     }
 }
 

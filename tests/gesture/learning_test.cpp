@@ -127,7 +127,10 @@ TEST_F(LearningTest, TheDriverLearnsStandardMotionsThenSimilarMotionsThenFinishe
     rec().kb.SimilarFrames[1] = 5;
     runLearningDriver(state(), rec(), host);
     EXPECT_EQ(learning.AutoLearn, 0);
-    EXPECT_NE(console.outText().find("OOOOOO    OO  \n"), std::string::npos) << "FINISHED!";
+    EXPECT_NE(console.outText().find(
+                  "  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  \n"),
+              std::string::npos)
+        << "FINISHED!";
     EXPECT_EQ(host.waits.back(), 1000);
     EXPECT_FALSE(learningRunUnderWay(rec()));
 }
