@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <opencv2/imgproc.hpp>
+
 #include "gesture/learning.h"
 #include "gesture/recognition.h"
+#include "gesture/start_values.h"
 #include "support/recogniser_fixture.h"
 #include "support/text.h"
 
@@ -249,6 +253,107 @@ TEST_F(JudgeMapTest, ReviewCollectsTheWinningScoreAndTheSpread) {
     // Best samples 3 and 5 at two of 32 active view points (the others 0), shares 1.
     EXPECT_GT(rec().kb.ReviewSum[0][1], 0.0);
     EXPECT_EQ(rec().kb.ReviewCount[0][2], 0) << "no second gesture scored";
+}
+
+}  // namespace
+}  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+// Whole motions through DriveGRI: a white block moving across a black camera picture.
+class DriveGriTest : public RecogniserFixture {
+protected:
+    void SetUp() override { setRecogniserStartValues(rec(), state_->gesture); }
+    // The newest camera picture: a white arm on black, turning about a shoulder at the
+    // bottom middle from pointing left (x 0) to pointing right (x 180), x in degrees.
+    void picture(int x) {
+        CameraState& camera = state_->camera;
+        camera.CamFrameSlot = 0;
+        cv::Mat newest(kCamHeight, kCamWidth, CV_8UC1, camera.CamFramePair.data() + kCamFrameBytes);
+        newest.setTo(0);
+        const double angle = (180.0 - x) * CV_PI / 180.0;
+        const cv::Point shoulder(160, 200);
+        const cv::Point hand(160 + static_cast<int>(150 * std::cos(angle)),
+                             200 - static_cast<int>(150 * std::sin(angle)));
+        cv::line(newest, shoulder, hand, cv::Scalar(255), 30);
+    }
+    void turnWith(int x, int target) {
+        picture(x);
+        DriveGRI(turn(), target);
+    }
+};
+
+TEST_F(DriveGriTest, AThreeTurnMotionIsDiscardedAndItsSamplesDeleted) {
+    turnWith(0, 2);  // the restart mark: no change
+    EXPECT_EQ(rec().recognition.mflg, 0);
+    for (int x : {30, 60, 90}) turnWith(x, 2);
+    EXPECT_EQ(rec().recognition.mflg, 3);
+    EXPECT_TRUE(rec().kb.exists(0, 2, 2));
+    EXPECT_EQ(rec().kb.SampleCount[0][2], 3);
+    EXPECT_EQ(rec().outputs.PHASE, 1) << "a learned gesture's length is 0 until its motion ends";
+
+    turnWith(90, 2);
+    EXPECT_EQ(rec().recognition.mflg, 0);
+    EXPECT_EQ(rec().kb.presentSamples(), 0);
+    EXPECT_EQ(rec().kb.SampleCount[0][2], -1);
+    EXPECT_EQ(rec().outputs.GestureResult, -2);
+    EXPECT_EQ(rec().kb.labels[2].MotionLength, 0);
+}
+
+TEST_F(DriveGriTest, AFourTurnMotionIsJudgedAtItsFirstStillTurn) {
+    for (int x : {0, 30, 60, 90, 120}) turnWith(x, 2);
+    EXPECT_EQ(rec().recognition.mflg, 4);
+    EXPECT_EQ(rec().kb.labels[2].MotionLength, 0) << "not before the motion ends";
+    turnWith(120, 2);
+    EXPECT_EQ(rec().kb.labels[2].MotionLength, 4);
+    EXPECT_EQ(rec().outputs.GestureResult, 2);
+    EXPECT_EQ(rec().outputs.PHASE, -1);
+    EXPECT_EQ(rec().recognition.mflg, 0);
+    EXPECT_EQ(rec().kb.presentSamples(), 4 * kViewPoints);
+}
+
+TEST_F(DriveGriTest, TenMovingTurnsEndTheMotionAtTheEleventh) {
+    turnWith(0, 1);
+    for (int i = 1; i <= 11; ++i) turnWith(i % 2 ? 100 : 0, 1);
+    EXPECT_EQ(rec().kb.labels[1].MotionLength, 10);
+    EXPECT_TRUE(rec().kb.exists(31, 1, 9));
+}
+
+TEST_F(DriveGriTest, ANegativeMotionTurnIndexIsReportedAndTheMotionGivenUp) {
+    rec().kb.ensureSample(0, 1, 0);
+    rec().recognition.mflg = -2;
+    turnWith(0, 1);
+    EXPECT_TRUE(contains(console.outText(), "WARNING in DriveGRI(), mflg<0\n"));
+    EXPECT_EQ(count(console.outText(),
+                    "Argument s of the specified array has an illegal number( s<0 ).\n"),
+              5u);
+    EXPECT_EQ(rec().recognition.mflg, 0);
+    EXPECT_FALSE(rec().kb.exists(0, 1, 0));
+    EXPECT_EQ(rec().outputs.GestureResult, -2);
+}
+
+TEST_F(DriveGriTest, ALearnedMotionIsRecognisedWhenPerformedAgain) {
+    for (int x : {0, 30, 60, 90, 120, 150, 150}) turnWith(x, 0);
+    ASSERT_EQ(rec().kb.labels[0].MotionLength, 5);
+    // A similar motion teaches the protocol, the review sets the levels.
+    rec().params.pos_num = 0;
+    rec().params.SimilarRuns = 1;
+    for (int x : {0, 30, 60, 90, 120, 150, 150}) turnWith(x, -1);
+    EXPECT_EQ(rec().params.SimilarRuns, 0);
+    EXPECT_EQ(rec().learning.REVIEW_MODE, 1);
+    EXPECT_GT(rec().kb.SimilarFrames[0], 0);
+    for (int i = 0; i < 12 && rec().learning.REVIEW_MODE; ++i) turnWith(150, -1);
+    EXPECT_EQ(rec().learning.REVIEW_MODE, 0);
+    EXPECT_GE(rec().kb.RatioLevel[0], 0.92);
+    EXPECT_LT(rec().kb.AcceptLevel[0], 1e10);
+
+    int best = 0;
+    for (int x : {0, 0, 30, 60, 90, 120, 150}) {
+        turnWith(x, -1);
+        if (rec().outputs.GestureResult == 0) best = std::max(best, rec().outputs.PHASE);
+    }
+    EXPECT_GE(best, 3) << console.outText();
 }
 
 }  // namespace
