@@ -19,7 +19,7 @@ constexpr const char* kUsage =
     "                          [--video-size WxH] [--keys FILE] [--gesture-video FILE]\n"
     "                          [--learning-video FILE] [--recognition-video FILE]\n"
     "  --root DIR          contents root; clips go to DIR/S001/clip_00000.jpg, ...\n"
-    "  --folders N         number of folders (default 3)\n"
+    "  --folders N         number of folders (default 3; 0 writes only the videos)\n"
     "  --clips N           clips per folder (default 300)\n"
     "  --size WxH          clip size (default 640x480)\n"
     "  --first-folder K    number of the first folder (default 1, i.e. S001)\n"
@@ -92,7 +92,7 @@ bool parseArguments(int argc, char** argv, Options& options) {
             options.root = value;
             good = !value.empty();
         } else if (name == "--folders") {
-            const auto n = parseInt(value, 1, kMaxFolderNo);
+            const auto n = parseInt(value, 0, kMaxFolderNo);
             if (n) options.folders = *n;
             good = n.has_value();
         } else if (name == "--clips") {
