@@ -228,7 +228,7 @@ int radialProfile(Recogniser& recogniser) {
     double specRe[kDirections] = {};
     double specIm[kDirections] = {};
     std::fill(std::begin(record.Re), std::end(record.Re), 0.0);
-    const int steps = (R + s - 1) / s;
+    const int64_t steps = (int64_t{R} + s - 1) / s;
     // Samples k >= R of a step lie at 999 or beyond and never count.
     const int samplesPerStep = std::min(s, R);
     const double distanceStep = kScaleMax * recogniser.params.SKIP / R;
@@ -244,7 +244,7 @@ int radialProfile(Recogniser& recogniser) {
         double x = box.CX, y = box.CY, d = 0.0;
         int n = 0;
         double sum = 0.0;
-        for (int step = 0; step < steps; ++step) {
+        for (int64_t step = 0; step < steps; ++step) {
             y -= features.RaySin[static_cast<size_t>(i)];
             x += features.RayCos[static_cast<size_t>(i)];
             if (!truncatesInto(x, box.XMin, box.XMax) || !truncatesInto(y, box.YMin, box.YMax))
