@@ -90,11 +90,10 @@ start_player() {
     fail "no window titled '$TITLE' within 15 s"
 }
 
-# ESC pauses, the second ESC quits; the player must end with status 0.
+# ESC pauses, the second ESC quits; the player must end with status 0. The pause lets the
+# camera go with waits that drop keys, so the second ESC is repeated until the player ends.
 quit_player() {
     type_keys Escape
-    sleep 0.3
-    xdotool key Escape 2>/dev/null
     local i status=
     for i in $(seq 200); do
         if ! player_running; then
@@ -103,6 +102,7 @@ quit_player() {
             PLAYER_PID=
             break
         fi
+        [ $((i % 20)) -eq 5 ] && xdotool key Escape 2>/dev/null
         sleep 0.1
     done
     [ -n "$status" ] || fail "the player did not end within 20 s of ESC, ESC"
