@@ -237,6 +237,7 @@ void Player::runGestureTurn() {
                    state.camera, io.console};
     runGestureDriveSteps(recogniser, view);
     printGestureStatus(recogniser, view);
+    sendOscGesture();
 }
 
 // A turn of a learning run ends after the recogniser. It still looks at the next key without

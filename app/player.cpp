@@ -212,6 +212,13 @@ void Player::sendOscMotion() {
                      camera.QBN_threshold);
 }
 
+void Player::sendOscGesture() {
+    if (!osc_) return;
+    const GestureOutputs& out = recogniser.outputs;
+    osc_->sendGesture(out.GestureResult, std::string(fieldText(out.GestureName)), out.PHASE,
+                      out.SPEED, out.ACCEL, out.WIDTH);
+}
+
 void Player::sendOscClip() {
     if (!osc_ || state.contents.MaxCount <= 0) return;
     osc_->sendClip(state.contents.DirNum + 1, clipIndexOf(state.playback.frame_no),

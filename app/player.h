@@ -70,6 +70,7 @@ private:
     void receiveOsc();
     void sendOscMotion();
     void sendOscClip();
+    void sendOscGesture();  // every gesture turn, after the drive
     void injectOscKey();
     void printOscCounts();
     void runGestureTurn();

@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "gesture/kb_files.h"
+#include "support/osc_listener.h"
 #include "support/run_player.h"
 #include "support/text.h"
 #include "support/workspace.h"
@@ -98,8 +100,11 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
 
     // Camera on (the gesture mode is left), ';' reads the knowledge base again and goes back
     // to it, i shows the position bar.
-    RunResult driven = run("key q\nkey ;\nkey i\nidle 110\n",
-                           video("drive.avi", 12, demo::recognitionGestureParts()));
+    // Its decisions also go out over OSC.
+    OscListener osc;
+    RunResult driven =
+        run("key q\nkey ;\nkey i\nidle 110\n",
+            video("drive.avi", 12, demo::recognitionGestureParts()), {"--osc-send", osc.address()});
     ASSERT_EQ(driven.status, 0) << driven.err;
     EXPECT_TRUE(contains(driven.out, std::string("\nReadKB:\n") + kGoLine));
     std::vector<Motion> seen = motions(driven.out);
@@ -117,6 +122,14 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
     EXPECT_GE(*high - *low, third) << "A backward falls as far";
     EXPECT_EQ(seen[2].name, "B");
     EXPECT_EQ(seen[3].name, "B");
+
+    std::set<std::string> named;
+    for (const OscMessage& message : osc.messages("/kalvento/gesture")) {
+        ASSERT_EQ(message.args.size(), 6u);
+        const int result = message.args[0].i, phase = message.args[2].i;
+        if (result >= 0 && phase >= 1) named.insert(message.args[1].s);
+    }
+    EXPECT_EQ(named, (std::set<std::string>{"A", "B"})) << "decided gestures sent over OSC";
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "core/state.h"
 #include "platform/osc.h"
 #include "settings/parameter_file.h"
+#include "support/osc_listener.h"
 #include "support/run_player.h"
 #include "support/text.h"
 #include "support/workspace.h"
@@ -87,64 +88,6 @@ TEST(InstallationRun, CameraOnAtStartAndALostCameraComesBackWhenItsSourceIsRepla
     EXPECT_GE(*std::max_element(after.begin(), after.end()), 10);
 }
 
-// A UDP socket on 127.0.0.1 that collects the /kalvento/clip messages sent to it.
-class ClipListener {
-public:
-    ClipListener() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { collect(); });
-    }
-    ~ClipListener() {
-        stop_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    int port() const { return port_; }
-    std::vector<int> clips() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return clips_;
-    }
-    // Waits until at least `count` clips came in, for up to `limit`.
-    bool waitFor(size_t count, std::chrono::milliseconds limit) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (clips().size() >= count) return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
-
-private:
-    void collect() {
-        char buffer[2048];
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            ssize_t size = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (size <= 0) continue;
-            OscDatagram d = decodeOscDatagram(buffer, static_cast<size_t>(size));
-            if (d.kind == OscDatagram::Message && d.message.path == "/kalvento/clip" &&
-                d.message.args.size() == 3) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                clips_.push_back(d.message.args[1].i);
-            }
-        }
-    }
-    int fd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-    std::mutex mutex_;
-    std::vector<int> clips_;
-};
-
 // A free UDP port on 127.0.0.1 (taken by nobody at the moment of asking).
 int freePort() {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -201,7 +144,7 @@ protected:
 };
 
 TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarbage) {
-    ClipListener fromB, fromC;
+    OscListener fromB, fromC;
     const int portB = freePort();
     RunResult rb;
     std::thread playerB([&] {
@@ -210,14 +153,14 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
                         "--osc-send", "127.0.0.1:" + std::to_string(fromB.port())},
                        b.work());
     });
-    ASSERT_TRUE(fromB.waitFor(1, 20s)) << "B never showed a clip";
+    ASSERT_TRUE(fromB.waitForClips(1, 20s)) << "B never showed a clip";
 
     // A's camera sees a figure walk; B, its own camera closed, follows A's motion.
     // A turns for a while in real time, so that B sees its motion however busy the machine.
-    RunResult ra = runPlayer(
-        {"--input", a.script(repeat("idle 10\nsleep 50\n", 30)), "--camera-on", "--camera-source", video, "--shm-name",
-         shm("a").substr(1), "--osc-send", "127.0.0.1:" + std::to_string(portB)},
-        a.work());
+    RunResult ra = runPlayer({"--input", a.script(repeat("idle 10\nsleep 50\n", 30)), "--camera-on",
+                              "--camera-source", video, "--shm-name", shm("a").substr(1),
+                              "--osc-send", "127.0.0.1:" + std::to_string(portB)},
+                             a.work());
     ASSERT_EQ(ra.status, 0) << ra.err;
     std::vector<int> followed = fromB.clips();
     ASSERT_FALSE(followed.empty());
@@ -251,7 +194,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
     lo_message jump = lo_message_new();
     lo_message_add_int32(jump, 'J');
     sendKey(portB, jump);
-    ASSERT_TRUE(fromB.waitFor(settled + 11, 5s));
+    ASSERT_TRUE(fromB.waitForClips(settled + 11, 5s));
     std::vector<int> keyed = fromB.clips();
     keyed.erase(keyed.begin(), keyed.begin() + static_cast<long>(settled));
 
@@ -267,7 +210,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
                    "--osc-send", "127.0.0.1:" + std::to_string(fromC.port())},
                   c.work());
     ASSERT_EQ(rc.status, 0) << rc.err;
-    ASSERT_TRUE(fromC.waitFor(12, 5s));
+    ASSERT_TRUE(fromC.waitForClips(12, 5s));
     std::vector<int> typedClips = fromC.clips();
     ASSERT_GE(keyed.size(), 11u);
     for (int i = 0; i < 10; ++i) {

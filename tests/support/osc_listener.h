@@ -1,0 +1,94 @@
+#pragma once
+// A UDP socket on 127.0.0.1 that collects the OSC messages a player sends to it, on a thread
+// of its own, for end-to-end tests.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/osc.h"
+
+namespace kalvento::test {
+
+class OscListener {
+public:
+    OscListener() {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { collect(); });
+    }
+    ~OscListener() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    OscListener(const OscListener&) = delete;
+    OscListener& operator=(const OscListener&) = delete;
+
+    int port() const { return port_; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    // The messages of `path` received so far, in order.
+    std::vector<OscMessage> messages(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<OscMessage> found;
+        for (const OscMessage& message : messages_)
+            if (message.path == path) found.push_back(message);
+        return found;
+    }
+    // The clip indexes of the /kalvento/clip messages received so far.
+    std::vector<int> clips() {
+        std::vector<int> clips;
+        for (const OscMessage& message : messages("/kalvento/clip"))
+            if (message.args.size() == 3) clips.push_back(message.args[1].i);
+        return clips;
+    }
+    // Waits until at least `count` clips came in, for up to `limit`.
+    bool waitForClips(size_t count, std::chrono::milliseconds limit) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (clips().size() >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+private:
+    void collect() {
+        char buffer[2048];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            ssize_t size = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (size <= 0) continue;
+            OscDatagram d = decodeOscDatagram(buffer, static_cast<size_t>(size));
+            if (d.kind != OscDatagram::Message) continue;
+            std::lock_guard<std::mutex> lock(mutex_);
+            messages_.push_back(std::move(d.message));
+        }
+    }
+
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<OscMessage> messages_;
+};
+
+}  // namespace kalvento::test
