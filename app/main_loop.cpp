@@ -12,6 +12,7 @@
 #include "commands/dispatch.h"
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "gesture/start_values.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
@@ -37,6 +38,7 @@ void Player::initialise() {
     io.console.print("\n");
     openSharedBlock();
     resetSharedMotion();
+    setRecogniserStartValues(recogniser, state.gesture);
     CameraState& camera = state.camera;
     camera.VR_threshold = 153600 / (camera.PixelStep * camera.PixelStep);
     io.console.print("The system is starting up. This may take a while.\n\n");

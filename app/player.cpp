@@ -11,6 +11,8 @@
 #include "contents/scan.h"
 #include "core/exit.h"
 #include "core/paths.h"
+#include "gesture/kb_files.h"
+#include "gesture/view_weights.h"
 #include "input/mouse.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
@@ -43,6 +45,13 @@ void Player::scan() {
 
 void Player::readParameters() {
     ReadParameters(state, io.files, io.console);
+    // The folder's gesture knowledge base, when all its files are there, is prepared for
+    // recognition and the gesture drive takes over.
+    if (ReadKB(recogniser, state.gesture, state.contents.DirNum + 1, io.files, *this,
+               state.camera.CamBeep) == 0) {
+        prepareKnowledgeBase(recogniser, state.gesture);
+        state.playback.PlayEngine = 0;
+    }
 }
 
 void Player::readFolderParameters() {

@@ -28,7 +28,8 @@ public:
     // Rescans the current folder (may change DirNum; throws PlayerExit when no folder holds
     // a clip).
     virtual void scan() = 0;
-    // Reads the playback state from the parameter files.
+    // Reads the playback state from the parameter files, then the folder's gesture knowledge
+    // base; when that loads, it is prepared and PlayEngine becomes 0 (the gesture drive).
     virtual void readParameters() = 0;
     // When the current folder has its own parameter file, says so and reads the parameters.
     virtual void readFolderParameters() = 0;

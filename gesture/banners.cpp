@@ -37,6 +37,15 @@ constexpr const char* kGo[] = {
     "  OO  OOOO   OO   OO    OO  ", "  OO    OO   OO   OO    OO  ", "  OO    OO   OO   OO        ",
     "   OOOOOO     OOOOO     OO  ",
 };
+constexpr const char* kFinished[] = {
+    "  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  ",
+    "  OO         OO    OOO  OO    OO    OO   OO  OO   OO  OO       OO   OO  OO  ",
+    "  OO         OO    OOOO OO    OO    OO       OO   OO  OO       OO   OO  OO  ",
+    "  OOOOOO     OO    OO OOOO    OO     OOOOO   OOOOOOO  OOOOOO   OO   OO  OO  ",
+    "  OO         OO    OO  OOO    OO         OO  OO   OO  OO       OO   OO  OO  ",
+    "  OO         OO    OO   OO    OO    OO   OO  OO   OO  OO       OO   OO      ",
+    "  OO       OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  ",
+};
 constexpr const char* kStartSetting[] = {
     "  OOOO OOOOO  OOO  OOOO  OOOOO    OOOO OOOOO OOOOO OOOOO OOOOO O   O  OOO   O ",
     " O       O   O   O O   O   O     O     O       O     O     O   OO  O O      O ",
@@ -78,6 +87,9 @@ void printStopBanner(Console& console) {
 }
 void printGoBanner(Console& console) {
     printLines(console, kGo);
+}
+void printFinishedBanner(Console& console) {
+    printLines(console, kFinished);
 }
 void printStartSettingBanner(Console& console) {
     printLines(console, kStartSetting);

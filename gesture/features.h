@@ -18,6 +18,7 @@
 
 #include "core/state.h"
 #include "gesture/recogniser.h"
+#include "platform/console.h"
 
 namespace kalvento {
 
@@ -39,14 +40,18 @@ int PreGetGC(Recogniser& recogniser, const GestureState& gesture, int image);
 void featureGridStep(Recogniser& recogniser, GestureState& gesture, const CameraState& camera,
                      const CellGrid* replacement = nullptr);
 
-// Loads GcImage and the working GcInfo of view point v, copying the group's image at most once
-// per turn (GroupCopied). A v outside 0 .. 31 prints "Illegal view point number in GetGC()..",
-// frees every sample and ends the program with status 1 (throws PlayerExit).
-void GetGC(Recogniser& recogniser, const GestureState& gesture, int v);
+// Loads GcImage and the working GcInfo of view point v. The group's image is copied at most
+// once per turn: GroupCopied marks the one group whose image GcImage holds (copying another
+// group's image clears the other marks). A v outside 0 .. 31 prints "Illegal view point number
+// in GetGC().." on `console`, frees every sample and ends the program with status 1 (throws
+// PlayerExit{1, true}).
+void GetGC(Recogniser& recogniser, const GestureState& gesture, int v, Console& console);
 
-// Computes Re and Ps of the working record from GcImage and its GcInfo. 0 on success, -1 when
-// nothing could be measured (box outside the grid or all zero, radius not above (int)SKIP, or
-// no direction met an on cell).
+// Computes Re and Ps of the working record from GcImage and its GcInfo: 64 rays from the
+// centre, ceil(R / s) steps of RayCos / RaySin each with s = (int)SKIP (at least 1), stopping
+// at the box edge. 0 on success, -1 when nothing could be measured (box outside the grid or
+// all zero, radius not above s, or no direction met an on cell; Re is then all zero). Ps is
+// the magnitude of the 64-point discrete Fourier transform of Re.
 int radialProfile(Recogniser& recogniser);
 
 // Divides every Re value by the largest Re and every Ps value by the largest Ps. False (the

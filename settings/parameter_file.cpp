@@ -276,9 +276,6 @@ void ReadParameters(State& state, FileOps& files, Console& console) {
     if (data) applyParameterText(boundedText(std::move(*data)), name, state, console);
 
     importFolderConfigVerbose(state.contents.DirNum, state.keyFrames, files, console);
-
-    // The gesture knowledge base is reloaded here (ReadKB); when it loads, it is prepared for
-    // discrimination and PlayEngine becomes 0.
 }
 
 }  // namespace kalvento
