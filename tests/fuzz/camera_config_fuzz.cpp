@@ -8,8 +8,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
     fuzz::MemoryFileOps files;
     files.files[kCameraConfigFileName] = fuzz::bytes(data, size);
-    static State state;
-    state = State{};
+    static State state;  // built once: a whole state record is large
+    state.camera = CameraState{};
+    state.playback = PlaybackState{};
     CaptureConsole console;
     ReadCameraConfig(state, files, console);
     const CameraState& camera = state.camera;

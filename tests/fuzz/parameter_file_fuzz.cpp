@@ -14,8 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::MemoryFileOps files;
     files.files[(choice & 1) ? "qbn_env0001.dat" : "qbn_env.dat"] = text;
     if (choice & 2) files.files["../S001/tcz_config.dat"] = text;
-    static State state;
-    state = State{};
+    static State state;  // built once: a whole state record is large
+    state.playback = PlaybackState{};
+    state.mouse = MouseState{};
+    state.keyFrames = KeyFrameState{};
+    state.contents.DirNum = 0;
+    state.contents.MaxCount = 0;
     if (choice & 4) state.contents.MaxCount = 300;  // as after a scan
     CaptureConsole console;
     ReadParameters(state, files, console);
