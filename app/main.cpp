@@ -94,7 +94,9 @@ int main(int argc, char** argv) {
     TurboJpegLoader images;
     OpenCvCamera camera;
     Io io{window, console, files, clock, images, camera, {}, {}};
-    io.openSharedBlock = &PosixSharedBlock::open;
+    io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure) {
+        return std::unique_ptr<SharedBlock>(PosixSharedBlock::open(name, failure, &console));
+    };
     PosixProcessRunner processes;
     io.processes = &processes;
     io.osc = osc.get();

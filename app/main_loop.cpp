@@ -86,7 +86,7 @@ void Player::takeStartingClip() {
 void Player::beginTurn() {
     PlaybackState& playback = state.playback;
     playback.PromptText =
-        zeroFill(strf("S%3d:(%5d)>@", state.contents.DirNum + 1, state.contents.MaxCount));
+        folderName(state.contents.DirNum) + zeroFill(strf(":(%5d)>@", state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
 
     bool cameraOpen = state.camera.CamActive == 1;
@@ -219,7 +219,7 @@ bool Player::displayClip() {
 void Player::runMotionEngine() {
     PlaybackState& playback = state.playback;
     if (playback.PendingKey == 'z' || playback.PendingKey == 'x') return;
-    QBN_Capture(state.camera, io);
+    QBN_Capture(state.camera, io, *sharedBlock);
     measureMotion(state, *sharedBlock);
     if (playback.PlayEngine == 1) {
         int clip = playbackStep(state);

@@ -55,7 +55,7 @@ void Player::readParameters() {
 }
 
 void Player::readFolderParameters() {
-    std::string name = zeroFill(strf("qbn_env%4d.dat", state.contents.DirNum + 1));
+    std::string name = parameterFileName(state.contents.DirNum);
     if (!io.files.isReadableFile(name)) return;
     io.console.print("FILE [ %s ] exists!\n", name.c_str());
     readParameters();
@@ -124,12 +124,13 @@ bool Player::cacheClip(int clip) {
 }
 
 void Player::captureFrame(bool measure) {
-    QBN_Capture(state.camera, io);
-    if (!measure) return;
     // Without a shared block (a player that has not started its loop) the motion is measured
     // against a block of its own.
     MemorySharedBlock ownBlock;
-    measureMotion(state, sharedBlock ? *sharedBlock : ownBlock);
+    SharedBlock& block = sharedBlock ? *sharedBlock : ownBlock;
+    QBN_Capture(state.camera, io, block);
+    if (!measure) return;
+    measureMotion(state, block);
 }
 
 const cv::Mat* Player::currentClip() {

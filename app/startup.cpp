@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/numbered_copy.h"
 #include "core/paths.h"
 
 namespace kalvento {
@@ -70,27 +71,25 @@ void importCommandLineImages(CommandLineState& commandLine, Io& io) {
     int clip = 0;
     for (int w = 1; w < commandLine.ArgCount; ++w) {
         const std::string& source = words[w];
-        for (;;) {
-            std::string target = clipPath(0, clip);
-            if (io.files.exists(target)) {
-                ++clip;
-                continue;
-            }
-            std::string command = "copy @" + source + "@ " + target;
-            std::replace(command.begin(), command.end(), '@', '"');
-            io.console.print("EXECUTING: %s\n", command.c_str());
-            CopyResult result = io.files.copyNew(source, target);
-            if (result.status == CopyResult::DestinationExists) {
-                ++clip;  // created by someone else meanwhile: take the next number
-                continue;
-            }
-            if (result.status == CopyResult::Copied) {
-                ++clip;
-            } else {
-                io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
-                                    target.c_str(), result.error.c_str());
-            }
-            break;
+        NumberedCopy copy = copyToFreeNumber(
+            io.files, source, clip, [](int number) { return clipPath(0, number); },
+            [&](const std::string& target) {
+                std::string command = "copy @" + source + "@ " + target;
+                std::replace(command.begin(), command.end(), '@', '"');
+                io.console.print("EXECUTING: %s\n", command.c_str());
+            });
+        if (copy.number < 0) {
+            io.console.printErr("ERROR: Could not copy [ %s ]: %s\n", source.c_str(),
+                                copy.error.c_str());
+            return;
+        }
+        if (copy.copied) {
+            clip = copy.number + 1;
+        } else {
+            // The number stays free for the next file.
+            io.console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
+                                clipPath(0, copy.number).c_str(), copy.error.c_str());
+            clip = copy.number;
         }
     }
 }

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     auto runTurns = [&](int count) {
         long long checksum = 0;
         for (int t = 0; t < count; ++t) {
-            QBN_Capture(state.camera, io);
+            QBN_Capture(state.camera, io, *block);
             measureMotion(state, *block);
             checksum += state.camera.DifferenceSum;
         }

@@ -5,6 +5,7 @@
 
 #include "commands/commands.h"
 #include "commands/player_context.h"
+#include "core/paths.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -36,17 +37,10 @@ void refreshCurrentFolder(PlayerContext& player) {
 }  // namespace
 
 // "* Changed Contents Folder to [ S001 ]" for index 0, printed with an empty line before and
-// after. The number is blank-padded, so the blanks become '0' and the '_' placeholders (the
-// real blanks of the line) become blanks, in one pass.
+// after.
 void printChangedFolder(PlayerContext& player, int dirNum) {
-    std::string message = strf("*_Changed_Contents_Folder_to_[_%c%3d_]\n", 'S', dirNum + 1);
-    for (char& c : message) {
-        if (c == ' ')
-            c = '0';
-        else if (c == '_')
-            c = ' ';
-    }
-    player.io.console.print("\n%s\n", message.c_str());
+    player.io.console.print("\n* Changed Contents Folder to [ %s ]\n\n",
+                            folderName(dirNum).c_str());
 }
 
 void switchToFolder(PlayerContext& player, int dirNum, const char* afterScan) {

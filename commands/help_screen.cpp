@@ -62,161 +62,169 @@ void printLicence(Console& console) {
     console.print("%s", kLicenceRule);
 }
 
-void printFunctionList(const State& state, Console& console) {
-    const std::string folder = zeroFill(strf("S%3d", state.contents.DirNum + 1));
+// The settings a line of the function list shows, each in the form the list prints it.
+enum class HelpValue {
+    None,
+    CameraId,                  // CamChan
+    Threshold,                 // QBN_threshold
+    Folder,                    // the current folder's name, S001
+    QuickAccessMode,           // 位置反映型 or 動き反映型
+    OnMemoryFrames,            // CamOnMemory
+    RandomSelection,           // AutoJumpFlag, on or off
+    MotionsToRandomSelection,  // RFJ_parameter
+    MovieFrameRate,            // MovieFrameRate
+    WalkerMode,                // WalkerMode, 順方向再生オン or オフ
+    MouseAxis,                 // MouseVertFlag, 縦モード or 横モード
+    MouseReverse,              // MouseReverseFlag, on or off
+    ThresholdMargin,           // ThresholdMargin as "%5.2f"
+};
 
-    console.print(
-        "\n "
-        "----------------------------------------------------------------------------------------"
-        "\n");
-    console.print("\n                       [ KALVENTO PLAYER  Ver.1.0  機能一覧 ]\n");
-    console.print("\n");
-    console.print(
-        " ----------------------------------------------------------------------------------------"
-        "\n");
-    console.print(
-        "         ＜画像表示ウィンドウをアクティブにした後、以下のキーを入力してください＞\n");
-    console.print("\n");
-    console.print("     [ESC]　   アプリケーションの一時停止（待機状態になります）。\n");
-    console.print("               さらに [ENTER] で復帰し、[ESC] を押すと実行を終了します。\n");
-    console.print("\n");
-    console.print("     [ q ]　   Webカメラ（カメラID = %d ）をオンオフできます。\n",
-                  state.camera.CamChan);
-    console.print("\n");
-    console.print(
-        "     [ z, x ]  表示画像を進めたり戻したりできます。[ Z, X ] で高速に進みます。\n");
-    console.print("\n");
-    console.print("     [ s, S ]　再生速度を調整できます（５段階）。\n");
-    console.print("\n");
-    console.print("     [ j ]     ランダムにコンテンツフォルダを選択できます。\n");
-    console.print("     [ J ]     ランダムに表示画像を選択できます。\n");
-    console.print("\n");
-    console.print("     [ l ]     フォルダ内の先頭の画像に戻ることができます。\n");
-    console.print("     [ e ]     左右反転の表示モードを切替えます。\n");
-    console.print("\n");
-    console.print("     [ i ]     動き変化量の画面表示をオンオフします。\n");
-    console.print("     [ v, V ]  動きしきい値（現在 %d ）を増減させることができます。\n",
-                  state.camera.QBN_threshold);
-    console.print("\n");
-    console.print("     [ p ]     １つ前のコンテンツフォルダに移動します（現在 %s ）。\n",
-                  folder.c_str());
-    console.print("     [ P ]     ５つ前のコンテンツフォルダに移動します（現在 %s ）。\n",
-                  folder.c_str());
-    console.print("     [ n ]     １つ後のコンテンツフォルダに移動します（現在 %s ）。\n",
-                  folder.c_str());
-    console.print("     [ N ]     ５つ後のコンテンツフォルダに移動します（現在 %s ）。\n",
-                  folder.c_str());
-    console.print("\n");
-    console.print("     [ R ]     先頭のコンテンツフォルダである S001 へ復帰します。\n");
-    console.print(
-        "     [ r ]     現在のコンテンツフォルダにある画像ファイルを再度読込みます（更新）。\n");
-    console.print("\n");
-    console.print("     [ TAB ]   自動再生機能（ベストエフォート 30[fps]）をオンオフできます。\n");
-    console.print(
-        "     [ B S ]   画像表示ウィンドウサイズを自動設定します（画像サイズに合わせます）。\n");
-    console.print("\n");
-    console.print(
-        "     [1,2,3,4,5,6,7,8,9,0]  S001～S010 のコンテンツフォルダに直接移動できます。\n");
-    console.print("\n");
-    console.print("     [SHIFT+1,2,3,4,5,6,7,8,9]  10％～90％の再生位置にジャンプします。\n");
-    console.print("\n");
-    console.print("     [左ボタン] 押しながらマウス等を動かすと、クイックアクセスできます\n");
-    console.print("     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 %s ）。\n",
-                  quickAccessModeText(state.mouse.QuickAccessMode));
-    console.print("     [右ボタン] 押すと、ランダムにコンテンツフォルダを選択できます。\n");
-    console.print("\n");
-    console.print("     [SPACE]    マウス等からの入力のオンオフを切替えます。\n");
-    console.print("\n");
-    console.print("     [ENTER]　  KALVENTO PLAYER  Ver.1.0  の機能一覧等を再表示します。\n");
-    console.print("\n");
-    console.print(
-        " ========================================================================================"
-        "\n");
-    console.print("\n");
-    console.print("-----\n");
-    console.print("    *[ d, D ]  カメラ入力のID番号（現在 %d ）を変更できます。\n",
-                  state.camera.CamChan);
-    console.print("    *[ <, > ]  オンメモリフレーム数（現在 %d 枚）を変更できます。\n",
-                  state.playback.CamOnMemory);
-    console.print("-----\n");
-    console.print(
-        "    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 %s ）。\n",
-        onOffText(state.selection.AutoJumpFlag));
-    console.print(
-        "    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 %d ）を調整\n",
-        state.selection.RFJ_parameter);
-    console.print("               します。\n");
-    console.print("-----\n");
-    console.print("    *[ t ]     現在表示されている画像をホームフォルダに保存します。\n");
-    console.print(
-        "    *[ T ]     "
-        "現在表示されている画像をホームフォルダに保存します。保存後、自動的に次の\n");
-    console.print("               画像に進みます。\n");
-    console.print("    *[ { ]     連続フレームコピー機能の開始点を設定できます。\n");
-    console.print(
-        "    *[ } ]     連続フレームコピー機能の終了点を設定し、指定された範囲の動画ファイルを\n");
-    console.print(
-        "               作成します（作業用フォルダ temp_for_mp4 が自動作成されます）。\n");
-    console.print("-----\n");
-    console.print(
-        "    *[ E ]     現在のコンテンツフォルダ（ %s ）にある [全画像の動画ファイル] "
-        "を作成します。\n",
-        folder.c_str());
-    console.print(
-        "    *[ Q ]     現在ホームフォルダにある [全画像の動画ファイル] を作成します。\n");
-    console.print(
-        "    *[ Y ]     現在ホームフォルダにある全画像と音楽ファイルで [動画ファイル] "
-        "を作成します。\n");
-    console.print(
-        "    *[ I ]     モーションソーティング結果に基づき [mp4ファイル] と [aviファイル] "
-        "を作成します。\n");
-    console.print(
-        "    *[ ^ ]     "
-        "フォルダー内のexport画像列を使用して[mp4ファイル]と[aviファイル]を作成します。\n");
-    console.print("\n");
-    console.print("    *[ f ]     出力する動画のフレームレート（現在 %d [fps]）を低くします。\n",
-                  state.movie.MovieFrameRate);
-    console.print("    *[ F ]     出力する動画のフレームレート（現在 %d [fps]）を高くします。\n",
-                  state.movie.MovieFrameRate);
-    console.print("-----\n");
-    console.print(
-        "    *[ U ]     現在のコンテンツフォルダ（ %s ）にある全画像をホームフォルダに追加\n",
-        folder.c_str());
-    console.print("               コピーします。\n");
-    console.print(
-        "    *[ A ]     ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n");
-    console.print(
-        "    *[ k ]     ホームフォルダにある clip_00000.jpg "
-        "をホームフォルダに区切り用画像として\n");
-    console.print("               追加します。\n");
-    console.print("-----\n");
-    console.print(
-        "    *[ w ]     マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます\n");
-    console.print("               （現在 %s ）。\n", walkerModeText(state.playback.WalkerMode));
-    console.print("    *[ M ]     マウス等の入力時の [縦横モード] を切替えます（現在 %s ）。\n",
-                  mouseAxisText(state.mouse.MouseVertFlag));
-    console.print(
-        "    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 %s ）。\n",
-        onOffText(state.mouse.MouseReverseFlag));
-    console.print("-----\n");
-    console.print("    *[ g ]     動きしきい値（現在 %d ）を自動設定します。\n",
-                  state.camera.QBN_threshold);
-    console.print("    *[ h, H ]  動きしきい値の余裕率（現在 %5.2f ）を増減させます。\n",
-                  state.camera.ThresholdMargin);
-    console.print("-----\n");
-    console.print("    *[ c ]     現在の frame_no を BUFFER (LIFO_Frames[]) に追加します。\n");
-    console.print(
-        "    *[ C ]     現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入します。\n");
-    console.print("    *[ K ]     現在の KeyFrameNumber[] の値を削除します。\n");
-    console.print("    *[ o ]     現在の frame_no を現在の KeyFrameNumber[] にセットします。\n");
-    console.print("    *[ O ]     KeyFrameNumber[] の値をすべてクリアします。\n");
-    console.print("    *[ ,  . ]  キーフレームインデックスを増減できます。\n");
-    console.print("-----\n");
-    console.print("    *[ : ]     frame_data.datファイル を【作成】します。\n");
-    console.print("    *[ * ]     frame_data.datファイル を【削除】します。\n");
-    console.print("    *[ + ]     qbn_env.datファイル を【作成】します。\n");
-    console.print("    *[ ; ]     qbn_env.datファイル を【読出し】ます。\n");
-    console.print("\n");
+// One line of the function list: `text`, then the value (if any), then `rest`.
+struct HelpLine {
+    const char* text;
+    HelpValue value = HelpValue::None;
+    const char* rest = "";
+};
+
+// clang-format off
+constexpr HelpLine kFunctionList[] = {
+    {"\n ----------------------------------------------------------------------------------------\n"},
+    {"\n                       [ KALVENTO PLAYER  Ver.1.0  機能一覧 ]\n"},
+    {"\n"},
+    {" ----------------------------------------------------------------------------------------\n"},
+    {"         ＜画像表示ウィンドウをアクティブにした後、以下のキーを入力してください＞\n"},
+    {"\n"},
+    {"     [ESC]　   アプリケーションの一時停止（待機状態になります）。\n"},
+    {"               さらに [ENTER] で復帰し、[ESC] を押すと実行を終了します。\n"},
+    {"\n"},
+    {"     [ q ]　   Webカメラ（カメラID = ", HelpValue::CameraId, " ）をオンオフできます。\n"},
+    {"\n"},
+    {"     [ z, x ]  表示画像を進めたり戻したりできます。[ Z, X ] で高速に進みます。\n"},
+    {"\n"},
+    {"     [ s, S ]　再生速度を調整できます（５段階）。\n"},
+    {"\n"},
+    {"     [ j ]     ランダムにコンテンツフォルダを選択できます。\n"},
+    {"     [ J ]     ランダムに表示画像を選択できます。\n"},
+    {"\n"},
+    {"     [ l ]     フォルダ内の先頭の画像に戻ることができます。\n"},
+    {"     [ e ]     左右反転の表示モードを切替えます。\n"},
+    {"\n"},
+    {"     [ i ]     動き変化量の画面表示をオンオフします。\n"},
+    {"     [ v, V ]  動きしきい値（現在 ", HelpValue::Threshold, " ）を増減させることができます。\n"},
+    {"\n"},
+    {"     [ p ]     １つ前のコンテンツフォルダに移動します（現在 ", HelpValue::Folder, " ）。\n"},
+    {"     [ P ]     ５つ前のコンテンツフォルダに移動します（現在 ", HelpValue::Folder, " ）。\n"},
+    {"     [ n ]     １つ後のコンテンツフォルダに移動します（現在 ", HelpValue::Folder, " ）。\n"},
+    {"     [ N ]     ５つ後のコンテンツフォルダに移動します（現在 ", HelpValue::Folder, " ）。\n"},
+    {"\n"},
+    {"     [ R ]     先頭のコンテンツフォルダである S001 へ復帰します。\n"},
+    {"     [ r ]     現在のコンテンツフォルダにある画像ファイルを再度読込みます（更新）。\n"},
+    {"\n"},
+    {"     [ TAB ]   自動再生機能（ベストエフォート 30[fps]）をオンオフできます。\n"},
+    {"     [ B S ]   画像表示ウィンドウサイズを自動設定します（画像サイズに合わせます）。\n"},
+    {"\n"},
+    {"     [1,2,3,4,5,6,7,8,9,0]  S001～S010 のコンテンツフォルダに直接移動できます。\n"},
+    {"\n"},
+    {"     [SHIFT+1,2,3,4,5,6,7,8,9]  10％～90％の再生位置にジャンプします。\n"},
+    {"\n"},
+    {"     [左ボタン] 押しながらマウス等を動かすと、クイックアクセスできます\n"},
+    {"     [中ボタン] 押すと、クイックアクセスのモードを切替えます（現在 ", HelpValue::QuickAccessMode, " ）。\n"},
+    {"     [右ボタン] 押すと、ランダムにコンテンツフォルダを選択できます。\n"},
+    {"\n"},
+    {"     [SPACE]    マウス等からの入力のオンオフを切替えます。\n"},
+    {"\n"},
+    {"     [ENTER]　  KALVENTO PLAYER  Ver.1.0  の機能一覧等を再表示します。\n"},
+    {"\n"},
+    {" ========================================================================================\n"},
+    {"\n"},
+    {"-----\n"},
+    {"    *[ d, D ]  カメラ入力のID番号（現在 ", HelpValue::CameraId, " ）を変更できます。\n"},
+    {"    *[ <, > ]  オンメモリフレーム数（現在 ", HelpValue::OnMemoryFrames, " 枚）を変更できます。\n"},
+    {"-----\n"},
+    {"    *[ @ ]　   コンテンツフォルダのランダム選択機能をオンオフできます（現在 ", HelpValue::RandomSelection, " ）。\n"},
+    {"    *[ [, ] ]  コンテンツフォルダのランダム選択までのモーション回数（現在 ", HelpValue::MotionsToRandomSelection, " ）を調整\n"},
+    {"               します。\n"},
+    {"-----\n"},
+    {"    *[ t ]     現在表示されている画像をホームフォルダに保存します。\n"},
+    {"    *[ T ]     現在表示されている画像をホームフォルダに保存します。保存後、自動的に次の\n"},
+    {"               画像に進みます。\n"},
+    {"    *[ { ]     連続フレームコピー機能の開始点を設定できます。\n"},
+    {"    *[ } ]     連続フレームコピー機能の終了点を設定し、指定された範囲の動画ファイルを\n"},
+    {"               作成します（作業用フォルダ temp_for_mp4 が自動作成されます）。\n"},
+    {"-----\n"},
+    {"    *[ E ]     現在のコンテンツフォルダ（ ", HelpValue::Folder, " ）にある [全画像の動画ファイル] を作成します。\n"},
+    {"    *[ Q ]     現在ホームフォルダにある [全画像の動画ファイル] を作成します。\n"},
+    {"    *[ Y ]     現在ホームフォルダにある全画像と音楽ファイルで [動画ファイル] を作成します。\n"},
+    {"    *[ I ]     モーションソーティング結果に基づき [mp4ファイル] と [aviファイル] を作成します。\n"},
+    {"    *[ ^ ]     フォルダー内のexport画像列を使用して[mp4ファイル]と[aviファイル]を作成します。\n"},
+    {"\n"},
+    {"    *[ f ]     出力する動画のフレームレート（現在 ", HelpValue::MovieFrameRate, " [fps]）を低くします。\n"},
+    {"    *[ F ]     出力する動画のフレームレート（現在 ", HelpValue::MovieFrameRate, " [fps]）を高くします。\n"},
+    {"-----\n"},
+    {"    *[ U ]     現在のコンテンツフォルダ（ ", HelpValue::Folder, " ）にある全画像をホームフォルダに追加\n"},
+    {"               コピーします。\n"},
+    {"    *[ A ]     ランダムにコンテンツを選択し、ホームフォルダに追加コピーします。\n"},
+    {"    *[ k ]     ホームフォルダにある clip_00000.jpg をホームフォルダに区切り用画像として\n"},
+    {"               追加します。\n"},
+    {"-----\n"},
+    {"    *[ w ]     マウス等の入力時の [WalkerMode]（順方向再生で固定）を切替えます\n"},
+    {"               （現在 ", HelpValue::WalkerMode, " ）。\n"},
+    {"    *[ M ]     マウス等の入力時の [縦横モード] を切替えます（現在 ", HelpValue::MouseAxis, " ）。\n"},
+    {"    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 ", HelpValue::MouseReverse, " ）。\n"},
+    {"-----\n"},
+    {"    *[ g ]     動きしきい値（現在 ", HelpValue::Threshold, " ）を自動設定します。\n"},
+    {"    *[ h, H ]  動きしきい値の余裕率（現在 ", HelpValue::ThresholdMargin, " ）を増減させます。\n"},
+    {"-----\n"},
+    {"    *[ c ]     現在の frame_no を BUFFER (LIFO_Frames[]) に追加します。\n"},
+    {"    *[ C ]     現在の BUFFER (LIFO_Frames[]) を KeyFrameNumber[] に挿入します。\n"},
+    {"    *[ K ]     現在の KeyFrameNumber[] の値を削除します。\n"},
+    {"    *[ o ]     現在の frame_no を現在の KeyFrameNumber[] にセットします。\n"},
+    {"    *[ O ]     KeyFrameNumber[] の値をすべてクリアします。\n"},
+    {"    *[ ,  . ]  キーフレームインデックスを増減できます。\n"},
+    {"-----\n"},
+    {"    *[ : ]     frame_data.datファイル を【作成】します。\n"},
+    {"    *[ * ]     frame_data.datファイル を【削除】します。\n"},
+    {"    *[ + ]     qbn_env.datファイル を【作成】します。\n"},
+    {"    *[ ; ]     qbn_env.datファイル を【読出し】ます。\n"},
+    {"\n"},
+};
+// clang-format on
+
+std::string valueText(HelpValue value, const State& state) {
+    switch (value) {
+        case HelpValue::None:
+            return "";
+        case HelpValue::CameraId:
+            return strf("%d", state.camera.CamChan);
+        case HelpValue::Threshold:
+            return strf("%d", state.camera.QBN_threshold);
+        case HelpValue::Folder:
+            return folderName(state.contents.DirNum);
+        case HelpValue::QuickAccessMode:
+            return quickAccessModeText(state.mouse.QuickAccessMode);
+        case HelpValue::OnMemoryFrames:
+            return strf("%d", state.playback.CamOnMemory);
+        case HelpValue::RandomSelection:
+            return onOffText(state.selection.AutoJumpFlag);
+        case HelpValue::MotionsToRandomSelection:
+            return strf("%d", state.selection.RFJ_parameter);
+        case HelpValue::MovieFrameRate:
+            return strf("%d", state.movie.MovieFrameRate);
+        case HelpValue::WalkerMode:
+            return walkerModeText(state.playback.WalkerMode);
+        case HelpValue::MouseAxis:
+            return mouseAxisText(state.mouse.MouseVertFlag);
+        case HelpValue::MouseReverse:
+            return onOffText(state.mouse.MouseReverseFlag);
+        case HelpValue::ThresholdMargin:
+            return strf("%5.2f", state.camera.ThresholdMargin);
+    }
+    return "";
+}
+
+void printFunctionList(const State& state, Console& console) {
+    for (const HelpLine& line : kFunctionList)
+        console.print("%s%s%s", line.text, valueText(line.value, state).c_str(), line.rest);
 }
 
 void printCameraOnBanner(Console& console) {

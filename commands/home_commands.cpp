@@ -8,6 +8,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/copy_loop.h"
 #include "commands/dispatch.h"
 #include "commands/player_context.h"
 #include "commands/random_selection.h"
@@ -21,7 +22,6 @@ namespace {
 
 constexpr const char* kContentsStreamTitle =
     "KEY FUNCTION : [A][ Random Contents Selection and Create Contents Stream ]\n";
-constexpr int kPauseMs = 5000;  // longest pause of a copy loop after SPACE
 
 void reportFailedCopy(PlayerContext& player, const std::string& source, const HomeSlotCopy& copy) {
     const std::string target = copy.slot >= 0 ? homeSlotPath(copy.slot) : "../clip_*.jpg";
@@ -49,9 +49,8 @@ void takeShownFrame(PlayerContext& player) {
 enum class CopyAllEnd { NothingToCopy, Completed, Terminated };
 
 // Appends every frame of the current folder to the home folder, starting the slot search at
-// HomeClipNum. One key poll per frame: ENTER ends the loop, SPACE pauses it until a key comes
-// (at most kPauseMs) and then copies the same frame. The slot search itself takes no key
-// wait, so a home folder that already holds many frames does not hold the loop up.
+// HomeClipNum, with one key poll per frame (runKeyPolledCopies). The slot search itself takes
+// no key wait, so a home folder that already holds many frames does not hold the loop up.
 CopyAllEnd copyAllFrames(PlayerContext& player) {
     ContentsState& contents = player.state.contents;
     MovieState& movie = player.state.movie;
@@ -67,17 +66,7 @@ CopyAllEnd copyAllFrames(PlayerContext& player) {
     const int last = movie.CopyEndFrameNum;
     int n = home.HomeClipNum;
     int failed = 0;
-    bool stopped = false;
-    for (int j = 0; j <= last;) {
-        const int key = player.io.window.waitKey(1);
-        if (key == kKeySpace) {
-            player.io.window.waitKey(kPauseMs);  // any key, or the time, ends the pause
-            continue;
-        }
-        if (key == kKeyEnter) {
-            stopped = true;
-            break;
-        }
+    const bool stopped = runKeyPolledCopies(player, last + 1, [&](int j) {
         const std::string source(fieldText(contents.FrameData[static_cast<size_t>(j)].ClipPath));
         HomeSlotCopy copy = copyToFreeHomeSlot(
             player.io.files, openablePath(source), n, [&](const std::string& slot) {
@@ -91,15 +80,12 @@ CopyAllEnd copyAllFrames(PlayerContext& player) {
         } else {
             reportFailedCopy(player, source, copy);
             ++failed;
-            if (copy.slot < 0) {
-                stopped = true;
-                break;
-            }
+            if (copy.slot < 0) return false;
         }
         // A failed frame leaves its slot free; the next frame goes to the slot after it.
         n = copy.slot + 1;
-        ++j;
-    }
+        return true;
+    });
     if (failed > 0)
         console.printErr("ERROR: %d image(s) could not be copied into the home folder.\n", failed);
     console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");

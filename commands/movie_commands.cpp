@@ -15,10 +15,12 @@
 #include <vector>
 
 #include "commands/commands.h"
+#include "commands/copy_loop.h"
 #include "commands/player_context.h"
 #include "contents/home_folder.h"
 #include "contents/movie_export.h"
 #include "core/decimal.h"
+#include "core/numbered_copy.h"
 #include "core/paths.h"
 #include "platform/console.h"
 
@@ -42,9 +44,11 @@ bool encoderReady(PlayerContext& player) {
 void runEncoder(PlayerContext& player, const movie::EncoderCommand& command) {
     player.io.console.print("\n----------> EXECUTING: %s\n\n", command.text.c_str());
     const int status = player.io.processes->run(command.argv);
-    if (status == -1)
+    if (status == kProcessNotStarted)
         player.io.console.printErr("ERROR: The movie encoder [ %s ] could not be started.\n",
                                    command.argv.front().c_str());
+    else if (status == kProcessEndUnknown)
+        player.io.console.printErr("ERROR: The movie encoder ran, but how it ended is unknown.\n");
     else if (status != 0)
         player.io.console.printErr("ERROR: The movie encoder ended with status %d.\n", status);
 }
@@ -85,41 +89,33 @@ void produceClip(PlayerContext& player, const std::string& program, int a, int b
     const int step = a <= b ? 1 : -1;
     int k = 0;
     int first = -1;
-    bool stopped = false;
-    for (int j = a; step > 0 ? j <= b : j >= b;) {
-        const int key = player.io.window.waitKey(1);
-        if (key == kKeySpace) {
-            player.io.window.waitKey(5000);
-            continue;
-        }
-        if (key == kKeyEnter) {
-            stopped = true;
-            break;
-        }
-        // The search for a free work frame takes no key poll: one poll per frame.
-        while (k < INT_MAX && files.exists(movie::workFramePath(k))) ++k;
-        const std::string target = movie::workFramePath(k);
+    // The search for a free work frame takes no key poll: one poll per frame.
+    const bool stopped = runKeyPolledCopies(player, std::abs(b - a) + 1, [&](int i) {
+        const int j = a + i * step;
         const FrameData& record = player.state.contents.FrameData[static_cast<size_t>(j)];
         const std::string source(fieldText(record.ClipPath));
-        const std::string command = "copy " + source + " " + target;
-        console.print(" [%5d image(s) left ] EXECUTING:  %s  <<<Press Enter Key to Stop>>>\n",
-                      std::abs(j - b), command.c_str());
-        const CopyResult result = files.copyNew(openablePath(source), target);
-        if (result.status == CopyResult::DestinationExists) {
-            // Made by someone else meanwhile: the frame goes to the next free number.
-            ++k;
-            continue;
-        }
-        if (result.status == CopyResult::Copied) {
-            if (first == -1) first = k;
-            ++k;
-        } else {
+        const NumberedCopy copy = copyToFreeNumber(
+            files, openablePath(source), k, movie::workFramePath, [&](const std::string& target) {
+                const std::string command = "copy " + source + " " + target;
+                console.print(
+                    " [%5d image(s) left ] EXECUTING:  %s  <<<Press Enter Key to Stop>>>\n",
+                    std::abs(j - b), command.c_str());
+            });
+        if (copy.copied) {
+            if (first == -1) first = copy.number;
+            k = copy.number + 1;
+        } else if (copy.number >= 0) {
             // The next frame takes this number, so the work frames stay without a gap.
             console.printErr("ERROR: Could not copy [ %s ] to [ %s ]: %s\n", source.c_str(),
-                             target.c_str(), result.error.c_str());
+                             movie::workFramePath(copy.number).c_str(), copy.error.c_str());
+            k = copy.number;
+        } else {
+            console.printErr("ERROR: Could not copy [ %s ]: %s\n", source.c_str(),
+                             copy.error.c_str());
+            return false;
         }
-        j += step;
-    }
+        return true;
+    });
     console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");
 
     const int vframes = std::abs(b - a) + 1;

@@ -135,15 +135,7 @@ void flipModeCommand(PlayerContext& player, const KeyCommand&) {
     printKeyLine(player, flip == 0 ? "（変数設定： flip_mode = [ NORMAL ]）\n"
                                    : "（変数設定： flip_mode = [ LEFT-RIGHT REVERSE ]）\n");
     const cv::Mat* clip = player.cachedCurrentClip();
-    if (clip == nullptr) return;
-    if (flip == 0) {
-        player.io.window.show(*clip);
-    } else {
-        // Mirrored into a scratch image: the cached clip itself stays as loaded.
-        cv::Mat mirrored;
-        cv::flip(*clip, mirrored, 1);
-        player.io.window.show(mirrored);
-    }
+    if (clip != nullptr) player.showWithFlip(*clip);
 }
 
 void replaySpeedCommand(PlayerContext& player, const KeyCommand& command) {

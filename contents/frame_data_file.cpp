@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/decimal.h"
+#include "core/read_whole.h"
 #include "platform/console.h"
 
 namespace kalvento {
@@ -26,8 +27,9 @@ std::string frameDataFileContents(const std::vector<FrameData>& table, int maxCo
 }  // namespace
 
 bool readFrameDataFile(const std::string& name, std::vector<FrameData>& table, int& maxCount,
-                       FileOps& files) {
-    std::optional<std::string> data = files.readFile(name, kFrameTableBytes + kCountLineBytes);
+                       FileOps& files, Console& console) {
+    std::optional<std::string> data =
+        readWholeFile(files, console, name, kFrameTableBytes + kCountLineBytes);
     if (!data) return false;
     table.resize(kMaxClips);
     size_t tableBytes = std::min(data->size(), kFrameTableBytes);

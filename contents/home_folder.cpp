@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "core/numbered_copy.h"
 #include "core/paths.h"
 #include "platform/console.h"
 
@@ -20,32 +21,10 @@ int firstFreeHomeSlot(FileOps& files, int from) {
 
 HomeSlotCopy copyToFreeHomeSlot(FileOps& files, const std::string& source, int from,
                                 const std::function<void(const std::string& slotPath)>& announce) {
-    HomeSlotCopy copy;
-    for (int start = from;;) {
-        copy.slot = firstFreeHomeSlot(files, start);
-        if (copy.slot < 0) {
-            copy.error = "no free slot is left in the home folder";
-            return copy;
-        }
-        const std::string target = homeSlotPath(copy.slot);
-        announce(target);
-        CopyResult result = files.copyNew(source, target);
-        if (result.status == CopyResult::Copied) {
-            copy.copied = true;
-            return copy;
-        }
-        if (result.status == CopyResult::Failed) {
-            copy.error = result.error;
-            return copy;
-        }
-        // Taken by another player since the test: that frame stays, this one goes further on.
-        if (copy.slot == INT_MAX) {
-            copy.slot = -1;
-            copy.error = "no free slot is left in the home folder";
-            return copy;
-        }
-        start = copy.slot + 1;
-    }
+    NumberedCopy numbered = copyToFreeNumber(files, source, from, homeSlotPath, announce);
+    HomeSlotCopy copy{numbered.copied, numbered.number, numbered.error};
+    if (copy.slot < 0) copy.error = "no free slot is left in the home folder";
+    return copy;
 }
 
 }  // namespace kalvento

@@ -106,12 +106,12 @@ std::string clipMoviePath(int number) {
 }
 
 std::string folderMovieName(int dirNum) {
-    return zeroFill(strf("S%3d", dirNum + 1));
+    return folderName(dirNum);
 }
 
 std::string exportImagePath(int dirNum, int keyFrameIndex, int number) {
-    return zeroFill(strf("%s/%c%3d/export/%c%3d/clip_%5d.jpg", kContentsRoot, 'S', dirNum + 1, 'S',
-                         keyFrameIndex + 2, number));
+    return folderPath(dirNum) + "/export/" + folderName(keyFrameIndex + 1) +
+           zeroFill(strf("/clip_%5d.jpg", number));
 }
 
 std::string makeWorkFolderText() {

@@ -11,10 +11,6 @@ namespace {
 
 constexpr int kProbeLimit = 22000;  // clip numbers probed: 0 .. 21999
 
-std::string folderParameterFileName(int dirNum) {
-    return zeroFill(strf("qbn_env%4d.dat", dirNum + 1));
-}
-
 // "[S  7] FILE [ name ] exists!" (the folder number blank-padded, not zero-filled).
 void printFound(Console& console, int folderNo, const std::string& name) {
     console.print("[%c%3d] ", 'S', folderNo);
@@ -23,7 +19,7 @@ void printFound(Console& console, int folderNo, const std::string& name) {
 
 // The first of the folder's property files that opens, or "" when none does.
 std::string firstPropertyFile(int dirNum, FileOps& files) {
-    const std::string names[] = {folderParameterFileName(dirNum), frameDataFileName(dirNum),
+    const std::string names[] = {parameterFileName(dirNum), frameDataFileName(dirNum),
                                  clipPath(dirNum, 0), checkFilePath(dirNum)};
     for (const std::string& name : names)
         if (files.isReadableFile(name)) return name;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/exit.h"
 #include "contents/frame_data_file.h"
+#include "core/exit.h"
 #include "core/paths.h"
 #include "settings/folder_config.h"
 
@@ -54,7 +54,7 @@ void buildClipTable(ContentsState& contents, Io& io) {
                 sizeof(FrameData) * contents.FrameData.size());
     contents.MaxCount = 0;
     std::string name = frameDataFileName(contents.DirNum);
-    if (readFrameDataFile(name, contents.FrameData, contents.MaxCount, io.files)) {
+    if (readFrameDataFile(name, contents.FrameData, contents.MaxCount, io.files, io.console)) {
         std::string top(fieldText(contents.FrameData[0].ClipPath));
         io.console.print(
             "\n* FINISHED READING FRAME DATA :  %s\n  (Number of files = [ %d ],  Name of the "

@@ -10,24 +10,32 @@ std::string zeroFill(std::string text) {
     return text;
 }
 
+std::string folderName(int dirNum) {
+    return zeroFill(strf("%c%3d", 'S', dirNum + 1));
+}
+
 std::string folderPath(int dirNum) {
-    return zeroFill(strf("%s/%c%3d", kContentsRoot, 'S', dirNum + 1));
+    return std::string(kContentsRoot) + "/" + folderName(dirNum);
 }
 
 std::string clipPath(int dirNum, int fileNumber) {
-    return zeroFill(strf("%s/%c%3d/clip_%5d.jpg", kContentsRoot, 'S', dirNum + 1, fileNumber));
+    return folderPath(dirNum) + zeroFill(strf("/clip_%5d.jpg", fileNumber));
 }
 
 std::string checkFilePath(int dirNum) {
-    return zeroFill(strf("%s/%c%3d/check_result.txt", kContentsRoot, 'S', dirNum + 1));
+    return folderPath(dirNum) + "/check_result.txt";
 }
 
 std::string folderConfigPath(int dirNum) {
-    return zeroFill(strf("%s/%c%3d/tcz_config.dat", kContentsRoot, 'S', dirNum + 1));
+    return folderPath(dirNum) + "/tcz_config.dat";
 }
 
 std::string frameDataFileName(int dirNum) {
     return zeroFill(strf("frame_data%4d.dat", dirNum + 1));
+}
+
+std::string parameterFileName(int dirNum) {
+    return zeroFill(strf("qbn_env%4d.dat", dirNum + 1));
 }
 
 std::string openablePath(std::string_view storedPath) {

@@ -14,6 +14,8 @@ inline constexpr const char* kContentsRoot = "..";
 // Replaces every blank of `text` by '0'.
 std::string zeroFill(std::string text);
 
+// "S001" for dirNum 0: the name of contents folder dirNum + 1.
+std::string folderName(int dirNum);
 // "../S001" for dirNum 0.
 std::string folderPath(int dirNum);
 // "../S001/clip_00007.jpg" for dirNum 0 and clip file number 7.
@@ -24,6 +26,9 @@ std::string checkFilePath(int dirNum);
 std::string folderConfigPath(int dirNum);
 // "frame_data0001.dat", in the working directory.
 std::string frameDataFileName(int dirNum);
+// "qbn_env0001.dat", the parameter file of the folder, in the working directory; five-digit
+// folder numbers give five digits.
+std::string parameterFileName(int dirNum);
 
 // A stored path as it can be opened here: '\' separators (files written on Windows) become '/'.
 std::string openablePath(std::string_view storedPath);

@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "ipc/shared_motion.h"
 #include "settings/camera_config.h"
 
 namespace kalvento {
@@ -12,6 +13,16 @@ namespace kalvento {
 namespace {
 
 constexpr double kRequestedFps = 60.0;
+
+// Closes a camera that failed. Its last motion leaves this player's slot of the shared block,
+// so that neither this player nor any that follows the block keeps moving on a camera that
+// is gone; the motion state itself is kept.
+void closeAfterFailure(CameraState& camera, Io& io, SharedBlock& block) {
+    BlockBytes seen{};
+    publishMotion(block, seen, camera.CamChan, 0);
+    closeCamera(camera, io, true);
+    camera.CameraLost = 1;
+}
 
 }  // namespace
 
@@ -59,13 +70,12 @@ void releaseCamera(Io& io) {
     io.camera.release();
 }
 
-void QBN_Capture(CameraState& camera, Io& io) {
+void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block) {
     if (camera.CamActive == 0) return;
     cv::Mat& frame = camera.CamFrame;
     if (!io.camera.read(frame)) {
         io.console.print("cvQueryFrame() failed in QBN_Capture().\n");
-        closeCamera(camera, io, true);
-        camera.CameraLost = 1;
+        closeAfterFailure(camera, io, block);
         return;
     }
     if (frame.cols != kCamWidth || frame.rows != kCamHeight) {
@@ -77,8 +87,7 @@ void QBN_Capture(CameraState& camera, Io& io) {
         io.console.printErr("height    = %d\n", frame.rows);
         io.console.printErr("QBN_F_XMAX    = %d\n", kCamWidth);
         io.console.printErr("QBN_F_YMAX    = %d\n", kCamHeight);
-        closeCamera(camera, io, true);
-        camera.CameraLost = 1;
+        closeAfterFailure(camera, io, block);
         return;
     }
     if (frame.channels() == 3)

@@ -20,8 +20,10 @@ void releaseCamera(Io& io);
 
 // One turn's capture: with the camera open, grabs a frame, checks its size (closing the
 // camera with the size report when it is not 320 x 240), flips it as configured, converts it
-// to gray and stores it in the free half of the frame pair. Does nothing while closed.
-void QBN_Capture(CameraState& camera, Io& io);
+// to gray and stores it in the free half of the frame pair. A camera that gives no frame or
+// the wrong size is closed, and its slot CamChan of `block` is cleared (set to 0). Does
+// nothing while closed.
+void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block);
 
 // The block-letter banners of the camera.
 void printCameraOnBanner(Console& console);

@@ -3,6 +3,7 @@
 // stream URL) that takes the device's place.
 
 #include <deque>
+#include <memory>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -22,11 +23,14 @@ public:
     virtual bool isOpen() const = 0;
 };
 
-// cv::VideoCapture.
+// cv::VideoCapture. Owns its capture alone: it can be moved but not copied, and a camera moved
+// from may only be destroyed or assigned to.
 class OpenCvCamera final : public Camera {
 public:
     OpenCvCamera();
     ~OpenCvCamera() override;
+    OpenCvCamera(OpenCvCamera&& other) noexcept;
+    OpenCvCamera& operator=(OpenCvCamera&& other) noexcept;
     bool open(int index, const std::string& source, int width, int height, double fps) override;
     bool read(cv::Mat& frame) override;
     void release() override;
@@ -34,7 +38,7 @@ public:
 
 private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };
 
 // Frames handed in by a test, served in order; opening fails while `openable` is false.

@@ -31,7 +31,8 @@ public:
     virtual bool remove(const std::string& path) = 0;
     virtual bool makeDirectory(const std::string& path) = 0;
 
-    // Reads at most `maxBytes` bytes of a file; nullopt when it cannot be opened.
+    // Reads at most `maxBytes` bytes of a file; nullopt when it cannot be opened or a read
+    // fails part-way (a file is never handed on as shorter than it is).
     virtual std::optional<std::string> readFile(const std::string& path, size_t maxBytes) = 0;
 
     // Writes `data` to a temporary file in the same folder and renames it over `path`, so a

@@ -8,11 +8,11 @@ struct OpenCvCamera::Impl {
     cv::VideoCapture capture;
 };
 
-OpenCvCamera::OpenCvCamera() : impl_(new Impl) {}
+OpenCvCamera::OpenCvCamera() : impl_(std::make_unique<Impl>()) {}
 
-OpenCvCamera::~OpenCvCamera() {
-    delete impl_;
-}
+OpenCvCamera::~OpenCvCamera() = default;
+OpenCvCamera::OpenCvCamera(OpenCvCamera&& other) noexcept = default;
+OpenCvCamera& OpenCvCamera::operator=(OpenCvCamera&& other) noexcept = default;
 
 bool OpenCvCamera::open(int index, const std::string& source, int width, int height, double fps) {
     impl_->capture.release();

@@ -129,7 +129,8 @@ std::optional<std::string> PosixFileOps::readFile(const std::string& path, size_
         if (used == data.size()) data.resize(std::min(maxBytes, data.size() * 2));
         ssize_t n = ::read(in.get(), data.data() + used, data.size() - used);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) return std::nullopt;  // a read error is not the end of the file
+        if (n == 0) break;
         used += static_cast<size_t>(n);
     }
     data.resize(used);

@@ -12,7 +12,7 @@ extern char** environ;
 namespace kalvento {
 
 int PosixProcessRunner::run(const std::vector<std::string>& argv) {
-    if (argv.empty()) return -1;
+    if (argv.empty()) return kProcessNotStarted;
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -21,23 +21,23 @@ int PosixProcessRunner::run(const std::vector<std::string>& argv) {
     // would swallow the answers meant for later questions and take letters such as 'q' as
     // its own commands. On a terminal the program shares it, so the user can talk to it.
     posix_spawn_file_actions_t actions;
-    if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
+    if (::posix_spawn_file_actions_init(&actions) != 0) return kProcessNotStarted;
     if (!::isatty(STDIN_FILENO) &&
         ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
         ::posix_spawn_file_actions_destroy(&actions);
-        return -1;
+        return kProcessNotStarted;
     }
     pid_t pid = 0;
     const int started = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) return -1;
+    if (started != 0) return kProcessNotStarted;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+        if (errno != EINTR) return kProcessEndUnknown;  // e.g. ECHILD: SIGCHLD is ignored
     }
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    return kProcessEndUnknown;
 }
 
 bool PosixProcessRunner::isExecutable(const std::string& path) {

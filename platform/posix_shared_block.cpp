@@ -13,25 +13,35 @@ namespace kalvento {
 
 namespace {
 
-// Holds flock(LOCK_EX) on the descriptor for its lifetime.
+// Holds flock(LOCK_EX) on the descriptor for its lifetime, when it could be taken: a wait
+// interrupted by a signal is taken up again, any other failure leaves it unlocked (held()
+// false, errno telling why).
 class ExclusiveLock {
 public:
     explicit ExclusiveLock(int fd) : fd_(fd) {
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        int result;
+        do {
+            result = ::flock(fd_, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        held_ = result == 0;
     }
-    ~ExclusiveLock() { ::flock(fd_, LOCK_UN); }
+    ~ExclusiveLock() {
+        if (held_) ::flock(fd_, LOCK_UN);
+    }
     ExclusiveLock(const ExclusiveLock&) = delete;
     ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    bool held() const { return held_; }
 
 private:
     int fd_;
+    bool held_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name,
-                                                         SharedBlockFailure& failure) {
+                                                         SharedBlockFailure& failure,
+                                                         Console* reports) {
     std::string path = "/" + name;
     int fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -43,7 +53,7 @@ std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name
     bool usable = false;
     {
         ExclusiveLock lock(fd);
-        if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
+        if (lock.held() && ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
             if (st.st_size == 0)
                 usable = ::ftruncate(fd, kBlockBytes) == 0;  // new: zero-filled
             else
@@ -60,7 +70,8 @@ std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name
         return nullptr;
     }
     failure = SharedBlockFailure::None;
-    return std::unique_ptr<PosixSharedBlock>(new PosixSharedBlock(fd, static_cast<uint8_t*>(view)));
+    return std::unique_ptr<PosixSharedBlock>(
+        new PosixSharedBlock(fd, static_cast<uint8_t*>(view), reports));
 }
 
 PosixSharedBlock::~PosixSharedBlock() {
@@ -68,13 +79,24 @@ PosixSharedBlock::~PosixSharedBlock() {
     ::close(fd_);
 }
 
-void PosixSharedBlock::exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) {
+bool PosixSharedBlock::exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) {
     ExclusiveLock lock(fd_);
+    if (!lock.held()) {
+        // Unlocked, a read-modify-write could undo another player's update: skip it.
+        if (!lockFailureReported_ && reports_ != nullptr)
+            reports_->printErr(
+                "ERROR: The shared memory block cannot be locked (%s); motion values are not "
+                "exchanged while it stays so.\n",
+                std::strerror(errno));
+        lockFailureReported_ = true;
+        return false;
+    }
     std::memcpy(copy.data(), view_, kBlockBytes);
     if (change) {
         change(copy);
         std::memcpy(view_, copy.data(), kBlockBytes);
     }
+    return true;
 }
 
 }  // namespace kalvento

@@ -7,6 +7,10 @@
 
 namespace kalvento {
 
+// ProcessRunner::run results besides an exit status.
+inline constexpr int kProcessNotStarted = -1;
+inline constexpr int kProcessEndUnknown = -2;  // it ran, but its exit status was lost
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
@@ -14,7 +18,8 @@ public:
     // and error inherited, and waits for it to end. Standard input is shared only when it is a
     // terminal; otherwise the program reads an empty input, so answers waiting for the
     // player's console questions stay the player's. Returns its exit status, 128 + the signal that
-    // ended it, or -1 when it could not be started.
+    // ended it, kProcessNotStarted when it could not be started, or kProcessEndUnknown when it
+    // was started but its end could not be waited for (another part of the process reaped it).
     virtual int run(const std::vector<std::string>& argv) = 0;
     // True when `path` names an executable file.
     virtual bool isExecutable(const std::string& path) = 0;

@@ -348,8 +348,10 @@ struct SdlWindow::Impl {
             bool got = SDL_PollEvent(&e) != 0;
             if (!got) {
                 if (untilKey) {
-                    // Without a window no key can ever come: return rather than hang.
-                    if (window == nullptr) return kNoKey;
+                    // Without a window no key can ever come: the wait ends as if the window
+                    // had been closed, rather than hang or return no key to a caller that
+                    // then asks again at once.
+                    if (window == nullptr) return kKeyEsc;
                     got = SDL_WaitEvent(&e) != 0;
                 } else {
                     const Uint64 now = SDL_GetTicks64();

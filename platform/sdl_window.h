@@ -20,6 +20,9 @@ public:
     void destroy() override;
     void show(const cv::Mat& bgr) override;
     void setMouseCallback(MouseCallback callback, void* user) override;
+    // Without a window on the screen (none created yet, or its image could not be shown) a
+    // timed wait still takes its time, and a wait without time limit returns ESC at once, as
+    // the window's close button does: no key can ever arrive.
     int waitKey(int ms) override;
     void delay(int ms) override;
 

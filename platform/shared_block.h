@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/console.h"
+
 namespace kalvento {
 
 inline constexpr size_t kBlockBytes = 1024;
@@ -21,7 +23,9 @@ public:
     virtual ~SharedBlock() = default;
     // Copies the block into `copy` under the lock; when `change` is given it is applied to
     // `copy`, which is then copied back over the whole block before the lock is released.
-    virtual void exchange(BlockBytes& copy,
+    // False when the lock cannot be taken: then nothing is read or written and `copy` is
+    // unchanged.
+    virtual bool exchange(BlockBytes& copy,
                           const std::function<void(BlockBytes&)>& change = nullptr) = 0;
 };
 
@@ -29,27 +33,34 @@ public:
 class PosixSharedBlock final : public SharedBlock {
 public:
     // Opens or creates the block. An existing object that is not 1024 bytes (or 0 bytes, just
-    // created by another player) or belongs to another user is refused as a Map failure.
+    // created by another player), belongs to another user or cannot be locked is refused as a
+    // Map failure. The first exchange that cannot take the lock is reported on `reports`
+    // (when given, it must outlive the block).
     static std::unique_ptr<PosixSharedBlock> open(const std::string& name,
-                                                  SharedBlockFailure& failure);
+                                                  SharedBlockFailure& failure,
+                                                  Console* reports = nullptr);
     ~PosixSharedBlock() override;
-    void exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override;
+    bool exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override;
 
 private:
-    PosixSharedBlock(int fd, uint8_t* view) : fd_(fd), view_(view) {}
+    PosixSharedBlock(int fd, uint8_t* view, Console* reports)
+        : fd_(fd), view_(view), reports_(reports) {}
     int fd_;
     uint8_t* view_;
+    Console* reports_;
+    bool lockFailureReported_ = false;
 };
 
 // A block in this process's memory, for tests.
 class MemorySharedBlock final : public SharedBlock {
 public:
-    void exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override {
+    bool exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override {
         copy = bytes;
         if (change) {
             change(copy);
             bytes = copy;
         }
+        return true;
     }
     BlockBytes bytes{};
 };

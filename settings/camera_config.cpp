@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/decimal.h"
+#include "core/read_whole.h"
 
 namespace kalvento {
 
@@ -19,7 +20,8 @@ void ReadCameraConfig(State& state, FileOps& files, Console& console) {
             "\nATTENTION: The system ignored the configuration file [ SetCamera3.txt ].\n\n");
         return;
     }
-    std::optional<std::string> text = files.readFile(kCameraConfigFileName, 64 * 1024);
+    std::optional<std::string> text =
+        readWholeFile(files, console, kCameraConfigFileName, 64 * 1024);
     if (!text) return;
     console.print("\n--------------------------------------\n");
     console.print(" 1 : [ CamFlipV    (Set 0 or 1)] \n");

@@ -12,7 +12,8 @@ namespace {
 constexpr size_t kPivotBytes = sizeof(int32_t) * kPivotSlots;  // 92000
 constexpr size_t kTailBytes = 4096;
 
-// Reads the file into PivotHistory and ConfigTail. False when it does not open.
+// Reads the file into PivotHistory and ConfigTail. False, with both untouched, when it does not
+// open or cannot be read to its end.
 bool readFolderConfig(const std::string& path, KeyFrameState& keyFrames, FileOps& files) {
     std::optional<std::string> data = files.readFile(path, kPivotBytes + kTailBytes);
     if (!data) return false;
@@ -39,7 +40,11 @@ void importFolderConfigVerbose(int dirNum, KeyFrameState& keyFrames, FileOps& fi
     if (!files.isReadableFile(path)) return;
     console.print("\nFound a file [ tcz_config.dat ] in the Contents Folder...\n");
     console.print("\nNow, Importing [ %s ]\n", path.c_str());
-    if (!readFolderConfig(path, keyFrames, files)) return;
+    if (!readFolderConfig(path, keyFrames, files)) {
+        console.printErr("ERROR: Could not read [ %s ] to its end; nothing of it was used.\n",
+                         path.c_str());
+        return;
+    }
     console.print("\n");
     for (int i = 0; i <= 10; ++i)
         console.print("PivotHistory[ %6d ] = [ %6d ]\n", i, keyFrames.PivotHistory[i]);

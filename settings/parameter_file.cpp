@@ -9,6 +9,7 @@
 
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "core/read_whole.h"
 #include "settings/folder_config.h"
 
 namespace kalvento {
@@ -114,10 +115,6 @@ double positionInFolder(double position, int maxCount) {
     return position;
 }
 
-std::string folderName(int dirNum) {
-    return zeroFill(strf("S%3d", dirNum + 1));
-}
-
 // The file text up to the read bound; a number cut by the bound is dropped.
 std::string boundedText(std::string data) {
     if (data.size() <= kMaxParameterBytes) return data;
@@ -220,10 +217,6 @@ void appendDouble(std::string& text, double value) {
 
 }  // namespace
 
-std::string parameterFileName(int dirNum) {
-    return zeroFill(strf("qbn_env%4d.dat", dirNum + 1));
-}
-
 std::string parameterText(const State& state) {
     const PlaybackState& playback = state.playback;
     const CameraState& camera = state.camera;
@@ -268,10 +261,12 @@ void WriteParameters(const State& state, FileOps& files, Console& console) {
 
 void ReadParameters(State& state, FileOps& files, Console& console) {
     std::string name = parameterFileName(state.contents.DirNum);
-    std::optional<std::string> data = files.readFile(name, kMaxParameterBytes + 1);
-    if (!data) {
+    std::optional<std::string> data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
+    // The global file stands in for a folder file that is not there or cannot be opened, not
+    // for one that failed part-way.
+    if (!data && !files.isReadableFile(name)) {
         name = kGlobalParameterFile;
-        data = files.readFile(name, kMaxParameterBytes + 1);
+        data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
     }
     if (data) applyParameterText(boundedText(std::move(*data)), name, state, console);
 

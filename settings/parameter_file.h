@@ -27,9 +27,6 @@ inline constexpr int kBaseParameterLines = 1297;  // the form without the last f
 // Folder indices a parameter file may name: folders S001 .. S10000.
 inline constexpr int kMaxParameterDirNum = 9999;
 
-// "qbn_env0001.dat" for folder index 0; five-digit folder numbers give five digits.
-std::string parameterFileName(int dirNum);
-
 // The 1302 lines of the parameter files for `state`: integers as "%d", doubles as "%f" (six
 // decimals, '.' whatever the locale), each line ending in a line feed.
 std::string parameterText(const State& state);
@@ -40,7 +37,9 @@ std::string parameterText(const State& state);
 void WriteParameters(const State& state, FileOps& files, Console& console);
 
 // Reads the current folder's parameter file, or "qbn_env.dat" when the folder has none, then
-// imports the folder's configuration file with its messages. A missing file changes nothing.
+// imports the folder's configuration file with its messages. A missing file changes nothing;
+// a file that cannot be read to its end is reported and changes nothing either (a folder file
+// that fails part-way is not replaced by "qbn_env.dat").
 //
 // Every value is checked; a value that is no number, does not fit or lies outside its field's
 // range leaves the field as it was, and the reading goes on with the next line:

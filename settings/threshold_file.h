@@ -10,7 +10,8 @@ namespace kalvento {
 inline constexpr const char* kThresholdFileName = "QBN_THRESHOLD.dat";
 
 // Reads the threshold into `threshold`. False, leaving it unchanged, when the file does not
-// open or does not start with a number that fits an int; a negative number reads as 0.
+// open, cannot be read to its end, or does not start with a number that fits an int; a negative
+// number reads as 0.
 bool readThresholdFile(FileOps& files, int& threshold);
 
 // Replaces the file with `threshold` as "%d" without a line end. On failure prints

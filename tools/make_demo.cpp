@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/paths.h"
 #include "tools/demo_contents.h"
 
 namespace {
@@ -147,9 +148,8 @@ int main(int argc, char** argv) {
     const cv::Size clipSize(options.width, options.height);
     for (int folderNo = options.firstFolder; folderNo < options.firstFolder + options.folders;
          ++folderNo) {
-        char name[16];
-        std::snprintf(name, sizeof name, "S%03d", folderNo);
-        const std::string folder = (std::filesystem::path(options.root) / name).string();
+        const std::string folder =
+            (std::filesystem::path(options.root) / kalvento::folderName(folderNo - 1)).string();
         const auto start = std::chrono::steady_clock::now();
         if (!kalvento::demo::writeFolder(folder, options.clips, clipSize, folderNo,
                                          options.quality)) {

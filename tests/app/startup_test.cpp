@@ -6,7 +6,7 @@
 
 #include "app/startup.h"
 #include "support/fake_io.h"
-#include "support/forwarding_file_ops.h"
+#include "support/racing_file_ops.h"
 #include "support/workspace.h"
 
 namespace kalvento::test {
@@ -51,28 +51,13 @@ TEST(CommandLine, MoreWordsThanTheTableAreRefused) {
     EXPECT_EQ(commandLine.ArgCount, 22000);
 }
 
-// Files that behave like the real ones, except that another player creates the destination
-// of the first copy just before it is made.
-class RacingFiles final : public ForwardingFileOps {
-public:
-    CopyResult copyNew(const std::string& from, const std::string& to) override {
-        if (!raced) {
-            raced = true;
-            writeFile(to, "the other player's clip");
-        }
-        return real.copyNew(from, to);
-    }
-
-    bool raced = false;
-};
-
 TEST(ImageImport, AClipCreatedMeanwhileIsNeverOverwritten) {
     Workspace ws;
     ScopedWorkdir workdir(ws.work());
     ws.addClips(1, {0});
     writeFile("a.jpg", "image a");
     FakeIo fake;
-    RacingFiles files;
+    RacingFileOps files(1, "the other player's clip");
     Io io{fake.window, fake.console, files, fake.clock, fake.images, fake.camera, {}, {}};
     CommandLineState commandLine;
     ASSERT_TRUE(storeCommandLine({"kalvento", "a.jpg"}, commandLine, fake.console));

@@ -12,9 +12,9 @@
 #include "commands/command.h"
 #include "commands/dispatch.h"
 #include "contents/home_folder.h"
-#include "support/forwarding_file_ops.h"
 #include "support/keys.h"
 #include "support/player_fixture.h"
+#include "support/racing_file_ops.h"
 #include "support/text.h"
 #include "tools/demo_contents.h"
 
@@ -501,23 +501,6 @@ TEST_F(HomeTest, TheKeyTableHasTheHomeKeysWithTheirTitles) {
 
 // ---- Another player filling the same home folder ----
 
-// Real files, except that just before each copy into the home folder another player takes
-// that slot (while `racing` lasts), as if it had won the race between the test and the copy.
-class RacingFileOps final : public ForwardingFileOps {
-public:
-    CopyResult copyNew(const std::string& from, const std::string& to) override {
-        if (racing > 0 && to.rfind("../clip_", 0) == 0) {
-            --racing;
-            writeFile(to, "other player\n");
-            taken.push_back(to);
-        }
-        return real.copyNew(from, to);
-    }
-
-    int racing = 0;
-    std::vector<std::string> taken;
-};
-
 class RaceTest : public ::testing::Test {
 protected:
     RaceTest() : workdir_(ws.work()) {}
@@ -530,7 +513,7 @@ protected:
     CaptureConsole console;
     RecordingWindow window;
     FakeClock clock;
-    RacingFileOps files;
+    RacingFileOps files{0, "other player\n", "../clip_"};
     TurboJpegLoader images;
     FakeCamera camera;
     Io io{window, console, files, clock, images, camera, {}, {}};

@@ -221,6 +221,11 @@ TEST_F(MovieTest, EncoderFailuresAreReportedAndTheNextCommandStillRuns) {
     processes.status = -1;
     press('Q');
     EXPECT_EQ(count(err(), "ERROR: The movie encoder [ ffmpeg ] could not be started.\n"), 4u);
+    console.clear();
+    processes.status = kProcessEndUnknown;
+    press('Q');
+    EXPECT_EQ(count(err(), "ERROR: The movie encoder ran, but how it ended is unknown.\n"), 4u);
+    EXPECT_EQ(count(err(), "could not be started"), 0u);
 }
 
 TEST_F(MovieTest, WithoutAnEncoderNothingIsDoneAndTheRangeIsKept) {

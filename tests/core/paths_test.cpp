@@ -21,6 +21,10 @@ TEST(ContentsPaths, NumbersAreZeroFilled) {
         {folderConfigPath(41), "../S042/tcz_config.dat"},
         {frameDataFileName(11), "frame_data0012.dat"},
         {frameDataFileName(9998), "frame_data9999.dat"},
+        {folderName(0), "S001"},
+        {folderName(9999), "S10000"},
+        {parameterFileName(4), "qbn_env0005.dat"},
+        {parameterFileName(9999), "qbn_env10000.dat"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.built, c.expected);
 }

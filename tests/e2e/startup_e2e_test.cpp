@@ -244,7 +244,7 @@ TEST(CommandLineRun, NoDisplayWithoutHeadlessIsAClearError) {
     RunResult run = runProgram("/usr/bin/env",
                                {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER=x11",
                                 playerBinary(), "-C", ws.work()},
-                               ws.root());
+                               ws.root(), "", 120, LeakCheck::Off);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "--headless")) << run.err;
 }

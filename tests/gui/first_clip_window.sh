@@ -13,34 +13,9 @@ PLAYER=${1:?usage: first_clip_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 TITLE='KALVENTO PLAYER  Ver.1.0'
 FINISHED='*** Finished. Thank you for waiting! ***'
 
-for tool in Xvfb xdotool ffmpeg; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
-done
-[ -x "$PLAYER" ] || { echo "FAIL: player $PLAYER is not executable" >&2; exit 1; }
-
-T=$(mktemp -d) || exit 1
 SHM_NAME="kalvento_gui_first_clip_$$"
-XVFB_PID=
-PLAYER_PID=
-cleanup() {
-    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-    rm -f "/dev/shm/$SHM_NAME"
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- player stdout:" >&2
-    cat "$T/player.out" >&2 2>/dev/null
-    echo "--- player stderr:" >&2
-    cat "$T/player.err" >&2 2>/dev/null
-    exit 1
-}
-
-source "$(dirname "$0")/xvfb.bash"
+TOOLS="Xvfb xdotool ffmpeg"
+source "$(dirname "$0")/player_run.bash"
 
 player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
 
@@ -124,16 +99,8 @@ xdotool windowfocus "$WID" 2>/dev/null
 xdotool key Escape
 sleep 0.3
 xdotool key Escape 2>/dev/null
-status=
-for i in $(seq 200); do
-    if ! player_running; then
-        wait "$PLAYER_PID"
-        status=$?
-        PLAYER_PID=
-        break
-    fi
-    sleep 0.1
-done
+wait_for_player 20
+status=$PLAYER_STATUS
 [ -n "$status" ] || fail "the player did not end within 20 s of ESC, ESC"
 [ "$status" -eq 0 ] || fail "the player exited with status $status"
 grep -q -x -F -- "$FINISHED" "$T/player.out" ||

@@ -92,6 +92,55 @@ TEST(SharedBlock, LeftoverBlocksAreReusedWhenTheyFitAndRefusedOtherwise) {
     EXPECT_EQ(failure, SharedBlockFailure::Open);
 }
 
+// The descriptor of this process that is open on /dev/shm/NAME, or -1.
+int blockDescriptor(const std::string& name) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        char target[256];
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == "/dev/shm/" + name) return fd;
+    }
+    return -1;
+}
+
+TEST(SharedBlock, ExchangeThatCannotLockIsSkippedAndReportedOnce) {
+    BlockName name("nolock");
+    auto other = openBlock(*name);
+    ASSERT_TRUE(other);
+    BlockBytes copy{};
+    publishMotion(*other, copy, 3, 300);
+    CaptureConsole console;
+    SharedBlockFailure failure = SharedBlockFailure::None;
+    auto broken = PosixSharedBlock::open(*name, failure, &console);
+    ASSERT_TRUE(broken);
+    // Only this block's descriptor is left open on the name (the other block's is closed
+    // below): swapping an O_PATH descriptor in makes every flock on it fail with EBADF.
+    other.reset();
+    int fd = blockDescriptor(*name);
+    ASSERT_GE(fd, 0);
+    int pathOnly = ::open("/", O_PATH | O_CLOEXEC);
+    ASSERT_GE(pathOnly, 0);
+    ASSERT_EQ(::dup2(pathOnly, fd), fd);
+    ::close(pathOnly);
+
+    BlockBytes seen{};
+    seen[0] = 0xAB;
+    EXPECT_FALSE(broken->exchange(seen, nullptr)) << "nothing is read unlocked";
+    EXPECT_EQ(seen[0], 0xAB) << "the copy is left as it was";
+    publishMotion(*broken, copy, 4, 400);
+    resetSharedMotion(*broken, copy);
+    EXPECT_EQ(console.errText(),
+              "ERROR: The shared memory block cannot be locked (Bad file descriptor); motion "
+              "values are not exchanged while it stays so.\n");
+
+    auto reader = openBlock(*name);
+    ASSERT_TRUE(reader);
+    readSharedMotion(*reader, seen);
+    EXPECT_EQ(webCamOf(seen, 3), 300) << "the reset was not done without the lock";
+    EXPECT_EQ(webCamOf(seen, 4), 0) << "the publication was not done without the lock";
+    EXPECT_EQ(diffSumOf(seen), 300);
+}
+
 TEST(SharedBlock, ManyProcessesPublishingLoseNoUpdate) {
     BlockName name("hammer");
     auto parent = openBlock(*name);

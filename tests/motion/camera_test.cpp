@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "commands/command.h"
+#include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
 #include "settings/camera_config.h"
 #include "support/player_fixture.h"
@@ -25,6 +26,7 @@ cv::Mat gradientFrame(int width = 320, int height = 240) {
 class CameraTest : public PlayerFixture {
 protected:
     CameraState& cam() { return player.state.camera; }
+    MemorySharedBlock block;
     const uint8_t* half(int slot) { return cam().CamFramePair.data() + slot * kCamFrameBytes; }
 };
 
@@ -34,33 +36,50 @@ TEST_F(CameraTest, CaptureStoresGrayFramesInAlternatingHalves) {
     cam().CamFlipH = 0;
     camera.open(0, "", 320, 240, 60);
     cam().CamActive = 1;
-    QBN_Capture(cam(), io);
+    QBN_Capture(cam(), io, block);
     cv::Mat gray;
     cv::cvtColor(frame, gray, cv::COLOR_BGR2GRAY);
     EXPECT_EQ(half(0)[5 * 320 + 7], gray.at<uint8_t>(5, 7));
     EXPECT_EQ(cam().CamFrameSlot, 1);
     cam().CamFlipV = 1;
     cam().CamFlipH = 1;
-    QBN_Capture(cam(), io);
+    QBN_Capture(cam(), io, block);
     EXPECT_EQ(half(1)[0], gray.at<uint8_t>(239, 319)) << "both flips turn it by 180 degrees";
     EXPECT_EQ(half(1)[239 * 320 + 319], gray.at<uint8_t>(0, 0));
     EXPECT_EQ(cam().CamFrameSlot, 0);
 }
 
 TEST_F(CameraTest, NoFrameOrTheWrongSizeClosesTheCamera) {
+    // This player (camera 2) and another one (camera 5) have published motion.
+    BlockBytes seen{};
+    publishMotion(block, seen, 5, 700);
+    publishMotion(block, seen, 2, 4000);
+    cam().CamChan = 2;
+    cam().DifferenceSum = 4000;
+    cam().CamFramePair[17] = 99;
     camera.open(0, "", 320, 240, 60);
     cam().CamActive = 1;
-    QBN_Capture(cam(), io);
+    QBN_Capture(cam(), io, block);
     EXPECT_EQ(cam().CamActive, 0);
+    readSharedMotion(block, seen);
+    EXPECT_EQ(webCamOf(seen, 2), 0) << "the failed camera's motion leaves the block";
+    EXPECT_EQ(webCamOf(seen, 5), 700) << "another player's motion stays";
+    EXPECT_EQ(diffSumOf(seen), 700);
+    EXPECT_EQ(cam().DifferenceSum, 4000) << "the motion state is kept";
+    EXPECT_EQ(cam().CamFramePair[17], 99);
     EXPECT_NE(out().find("cvQueryFrame() failed in QBN_Capture().\n\nNOW, TURNING OFF THE CAMERA "
                          "DEVICE. WAIT A MOMENT...\nDone.\n\n"),
               std::string::npos);
     console.clear();
+    publishMotion(block, seen, 2, 3000);
     camera.frames = {gradientFrame(640, 480)};
     camera.open(0, "", 320, 240, 60);
     cam().CamActive = 1;
-    QBN_Capture(cam(), io);
+    QBN_Capture(cam(), io, block);
     EXPECT_EQ(cam().CamActive, 0);
+    readSharedMotion(block, seen);
+    EXPECT_EQ(webCamOf(seen, 2), 0) << "a frame of the wrong size clears the slot too";
+    EXPECT_EQ(diffSumOf(seen), 700);
     EXPECT_EQ(console.errText(),
               "ERROR: The Size of Supposed Input Image does not Match.nChannels = 3\n"
               "depth     = 8 (bit)\nwidth     = 640\nheight    = 480\n"

@@ -7,6 +7,7 @@
 
 #include "platform/file_ops.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged_child.h"
 
 namespace kalvento::test {
 namespace {
@@ -37,15 +38,18 @@ TEST(FileOps, AtomicWriteReplacesWholeOrNothing) {
     writeFile(dir / "settings.dat", "old text");
     ASSERT_TRUE(files.writeFileAtomic(dir / "settings.dat", "new text"));
     EXPECT_EQ(readFile(dir / "settings.dat"), "new text");
-    // A folder that cannot be written: the old file stays whole and no temporary is left.
+    // A folder that cannot be written (for an unprivileged user: root writes anyway): the old
+    // file stays whole and no temporary is left.
     std::filesystem::create_directories(dir / "locked");
     writeFile(dir / "locked/settings.dat", "kept");
+    ::chmod(dir.path().c_str(), 0755);
     ::chmod((dir / "locked").c_str(), 0555);
-    bool writable = ::access((dir / "locked").c_str(), W_OK) == 0;  // root writes anyway
-    if (!writable) {
-        EXPECT_FALSE(files.writeFileAtomic(dir / "locked/settings.dat", "lost"));
-        EXPECT_EQ(readFile(dir / "locked/settings.dat"), "kept");
-    }
+    const int status = runUnprivileged([&] {
+        if (::access((dir / "locked").c_str(), W_OK) == 0) return 3;
+        return files.writeFileAtomic(dir / "locked/settings.dat", "lost") ? 1 : 0;
+    });
+    EXPECT_EQ(status, 0) << "the write must fail (3: the folder stays writable)";
+    EXPECT_EQ(readFile(dir / "locked/settings.dat"), "kept");
     ::chmod((dir / "locked").c_str(), 0755);
     EXPECT_FALSE(files.writeFileAtomic(dir / "missing/settings.dat", "x"));
     size_t entries = 0;

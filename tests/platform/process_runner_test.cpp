@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -43,6 +44,19 @@ TEST(PosixProcessRunner, ReturnsTheExitStatusOrMinusOneWhenNothingStarts) {
     EXPECT_EQ(runner.run({}), -1);
     EXPECT_TRUE(runner.isExecutable("/bin/true"));
     EXPECT_FALSE(runner.isExecutable("/no/such/program"));
+}
+
+TEST(PosixProcessRunner, ProgramReapedElsewhereStillCountsAsStarted) {
+    // With SIGCHLD ignored the kernel reaps the child itself and waitpid fails with ECHILD.
+    struct sigaction ignore = {}, saved = {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &saved), 0);
+    PosixProcessRunner runner;
+    const int ran = runner.run({"true"});
+    const int missing = runner.run({"/no/such/program"});
+    ::sigaction(SIGCHLD, &saved, nullptr);
+    EXPECT_EQ(ran, kProcessEndUnknown);
+    EXPECT_EQ(missing, kProcessNotStarted);
 }
 
 TEST(PosixProcessRunner, ArgumentsArriveAsGivenAndPipedInputStaysThePlayers) {

@@ -20,10 +20,12 @@
 #include <vector>
 
 #include "commands/dispatch.h"
+#include "core/paths.h"
 #include "settings/parameter_file.h"
 #include "support/fake_io.h"
 #include "support/player_fixture.h"
 #include "support/text.h"
+#include "support/unprivileged_child.h"
 #include "support/workspace.h"
 
 namespace kalvento::test {
@@ -501,19 +503,26 @@ TEST_F(ParameterFileTest, FileThatCannotBeReplacedKeepsItsTextAndTheOtherIsStill
         << "no temporary file is left behind";
 }
 
+// The writes run as an unprivileged user (root writes into any folder).
 TEST_F(ParameterFileTest, ReadOnlyFolderKeepsTheOldFilesWhole) {
     auto old = loadedState();
     write(*old);
     const std::string oldText = parameterText(*old);
-    ::chmod(ws.work().c_str(), 0555);
-    bool writable = ::access(ws.work().c_str(), W_OK) == 0;  // root writes anyway
-    if (writable) {
-        ::chmod(ws.work().c_str(), 0755);
-        GTEST_SKIP() << "the folder stays writable for this user";
-    }
-    std::string out = write(*savedState());
+    ASSERT_EQ(::chmod(ws.root().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(ws.work().c_str(), 0555), 0);
+    const int status = runUnprivileged([&] {
+        if (::access(".", W_OK) == 0) return 3;
+        CaptureConsole console;
+        PosixFileOps files;
+        WriteParameters(*savedState(), files, console);
+        return console.outText() ==
+                       "Write Failed in WriteParameters()...\n"
+                       "Write Failed in WriteParameters()...\n"
+                   ? 0
+                   : 1;
+    });
     ::chmod(ws.work().c_str(), 0755);
-    EXPECT_EQ(out, "Write Failed in WriteParameters()...\nWrite Failed in WriteParameters()...\n");
+    EXPECT_EQ(status, 0) << "both writes must fail and say so (3: the folder stays writable)";
     EXPECT_EQ(readFile(ws.work() + "/qbn_env.dat"), oldText);
     EXPECT_EQ(readFile(ws.work() + "/qbn_env0005.dat"), oldText);
     EXPECT_EQ(entries(ws.work()), (std::set<std::string>{"qbn_env.dat", "qbn_env0005.dat"}));

@@ -23,7 +23,8 @@ std::string playerBinary() {
 }
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& cwd, const std::string& input, int timeoutSeconds) {
+                     const std::string& cwd, const std::string& input, int timeoutSeconds,
+                     LeakCheck leakCheck) {
     ScopedTempDir io;
     std::string inPath = io / "stdin", outPath = io / "stdout", errPath = io / "stderr";
     writeFile(inPath, input);
@@ -42,15 +43,19 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
-    // The camera back ends, SDL and X11 leave allocations at exit that LeakSanitizer cannot
-    // attribute (their plug-ins are unloaded by then), so the programs run here are not
-    // checked for leaks; the tests in this process are.
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry)
         if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0) environment.emplace_back(*entry);
     const char* asan = std::getenv("ASAN_OPTIONS");
-    environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                          (asan && *asan ? ":" : "") + "detect_leaks=0");
+    std::string asanOptions = asan ? asan : "";
+    if (leakCheck == LeakCheck::Off)
+        asanOptions += (asanOptions.empty() ? "" : ":") + std::string("detect_leaks=0");
+    if (!asanOptions.empty()) environment.push_back("ASAN_OPTIONS=" + asanOptions);
+    // OpenCV's gPhoto2 back end looks for USB cameras whenever a camera source that no other
+    // back end opens is tried, and libgphoto2's USB port plug-in never frees the device list
+    // it asks libusb for. The plug-in is unloaded by exit (its frames have no names), so the
+    // leak cannot be suppressed: the back end, which no test needs, is left out instead.
+    environment.emplace_back("OPENCV_VIDEOIO_PRIORITY_GPHOTO2=0");
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);

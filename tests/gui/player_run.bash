@@ -1,0 +1,51 @@
+# Sourced by the real-window tests that run the player (not a test itself: only *.sh files are
+# run as tests). Needs PLAYER and SHM_NAME. Checks that the tools named in TOOLS are installed
+# and the player is executable; makes the scratch folder T; removes it, the shared block and
+# the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the player's output and
+# ends the test.
+
+for tool in $TOOLS; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
+done
+[ -x "$PLAYER" ] || { echo "FAIL: player $PLAYER is not executable" >&2; exit 1; }
+
+T=$(mktemp -d) || exit 1
+XVFB_PID=
+PLAYER_PID=
+cleanup() {
+    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    rm -f "/dev/shm/$SHM_NAME"
+    rm -rf "$T"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- player stdout:" >&2
+    cat "$T/player.out" >&2 2>/dev/null
+    echo "--- player stderr:" >&2
+    cat "$T/player.err" >&2 2>/dev/null
+    exit 1
+}
+
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.bash"
+
+# Waits up to SECONDS for the player PLAYER_PID to end, running the command TICK (when given)
+# every 0.1 s meanwhile. Sets PLAYER_STATUS to its exit status, or to nothing when it is still
+# running.
+wait_for_player() {
+    local seconds="$1" tick="${2:-}" i
+    PLAYER_STATUS=
+    for i in $(seq $((seconds * 10))); do
+        [ -n "$tick" ] && $tick
+        if ! kill -0 "$PLAYER_PID" 2>/dev/null; then
+            wait "$PLAYER_PID"
+            PLAYER_STATUS=$?
+            PLAYER_PID=
+            return
+        fi
+        sleep 0.1
+    done
+}
