@@ -9,9 +9,14 @@
 
 #include "app/player.h"
 #include "app/startup.h"
+#include "commands/command.h"
+#include "commands/commands.h"
 #include "commands/dispatch.h"
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "gesture/gesture_drive.h"
+#include "gesture/learning.h"
+#include "gesture/recognition.h"
 #include "gesture/start_values.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
@@ -48,6 +53,7 @@ void Player::initialise() {
     takeStartingClip();
     showHelp();
     timer.restart();
+    recogniser.learning.LearnTarget = -1;
     state.playback.PendingKey = 0;
 }
 
@@ -230,12 +236,50 @@ void Player::runMotionEngine() {
             io.window.delay(1);
         }
     }
-    // The gesture drive moves frame_no when PlayEngine is 0.
+    if (playback.PlayEngine == 0) runGestureTurn();
+}
+
+// One DALMO turn: the recogniser, the drive's steps and the status of a decided phase.
+void Player::runGestureTurn() {
+    recogniser.features.rvSum = 0.0;
+    RecogniserTurn turn{recogniser, state.gesture, state.camera, *this};
+    DriveGRI(turn, recogniser.learning.LearnTarget);
+    DriveView view{state.playback, state.contents.MaxCount, state.mouse.MouseReverseFlag,
+                   state.camera, io.console};
+    runGestureDriveSteps(recogniser, view);
+    printGestureStatus(recogniser, view);
+}
+
+// A turn of a learning run ends after the recogniser. It still looks at the next key without
+// taking it: ESC cancels the run and pauses; any other key waits for the first key stage after
+// the run. Without camera pictures the run cannot see a motion and is cancelled.
+void Player::learningTurnEnd() {
+    const bool needsCamera = recogniser.learning.REVIEW_MODE == 0;
+    if (needsCamera && state.camera.CamActive == 0) {
+        cancelLearning(recogniser, state.gesture);
+        io.console.print("\n*** NO CAMERA PICTURE: THE LEARNING RUN IS CANCELLED. ***\n\n");
+        return;
+    }
+    if ((io.window.peekKey(1) & 0xFF) != kKeyEsc) return;
+    (void)io.window.waitKey(1);
+    cancelLearning(recogniser, state.gesture);
+    io.console.print("\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
+    if (const KeyCommand* pause = findKeyCommand(kKeyEsc)) pause->run(*this, *pause);
+}
+
+// After the key stage: the turn's outputs are cleared and the automatic learning driver may
+// start the next learning run, which runs in gesture turns.
+void Player::endTurn() {
+    state.playback.PendingKey = 0;
+    clearOutputs(recogniser.outputs);
+    runLearningDriver(state, recogniser, *this);
+    if (learningRunUnderWay(recogniser)) state.playback.PlayEngine = 0;
 }
 
 void Player::mainLoop() {
     initialise();
     if (options_.cameraOn) openCameraAtStart();
+    if (options_.learnCount > 0) startGestureLearning(*this, options_.learnCount);
     for (;;) {
         beginTurn();
         retryLostCamera();
@@ -247,11 +291,15 @@ void Player::mainLoop() {
             timer.restart();
             if (state.playback.MotionDisplayMode == -1) state.playback.MotionDisplayMode = 0;
         }
+        if (learningRunUnderWay(recogniser)) {
+            learningTurnEnd();
+            continue;
+        }
         if (!displayClip()) continue;
         sendOscClip();
         injectOscKey();
         dispatchTurnKey(*this);
-        state.playback.PendingKey = 0;
+        endTurn();
     }
 }
 

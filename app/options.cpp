@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "core/decimal.h"
+
 namespace kalvento {
 
 namespace {
@@ -39,6 +41,8 @@ std::string usageText() {
            "      --cache-budget MB  decoded clips held in memory at most (default: a quarter\n"
            "                         of the physical memory)\n"
            "      --seed N           seed of the random generator instead of the time\n"
+           "      --learn N          learn gestures A .. (N = 1..8) in front of the camera from\n"
+           "                         the start (key L does the same; key W saves them)\n"
            "      --shm-name NAME    name of the shared block (default HWX_SHARED_MEMORY)\n"
            "      --help             this text\n"
            "      --version          the version\n";
@@ -114,6 +118,16 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
             options.cameraOn = true;
         } else if (word == "--meter") {
             options.meter = true;
+        } else if (word == "--learn") {
+            std::string text;
+            size_t pos = 0;
+            int count = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseDecimal(text, pos, count) || pos != text.size() || count < 1 || count > 8) {
+                error = "--learn takes the number of gestures to learn, 1 to 8";
+                return std::nullopt;
+            }
+            options.learnCount = count;
         } else if (word == "--headless") {
             options.headless = true;
         } else if (word == "--help") {

@@ -16,6 +16,7 @@ struct Options {
     std::string inputScript;   // --input: scripted input events
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;
+    int learnCount = 0;  // --learn N: learn gestures 0 .. N - 1 from the start (1 .. 8); 0 none
     bool headless = false;
     bool fullscreen = false;     // --fullscreen: desktop fullscreen, cursor hidden
     bool cameraOn = false;       // --camera-on: the camera opened at start as q opens it

@@ -72,6 +72,9 @@ private:
     void sendOscClip();
     void injectOscKey();
     void printOscCounts();
+    void runGestureTurn();
+    void learningTurnEnd();
+    void endTurn();
 
     const Options options_;
     int repeatTurns_ = 0;

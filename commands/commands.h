@@ -41,6 +41,17 @@ void toggleQuickAccessCommand(PlayerContext& player, const KeyCommand& command);
 void flipModeCommand(PlayerContext& player, const KeyCommand& command);             // e
 void replaySpeedCommand(PlayerContext& player, const KeyCommand& command);          // s +1, S -1
 
+// Gestures: L asks how many gestures to learn and starts the automatic learning; W writes the
+// learned knowledge base (the request 3302 through PendingKey).
+void learnGesturesCommand(PlayerContext& player, const KeyCommand& command);
+void writeGestureDataCommand(PlayerContext& player, const KeyCommand& command);
+// Starts the automatic learning of gestures 0 .. count - 1 (count 1 .. 8; others do nothing):
+// opens the camera when it is closed, sets PlayEngine 0, AutoLearn 1 and GestureMax.
+void startGestureLearning(PlayerContext& player, int count);
+// The gesture-data request in PendingKey: 3302 prints its title and writes the knowledge base
+// (not in MotionDisplayMode 2, nor during a similar learning or review); 3303 prints its title.
+void runGestureDataRequest(PlayerContext& player);
+
 // Camera: q on/off; d / D camera number (param -1 / +1); < / > cache size (param -1 / +1).
 void cameraOnOffCommand(PlayerContext& player, const KeyCommand& command);
 void cameraNumberCommand(PlayerContext& player, const KeyCommand& command);

@@ -1,6 +1,7 @@
 #include "commands/dispatch.h"
 
 #include "commands/command.h"
+#include "commands/commands.h"
 #include "commands/player_context.h"
 #include "settings/threshold_file.h"
 
@@ -30,14 +31,7 @@ void dispatchTurnKey(PlayerContext& player) {
         player.resetSharedMotion();
     }
     if (playback.PendingKey != 0 && playback.PendingKey < 256) key = playback.PendingKey & 0xFF;
-    if (playback.PendingKey == kRequestWriteGestureData) {
-        if (playback.MotionDisplayMode != 0)
-            player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
-        // The gesture knowledge base is written here once the recogniser exists.
-    } else if (playback.PendingKey == kRequestReadGestureData) {
-        if (playback.MotionDisplayMode != 0)
-            player.io.console.print("KEY FUNCTION : [ Read Gesture Data ]\n");
-    }
+    runGestureDataRequest(player);
     CameraState& camera = player.state.camera;
     readThresholdFile(player.io.files, camera.QBN_threshold);
     camera.VR_threshold = camera.QBN_threshold;

@@ -57,6 +57,7 @@ constexpr KeyCommand kKeyTable[] = {
      keyFrameClipsCommand},
     {'J', "KEY FUNCTION : [J][ Set frame_no at Random ]", randomClipCommand},
     {'K', nullptr, deleteKeyFrameCommand},
+    {'L', "KEY FUNCTION : [L][ Learn Gestures ]", learnGesturesCommand},
     {'M', "KEY FUNCTION : [M][ Toggle MouseVertFlag ]", toggleMouseVertCommand},
     {'N', "KEY FUNCTION : [n][ Move to Next Contents Folder ]", changeFolderCommand,
      kFolderMoveBase + 5},
@@ -70,6 +71,8 @@ constexpr KeyCommand kKeyTable[] = {
      takeFrameAndStepCommand},
     {'U', "KEY FUNCTION : [U][ Copy All Frames to Home Folder ]", copyFolderToHomeCommand},
     {'V', "KEY FUNCTION : [V][ Increase QBN_threshold ]", thresholdStepCommand, +1},
+    // W's title is the request's own line, "KEY FUNCTION : [ Write Gesture Data ]".
+    {'W', nullptr, writeGestureDataCommand},
     {'X', nullptr, stepForwardCommand, kStepFast},
     {'Y', nullptr, homeSoundMovieCommand},
     {'Z', nullptr, stepBackwardCommand, kStepFast},

@@ -37,6 +37,12 @@ constexpr const char* kGo[] = {
     "  OO  OOOO   OO   OO    OO  ", "  OO    OO   OO   OO    OO  ", "  OO    OO   OO   OO        ",
     "   OOOOOO     OOOOO     OO  ",
 };
+constexpr const char* kGoGo[] = {
+    "   OOOOO                OO   OO  ", "  OO   OO               OO   OO  ",
+    "  OO          OOOOO     OO   OO  ", "  OO  OOOO   OO   OO    OO   OO  ",
+    "  OO    OO   OO   OO    OO   OO  ", "  OO    OO   OO   OO             ",
+    "   OOOOOO     OOOOO     OO   OO  ",
+};
 constexpr const char* kFinished[] = {
     "  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  ",
     "  OO         OO    OOO  OO    OO    OO   OO  OO   OO  OO       OO   OO  OO  ",
@@ -88,9 +94,14 @@ void printStopBanner(Console& console) {
 void printGoBanner(Console& console) {
     printLines(console, kGo);
 }
+void printGoGoBanner(Console& console) {
+    printLines(console, kGoGo);
+}
+
 void printFinishedBanner(Console& console) {
     printLines(console, kFinished);
 }
+
 void printStartSettingBanner(Console& console) {
     printLines(console, kStartSetting);
 }

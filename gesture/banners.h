@@ -12,7 +12,9 @@ void printCountdownDigit(Console& console, int digit);
 void printStopBanner(Console& console);
 // Go! in seven lines: the countdown is over.
 void printGoBanner(Console& console);
-// FINISHED! in seven lines: the knowledge base was written.
+// Go!! in seven lines: the countdown of a similar learning is over.
+void printGoGoBanner(Console& console);
+// FINISHED! in seven lines: every gesture is learned, or the knowledge base was written.
 void printFinishedBanner(Console& console);
 // START SETTING! in five lines: the threshold calibration begins.
 void printStartSettingBanner(Console& console);

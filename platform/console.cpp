@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include <unistd.h>
+
 namespace kalvento {
 
 std::string vstrf(const char* format, va_list args) {
@@ -55,6 +57,10 @@ std::optional<std::string> StdConsole::readLine() {
     if (!std::getline(std::cin, line)) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+bool StdConsole::inputIsTerminal() const {
+    return isatty(STDIN_FILENO) == 1;
 }
 
 std::optional<std::string> CaptureConsole::readLine() {

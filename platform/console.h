@@ -19,6 +19,9 @@ public:
     // A line typed on standard input for the player's console questions, without its line
     // end; nullopt at end of input.
     virtual std::optional<std::string> readLine() = 0;
+    // True when standard input is a terminal, so that a person can answer a wait for input;
+    // an unattended player (input from a pipe, a file or nothing) must not wait on it.
+    virtual bool inputIsTerminal() const { return false; }
 
     // printf-style output on standard output / the error stream.
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -36,6 +39,7 @@ public:
     void out(std::string_view text) override;
     void err(std::string_view text) override;
     std::optional<std::string> readLine() override;
+    bool inputIsTerminal() const override;
 };
 
 // Keeps what was printed, for tests; answers questions from a prepared list of lines.
@@ -52,11 +56,14 @@ public:
         err_.clear();
     }
     void addInputLine(std::string line) { input_ += line + "\n"; }
+    bool inputIsTerminal() const override { return terminal_; }
+    void setInputIsTerminal(bool terminal) { terminal_ = terminal; }
 
 private:
     std::string out_;
     std::string err_;
     std::string input_;
+    bool terminal_ = false;
 };
 
 }  // namespace kalvento

@@ -32,6 +32,11 @@ int RecordingWindow::waitKey(int) {
     return kNoKey;
 }
 
+int RecordingWindow::peekKey(int) {
+    ++keyWaits_;
+    return kNoKey;
+}
+
 void RecordingWindow::delay(int ms) {
     log_.push_back("delay " + std::to_string(ms));
 }

@@ -17,6 +17,8 @@ public:
     void setMouseCallback(MouseCallback callback, void* user) override;
     // No key ever comes; the wait takes no time.
     int waitKey(int ms) override;
+    // No key ever comes; counted as a key wait.
+    int peekKey(int ms) override;
     // Takes no time: there is no window to settle.
     void delay(int ms) override;
 

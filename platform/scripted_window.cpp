@@ -20,6 +20,16 @@ int ScriptedWindow::waitKey(int ms) {
     }
 }
 
+int ScriptedWindow::peekKey(int ms) {
+    if (idleLeft_ > 0) return kNoKey;
+    // Real time passes for a peek as for a read.
+    while (next_ < events_.size() && events_[next_].kind == ScriptEvent::Sleep)
+        clock_.sleepMillis(events_[next_++].value);
+    if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner_.peekKey(ms);
+    const ScriptEvent& event = events_[next_];
+    return event.kind == ScriptEvent::Key ? event.value : kNoKey;
+}
+
 int ScriptedWindow::nextKey(int ms) {
     for (;;) {
         if (idleLeft_ > 0) {

@@ -23,6 +23,7 @@ public:
     void setMouseCallback(MouseCallback callback, void* user) override;
     int waitKey(int ms) override;
     void delay(int ms) override { inner_.delay(ms); }
+    int peekKey(int ms) override;
 
     // Adds events after those not yet served.
     void feed(const std::vector<ScriptEvent>& events) {

@@ -436,6 +436,15 @@ int SdlWindow::waitKey(int ms) {
     return impl_->run(ms, true);
 }
 
+int SdlWindow::peekKey(int ms) {
+    if (impl_->pendingKeys.empty()) {
+        const int key = impl_->run(ms, true);
+        if (key == kNoKey) return kNoKey;
+        impl_->pendingKeys.push_front(key);
+    }
+    return impl_->pendingKeys.front();
+}
+
 void SdlWindow::delay(int ms) {
     impl_->run(ms, false);
 }

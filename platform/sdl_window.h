@@ -25,6 +25,7 @@ public:
     // the window's close button does: no key can ever arrive.
     int waitKey(int ms) override;
     void delay(int ms) override;
+    int peekKey(int ms) override;
 
     struct Impl;
 

@@ -54,6 +54,12 @@ public:
     // (0..254) or kNoKey.
     virtual int waitKey(int ms) = 0;
 
+    // Looks at the next key without taking it: waits up to `ms` milliseconds for one while the
+    // window handles its events, and returns its code (0..254) or kNoKey. The key stays
+    // pending for the next waitKey. Scripted input shows its next key event without serving
+    // it (idle counts, mouse events and sleeps are left for the key reads).
+    virtual int peekKey(int ms) = 0;
+
     // A pure delay of `ms` milliseconds during which the window handles its events; keys
     // pressed meanwhile are dropped. Scripted input is not consumed by it.
     virtual void delay(int ms) = 0;

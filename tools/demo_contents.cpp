@@ -257,6 +257,108 @@ bool writeCameraVideo(const std::string& path, cv::Size size, double fps, int mo
     return true;
 }
 
+namespace {
+
+// The pose of the gesture figure: how far each motion has gone, 0 (rest) .. 1 (end pose).
+struct GesturePose {
+    double sweep = 0.0;
+    double raise = 0.0;
+};
+
+cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose) {
+    const int w = size.width, h = size.height;
+    cv::Mat frame(h, w, CV_8UC3, cv::Scalar(30, 30, 30));
+    const cv::Scalar white(255, 255, 255);
+    const double unit = h / 240.0;
+    const int thick = std::max(3, static_cast<int>(14 * unit));
+    const cv::Point neck(w / 2, static_cast<int>(h * 0.35));
+    const cv::Point hip(w / 2, static_cast<int>(h * 0.68));
+    cv::circle(frame, cv::Point(w / 2, static_cast<int>(h * 0.24)), static_cast<int>(20 * unit),
+               white, cv::FILLED, cv::LINE_8);
+    cv::line(frame, neck, hip, white, thick + 4, cv::LINE_8);
+    const int leg = static_cast<int>(65 * unit);
+    cv::line(frame, hip, hip + cv::Point(-leg / 3, leg), white, thick, cv::LINE_8);
+    cv::line(frame, hip, hip + cv::Point(leg / 3, leg), white, thick, cv::LINE_8);
+
+    // Angles in degrees, counter-clockwise from pointing right, with y up: 270 hangs down.
+    const double arm = 75 * unit;
+    const cv::Point leftShoulder = neck + cv::Point(-static_cast<int>(18 * unit), 0);
+    const cv::Point rightShoulder = neck + cv::Point(static_cast<int>(18 * unit), 0);
+    const double leftAngle = 270.0 - 180.0 * pose.sweep - 120.0 * pose.raise;
+    const double rightAngle = -90.0 + 120.0 * pose.raise;
+    auto hand = [&](cv::Point shoulder, double degrees) {
+        const double radians = degrees * CV_PI / 180.0;
+        return shoulder + cv::Point(static_cast<int>(std::lround(arm * std::cos(radians))),
+                                    static_cast<int>(std::lround(-arm * std::sin(radians))));
+    };
+    cv::line(frame, leftShoulder, hand(leftShoulder, leftAngle), white, thick, cv::LINE_8);
+    cv::line(frame, rightShoulder, hand(rightShoulder, rightAngle), white, thick, cv::LINE_8);
+    return frame;
+}
+
+}  // namespace
+
+bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int stillBefore,
+                       const std::vector<GesturePart>& parts) {
+    if (size.width < 64 || size.height < 48 || !(fps > 0.0) || stillBefore < 0) return false;
+    for (const GesturePart& part : parts)
+        if (part.frames < 1 || part.stillAfter < 0) return false;
+    if (!makeParentFolders(path)) return false;
+    cv::VideoWriter writer(path, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), fps, size);
+    if (!writer.isOpened()) return false;
+
+    GesturePose pose;
+    cv::Mat frame = drawGestureFigure(size, pose);
+    for (int i = 0; i < stillBefore; ++i) writer.write(frame);
+    for (const GesturePart& part : parts) {
+        double& amount = part.motion == GestureMotion::SweepArm ? pose.sweep : pose.raise;
+        const double from = part.backward ? 1.0 : 0.0;
+        const double to = part.backward ? 0.0 : 1.0;
+        for (int k = 1; k <= part.frames; ++k) {
+            amount = from + (to - from) * k / part.frames;
+            frame = drawGestureFigure(size, pose);
+            writer.write(frame);
+        }
+        for (int i = 0; i < part.stillAfter; ++i) writer.write(frame);
+    }
+    writer.release();
+    return true;
+}
+
+std::vector<GesturePart> demoGestureParts() {
+    std::vector<GesturePart> parts;
+    for (int frames : {6, 9, 5}) {
+        parts.push_back({GestureMotion::SweepArm, frames, false, 20});
+        parts.push_back({GestureMotion::SweepArm, frames, true, 20});
+    }
+    for (int frames : {6, 4, 8}) {
+        parts.push_back({GestureMotion::RaiseArms, frames, false, 20});
+        parts.push_back({GestureMotion::RaiseArms, frames, true, 20});
+    }
+    return parts;
+}
+
+std::vector<GesturePart> learningGestureParts() {
+    std::vector<GesturePart> parts;
+    const int restAfter[] = {44, 44, 60, 100};
+    int run = 0;
+    for (GestureMotion motion : {GestureMotion::SweepArm, GestureMotion::RaiseArms,
+                                 GestureMotion::SweepArm, GestureMotion::RaiseArms}) {
+        parts.push_back({motion, 6, false, 1});
+        parts.push_back({motion, 6, true, restAfter[run++]});
+    }
+    return parts;
+}
+
+std::vector<GesturePart> recognitionGestureParts() {
+    return {
+        {GestureMotion::SweepArm, 6, false, 12},
+        {GestureMotion::SweepArm, 9, true, 12},
+        {GestureMotion::RaiseArms, 6, false, 12},
+        {GestureMotion::RaiseArms, 6, true, 30},
+    };
+}
+
 bool writeKeyAllocationPicture(const std::string& path) {
     if (!makeParentFolders(path)) return false;
     cv::Mat picture(600, 800, CV_8UC3, cv::Scalar(50, 35, 25));

@@ -30,6 +30,45 @@ bool writeFolder(const std::string& folder, int count, cv::Size size, int folder
 bool writeCameraVideo(const std::string& path, cv::Size size, double fps, int movingFrames,
                       int stillFrames, int cycles);
 
+// The two motions of the gesture video, both starting and ending at the rest pose (arms
+// hanging) when performed forward and then backward.
+enum class GestureMotion {
+    SweepArm,   // A: the left arm sweeps sideways from hanging, out to the side, up overhead
+    RaiseArms,  // B: both arms are raised sideways to shoulder height and a little above
+};
+
+// One performance: the motion forward (from rest to its end pose) or backward (back to rest)
+// in `frames` frames, then `stillAfter` frames standing still in the pose it reached.
+struct GesturePart {
+    GestureMotion motion;
+    int frames;
+    bool backward = false;
+    int stillAfter = 0;
+};
+
+// A camera video of a white figure on a plain dark background performing `parts` in order,
+// after `stillBefore` frames at rest. Still frames are exact copies, so a still scene shows no
+// change at all. False for a size below 64 x 48, a part of fewer than 1 frame, or a write error.
+bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int stillBefore,
+                       const std::vector<GesturePart>& parts);
+
+// The parts of the demo: each motion performed forward and back several times at different
+// speeds, with pauses between.
+std::vector<GesturePart> demoGestureParts();
+
+// Still frames at the start of the learning video: the first turn and the quiet phase (30
+// still turns) of the first learning run, and some to spare.
+inline constexpr int kLearningStillBefore = 45;
+
+// A video for "--learn 2": motion A, motion B, then A and B again as the similar motions, each
+// followed by one still frame (the turn that ends the run) and the way back to rest, which the
+// next run's quiet phase (or the review) sees, then stillness for that quiet phase. Frames are
+// read one per turn, so the motions fall into the learning turns.
+std::vector<GesturePart> learningGestureParts();
+
+// A video for recognition: A forward, A backward, B forward, B backward, with pauses.
+std::vector<GesturePart> recognitionGestureParts();
+
 // The picture shown while the player is paused: the keys and what they do.
 bool writeKeyAllocationPicture(const std::string& path);
 

@@ -17,9 +17,10 @@ namespace {
 constexpr const char* kUsage =
     "usage: kalvento_make_demo --root DIR [--folders N] [--clips N] [--size WxH]\n"
     "                          [--first-folder K] [--quality Q] [--video FILE]\n"
-    "                          [--video-size WxH] [--keys FILE]\n"
+    "                          [--video-size WxH] [--keys FILE] [--gesture-video FILE]\n"
+    "                          [--learning-video FILE] [--recognition-video FILE]\n"
     "  --root DIR          contents root; clips go to DIR/S001/clip_00000.jpg, ...\n"
-    "  --folders N         number of folders (default 3)\n"
+    "  --folders N         number of folders (default 3; 0 writes only the videos)\n"
     "  --clips N           clips per folder (default 300)\n"
     "  --size WxH          clip size (default 640x480)\n"
     "  --first-folder K    number of the first folder (default 1, i.e. S001)\n"
@@ -27,7 +28,13 @@ constexpr const char* kUsage =
     "  --video FILE        also write a camera video (MJPG .avi): a figure that walks for\n"
     "                      30 frames and stands still for 30, four times, at 15 frames/s\n"
     "  --video-size WxH    camera video size (default 320x240)\n"
-    "  --keys FILE         also write the key-allocation picture (800x600 JPEG)\n";
+    "  --keys FILE         also write the key-allocation picture (800x600 JPEG)\n"
+    "  --gesture-video FILE  a camera video (320x240 MJPG) of a figure performing two\n"
+    "                      motions, each forward and back three times at different speeds:\n"
+    "                      A sweeps the left arm up sideways, B raises both arms\n"
+    "  --learning-video FILE  the same figure timed for \"kalvento --learn 2\": A, B, then A\n"
+    "                      and B again as similar motions\n"
+    "  --recognition-video FILE  A forward and back, then B forward and back\n";
 
 constexpr int kMaxFolderNo = 999;
 constexpr int kMaxClips = 22000;
@@ -45,6 +52,9 @@ struct Options {
     int videoWidth = 320;
     int videoHeight = 240;
     std::string keys;
+    std::string gestureVideo;
+    std::string learningVideo;
+    std::string recognitionVideo;
 };
 
 std::optional<int> parseInt(std::string_view text, int low, int high) {
@@ -83,7 +93,7 @@ bool parseArguments(int argc, char** argv, Options& options) {
             options.root = value;
             good = !value.empty();
         } else if (name == "--folders") {
-            const auto n = parseInt(value, 1, kMaxFolderNo);
+            const auto n = parseInt(value, 0, kMaxFolderNo);
             if (n) options.folders = *n;
             good = n.has_value();
         } else if (name == "--clips") {
@@ -106,6 +116,15 @@ bool parseArguments(int argc, char** argv, Options& options) {
         } else if (name == "--video-size") {
             good = parseSize(value, options.videoWidth, options.videoHeight) &&
                    options.videoWidth >= 16 && options.videoHeight >= 16;
+        } else if (name == "--gesture-video") {
+            options.gestureVideo = value;
+            good = !value.empty();
+        } else if (name == "--learning-video") {
+            options.learningVideo = value;
+            good = !value.empty();
+        } else if (name == "--recognition-video") {
+            options.recognitionVideo = value;
+            good = !value.empty();
         } else if (name == "--keys") {
             options.keys = value;
             good = !value.empty();
@@ -178,6 +197,29 @@ int main(int argc, char** argv) {
             "x%d)\n",
             options.video.c_str(), options.videoWidth, options.videoHeight,
             (kMoving + kStill) * kCycles, kFps, kMoving, kStill, kCycles);
+    }
+
+    struct GestureVideo {
+        const std::string& path;
+        int stillBefore;
+        std::vector<kalvento::demo::GesturePart> parts;
+    } gestureVideos[] = {
+        {options.gestureVideo, 20, kalvento::demo::demoGestureParts()},
+        {options.learningVideo, kalvento::demo::kLearningStillBefore,
+         kalvento::demo::learningGestureParts()},
+        {options.recognitionVideo, 12, kalvento::demo::recognitionGestureParts()},
+    };
+    for (const GestureVideo& video : gestureVideos) {
+        if (video.path.empty()) continue;
+        constexpr double kGestureFps = 15.0;
+        if (!kalvento::demo::writeGestureVideo(video.path, cv::Size(320, 240), kGestureFps,
+                                               video.stillBefore, video.parts)) {
+            std::fprintf(stderr, "kalvento_make_demo: cannot write the gesture video %s\n",
+                         video.path.c_str());
+            return 1;
+        }
+        std::printf("%s: gesture video 320x240, %zu motions\n", video.path.c_str(),
+                    video.parts.size());
     }
 
     if (!options.keys.empty()) {

@@ -14,8 +14,9 @@ std::optional<Options> parse(std::vector<const char*> args, std::string* error =
 }
 
 TEST(Options, EveryOptionIsTakenOutOfTheWords) {
-    auto options = parse({"-C", "w", "--camera-source", "cam.avi", "--headless", "--input", "s.txt",
-                          "--seed", "42", "--shm-name", "TEST_BLOCK", "b.jpg", "a.jpg"});
+    auto options =
+        parse({"-C", "w", "--camera-source", "cam.avi", "--headless", "--input", "s.txt", "--seed",
+               "42", "--shm-name", "TEST_BLOCK", "--learn", "8", "b.jpg", "a.jpg"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->workdir, "w");
     EXPECT_EQ(options->cameraSource, "cam.avi");
@@ -23,6 +24,7 @@ TEST(Options, EveryOptionIsTakenOutOfTheWords) {
     EXPECT_EQ(options->inputScript, "s.txt");
     EXPECT_EQ(options->seed, 42u);
     EXPECT_EQ(options->shmName, "TEST_BLOCK");
+    EXPECT_EQ(options->learnCount, 8);
     EXPECT_EQ(options->words, (std::vector<std::string>{"kalvento", "b.jpg", "a.jpg"}));
 }
 
@@ -32,6 +34,7 @@ TEST(Options, DefaultsAndTheEndOfOptions) {
     EXPECT_FALSE(options->headless);
     EXPECT_EQ(options->shmName, "HWX_SHARED_MEMORY");
     EXPECT_FALSE(options->seed.has_value());
+    EXPECT_EQ(options->learnCount, 0);
     EXPECT_EQ(options->words, (std::vector<std::string>{"kalvento", "--headless", "-C"}));
     auto firstWordEnds = parse({"a.jpg", "--headless"});
     ASSERT_TRUE(firstWordEnds);
@@ -43,7 +46,9 @@ TEST(Options, BadCommandLinesAreRefused) {
         {"--bogus"},       {"-C"},
         {"--seed", "-1"},  {"--seed", "4294967296"},
         {"--seed", "12x"}, {"--shm-name", "a/b"},
-        {"--input"},       {"-x", "a.jpg"}};
+        {"--input"},       {"-x", "a.jpg"},
+        {"--learn", "0"},  {"--learn", "9"},
+        {"--learn", "2x"}, {"--learn"}};
     for (const auto& args : cases) {
         std::string error;
         EXPECT_FALSE(parse(args, &error).has_value()) << args[0];

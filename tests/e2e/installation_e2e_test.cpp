@@ -32,6 +32,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 // A script that keeps the player turning for about `seconds` of real time.
 std::string turningFor(double seconds) {
     std::string script;
@@ -175,7 +181,7 @@ protected:
     OscRun() {
         for (Workspace* w : {&a, &b, &c}) w->addClipRange(1, 100);
         video = a.root() + "/camera.avi";
-        EXPECT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 2));
+        EXPECT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 6));
         // B prints its status line (mode 1), which carries the OSC counts.
         State state;
         state.playback.MotionDisplayMode = 1;
@@ -207,8 +213,9 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
     ASSERT_TRUE(fromB.waitFor(1, 20s)) << "B never showed a clip";
 
     // A's camera sees a figure walk; B, its own camera closed, follows A's motion.
+    // A turns for a while in real time, so that B sees its motion however busy the machine.
     RunResult ra = runPlayer(
-        {"--input", a.script("idle 60\n"), "--camera-on", "--camera-source", video, "--shm-name",
+        {"--input", a.script(repeat("idle 10\nsleep 50\n", 30)), "--camera-on", "--camera-source", video, "--shm-name",
          shm("a").substr(1), "--osc-send", "127.0.0.1:" + std::to_string(portB)},
         a.work());
     ASSERT_EQ(ra.status, 0) << ra.err;

@@ -23,6 +23,7 @@
 
 #include "contents/frame_data_file.h"
 #include "core/state.h"
+#include "gesture/kb_files.h"
 #include "settings/parameter_file.h"
 #include "support/run_player.h"
 #include "support/workspace.h"
@@ -169,6 +170,29 @@ TEST(KillDuringWrite, EveryFileIsWholeOldOrWholeNewAfterEachKill) {
                  }
              }
              return strayFiles(ws.root(), expected);
+         }},
+        {"gesture knowledge base (W)", repeat("key W\nidle 5\n", 40), 2500ms,
+         [](Workspace& ws) {
+             for (int part = 1; part <= 4; ++part)
+                 fs::remove(ws.work() + "/" + kbFileName(1, part));
+         },
+         [](Workspace& ws) {
+             static const std::regex parameters(R"(((-?[0-9]+(\.[0-9]{6})?) ){21})");
+             const size_t sizes[] = {0, 0, 9831776, 2752};
+             std::set<std::string> expected{"input.txt"};
+             for (int part = 1; part <= 4; ++part) {
+                 const std::string name = kbFileName(1, part);
+                 const std::string path = ws.work() + "/" + name;
+                 if (!fs::exists(path)) continue;
+                 expected.insert(name);
+                 const std::string data = readAll(path);
+                 const bool whole = part == 1   ? std::regex_match(data, parameters)
+                                    : part == 4 ? data.size() % sizeof(KbRecord) == 0
+                                                : data.size() == sizes[part - 1];
+                 if (!whole)
+                     return name + " is not whole (" + std::to_string(data.size()) + " bytes)";
+             }
+             return strayFiles(ws.work(), expected);
          }},
         {"check file (start-up scan)", "idle 5\n", 600ms,
          [](Workspace& ws) { fs::remove(ws.folder(1) + "/check_result.txt"); },

@@ -100,6 +100,28 @@ TEST(ScriptedWindow, DelaysTakeNoEventsAndUntimedWaitsSkipToAKey) {
     EXPECT_EQ(window.waitKey(0), 'q');
 }
 
+TEST(ScriptedWindow, APeekShowsTheNextKeyWithoutTakingIt) {
+    RecordingWindow inner;
+    FakeClock clock;
+    ScriptedWindow window(inner, parse("idle 1\nsleep 30\nkey W\nmouse move 1 1\nkey a\n"), clock,
+                          true);
+    EXPECT_EQ(window.peekKey(1), kNoKey) << "an idle count comes first";
+    EXPECT_EQ(window.waitKey(1), kNoKey);
+    EXPECT_EQ(window.peekKey(1), 'W');
+    EXPECT_EQ(clock.nowMicros(), 30000) << "the sleep before it passed";
+    EXPECT_EQ(window.peekKey(1), 'W') << "still there";
+    EXPECT_EQ(window.waitKey(1), 'W');
+    EXPECT_EQ(window.peekKey(1), kNoKey) << "a mouse event is left for a key read";
+    EXPECT_EQ(window.waitKey(1), kNoKey);
+    EXPECT_EQ(window.waitKey(1), 'a');
+    EXPECT_EQ(window.peekKey(1), kKeyEsc) << "a used-up headless script ends with ESC";
+    EXPECT_EQ(inner.keyWaits(), 0);
+
+    ScriptedWindow live(inner, {}, clock, false);
+    EXPECT_EQ(live.peekKey(1), kNoKey);
+    EXPECT_EQ(inner.keyWaits(), 1) << "the live window is asked";
+}
+
 TEST(ScriptedWindow, LiveWindowTakesOverWithoutHeadless) {
     RecordingWindow inner;
     FakeClock clock;

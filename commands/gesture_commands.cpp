@@ -1,0 +1,94 @@
+// The gesture keys: L starts the automatic learning of 1 .. 8 gestures, W writes the learned
+// knowledge base; and the gesture-data requests the key stage runs for PendingKey 3302 / 3303.
+
+#include <optional>
+#include <string>
+
+#include "commands/commands.h"
+#include "commands/dispatch.h"
+#include "commands/player_context.h"
+#include "core/decimal.h"
+#include "gesture/kb_files.h"
+#include "motion/camera_capture.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr int kCameraSettleMs = 1000;
+
+// The answer to "how many gestures": a whole line holding one number 1 .. 8. Anything else is
+// asked again; at the end of input nothing is learned (0).
+int askGestureCount(PlayerContext& player) {
+    Console& console = player.io.console;
+    console.print("*** How many gestures do you want to learn? (1-%d) : ", kGestures);
+    for (;;) {
+        std::optional<std::string> line = player.io.console.readLine();
+        if (!line) {
+            console.print("\n*** No answer: no gesture is learned.\n");
+            return 0;
+        }
+        size_t pos = 0;
+        int count = 0;
+        if (parseDecimal(*line, pos, count) &&
+            line->find_first_not_of(" \t\r", pos) == std::string::npos && count >= 1 &&
+            count <= kGestures)
+            return count;
+        console.print("*** Please answer with a number from 1 to %d.\n", kGestures);
+        console.print("*** How many gestures do you want to learn? (1-%d) : ", kGestures);
+    }
+}
+
+}  // namespace
+
+void startGestureLearning(PlayerContext& player, int count) {
+    if (count < 1 || count > kGestures) return;
+    State& state = player.state;
+    // Learning runs only in gesture turns and needs the camera: open it as the camera key does.
+    if (state.camera.CamActive == 0) {
+        player.resetSharedMotion();
+        openCamera(state, player.io, kCameraSettleMs);
+        state.camera.DifferenceSum = 0;
+        state.camera.CamFrameSlot = 0;
+        state.playback.MotionRun = 0;
+    }
+    state.playback.PlayEngine = 0;
+    LearningState& learning = player.recogniser.learning;
+    learning.AutoLearn = 1;
+    learning.GestureMax = count - 1;
+    player.io.console.print(
+        "%s（変数設定： Gestures to learn (AutoLearn, GestureMax) = [ %d, %d ]）\n",
+        state.playback.PromptText.c_str(), learning.AutoLearn, learning.GestureMax);
+}
+
+void runGestureDataRequest(PlayerContext& player) {
+    PlaybackState& playback = player.state.playback;
+    if (playback.PendingKey == kRequestWriteGestureData) {
+        if (playback.MotionDisplayMode != 0)
+            player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
+        const Recogniser& recogniser = player.recogniser;
+        if (playback.MotionDisplayMode != 2 && recogniser.params.SimilarRuns < 1 &&
+            recogniser.learning.REVIEW_MODE == 0)
+            WriteKB(recogniser, player.state.gesture, player.state.contents.DirNum + 1,
+                    player.io.files, player);
+    } else if (playback.PendingKey == kRequestReadGestureData) {
+        if (playback.MotionDisplayMode != 0)
+            player.io.console.print("KEY FUNCTION : [ Read Gesture Data ]\n");
+    }
+}
+
+void learnGesturesCommand(PlayerContext& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ L ]→ ジェスチャー（体の動き）を自動学習します。\n");
+    int count = askGestureCount(player);
+    if (count > 0) startGestureLearning(player, count);
+}
+
+void writeGestureDataCommand(PlayerContext& player, const KeyCommand&) {
+    printPromptLine(player);
+    printKeyLine(player, "キー入力[ W ]→ 学習したジェスチャーデータを書き込みます。\n");
+    player.state.playback.PendingKey = kRequestWriteGestureData;
+    runGestureDataRequest(player);
+}
+
+}  // namespace kalvento

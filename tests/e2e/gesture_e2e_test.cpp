@@ -1,0 +1,123 @@
+// The real player learns two motions from a generated camera video, saves them, and a second
+// run drives the clips with them.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "gesture/kb_files.h"
+#include "support/run_player.h"
+#include "support/text.h"
+#include "support/workspace.h"
+#include "tools/demo_contents.h"
+
+namespace kalvento::test {
+namespace {
+
+constexpr int kClips = 300;
+constexpr const char* kFinishedLine =
+    "  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  \n";
+constexpr const char* kGoLine = "   OOOOO                OO  \n";
+
+// What a recognition run showed: the clip positions of the position bar, split at every line
+// that ends a motion ("[A]   rv=..." names the gesture).
+struct Motion {
+    std::string name;            // the gesture named at the motion's end
+    std::vector<int> positions;  // the positions shown while it went on
+};
+
+std::vector<Motion> motions(const std::string& out) {
+    static const std::regex bar(R"(^\[ *(\d+)/ *\d+\] [#.]{65}$)");
+    static const std::regex end(R"(^\[([A-H]?)\]   rv=)");
+    std::vector<Motion> result(1);
+    for (const std::string& line : lines(out)) {
+        std::smatch m;
+        if (std::regex_search(line, m, bar)) {
+            result.back().positions.push_back(std::stoi(m[1]));
+        } else if (std::regex_search(line, m, end)) {
+            result.back().name = m[1];
+            result.emplace_back();
+        }
+    }
+    result.pop_back();
+    return result;
+}
+
+class GestureRun : public ::testing::Test {
+protected:
+    GestureRun() : shm_("kalvento_e2e_gesture_" + std::to_string(::getpid())) {
+        ws.addClips(1, {0}, 64, 48);
+        ws.addFrameData(1, std::vector<std::string>(kClips, "../S001/clip_00000.jpg"));
+    }
+    RunResult run(const std::string& script, const std::string& video,
+                  std::vector<std::string> words = {}) {
+        std::vector<std::string> args = {"--input", ws.script(script), "--shm-name",
+                                         shm_,      "--camera-source", video};
+        args.insert(args.end(), words.begin(), words.end());
+        RunResult result = runPlayer(args, ws.work());
+        EXPECT_FALSE(result.timedOut);
+        return result;
+    }
+    std::string video(const std::string& name, int stillBefore,
+                      const std::vector<demo::GesturePart>& parts) {
+        std::string path = ws.root() + "/" + name;
+        EXPECT_TRUE(demo::writeGestureVideo(path, cv::Size(320, 240), 15.0, stillBefore, parts));
+        return path;
+    }
+    Workspace ws;
+    std::string shm_;
+};
+
+TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
+    // Five key stages pass before and between the four runs; W comes well after the last.
+    RunResult learned =
+        run("idle 20\nkey W\n",
+            video("learn.avi", demo::kLearningStillBefore, demo::learningGestureParts()),
+            {"--learn", "2"});
+    ASSERT_EQ(learned.status, 0) << learned.err;
+    const std::string& out = learned.out;
+    EXPECT_EQ(count(out, kGoLine), 2u) << "two standard motions";
+    EXPECT_EQ(count(out, "   OOOOO                OO   OO  \n"), 2u) << "two similar motions";
+    size_t finished = out.find(kFinishedLine);
+    size_t written = out.find("\nWriteKB:\n");
+    ASSERT_NE(finished, std::string::npos) << out;
+    ASSERT_NE(written, std::string::npos);
+    EXPECT_LT(finished, written);
+    EXPECT_FALSE(contains(out, "CANCELLED"));
+    for (int part = 1; part <= 4; ++part)
+        EXPECT_TRUE(std::filesystem::exists(ws.work() + "/" + kbFileName(1, part))) << part;
+    EXPECT_EQ(std::filesystem::file_size(ws.work() + "/" + kbFileName(1, 4)),
+              2u * 6 * 32 * sizeof(KbRecord))
+        << "six samples of both gestures at every view point";
+
+    // Camera on (the gesture mode is left), ';' reads the knowledge base again and goes back
+    // to it, i shows the position bar.
+    RunResult driven = run("key q\nkey ;\nkey i\nidle 110\n",
+                           video("drive.avi", 12, demo::recognitionGestureParts()));
+    ASSERT_EQ(driven.status, 0) << driven.err;
+    EXPECT_TRUE(contains(driven.out, std::string("\nReadKB:\n") + kGoLine));
+    std::vector<Motion> seen = motions(driven.out);
+    ASSERT_EQ(seen.size(), 4u) << driven.out;
+    const int third = kClips / 3;
+    EXPECT_EQ(seen[0].name, "A");
+    ASSERT_FALSE(seen[0].positions.empty());
+    EXPECT_GE(*std::max_element(seen[0].positions.begin(), seen[0].positions.end()), third)
+        << "A forward rises through the folder";
+    EXPECT_EQ(seen[1].name, "A");
+    ASSERT_FALSE(seen[1].positions.empty());
+    const auto [low, high] =
+        std::minmax_element(seen[1].positions.begin(), seen[1].positions.end());
+    EXPECT_EQ(*high, seen[1].positions.front());
+    EXPECT_GE(*high - *low, third) << "A backward falls as far";
+    EXPECT_EQ(seen[2].name, "B");
+    EXPECT_EQ(seen[3].name, "B");
+}
+
+}  // namespace
+}  // namespace kalvento::test
