@@ -1,12 +1,14 @@
 // kalvento: the program. Reads the options, builds the outside world (window, console, files,
 // clock, clip decoder) and runs the player.
 
+#include <algorithm>
 #include <clocale>
 #include <memory>
 
 #include "app/options.h"
 #include "app/player.h"
 #include "platform/camera.h"
+#include "platform/memory_info.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
@@ -32,6 +34,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::setlocale(LC_ALL, "");
+    if (!options->cacheBudgetGiven) {
+        // A quarter of the machine's memory, so that a large CamOnMemory never exhausts it.
+        constexpr int64_t kFloor = int64_t{256} << 20;
+        options->cacheBudgetBytes = std::max(kFloor, physicalMemoryBytes() / 4);
+    }
 
     PosixFileOps files;
     if (!options->workdir.empty() && !files.changeDirectory(options->workdir)) {

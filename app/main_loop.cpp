@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "app/player.h"
+#include "app/startup.h"
 #include "commands/command.h"
 #include "commands/commands.h"
 #include "commands/dispatch.h"
@@ -61,11 +62,11 @@ void Player::takeStartingClip() {
     const CommandLineState& commandLine = state.commandLine;
     if (commandLine.ArgCount < 2) return;
     const std::string& word = commandLine.ArgText[1];
-    size_t length = word.size();
-    if (length < 16 || word[length - 16] != 'S' || word[length - 10] != '_') return;
+    std::optional<StartingClipText> start = startingClipOf(word);
+    if (!start) return;
     io.console.print("\n***** Given File Name : [ %s ]\n", word.c_str());
-    std::string folderText = word.substr(length - 15, 5);
-    std::string frameText = word.substr(length - 9, 5);
+    const std::string& folderText = start->folder;
+    const std::string& frameText = start->frame;
     io.console.print("DirNumString=[ %s ]   FrameNumString=[ %s ]\n", folderText.c_str(),
                      frameText.c_str());
     // Folder numbers run from 1 to 10000; text that is no number reads as 0.
@@ -165,8 +166,17 @@ bool Player::displayClip() {
     cv::Mat& image = contents.FrameImage[static_cast<size_t>(f)];
     if (!record.Loaded && !fieldText(record.ClipPath).empty()) {
         int loaded = 0;
-        for (int i = 0; i < contents.MaxCount; ++i) loaded += contents.FrameData[i].Loaded != 0;
-        if (loaded >= (playback.VR_step <= 0.0 ? 1 : state.playback.CamOnMemory))
+        int64_t bytes = 0;
+        for (int i = 0; i < contents.MaxCount; ++i) {
+            if (contents.FrameData[i].Loaded == 0) continue;
+            ++loaded;
+            const cv::Mat& held = contents.FrameImage[static_cast<size_t>(i)];
+            bytes += static_cast<int64_t>(held.total() * held.elemSize());
+        }
+        // Besides the design's count limit, the cache goes as a whole when the next clip (taken
+        // to be as large as the last one decoded) would carry it past the memory budget.
+        if (loaded >= (playback.VR_step <= 0.0 ? 1 : state.playback.CamOnMemory) ||
+            (loaded > 0 && bytes + lastClipBytes_ > options_.cacheBudgetBytes))
             releaseImageCache();
         bool ok = io.images.loadColor(openablePath(fieldText(record.ClipPath)), image);
         if (playback.PendingKey != '6') playback.PendingKey = 0;
@@ -192,6 +202,7 @@ bool Player::displayClip() {
         }
         rescannedAfterFailure_ = false;
         record.Loaded = 1;
+        lastClipBytes_ = static_cast<int64_t>(image.total() * image.elemSize());
         int x = static_cast<int>(image.cols * playback.frame_no / contents.MaxCount);
         int h = image.rows;
         cv::Scalar marker =

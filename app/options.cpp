@@ -38,6 +38,8 @@ std::string usageText() {
            "      --osc-listen [HOST:]PORT  take keys and remote motion over OSC (default\n"
            "                         host 127.0.0.1)\n"
            "      --meter            a motion bar along the bottom of the shown clip\n"
+           "      --cache-budget MB  decoded clips held in memory at most (default: a quarter\n"
+           "                         of the physical memory)\n"
            "      --seed N           seed of the random generator instead of the time\n"
            "      --learn N          learn gestures A .. (N = 1..8) in front of the camera from\n"
            "                         the start (key L does the same; key W saves them)\n"
@@ -96,6 +98,16 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
                 return std::nullopt;
             }
             options.cameraRetrySeconds = static_cast<int>(seconds);
+        } else if (word == "--cache-budget") {
+            std::string text;
+            uint32_t megabytes = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseUnsigned(text, megabytes) || megabytes < 1 || megabytes > (1u << 24)) {
+                error = "--cache-budget takes a whole number of megabytes from 1 to 16777216";
+                return std::nullopt;
+            }
+            options.cacheBudgetBytes = static_cast<int64_t>(megabytes) << 20;
+            options.cacheBudgetGiven = true;
         } else if (word == "--osc-send") {
             if (!takeValue(word, options.oscSend)) return std::nullopt;
         } else if (word == "--osc-listen") {

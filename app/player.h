@@ -80,6 +80,7 @@ private:
     const Options options_;
     int repeatTurns_ = 0;
     int64_t nextCameraRetry_ = 0;
+    int64_t lastClipBytes_ = 0;       // decoded size of the last clip loaded by the display
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
     int64_t nextOscCountsLine_ =
         0;  // clock time from which the counts may print again  // clock time of the next reopening

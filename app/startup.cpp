@@ -94,4 +94,10 @@ void importCommandLineImages(CommandLineState& commandLine, Io& io) {
     }
 }
 
+std::optional<StartingClipText> startingClipOf(const std::string& word) {
+    const size_t length = word.size();
+    if (length < 16 || word[length - 16] != 'S' || word[length - 10] != '_') return std::nullopt;
+    return StartingClipText{word.substr(length - 15, 5), word.substr(length - 9, 5)};
+}
+
 }  // namespace kalvento

@@ -2,6 +2,7 @@
 // The start of the player: banner, working directory, the command line and the import of the
 // image files named on it.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,14 @@ bool storeCommandLine(const std::vector<std::string>& words, CommandLineState& c
 // creates it at the same moment. Prints the copy command of each copy; a failed copy is
 // reported and leaves its clip number free for the next file.
 void importCommandLineImages(CommandLineState& commandLine, Io& io);
+
+// The folder and clip texts of a first word that ends like S00003_00150.jpg (at least 16
+// bytes, 'S' 16th and '_' 10th from the end): the five characters after the 'S' and the five
+// after the '_', whatever they are. nullopt for any other word.
+struct StartingClipText {
+    std::string folder;
+    std::string frame;
+};
+std::optional<StartingClipText> startingClipOf(const std::string& word);
 
 }  // namespace kalvento

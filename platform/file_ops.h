@@ -23,7 +23,9 @@ public:
 
     // Copies `from` to the new file `to`. The destination is created exclusively: an existing
     // file is never overwritten (DestinationExists), even when another process creates it at
-    // the same moment. A failed copy leaves no partial destination behind.
+    // the same moment. A failed copy leaves no partial destination behind, not even one cut
+    // short by a killed process: the copy is linked to its name only when complete (a stray
+    // temporary "to.tmpXXXXXX" may then be left beside it, which nothing reads).
     virtual CopyResult copyNew(const std::string& from, const std::string& to) = 0;
 
     virtual bool remove(const std::string& path) = 0;

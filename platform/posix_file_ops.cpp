@@ -75,28 +75,36 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
         result.error = "not a regular file";
         return result;
     }
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    // The copy is made under a temporary name beside the destination and then linked to its
+    // name: link() fails when the name exists, so the destination is still created
+    // exclusively, and a copy cut short (even by SIGKILL) never shows under the clip's name.
+    std::string temp = to + ".tmpXXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    Fd out(::mkstemp(name.data()));
     if (out.get() < 0) {
-        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
         result.error = std::strerror(errno);
         return result;
     }
+    ::fchmod(out.get(), 0644);
+    auto fail = [&] {
+        result.error = std::strerror(errno);
+        ::unlink(name.data());
+        return result;
+    };
     std::vector<char> buffer(1 << 16);
     for (;;) {
         ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || !writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) {
-            result.error = std::strerror(errno);
-            ::unlink(to.c_str());
-            return result;
-        }
+        if (n < 0 || !writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) return fail();
         if (n == 0) break;
     }
-    if (!out.close()) {
-        result.error = std::strerror(errno);
-        ::unlink(to.c_str());
-        return result;
+    if (::fsync(out.get()) != 0 || !out.close()) return fail();
+    if (::link(name.data(), to.c_str()) != 0) {
+        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
+        return fail();
     }
+    ::unlink(name.data());
     result.status = CopyResult::Copied;
     return result;
 }

@@ -141,3 +141,37 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
 
 }  // namespace
 }  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
+    ws.addClipRange(1, 12, 40, 30);
+    Options options;
+    const int64_t clipBytes = 40 * 30 * 3;
+    options.cacheBudgetBytes = 3 * clipBytes;  // three clips
+    Player budgeted(io, options);
+    budgeted.state.contents.DirNum = 0;
+    budgeted.scan();
+    budgeted.state.playback.CamOnMemory = 5400;
+    int flushes = 0, held = 0;
+    for (int clip = 1; clip < 12; ++clip) {
+        budgeted.state.playback.frame_no = clip;
+        ASSERT_TRUE(budgeted.displayClip());
+        int64_t bytes = 0;
+        int loaded = 0;
+        for (int i = 0; i < 12; ++i) {
+            if (!budgeted.state.contents.FrameData[i].Loaded) continue;
+            ++loaded;
+            const cv::Mat& image = budgeted.state.contents.FrameImage[i];
+            bytes += static_cast<int64_t>(image.total() * image.elemSize());
+        }
+        EXPECT_LE(bytes, options.cacheBudgetBytes) << "at clip " << clip;
+        if (loaded < held) ++flushes;
+        held = loaded;
+    }
+    EXPECT_GE(flushes, 2) << "the cache went as a whole, several times";
+}
+
+}  // namespace
+}  // namespace kalvento::test
