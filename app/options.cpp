@@ -36,6 +36,8 @@ std::string usageText() {
            "      --osc-listen [HOST:]PORT  take keys and remote motion over OSC (default\n"
            "                         host 127.0.0.1)\n"
            "      --meter            a motion bar along the bottom of the shown clip\n"
+           "      --decoders N       threads that decode the next clips ahead of the display,\n"
+           "                         0 to 4 (default 1; 0 decodes each clip when it is shown)\n"
            "      --seed N           seed of the random generator instead of the time\n"
            "      --shm-name NAME    name of the shared block (default HWX_SHARED_MEMORY)\n"
            "      --help             this text\n"
@@ -92,6 +94,15 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
                 return std::nullopt;
             }
             options.cameraRetrySeconds = static_cast<int>(seconds);
+        } else if (word == "--decoders") {
+            std::string text;
+            uint32_t count = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseUnsigned(text, count) || count > 4) {
+                error = "--decoders takes a whole number from 0 to 4";
+                return std::nullopt;
+            }
+            options.decoders = static_cast<int>(count);
         } else if (word == "--osc-send") {
             if (!takeValue(word, options.oscSend)) return std::nullopt;
         } else if (word == "--osc-listen") {
