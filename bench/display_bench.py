@@ -4,9 +4,10 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
-                        [--modes headless,window] [--no-mpv] [--no-reversal] [--no-tab]
+                        [--modes headless,window,window-gl] [--no-mpv] [--no-reversal]
+                        [--no-tab]
 
-Every --player is measured in the same run (give main's build first and the changed one
+A --player may carry options ("BIN --decoders 2"). Every --player is measured in the same run (give main's build first and the changed one
 second for a before/after table). Per player, size and mode it prints the turns per second
 while clips change (one clip step per turn, CamOnMemory 1). It also prints the decode rate of
 the same clips (--decode-rate), mpv's display rate of the same clips when mpv is installed
@@ -14,6 +15,9 @@ the same clips (--decode-rate), mpv's display rate of the same clips when mpv is
 at or below 30 steps per second) and a reversal run: the camera figure walks 20 frames and
 stands still for one, so the direction turns every 20 clips; the shown clips must step by one
 clip at a time, and the first turn after each reversal is compared with the median turn.
+
+Mode window-gl is the real window through SDL's OpenGL texture framebuffer instead of the X11
+shared-memory one (SDL_FRAMEBUFFER_ACCELERATION=1), to compare the two.
 
 Turns are timed from the player's per-turn status line (the i key's mode); clips shown are
 counted from the DISP lines a frame data file makes the player print for every clip.
@@ -25,6 +29,7 @@ import argparse
 import os
 import re
 import select
+import shlex
 import shutil
 import signal
 import statistics
@@ -81,8 +86,8 @@ def prepare_video(data, make_demo, name, pattern):
         tmp = os.path.join(data, "video_tmp")
         os.makedirs(tmp, exist_ok=True)
         run_quiet([make_demo, "--root", tmp, "--folders", "1", "--clips", "1", "--size",
-                   "16x16", "--video", path + ".part", "--video-pattern", pattern])
-        os.rename(path + ".part", path)
+                   "16x16", "--video", path + ".part.avi", "--video-pattern", pattern])
+        os.rename(path + ".part.avi", path)
     return path
 
 
@@ -114,7 +119,7 @@ def run_player(player, root, script, video, env, timeout=600):
     work = os.path.join(root, "work")
     with open(os.path.join(work, "bench_input.txt"), "w") as out:
         out.write(script)
-    args = [player, "-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
+    args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
             "--input", "bench_input.txt"]
     if video:
         args += ["--camera-source", video]
@@ -197,12 +202,13 @@ def measure_reversal(player, root, video, env):
                  if (clips[k] - clips[k - 1]) * (clips[k + 1] - clips[k]) < 0]
     durations = [turn[1] for _, turn in shown[1:]]
     median = statistics.median(durations)
+    mean = statistics.mean(durations)
     after = [shown[k + 1][1][1] for k in reversals if k + 1 < len(shown)]
     worst = max(after) if after else 0.0
-    return ("%d clips, %d reversals, steps of one clip: %s; median turn %.2f ms, slowest first "
-            "turn after a reversal %.2f ms = %.2fx the median (want <= 3)" %
-            (len(clips), len(reversals), "yes" if steps_ok else "NO", median * 1e3, worst * 1e3,
-             worst / median if median > 0 else 0))
+    return ("%d clips, %d reversals, steps of one clip: %s; median turn %.2f ms (mean %.2f), "
+            "slowest first turn after a reversal %.2f ms = %.2fx the median (want <= 3)" %
+            (len(clips), len(reversals), "yes" if steps_ok else "NO", median * 1e3, mean * 1e3,
+             worst * 1e3, worst / median if median > 0 else 0))
 
 
 def measure_tab(player, root, env):
@@ -261,11 +267,16 @@ def main():
         log("machine: %d cores, load average %.2f %.2f %.2f" % ((os.cpu_count() or 0,) + load))
     except OSError:
         pass
-    xvfb = Xvfb("3840x2160") if "window" in modes or not options.no_mpv else None
+    xvfb = Xvfb("3840x2160") if any(m.startswith("window") for m in modes) or not options.no_mpv \
+        else None
     env_window = dict(os.environ)
     env_headless = dict(os.environ, HEADLESS="1")
     if xvfb:
         env_window["DISPLAY"] = xvfb.display
+    # The window through SDL's OpenGL texture framebuffer (Mesa's software rasteriser here),
+    # for comparison with the plain X11 shared-memory framebuffer the player chooses.
+    env_window_gl = dict(env_window, SDL_FRAMEBUFFER_ACCELERATION="1")
+    envs = {"headless": env_headless, "window": env_window, "window-gl": env_window_gl}
     results = {}
     try:
         for size in sizes:
@@ -275,7 +286,7 @@ def main():
                                       str(min(clips, 200))], capture_output=True, text=True)
                 log("%-10s %s" % (size, out.stdout.strip() or "decode failed"))
             for mode in modes:
-                env = env_window if mode == "window" else env_headless
+                env = envs[mode]
                 for n, player in enumerate(options.player):
                     text, rate = measure_motion(player, roots[size], constant, clips, env)
                     results[(size, mode, n)] = rate
@@ -288,7 +299,7 @@ def main():
         if not options.no_reversal:
             size = "1920x1080" if "1920x1080" in roots else sizes[0]
             for mode in modes:
-                env = env_window if mode == "window" else env_headless
+                env = envs[mode]
                 for n, player in enumerate(options.player):
                     log("reversal %s %-8s player %d: %s" % (
                         size, mode, n + 1, measure_reversal(player, roots[size], reversal, env)))

@@ -68,8 +68,8 @@ void ClipRing::erase(std::size_t index) {
 
 bool ClipRing::makeRoom(std::size_t needBytes) {
     for (;;) {
-        const bool fits = entries_.size() + 1 <= limits_.maxEntries &&
-                          bytes() + needBytes <= limits_.maxBytes;
+        const bool fits =
+            entries_.size() + 1 <= limits_.maxEntries && bytes() + needBytes <= limits_.maxBytes;
         if (fits) return true;
         std::size_t victim = entries_.size();
         for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -123,8 +123,8 @@ void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat 
     }
 }
 
-ClipRing::Lookup ClipRing::take(const std::string& path,
-                                const std::optional<FileIdentity>& current, cv::Mat& into) {
+ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<FileIdentity>& current,
+                                cv::Mat& into) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Entry& entry = entries_[i];
         if (entry.path != path) continue;

@@ -73,8 +73,7 @@ public:
     // Hit: `into` shares the decoded pixels of `path`, which the file still has (`current` is
     // its identity now). Busy: a decoder is at it; ask again when it has finished. Miss:
     // nothing usable (a decode of another identity is dropped).
-    Lookup take(const std::string& path, const std::optional<FileIdentity>& current,
-                cv::Mat& into);
+    Lookup take(const std::string& path, const std::optional<FileIdentity>& current, cv::Mat& into);
     // Keeps a clip the caller decoded itself (of the file with `identity`), so that it can be
     // handed out again later, as clips taken from the ring are.
     void keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image);

@@ -294,7 +294,9 @@ struct SdlWindow::Impl {
             windowWidth = width;
             windowHeight = height;
         }
-        shown = image;
+        // Pixels the image does not own (a header over foreign memory) may go away before the
+        // next redraw: those are copied.
+        shown = image.u != nullptr ? image : image.clone();
         draw();
     }
 

@@ -126,8 +126,8 @@ bool parseArguments(int argc, char** argv, Options& options) {
             good = parseSize(value, options.videoWidth, options.videoHeight) &&
                    options.videoWidth >= 16 && options.videoHeight >= 16;
         } else if (name == "--video-pattern") {
-            good = parsePattern(value, options.videoMoving, options.videoStill,
-                                options.videoCycles);
+            good =
+                parsePattern(value, options.videoMoving, options.videoStill, options.videoCycles);
         } else if (name == "--keys") {
             options.keys = value;
             good = !value.empty();

@@ -114,8 +114,8 @@ TEST_F(ReadAheadTest, FolderChangeAndPauseForgetEveryDecode) {
 
 TEST_F(ReadAheadTest, ThreadedReaderShowsTheSamePixelsAsDirectLoadsThroughReversals) {
     ws.addClipRange(1, 30, 96, 72);
-    ThreadedClipReader threaded([] { return std::make_unique<TurboJpegLoader>(); },
-                                &fileIdentityOf, 2, ClipRing::Limits{});
+    ThreadedClipReader threaded([] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf,
+                                2, ClipRing::Limits{});
     Io direct = io;
     direct.clips = nullptr;
     Player plain(direct, Options{});

@@ -277,8 +277,8 @@ TEST(ThreadedReaderFiles, AFileRewrittenOnDiskIsDecodedAgain) {
     ScopedTempDir dir;
     const std::string path = (std::filesystem::path(dir.path()) / "clip.jpg").string();
     ASSERT_TRUE(cv::imwrite(path, picture(40)));
-    ThreadedClipReader reader([] { return std::make_unique<TurboJpegLoader>(); },
-                              &fileIdentityOf, 1, ClipRing::Limits{});
+    ThreadedClipReader reader([] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf,
+                              1, ClipRing::Limits{});
     TurboJpegLoader direct;
     cv::Mat expected, clip;
     reader.plan({path});
