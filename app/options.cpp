@@ -37,7 +37,7 @@ std::string usageText() {
            "                         host 127.0.0.1)\n"
            "      --meter            a motion bar along the bottom of the shown clip\n"
            "      --decoders N       threads that decode the next clips ahead of the display,\n"
-           "                         0 to 4 (default 1; 0 decodes each clip when it is shown)\n"
+           "                         0 to 4 (default 2; 0 decodes each clip when it is shown)\n"
            "      --seed N           seed of the random generator instead of the time\n"
            "      --shm-name NAME    name of the shared block (default HWX_SHARED_MEMORY)\n"
            "      --help             this text\n"

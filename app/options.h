@@ -23,7 +23,7 @@ struct Options {
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
-    int decoders = 1;            // --decoders: read-ahead decoder threads; 0 none
+    int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     bool help = false;
     bool version = false;
     // The program path followed by the words after the options (or after "--").
