@@ -30,8 +30,10 @@ TEST(ReadAheadRun, ReversalsEveryTwentyClipsShowTheSameClipsWithAndWithoutDecode
     const std::string shm = "kalvento_e2e_read_ahead_" + std::to_string(::getpid());
     const std::string script = ws.script("key q\nidle 200\n");
 
+    // The first run of a folder leaves its marker file there and says so; the compared runs
+    // all find it.
     std::vector<RunResult> runs;
-    for (const char* decoders : {"0", "1", "2"}) {
+    for (const char* decoders : {"0", "0", "1", "2"}) {
         runs.push_back(runPlayer({"--input", script, "--shm-name", shm, "--camera-source", video,
                                   "--seed", "1", "--decoders", decoders},
                                  ws.work()));
@@ -39,6 +41,7 @@ TEST(ReadAheadRun, ReversalsEveryTwentyClipsShowTheSameClipsWithAndWithoutDecode
         ASSERT_EQ(runs.back().status, 0) << decoders << runs.back().err;
     }
     ::shm_unlink(("/" + shm).c_str());
+    runs.erase(runs.begin());
 
     const std::vector<int> clips = shownClips(runs[0].out);
     ASSERT_GE(clips.size(), 150u);
@@ -50,7 +53,7 @@ TEST(ReadAheadRun, ReversalsEveryTwentyClipsShowTheSameClipsWithAndWithoutDecode
     EXPECT_GE(reversals, 6);
     for (size_t run = 1; run < runs.size(); ++run) {
         EXPECT_EQ(shownClips(runs[run].out), clips) << "decoders: " << run;
-        EXPECT_EQ(runs[run].out, runs[0].out) << "decoders: " << run;
+        EXPECT_TRUE(runs[run].out == runs[0].out) << "the console text differs, decoders: " << run;
     }
 }
 
