@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace kalvento {
 
@@ -21,6 +22,11 @@ std::optional<FileIdentity> fileIdentityOf(const std::string& path) {
 }
 
 namespace {
+
+// Every wait on the reader's condition variable also ends by itself after this long and looks
+// again: one lost wake-up (glibc 2.36's condition variables can lose one, and then even hang the
+// thread that notifies) must not stop the player.
+constexpr std::chrono::milliseconds kLookAgain{50};
 
 std::size_t bytesOf(const cv::Mat& image) {
     return image.empty() ? 0 : image.total() * image.elemSize();
@@ -198,9 +204,10 @@ void ThreadedClipReader::decodeLoop(ImageLoader& loader) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         std::optional<ClipRing::Job> job;
-        changed_.wait(lock, [&] { return stopping_ || (job = ring_.takeJob()).has_value(); });
+        while (!stopping_ && !(job = ring_.takeJob())) changed_.wait_for(lock, kLookAgain);
         if (stopping_) {
             if (job) ring_.finishJob(std::move(*job), std::nullopt, cv::Mat(), false);
+            changed_.notify_all();
             return;
         }
         lock.unlock();
@@ -211,7 +218,9 @@ void ThreadedClipReader::decodeLoop(ImageLoader& loader) {
         const bool ok = identity.has_value() && loader.loadColor(job->path, image);
         lock.lock();
         ring_.finishJob(std::move(*job), identity, std::move(image), ok);
+        lock.unlock();
         changed_.notify_all();
+        lock.lock();
     }
 }
 
@@ -226,7 +235,7 @@ bool ThreadedClipReader::loadClip(const std::string& path, cv::Mat& into) {
                 return true;
             }
             if (found == ClipRing::Lookup::Miss) break;
-            changed_.wait(lock);  // a decoder is at this very clip: its result comes first
+            changed_.wait_for(lock, kLookAgain);  // a decoder is at this very clip
         }
         ++misses_;
     }
@@ -249,7 +258,7 @@ void ThreadedClipReader::plan(std::vector<std::string> paths) {
 void ThreadedClipReader::forgetAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     ring_.clear();
-    changed_.wait(lock, [&] { return !ring_.decoding(); });
+    while (ring_.decoding()) changed_.wait_for(lock, kLookAgain);
 }
 
 long ThreadedClipReader::hits() const {
