@@ -92,7 +92,8 @@ TEST_F(ReadAheadTest, ClipsInTheCacheAreNotPlanned) {
     show(3);
     show(2);
     show(1);
-    EXPECT_EQ(reader.plans.back(), clipPaths({4, 5})) << "0 (shown by the scan), 2 and 3 are cached";
+    EXPECT_EQ(reader.plans.back(), clipPaths({4, 5}))
+        << "0 (shown by the scan), 2 and 3 are cached";
 }
 
 TEST_F(ReadAheadTest, FolderChangeAndPauseForgetEveryDecode) {
