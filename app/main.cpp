@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     SteadyClock clock;
     std::unique_ptr<Window> baseWindow;
     if (options->headless) {
-        baseWindow = std::make_unique<RecordingWindow>();
+        baseWindow = std::make_unique<RecordingWindow>(false);
     } else {
         baseWindow = SdlWindow::open(error, options->fullscreen);
         if (!baseWindow) {
@@ -93,7 +93,14 @@ int main(int argc, char** argv) {
 
     TurboJpegLoader images;
     OpenCvCamera camera;
+    // Decoder threads read the clips ahead of the display into a small ring, not the cache.
+    std::unique_ptr<ThreadedClipReader> clips;
+    if (options->decoders > 0)
+        clips = std::make_unique<ThreadedClipReader>(
+            [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
+            ClipRing::Limits{});
     Io io{window, console, files, clock, images, camera, {}, {}};
+    io.clips = clips.get();
     io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure) {
         return std::unique_ptr<SharedBlock>(PosixSharedBlock::open(name, failure, &console));
     };

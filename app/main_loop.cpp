@@ -178,7 +178,7 @@ bool Player::displayClip() {
         if (loaded >= (playback.VR_step <= 0.0 ? 1 : state.playback.CamOnMemory) ||
             (loaded > 0 && bytes + lastClipBytes_ > options_.cacheBudgetBytes))
             releaseImageCache();
-        bool ok = io.images.loadColor(openablePath(fieldText(record.ClipPath)), image);
+        bool ok = loadClipImage(openablePath(fieldText(record.ClipPath)), image);
         if (playback.PendingKey != '6') playback.PendingKey = 0;
         if (!ok) {
             if (rescannedAfterFailure_) {
@@ -219,6 +219,55 @@ bool Player::displayClip() {
     }
     playback.LastShownFrame = playback.frame_no;
     return true;
+}
+
+bool Player::loadClipImage(const std::string& path, cv::Mat& into) {
+    return io.clips != nullptr ? io.clips->loadClip(path, into) : io.images.loadColor(path, into);
+}
+
+void Player::planReadAhead() {
+    if (io.clips == nullptr) return;
+    const ContentsState& contents = state.contents;
+    const PlaybackState& playback = state.playback;
+    const int f = clipIndexOf(playback.frame_no);
+    const int direction = playback.ReplayDirection == 1 ? 1 : -1;
+    const PlanKey key{contents.DirNum, f, contents.MaxCount, direction, playback.PlayEngine,
+                      playback.VR_step};
+    if (key == planned_) return;
+    planned_ = key;
+    // Clips ahead in the direction of travel (both ways for the gesture drive, which may go
+    // either way), then the clips just passed, which a reversal shows first. Clips the cache
+    // holds are not loaded again and need no decode.
+    constexpr int kAhead = 4;
+    constexpr int kBehind = 2;
+    constexpr int kMaxProbes = 64;
+    const double step = playback.VR_step > 0.0 ? playback.VR_step : 1.0;
+    const bool bothWays = playback.PlayEngine == 0;
+    std::vector<int> ahead, behind;
+    auto collect = [&](std::vector<int>& clips, int sign, int wanted) {
+        for (int k = 1; k <= kMaxProbes && static_cast<int>(clips.size()) < wanted; ++k) {
+            const double position = playback.frame_no + sign * k * step;
+            if (!(position >= 0.0 && position < contents.MaxCount)) break;
+            const int clip = clipIndexOf(position);
+            if (clip == f || std::find(clips.begin(), clips.end(), clip) != clips.end()) continue;
+            clips.push_back(clip);
+        }
+    };
+    collect(ahead, direction, kAhead);
+    collect(behind, -direction, bothWays ? kAhead : kBehind);
+    std::vector<int> order;
+    for (size_t i = 0; i < std::max(ahead.size(), behind.size()); ++i) {
+        if (i < ahead.size()) order.push_back(ahead[i]);
+        if (bothWays && i < behind.size()) order.push_back(behind[i]);
+    }
+    if (!bothWays) order.insert(order.end(), behind.begin(), behind.end());
+    std::vector<std::string> paths;
+    for (int clip : order) {
+        const FrameData& record = contents.FrameData[static_cast<size_t>(clip)];
+        if (record.Loaded || fieldText(record.ClipPath).empty()) continue;
+        paths.push_back(openablePath(fieldText(record.ClipPath)));
+    }
+    io.clips->plan(std::move(paths));
 }
 
 // Capture, measure and let the engine move frame_no, unless a step key is already waiting.
@@ -297,6 +346,7 @@ void Player::mainLoop() {
             continue;
         }
         if (!displayClip()) continue;
+        planReadAhead();
         sendOscClip();
         injectOscKey();
         dispatchTurnKey(*this);

@@ -40,6 +40,8 @@ std::string usageText() {
            "      --meter            a motion bar along the bottom of the shown clip\n"
            "      --cache-budget MB  decoded clips held in memory at most (default: a quarter\n"
            "                         of the physical memory)\n"
+           "      --decoders N       threads that decode the next clips ahead of the display,\n"
+           "                         0 to 4 (default 2; 0 decodes each clip when it is shown)\n"
            "      --seed N           seed of the random generator instead of the time\n"
            "      --learn N          learn gestures A .. (N = 1..8) in front of the camera from\n"
            "                         the start (key L does the same; key W saves them)\n"
@@ -108,6 +110,15 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
             }
             options.cacheBudgetBytes = static_cast<int64_t>(megabytes) << 20;
             options.cacheBudgetGiven = true;
+        } else if (word == "--decoders") {
+            std::string text;
+            uint32_t count = 0;
+            if (!takeValue(word, text)) return std::nullopt;
+            if (!parseUnsigned(text, count) || count > 4) {
+                error = "--decoders takes a whole number from 0 to 4";
+                return std::nullopt;
+            }
+            options.decoders = static_cast<int>(count);
         } else if (word == "--osc-send") {
             if (!takeValue(word, options.oscSend)) return std::nullopt;
         } else if (word == "--osc-listen") {

@@ -23,10 +23,11 @@ struct Options {
     int cameraRetrySeconds = 0;  // --camera-retry: reopen a lost camera this often; 0 never
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT
-    bool meter = false;
+    bool meter = false;          // --meter: motion bar along the bottom of the shown clip
+    int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.
     int64_t cacheBudgetBytes = int64_t{1} << 62;
-    bool cacheBudgetGiven = false;  // --meter: motion bar along the bottom of the shown clip
+    bool cacheBudgetGiven = false;
     bool help = false;
     bool version = false;
     // The program path followed by the words after the options (or after "--").

@@ -40,6 +40,9 @@ void Player::onMouse(int event, int x, int y, int flags, void* user) {
 
 void Player::scan() {
     rescannedAfterFailure_ = false;
+    // Decodes made before the scan are of files that may have changed or gone since.
+    if (io.clips != nullptr) io.clips->forgetAll();
+    planned_ = PlanKey{};
     scanContents(state, io);
 }
 
@@ -90,6 +93,9 @@ void Player::releaseImageCache() {
 }
 
 void Player::releaseCameraForPause() {
+    // Nothing is decoded ahead while the player waits in the pause.
+    if (io.clips != nullptr) io.clips->forgetAll();
+    planned_ = PlanKey{};
     io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
     releaseCamera(io);
     io.console.print("Done.\n");

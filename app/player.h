@@ -49,6 +49,11 @@ public:
     // clip failed to load and the folder was rescanned: the turn starts again.
     bool displayClip();
 
+    // Tells the clip reader which clips the playback shows next in its direction and step,
+    // and keeps the last shown ones wanted (a reversal shows them again). Does nothing when
+    // nothing changed since the last plan or there is no clip reader.
+    void planReadAhead();
+
     const Options& options() const { return options_; }
 
 private:
@@ -76,6 +81,8 @@ private:
     void runGestureTurn();
     void learningTurnEnd();
     void endTurn();
+    // Loads a clip file for the display step: through the clip reader when there is one.
+    bool loadClipImage(const std::string& path, cv::Mat& into);
 
     const Options options_;
     int repeatTurns_ = 0;
@@ -89,6 +96,13 @@ private:
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;
     cv::Mat flipped_;  // the mirrored clip of the display, reused
+    // What the last read-ahead plan was made for: folder, clip, direction, step, engine.
+    struct PlanKey {
+        int dirNum = -1, clip = -1, maxCount = -1, direction = -1, engine = -1;
+        double step = 0.0;
+        bool operator==(const PlanKey&) const = default;
+    };
+    PlanKey planned_;
 };
 
 }  // namespace kalvento

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/camera.h"
+#include "platform/clip_reader.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
@@ -42,6 +43,8 @@ struct Io {
     ProcessRunner* processes = nullptr;
     // Sends and receives OSC messages; null when the player neither sends nor listens.
     OscPort* osc = nullptr;
+    // Loads the clips of the display step, with read-ahead; null: they load through `images`.
+    ClipReader* clips = nullptr;
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {

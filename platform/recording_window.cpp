@@ -17,6 +17,7 @@ void RecordingWindow::destroy() {
 }
 
 void RecordingWindow::show(const cv::Mat& bgr) {
+    if (!record_) return;
     log_.push_back("show " + std::to_string(bgr.cols) + "x" + std::to_string(bgr.rows));
     bgr.copyTo(lastShown_);
 }
@@ -38,7 +39,7 @@ int RecordingWindow::peekKey(int) {
 }
 
 void RecordingWindow::delay(int ms) {
-    log_.push_back("delay " + std::to_string(ms));
+    if (record_) log_.push_back("delay " + std::to_string(ms));
 }
 
 }  // namespace kalvento

@@ -11,6 +11,10 @@ namespace kalvento {
 
 class RecordingWindow final : public Window {
 public:
+    // Without `record` (the window of a headless run) it keeps no log and no pixels, so a long
+    // run neither grows nor copies every clip.
+    explicit RecordingWindow(bool record = true) : record_(record) {}
+
     void create(WindowMode mode) override;
     void destroy() override;
     void show(const cv::Mat& bgr) override;
@@ -35,6 +39,7 @@ public:
 private:
     std::vector<std::string> log_;
     cv::Mat lastShown_;
+    bool record_ = true;
     bool open_ = false;
     int keyWaits_ = 0;
     MouseCallback callback_ = nullptr;

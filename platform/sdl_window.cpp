@@ -1,6 +1,6 @@
-// The player window on SDL2: one window, one streaming texture, and a key wait that turns
-// SDL's keyboard and mouse events into the one-byte key codes and mouse events of window.h.
-// This is the only file of the program that talks to SDL.
+// The player window on SDL2: one window whose own pixel buffer receives every picture, and a
+// key wait that turns SDL's keyboard and mouse events into the one-byte key codes and mouse
+// events of window.h. This is the only file of the program that talks to SDL.
 
 #include "platform/sdl_window.h"
 
@@ -86,13 +86,15 @@ struct SdlWindow::Impl {
 
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int textureWidth = 0;
-    int textureHeight = 0;
     int windowWidth = 0;  // last size requested for the window (auto-size mode follows images)
     int windowHeight = 0;
-    cv::Mat converted;  // reused for images that are not 3-channel BGR
+
+    // The picture last shown: a reference to the caller's pixels (not a copy), drawn again
+    // when the window is exposed or resized. `view` is where it lies in the window, scaled to
+    // fit and centred; mouse coordinates are mapped back through it into image pixels.
+    cv::Mat shown;
+    SDL_Rect view{0, 0, 0, 0};
+    cv::Mat scaled;  // reused for pictures that do not have the window's size
 
     MouseCallback callback = nullptr;
     void* callbackUser = nullptr;
@@ -125,21 +127,16 @@ struct SdlWindow::Impl {
         if (window == nullptr) return;
         SDL_PumpEvents();  // brings the focus state up to date; pumped events stay queued
         focusNextWindow = SDL_GetKeyboardFocus() == window;
-        if (texture != nullptr) SDL_DestroyTexture(texture);
-        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
-        texture = nullptr;
-        renderer = nullptr;
         window = nullptr;
         windowId = 0;
-        textureWidth = textureHeight = 0;
         windowWidth = windowHeight = 0;
+        shown.release();
+        view = SDL_Rect{0, 0, 0, 0};
         leftHeld = false;
     }
 
     bool openWindow(int width, int height) {
-        // Hidden until the renderer exists: an OpenGL renderer may re-create the native
-        // window, which must not happen to a window already on the screen.
         Uint32 flags = SDL_WINDOW_HIDDEN;
         if (mode == WindowMode::Normal) flags |= SDL_WINDOW_RESIZABLE;
         int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
@@ -158,14 +155,6 @@ struct SdlWindow::Impl {
             reportOnce("cannot create the player window");
             return false;
         }
-        renderer = SDL_CreateRenderer(window, -1, 0);
-        if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-        if (renderer == nullptr) {
-            reportOnce("cannot draw into the player window");
-            SDL_DestroyWindow(window);
-            window = nullptr;
-            return false;
-        }
         windowId = SDL_GetWindowID(window);
         windowWidth = width;
         windowHeight = height;
@@ -182,33 +171,116 @@ struct SdlWindow::Impl {
         return true;
     }
 
-    void present() {
-        if (renderer == nullptr) return;
-        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-        SDL_RenderClear(renderer);
-        if (texture != nullptr) SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-        SDL_RenderPresent(renderer);
+    // Draws `shown` into the window's own pixel buffer and hands that to the display. The
+    // pixels are converted (or, for BGRX pictures, copied) once, straight into the buffer; a
+    // picture of the window's size is not scaled, and only the bars beside a picture that
+    // does not cover the window are cleared.
+    void draw() {
+        if (window == nullptr || shown.empty()) return;
+        SDL_Surface* surface = SDL_GetWindowSurface(window);
+        if (surface == nullptr) {
+            reportOnce("cannot draw into the player window");
+            return;
+        }
+        view = fitInto(shown.cols, shown.rows, surface->w, surface->h);
+        if (view.w <= 0 || view.h <= 0) return;
+        const bool sameSize = view.w == shown.cols && view.h == shown.rows;
+        const SDL_PixelFormat* format = surface->format;
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+        if (format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
+            format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu) {
+            // XRGB8888 in memory is B, G, R, X: OpenCV's BGRA.
+            cv::Mat target(surface->h, surface->w, CV_8UC4, surface->pixels,
+                           static_cast<size_t>(surface->pitch));
+            cv::Mat area = target(cv::Rect(view.x, view.y, view.w, view.h));
+            const cv::Mat* source = &shown;
+            if (!sameSize) {
+                cv::resize(shown, scaled, cv::Size(view.w, view.h), 0, 0, cv::INTER_LINEAR);
+                source = &scaled;
+            }
+            switch (source->channels()) {
+                case 1:
+                    cv::cvtColor(*source, area, cv::COLOR_GRAY2BGRA);
+                    break;
+                case 3:
+                    cv::cvtColor(*source, area, cv::COLOR_BGR2BGRA);
+                    break;
+                default:
+                    source->copyTo(area);
+                    break;
+            }
+        } else {
+            // Any other window format: a BGR picture of the view's size, converted by SDL.
+            cv::Mat bgr;
+            if (shown.channels() == 1) {
+                cv::cvtColor(shown, bgr, cv::COLOR_GRAY2BGR);
+            } else if (shown.channels() == 4) {
+                cv::cvtColor(shown, bgr, cv::COLOR_BGRA2BGR);
+            } else {
+                bgr = shown;
+            }
+            if (!sameSize) {
+                cv::resize(bgr, scaled, cv::Size(view.w, view.h), 0, 0, cv::INTER_LINEAR);
+                bgr = scaled;
+            }
+            auto* pixels = static_cast<unsigned char*>(surface->pixels) +
+                           static_cast<size_t>(view.y) * static_cast<size_t>(surface->pitch) +
+                           static_cast<size_t>(view.x) * format->BytesPerPixel;
+            SDL_ConvertPixels(view.w, view.h, SDL_PIXELFORMAT_BGR24, bgr.data,
+                              static_cast<int>(bgr.step[0]), format->format, pixels,
+                              surface->pitch);
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        clearBars(surface);
+        if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
+    }
+
+    // The largest rectangle of the picture's aspect ratio that fits the window, centred.
+    static SDL_Rect fitInto(int width, int height, int windowW, int windowH) {
+        if (width == windowW && height == windowH) return SDL_Rect{0, 0, width, height};
+        const double scaleX = static_cast<double>(windowW) / width;
+        const double scaleY = static_cast<double>(windowH) / height;
+        SDL_Rect rect{0, 0, windowW, windowH};
+        if (scaleX < scaleY) {
+            rect.h = static_cast<int>(height * scaleX);
+            rect.y = (windowH - rect.h) / 2;
+        } else {
+            rect.w = static_cast<int>(width * scaleY);
+            rect.x = (windowW - rect.w) / 2;
+        }
+        return rect;
+    }
+
+    // Clears the parts of the window beside `view`.
+    void clearBars(SDL_Surface* surface) const {
+        const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
+        const SDL_Rect bars[4] = {
+            {0, 0, surface->w, view.y},
+            {0, view.y + view.h, surface->w, surface->h - view.y - view.h},
+            {0, view.y, view.x, view.h},
+            {view.x + view.w, view.y, surface->w - view.x - view.w, view.h},
+        };
+        for (const SDL_Rect& bar : bars)
+            if (bar.w > 0 && bar.h > 0) SDL_FillRect(surface, &bar, black);
+    }
+
+    // Window coordinates to image pixels (truncated towards zero, as SDL's logical size did).
+    int imageX(int x) const {
+        if (view.w <= 0 || shown.empty()) return x;
+        return static_cast<int>((x - view.x) / (static_cast<double>(view.w) / shown.cols));
+    }
+    int imageY(int y) const {
+        if (view.h <= 0 || shown.empty()) return y;
+        return static_cast<int>((y - view.y) / (static_cast<double>(view.h) / shown.rows));
     }
 
     void show(const cv::Mat& image) {
         if (image.empty() || image.dims != 2) return;
-        const cv::Mat* bgr = &image;
-        switch (image.type()) {
-            case CV_8UC3:
-                break;
-            case CV_8UC1:
-                cv::cvtColor(image, converted, cv::COLOR_GRAY2BGR);
-                bgr = &converted;
-                break;
-            case CV_8UC4:
-                cv::cvtColor(image, converted, cv::COLOR_BGRA2BGR);
-                bgr = &converted;
-                break;
-            default:
-                return;  // not an 8-bit picture; nothing sensible to show
-        }
-        const int width = bgr->cols;
-        const int height = bgr->rows;
+        const int type = image.type();
+        if (type != CV_8UC3 && type != CV_8UC1 && type != CV_8UC4)
+            return;  // not an 8-bit picture; nothing sensible to show
+        const int width = image.cols;
+        const int height = image.rows;
 
         if (!created) {  // showing without a window opens a normal one
             created = true;
@@ -222,23 +294,10 @@ struct SdlWindow::Impl {
             windowWidth = width;
             windowHeight = height;
         }
-
-        if (texture == nullptr || width != textureWidth || height != textureHeight) {
-            if (texture != nullptr) SDL_DestroyTexture(texture);
-            textureWidth = textureHeight = 0;
-            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_BGR24,
-                                        SDL_TEXTUREACCESS_STREAMING, width, height);
-            if (texture == nullptr) {
-                reportOnce("cannot hold the image in the player window");
-                return;
-            }
-            textureWidth = width;
-            textureHeight = height;
-            // Mouse coordinates arrive in image pixels whatever the window's size.
-            SDL_RenderSetLogicalSize(renderer, width, height);
-        }
-        SDL_UpdateTexture(texture, nullptr, bgr->data, static_cast<int>(bgr->step[0]));
-        present();
+        // Pixels the image does not own (a header over foreign memory) may go away before the
+        // next redraw: those are copied.
+        shown = image.u != nullptr ? image : image.clone();
+        draw();
     }
 
     bool isOurs(Uint32 eventWindowId) const {
@@ -266,7 +325,7 @@ struct SdlWindow::Impl {
                     case SDL_WINDOWEVENT_SHOWN:
                     case SDL_WINDOWEVENT_RESTORED:
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
-                        present();
+                        draw();
                         break;
                     case SDL_WINDOWEVENT_FOCUS_LOST:
                         leftHeld = false;
@@ -298,7 +357,7 @@ struct SdlWindow::Impl {
             case SDL_MOUSEMOTION:
                 if (!isOurs(e.motion.windowID)) return kNoKey;
                 leftHeld = (e.motion.state & SDL_BUTTON_LMASK) != 0;
-                deliverMouse(kMouseMove, e.motion.x, e.motion.y);
+                deliverMouse(kMouseMove, imageX(e.motion.x), imageY(e.motion.y));
                 return kNoKey;
 
             case SDL_MOUSEBUTTONDOWN:
@@ -307,13 +366,13 @@ struct SdlWindow::Impl {
                 if (e.button.clicks >= 2) return kNoKey;  // double clicks are not passed on
                 switch (e.button.button) {
                     case SDL_BUTTON_LEFT:
-                        deliverMouse(kMouseLeftDown, e.button.x, e.button.y);
+                        deliverMouse(kMouseLeftDown, imageX(e.button.x), imageY(e.button.y));
                         break;
                     case SDL_BUTTON_RIGHT:
-                        deliverMouse(kMouseRightDown, e.button.x, e.button.y);
+                        deliverMouse(kMouseRightDown, imageX(e.button.x), imageY(e.button.y));
                         break;
                     case SDL_BUTTON_MIDDLE:
-                        deliverMouse(kMouseMiddleDown, e.button.x, e.button.y);
+                        deliverMouse(kMouseMiddleDown, imageX(e.button.x), imageY(e.button.y));
                         break;
                     default:
                         break;
@@ -323,7 +382,7 @@ struct SdlWindow::Impl {
             case SDL_MOUSEBUTTONUP:
                 if (!isOurs(e.button.windowID) || e.button.button != SDL_BUTTON_LEFT) return kNoKey;
                 leftHeld = false;
-                deliverMouse(kMouseLeftUp, e.button.x, e.button.y);
+                deliverMouse(kMouseLeftUp, imageX(e.button.x), imageY(e.button.y));
                 return kNoKey;
 
             default:
@@ -377,8 +436,11 @@ std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, bool fullscreen) 
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A desktop compositor stays on for a window that is not full screen.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    // Smooth scaling when the window is resized away from the image size.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    // The window's pixels go to the X server as they are (shared memory), not through an
+    // OpenGL texture: with Mesa's software rasteriser (Xvfb, machines without a GPU driver)
+    // the texture path costs several more passes over every picture. The environment
+    // variable SDL_FRAMEBUFFER_ACCELERATION still chooses otherwise.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = std::string("no display: ") + SDL_GetError();
         SDL_Quit();

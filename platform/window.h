@@ -44,7 +44,10 @@ public:
     virtual void create(WindowMode mode) = 0;
     virtual void destroy() = 0;
 
-    // Shows a BGR 8-bit image. The image is copied; the caller keeps ownership.
+    // Shows an 8-bit image: BGR, gray, or BGRX (4 channels, the fourth ignored). The caller
+    // keeps ownership; a window may keep a reference to the pixels (not a copy) until the next
+    // show, to draw them again when it is exposed or resized, so changes a caller makes to
+    // them afterwards may appear then.
     virtual void show(const cv::Mat& bgr) = 0;
 
     virtual void setMouseCallback(MouseCallback callback, void* user) = 0;

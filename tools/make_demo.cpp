@@ -17,8 +17,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: kalvento_make_demo --root DIR [--folders N] [--clips N] [--size WxH]\n"
     "                          [--first-folder K] [--quality Q] [--video FILE]\n"
-    "                          [--video-size WxH] [--keys FILE] [--gesture-video FILE]\n"
-    "                          [--learning-video FILE] [--recognition-video FILE]\n"
+    "                          [--video-size WxH] [--video-pattern M,S,C] [--keys FILE]\n"
+    "                          [--gesture-video FILE] [--learning-video FILE]\n"
+    "                          [--recognition-video FILE]\n"
     "  --root DIR          contents root; clips go to DIR/S001/clip_00000.jpg, ...\n"
     "  --folders N         number of folders (default 3; 0 writes only the videos)\n"
     "  --clips N           clips per folder (default 300)\n"
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "  --video FILE        also write a camera video (MJPG .avi): a figure that walks for\n"
     "                      30 frames and stands still for 30, four times, at 15 frames/s\n"
     "  --video-size WxH    camera video size (default 320x240)\n"
+    "  --video-pattern M,S,C  the video's figure walks for M frames and stands still for S,\n"
+    "                      C times (default 30,30,4); 3000,0,1 is constant motion\n"
     "  --keys FILE         also write the key-allocation picture (800x600 JPEG)\n"
     "  --gesture-video FILE  a camera video (320x240 MJPG) of a figure performing two\n"
     "                      motions, each forward and back three times at different speeds:\n"
@@ -51,6 +54,9 @@ struct Options {
     std::string video;
     int videoWidth = 320;
     int videoHeight = 240;
+    int videoMoving = 30;
+    int videoStill = 30;
+    int videoCycles = 4;
     std::string keys;
     std::string gestureVideo;
     std::string learningVideo;
@@ -66,6 +72,21 @@ std::optional<int> parseInt(std::string_view text, int low, int high) {
     }
     if (value < low || value > high) return std::nullopt;
     return value;
+}
+
+// "M,S,C": moving frames, still frames, cycles; at least one frame in all.
+bool parsePattern(std::string_view text, int& moving, int& still, int& cycles) {
+    const std::size_t first = text.find(',');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(',', first + 1);
+    if (second == std::string_view::npos) return false;
+    const auto m = parseInt(text.substr(0, first), 0, 100000);
+    const auto s = parseInt(text.substr(first + 1, second - first - 1), 0, 100000);
+    const auto c = parseInt(text.substr(second + 1), 1, 10000);
+    if (!m || !s || !c || *m + *s < 1) return false;
+    moving = *m;
+    still = *s;
+    cycles = *c;
+    return true;
 }
 
 bool parseSize(std::string_view text, int& width, int& height) {
@@ -125,6 +146,9 @@ bool parseArguments(int argc, char** argv, Options& options) {
         } else if (name == "--recognition-video") {
             options.recognitionVideo = value;
             good = !value.empty();
+        } else if (name == "--video-pattern") {
+            good =
+                parsePattern(value, options.videoMoving, options.videoStill, options.videoCycles);
         } else if (name == "--keys") {
             options.keys = value;
             good = !value.empty();
@@ -184,10 +208,11 @@ int main(int argc, char** argv) {
 
     if (!options.video.empty()) {
         constexpr double kFps = 15.0;
-        constexpr int kMoving = 30, kStill = 30, kCycles = 4;
+        const int moving = options.videoMoving, still = options.videoStill,
+                  cycles = options.videoCycles;
         if (!kalvento::demo::writeCameraVideo(options.video,
                                               cv::Size(options.videoWidth, options.videoHeight),
-                                              kFps, kMoving, kStill, kCycles)) {
+                                              kFps, moving, still, cycles)) {
             std::fprintf(stderr, "kalvento_make_demo: cannot write the camera video %s\n",
                          options.video.c_str());
             return 1;
@@ -196,7 +221,7 @@ int main(int argc, char** argv) {
             "%s: camera video %dx%d, %d frames at %.0f frames/s (%d moving, %d still, "
             "x%d)\n",
             options.video.c_str(), options.videoWidth, options.videoHeight,
-            (kMoving + kStill) * kCycles, kFps, kMoving, kStill, kCycles);
+            (moving + still) * cycles, kFps, moving, still, cycles);
     }
 
     struct GestureVideo {

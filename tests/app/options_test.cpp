@@ -83,9 +83,27 @@ TEST(InstallationOptions, KioskCameraOscAndMeterOptions) {
         const char* retry[] = {"kalvento", "--camera-retry", bad};
         EXPECT_FALSE(parseOptions(3, retry, error)) << bad;
     }
-    for (const char* option :
-         {"--fullscreen", "--camera-on", "--camera-retry", "--osc-send", "--osc-listen", "--meter"})
+    for (const char* option : {"--fullscreen", "--camera-on", "--camera-retry", "--osc-send",
+                               "--osc-listen", "--meter", "--decoders"})
         EXPECT_NE(usageText().find(option), std::string::npos) << option;
+}
+
+TEST(InstallationOptions, DecoderThreadsFromZeroToFour) {
+    std::string error;
+    const char* plain[] = {"kalvento"};
+    ASSERT_TRUE(parseOptions(1, plain, error));
+    EXPECT_EQ(parseOptions(1, plain, error)->decoders, 2);
+    for (const char* count : {"0", "4"}) {
+        const char* argv[] = {"kalvento", "--decoders", count};
+        auto options = parseOptions(3, argv, error);
+        ASSERT_TRUE(options) << error;
+        EXPECT_EQ(options->decoders, count[0] - '0');
+    }
+    for (const char* bad : {"5", "-1", "two"}) {
+        const char* argv[] = {"kalvento", "--decoders", bad};
+        EXPECT_FALSE(parseOptions(3, argv, error)) << bad;
+        EXPECT_EQ(error, "--decoders takes a whole number from 0 to 4") << bad;
+    }
 }
 
 }  // namespace

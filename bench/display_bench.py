@@ -1,0 +1,333 @@
+#!/usr/bin/env python3
+"""What a person sees: the real player, headless and in a real window under Xvfb, driven by a
+camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 clips.
+
+usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
+                        [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
+                        [--modes headless,window,window-gl] [--no-mpv] [--no-reversal]
+                        [--no-tab]
+
+A --player may carry options ("BIN --decoders 2"). Every --player is measured in the same run (give main's build first and the changed one
+second for a before/after table). Per player, size and mode it prints the turns per second
+while clips change (one clip step per turn, CamOnMemory 1). It also prints the decode rate of
+the same clips (--decode-rate), mpv's display rate of the same clips when mpv is installed
+(--vo=x11 --untimed, one decode thread), the automatic replay rate (TAB, no camera; must stay
+at or below 30 steps per second) and a reversal run: the camera figure walks 20 frames and
+stands still for one, so the direction turns every 20 clips; the shown clips must step by one
+clip at a time, and the first turn after each reversal is compared with the median turn.
+
+Mode window-gl is the real window through SDL's OpenGL texture framebuffer instead of the X11
+shared-memory one (SDL_FRAMEBUFFER_ACCELERATION=1), to compare the two.
+
+Turns are timed from the player's per-turn status line (the i key's mode); clips shown are
+counted from the DISP lines a frame data file makes the player print for every clip.
+Generated clips, videos and frame data files are kept in --data (default
+/tmp/kalvento_display_bench) and reused.
+"""
+
+import argparse
+import os
+import re
+import select
+import shlex
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+CLIPS_FOR = {"640x480": 1200, "1920x1080": 500, "3840x2160": 150}
+RECORD = 756
+STATUS = re.compile(rb"^ [ *] \[SI\.DiffSum=")
+DISP = re.compile(rb"^DISP: FrameData\[ *(\d+) \]\.http\[2\]")
+
+
+def log(text):
+    print(text, flush=True)
+
+
+def run_quiet(args, **kw):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, **kw)
+
+
+def frame_data(path, clip_paths):
+    table = bytearray(RECORD * 22000)
+    for i, clip in enumerate(clip_paths):
+        raw = clip.encode()
+        table[RECORD * i + 4:RECORD * i + 4 + len(raw)] = raw
+        text = ("clip %d" % i).encode()
+        table[RECORD * i + 254:RECORD * i + 254 + len(text)] = text
+    with open(path, "wb") as out:
+        out.write(bytes(table) + ("%d\n" % len(clip_paths)).encode())
+
+
+def prepare_root(data, make_demo, size, clips):
+    """A contents root with S001 of `clips` clips of `size` and its frame data file."""
+    root = os.path.join(data, size)
+    work = os.path.join(root, "work")
+    done = os.path.join(root, ".done")
+    if not os.path.exists(done):
+        shutil.rmtree(root, ignore_errors=True)
+        os.makedirs(work)
+        log("generating %d clips of %s ..." % (clips, size))
+        run_quiet([make_demo, "--root", root, "--folders", "1", "--clips", str(clips),
+                   "--size", size])
+        frame_data(os.path.join(work, "frame_data0001.dat"),
+                   ["../S001/clip_%05d.jpg" % i for i in range(clips)])
+        open(done, "w").close()
+    return root
+
+
+def prepare_video(data, make_demo, name, pattern):
+    path = os.path.join(data, name)
+    if not os.path.exists(path):
+        tmp = os.path.join(data, "video_tmp")
+        os.makedirs(tmp, exist_ok=True)
+        run_quiet([make_demo, "--root", tmp, "--folders", "1", "--clips", "1", "--size",
+                   "16x16", "--video", path + ".part.avi", "--video-pattern", pattern])
+        os.rename(path + ".part.avi", path)
+    return path
+
+
+class Xvfb:
+    def __init__(self, size):
+        self.dir = tempfile.mkdtemp(prefix="kalvento_bench_x_")
+        rfd, wfd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(wfd), "-nolisten", "tcp", "-noreset", "-screen", "0",
+             size + "x24"], pass_fds=(wfd,), stderr=subprocess.DEVNULL)
+        os.close(wfd)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(rfd, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb did not start")
+            number += chunk
+        os.close(rfd)
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def run_player(player, root, script, video, env, timeout=600):
+    """Runs the player in root/work; returns [(time, line)] of its stdout and its status."""
+    work = os.path.join(root, "work")
+    with open(os.path.join(work, "bench_input.txt"), "w") as out:
+        out.write(script)
+    args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
+            "--input", "bench_input.txt"]
+    if video:
+        args += ["--camera-source", video]
+    if env.get("HEADLESS"):
+        args.append("--headless")
+    proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            stdin=subprocess.DEVNULL, env=env)
+    lines, pending = [], b""
+    deadline = time.monotonic() + timeout
+    fd = proc.stdout.fileno()
+    while True:
+        ready, _, _ = select.select([fd], [], [], 1.0)
+        now = time.monotonic()
+        if now > deadline:
+            proc.kill()
+            break
+        if not ready:
+            continue
+        chunk = os.read(fd, 1 << 16)
+        if not chunk:
+            break
+        pending += chunk
+        *complete, pending = pending.split(b"\n")
+        lines.extend((now, line) for line in complete)
+    status = proc.wait()
+    try:
+        os.unlink("/dev/shm/kalvento_bench_%d" % os.getpid())
+    except OSError:
+        pass
+    return lines, status
+
+
+def turns(lines):
+    """Per turn (status line to next status line): (start, duration, shown clip or None)."""
+    result = []
+    current = None
+    for t, line in lines:
+        if STATUS.match(line):
+            if current is not None:
+                result.append((current[0], t - current[0], current[1]))
+            current = [t, None]
+        elif current is not None:
+            m = DISP.match(line)
+            if m:
+                current[1] = int(m.group(1))
+    return result
+
+
+def motion_rate(turn_list):
+    """Turns per second over the turns that show a new clip (the first 5 % skipped)."""
+    showing = [i for i, turn in enumerate(turn_list) if turn[2] is not None]
+    if len(showing) < 20:
+        return None, 0
+    first = showing[len(showing) // 20]
+    last = showing[-1]
+    span = turn_list[last][0] + turn_list[last][1] - turn_list[first][0]
+    count = last - first + 1
+    return count / span, len(showing)
+
+
+def measure_motion(player, root, video, clips, env):
+    script = "key i\nkey q\nidle %d\nkey ESC\nkey ESC\n" % (clips + 20)
+    lines, status = run_player(player, root, script, video, env)
+    rate, shown = motion_rate(turns(lines))
+    if status != 0 or rate is None:
+        return "failed (status %d, %d clips shown)" % (status, shown), None
+    return "%7.1f turns/s (%d clips shown)" % (rate, shown), rate
+
+
+def measure_reversal(player, root, video, env):
+    script = "key i\nkey q\nidle 400\nkey ESC\nkey ESC\n"
+    lines, status = run_player(player, root, script, video, env)
+    tl = turns(lines)
+    shown = [(i, turn) for i, turn in enumerate(tl) if turn[2] is not None]
+    clips = [turn[2] for _, turn in shown]
+    if status != 0 or len(clips) < 60:
+        return "failed (status %d, %d clips shown)" % (status, len(clips))
+    steps_ok = all(abs(b - a) == 1 for a, b in zip(clips, clips[1:]))
+    reversals = [k for k in range(1, len(clips) - 1)
+                 if (clips[k] - clips[k - 1]) * (clips[k + 1] - clips[k]) < 0]
+    durations = [turn[1] for _, turn in shown[1:]]
+    median = statistics.median(durations)
+    mean = statistics.mean(durations)
+    after = [shown[k + 1][1][1] for k in reversals if k + 1 < len(shown)]
+    worst = max(after) if after else 0.0
+    slow = sum(1 for d in after if d > 3 * median)
+    return ("%d clips, %d reversals, steps of one clip: %s; median turn %.2f ms (mean %.2f); "
+            "first turns after a reversal: median %.2f ms, slowest %.2f ms = %.2fx the median "
+            "turn (want <= 3), %d above 3x" %
+            (len(clips), len(reversals), "yes" if steps_ok else "NO", median * 1e3, mean * 1e3,
+             statistics.median(after) * 1e3 if after else 0.0, worst * 1e3,
+             worst / median if median > 0 else 0, slow))
+
+
+def measure_tab(player, root, env):
+    script = "key TAB\nidle 150\nkey ESC\nkey ESC\n"
+    lines, status = run_player(player, root, script, None, env)
+    times = [t for t, line in lines if DISP.match(line)]
+    if status != 0 or len(times) < 20:
+        return "failed (status %d)" % status
+    rate = (len(times) - 11) / (times[-1] - times[10])
+    return "%.1f steps/s (want <= 30)" % rate
+
+
+def measure_mpv(root, clips, env):
+    pattern = "mf://" + os.path.join(root, "S001", "*.jpg")
+
+    def timed(frames):
+        start = time.monotonic()
+        subprocess.run(["mpv", "--no-config", "--really-quiet", "--vo=x11", "--untimed",
+                        "--no-audio", "--vd-lavc-threads=1", "--mf-fps=60",
+                        "--frames=%d" % frames, pattern], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return time.monotonic() - start
+    few = max(5, clips // 10)
+    try:
+        short, full = timed(few), timed(clips)
+    except (subprocess.CalledProcessError, OSError) as error:
+        return "failed (%s)" % error
+    return "%7.1f clips/s" % ((clips - few) / (full - short))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--player", action="append", required=True)
+    parser.add_argument("--make-demo", required=True)
+    parser.add_argument("--decode-rate")
+    parser.add_argument("--data", default="/tmp/kalvento_display_bench")
+    parser.add_argument("--sizes", default="640x480,1920x1080,3840x2160")
+    parser.add_argument("--modes", default="headless,window")
+    parser.add_argument("--no-mpv", action="store_true")
+    parser.add_argument("--no-reversal", action="store_true")
+    parser.add_argument("--no-tab", action="store_true")
+    options = parser.parse_args()
+
+    sizes = options.sizes.split(",")
+    modes = options.modes.split(",")
+    os.makedirs(options.data, exist_ok=True)
+    longest = max(CLIPS_FOR.get(size, 300) for size in sizes)
+    constant = prepare_video(options.data, options.make_demo, "constant.avi",
+                             "%d,0,1" % (longest + 100))
+    reversal = prepare_video(options.data, options.make_demo, "reversal.avi", "20,1,40")
+    roots = {size: prepare_root(options.data, options.make_demo, size, CLIPS_FOR.get(size, 300))
+             for size in sizes}
+
+    try:
+        load = os.getloadavg()
+        log("machine: %d cores, load average %.2f %.2f %.2f" % ((os.cpu_count() or 0,) + load))
+    except OSError:
+        pass
+    xvfb = Xvfb("3840x2160") if any(m.startswith("window") for m in modes) or not options.no_mpv \
+        else None
+    env_window = dict(os.environ)
+    env_headless = dict(os.environ, HEADLESS="1")
+    if xvfb:
+        env_window["DISPLAY"] = xvfb.display
+    # The window through SDL's OpenGL texture framebuffer (Mesa's software rasteriser here),
+    # for comparison with the plain X11 shared-memory framebuffer the player chooses.
+    env_window_gl = dict(env_window, SDL_FRAMEBUFFER_ACCELERATION="1")
+    envs = {"headless": env_headless, "window": env_window, "window-gl": env_window_gl}
+    results = {}
+    try:
+        for size in sizes:
+            clips = CLIPS_FOR.get(size, 300)
+            if options.decode_rate:
+                out = subprocess.run([options.decode_rate, os.path.join(roots[size], "S001"),
+                                      str(min(clips, 200))], capture_output=True, text=True)
+                log("%-10s %s" % (size, out.stdout.strip() or "decode failed"))
+            for mode in modes:
+                env = envs[mode]
+                for n, player in enumerate(options.player):
+                    text, rate = measure_motion(player, roots[size], constant, clips, env)
+                    results[(size, mode, n)] = rate
+                    log("%-10s %-8s player %d: %s" % (size, mode, n + 1, text))
+            if "window" in modes and not options.no_mpv and shutil.which("mpv"):
+                log("%-10s window   mpv     : %s" % (size, measure_mpv(roots[size], clips,
+                                                                       env_window)))
+            elif "window" in modes and not options.no_mpv:
+                log("%-10s window   mpv     : not installed" % size)
+        if not options.no_reversal:
+            size = "1920x1080" if "1920x1080" in roots else sizes[0]
+            for mode in modes:
+                env = envs[mode]
+                for n, player in enumerate(options.player):
+                    log("reversal %s %-8s player %d: %s" % (
+                        size, mode, n + 1, measure_reversal(player, roots[size], reversal, env)))
+        if not options.no_tab:
+            for n, player in enumerate(options.player):
+                log("TAB replay %s headless player %d: %s" % (
+                    sizes[0], n + 1, measure_tab(player, roots[sizes[0]], env_headless)))
+    finally:
+        if xvfb:
+            xvfb.close()
+    try:
+        log("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
+    except OSError:
+        pass
+    if len(options.player) >= 2:
+        log("\n| clips | mode | player 1 turns/s | player 2 turns/s |")
+        log("|---|---|---|---|")
+        for size in sizes:
+            for mode in modes:
+                a, b = results.get((size, mode, 0)), results.get((size, mode, 1))
+                log("| %s | %s | %s | %s |" % (size, mode, "%.0f" % a if a else "-",
+                                               "%.0f" % b if b else "-"))
+    return 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    sys.exit(main())

@@ -1,0 +1,274 @@
+#include "platform/clip_reader.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace kalvento {
+
+std::optional<FileIdentity> fileIdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::int64_t>(info.st_size);
+    identity.modifiedNanos =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.changedNanos =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return identity;
+}
+
+namespace {
+
+// Every wait on the reader's condition variable also ends by itself after this long and looks
+// again: one lost wake-up (glibc 2.36's condition variables can lose one, and then even hang the
+// thread that notifies) must not stop the player.
+constexpr std::chrono::milliseconds kLookAgain{50};
+
+std::size_t bytesOf(const cv::Mat& image) {
+    return image.empty() ? 0 : image.total() * image.elemSize();
+}
+
+// The rows a user of a handed-out clip may draw into.
+cv::Mat bottomRows(const cv::Mat& image) {
+    const int rows = std::min(image.rows, kDrawableBottomRows);
+    return image.rowRange(image.rows - rows, image.rows);
+}
+
+// True when no image but this one refers to its pixels. The count is read atomically: other
+// threads may let go of their references at any time (they never take new ones but from the
+// ring, under its lock).
+bool heldByRingAlone(const cv::Mat& image) {
+    return image.u != nullptr && __atomic_load_n(&image.u->refcount, __ATOMIC_ACQUIRE) == 1;
+}
+
+}  // namespace
+
+// ---- ClipRing ----
+
+ClipRing::Entry* ClipRing::find(const std::string& path) {
+    for (Entry& entry : entries_)
+        if (entry.path == path) return &entry;
+    return nullptr;
+}
+
+bool ClipRing::planned(const std::string& path) const {
+    return std::find(plan_.begin(), plan_.end(), path) != plan_.end();
+}
+
+std::size_t ClipRing::bytes() const {
+    std::size_t total = 0;
+    for (const Entry& entry : entries_) total += bytesOf(entry.image);
+    return total;
+}
+
+void ClipRing::erase(std::size_t index) {
+    Entry& entry = entries_[index];
+    // A buffer nobody else holds is kept for the next decode, which then needs no new memory.
+    if (heldByRingAlone(entry.image) && spares_.size() < 2) spares_.push_back(entry.image);
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool ClipRing::makeRoom(std::size_t needBytes) {
+    for (;;) {
+        const bool fits =
+            entries_.size() + 1 <= limits_.maxEntries && bytes() + needBytes <= limits_.maxBytes;
+        if (fits) return true;
+        std::size_t victim = entries_.size();
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            const Entry& entry = entries_[i];
+            if (!entry.ready || planned(entry.path)) continue;
+            if (victim == entries_.size() || entry.lastUse < entries_[victim].lastUse) victim = i;
+        }
+        if (victim == entries_.size()) return false;
+        erase(victim);
+    }
+}
+
+void ClipRing::setPlan(std::vector<std::string> paths) {
+    plan_ = std::move(paths);
+}
+
+std::optional<ClipRing::Job> ClipRing::takeJob() {
+    for (const std::string& path : plan_) {
+        if (find(path) != nullptr) continue;
+        if (!makeRoom(lastBytes_)) return std::nullopt;
+        Entry entry;
+        entry.path = path;
+        entry.lastUse = ++clock_;
+        entries_.push_back(std::move(entry));
+        ++running_;
+        Job job{path, generation_, cv::Mat()};
+        if (!spares_.empty()) {
+            job.buffer = std::move(spares_.back());
+            spares_.pop_back();
+        }
+        return job;
+    }
+    return std::nullopt;
+}
+
+void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok) {
+    --running_;
+    if (job.generation != generation_) return;  // cleared meanwhile: its entry is gone
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& entry = entries_[i];
+        if (entry.path != job.path || entry.ready) continue;
+        if (!ok || !identity || image.empty()) {
+            entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+        lastBytes_ = bytesOf(image);
+        entry.identity = *identity;
+        entry.image = std::move(image);
+        entry.ready = true;
+        return;
+    }
+}
+
+ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<FileIdentity>& current,
+                                cv::Mat& into) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& entry = entries_[i];
+        if (entry.path != path) continue;
+        if (!entry.ready) return Lookup::Busy;
+        // A decode of another file under this name, or one that somebody still holds and may
+        // have drawn into, is not handed out.
+        if (!current || !(*current == entry.identity) || !heldByRingAlone(entry.image)) {
+            erase(i);
+            return Lookup::Miss;
+        }
+        cv::Mat drawable = bottomRows(entry.image);
+        if (entry.bottom.empty()) {
+            entry.bottom = drawable.clone();
+        } else {
+            entry.bottom.copyTo(drawable);  // the marker of its last showing goes
+        }
+        entry.lastUse = ++clock_;
+        into = entry.image;
+        return Lookup::Hit;
+    }
+    return Lookup::Miss;
+}
+
+void ClipRing::keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image) {
+    if (image.empty()) return;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].path != path) continue;
+        if (!entries_[i].ready) return;  // a decoder is at it; its result will do
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+    }
+    if (!makeRoom(bytesOf(image))) return;
+    Entry entry;
+    entry.path = path;
+    entry.identity = identity;
+    entry.image = image;
+    entry.bottom = bottomRows(image).clone();
+    entry.ready = true;
+    entry.lastUse = ++clock_;
+    entries_.push_back(std::move(entry));
+}
+
+void ClipRing::clear() {
+    entries_.clear();
+    plan_.clear();
+    spares_.clear();
+    ++generation_;
+}
+
+// ---- ThreadedClipReader ----
+
+ThreadedClipReader::ThreadedClipReader(LoaderFactory makeLoader, FileIdentityFn identityOf,
+                                       int decoders, ClipRing::Limits limits)
+    : identityOf_(std::move(identityOf)), ownLoader_(makeLoader()), ring_(limits) {
+    for (int i = 0; i < decoders; ++i) loaders_.push_back(makeLoader());
+    for (auto& loader : loaders_)
+        threads_.emplace_back([this, raw = loader.get()] { decodeLoop(*raw); });
+}
+
+ThreadedClipReader::~ThreadedClipReader() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        ring_.clear();
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+void ThreadedClipReader::decodeLoop(ImageLoader& loader) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        std::optional<ClipRing::Job> job;
+        while (!stopping_ && !(job = ring_.takeJob())) changed_.wait_for(lock, kLookAgain);
+        if (stopping_) {
+            if (job) ring_.finishJob(std::move(*job), std::nullopt, cv::Mat(), false);
+            changed_.notify_all();
+            return;
+        }
+        lock.unlock();
+        // The identity is taken before the file is read: a file written afterwards no
+        // longer matches it, so its old pixels are never handed out.
+        std::optional<FileIdentity> identity = identityOf_(job->path);
+        cv::Mat image = std::move(job->buffer);
+        const bool ok = identity.has_value() && loader.loadColor(job->path, image);
+        lock.lock();
+        ring_.finishJob(std::move(*job), identity, std::move(image), ok);
+        lock.unlock();
+        changed_.notify_all();
+        lock.lock();
+    }
+}
+
+bool ThreadedClipReader::loadClip(const std::string& path, cv::Mat& into) {
+    std::optional<FileIdentity> identity = identityOf_(path);
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            const ClipRing::Lookup found = ring_.take(path, identity, into);
+            if (found == ClipRing::Lookup::Hit) {
+                ++hits_;
+                return true;
+            }
+            if (found == ClipRing::Lookup::Miss) break;
+            changed_.wait_for(lock, kLookAgain);  // a decoder is at this very clip
+        }
+        ++misses_;
+    }
+    if (!ownLoader_->loadColor(path, into)) return false;
+    if (identity) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ring_.keep(path, *identity, into);
+    }
+    return true;
+}
+
+void ThreadedClipReader::plan(std::vector<std::string> paths) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ring_.setPlan(std::move(paths));
+    }
+    changed_.notify_all();
+}
+
+void ThreadedClipReader::forgetAll() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ring_.clear();
+    while (ring_.decoding()) changed_.wait_for(lock, kLookAgain);
+}
+
+long ThreadedClipReader::hits() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return hits_;
+}
+
+long ThreadedClipReader::misses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return misses_;
+}
+
+}  // namespace kalvento
