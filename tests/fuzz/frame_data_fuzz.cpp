@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<FrameData> table(kMaxClips);
     std::fill(table.begin(), table.end(), FrameData{});
     int maxCount = -1;
-    if (readFrameDataFile("frame_data0001.dat", table, maxCount, files) &&
+    CaptureConsole console;
+    if (readFrameDataFile("frame_data0001.dat", table, maxCount, files, console) &&
         (maxCount < 0 || maxCount > kMaxClips))
         __builtin_trap();  // the count must always come out in range
     for (const FrameData& record : table)
