@@ -13,33 +13,9 @@ PLAYER=${1:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAKE_DEMO=${2:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 TITLE='KALVENTO PLAYER  Ver.1.0'
 
-for tool in Xvfb xdotool xwininfo ffmpeg cmp; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
-done
-
-T=$(mktemp -d) || exit 1
 SHM_NAME="kalvento_gui_kiosk_$$"
-XVFB_PID=
-PLAYER_PID=
-cleanup() {
-    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-    rm -f "/dev/shm/$SHM_NAME"
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- player stdout (last lines):" >&2
-    tail -n 30 "$T/player.out" >&2 2>/dev/null
-    echo "--- player stderr:" >&2
-    cat "$T/player.err" >&2 2>/dev/null
-    exit 1
-}
-
-source "$(dirname "$0")/xvfb.bash"
+TOOLS="Xvfb xdotool xwininfo ffmpeg cmp python3"
+source "$(dirname "$0")/player_run.bash"
 
 player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
 
