@@ -178,7 +178,7 @@ TEST(KillDuringWrite, EveryFileIsWholeOldOrWholeNewAfterEachKill) {
          },
          [](Workspace& ws) {
              static const std::regex parameters(R"(((-?[0-9]+(\.[0-9]{6})?) ){21})");
-             const size_t sizes[] = {0, 0, 9831776, 2752};
+             const size_t sizes[] = {0, 9831776, 2752, 0};
              std::set<std::string> expected{"input.txt"};
              for (int part = 1; part <= 4; ++part) {
                  const std::string name = kbFileName(1, part);
@@ -216,9 +216,10 @@ TEST(KillDuringWrite, EveryFileIsWholeOldOrWholeNewAfterEachKill) {
         Workspace ws;
         ws.addClipRange(1, 10, 64, 48);
         kind.prepare(ws);
-        const std::string script = ws.script(kind.script);
+        // The script ends in a long wait, so the player is still there when the kill comes.
+        const std::string script = ws.script(kind.script + "sleep 20000\n");
         int killedHere = 0;
-        for (int round = 0; round < 45; ++round) {
+        for (int round = 0; round < 40; ++round) {
             // Every round starts from the old content, so a kill meets old and new files alike.
             if (round % 3 == 0) kind.prepare(ws);
             auto delay = std::chrono::microseconds(random() % (kind.longest.count() * 1000));
