@@ -162,7 +162,14 @@ void prepareTarget(cv::Mat& into, int width, int height) {
 }
 
 bool loadWithOpenCv(const std::string& path, cv::Mat& into) {
-    cv::Mat decoded = cv::imread(path, cv::IMREAD_COLOR);
+    cv::Mat decoded;
+    try {
+        decoded = cv::imread(path, cv::IMREAD_COLOR);
+    } catch (const cv::Exception&) {
+        // cv::imread throws for some files it refuses (a declared size above its limit, for
+        // one) instead of returning nothing: such a clip simply does not load.
+        decoded.release();
+    }
     if (decoded.empty()) {
         into.release();
         return false;

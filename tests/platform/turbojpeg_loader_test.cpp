@@ -299,9 +299,14 @@ TEST(TurboJpegLoader, MissingEmptyAndGarbageFilesFail) {
     writeBytes(dir / "signature_only.jpg", {0xFF, 0xD8, 0xFF});
     fs::create_directory(dir / "folder.jpg");
 
+    // Found by fuzzing: cv::imread throws for a declared size above its limit.
+    fs::copy_file(std::string(KALVENTO_SOURCE_DIR) +
+                      "/tests/fuzz/corpus/clip_loader/crash-imread-throws-on-huge-size.jpg",
+                  dir / "huge.jpg");
+
     TurboJpegLoader loader;
     for (const char* name : {"missing.jpg", "empty.jpg", "garbage.jpg", "fake.jpg",
-                             "signature_only.jpg", "folder.jpg"}) {
+                             "signature_only.jpg", "folder.jpg", "huge.jpg"}) {
         SCOPED_TRACE(name);
         cv::Mat into = testPicture(40, 30);  // must come back empty
         EXPECT_FALSE(loader.loadColor(dir / name, into));
