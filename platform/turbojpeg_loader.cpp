@@ -4,7 +4,8 @@
 // accurate integer IDCT, fancy upsampling) and then swaps the channels byte by byte. We decode
 // straight into BGR with the same IDCT and upsampling, so the pixels are the same and the swap
 // is gone. Whatever could make the two differ is handed to cv::imread instead:
-//   - files that do not start with a JPEG signature (PNG, BMP, ...);
+//   - PNG and BMP files (files of any other format, which OpenCV's other decoders would take,
+//     do not load: some of those decoders abort the process on a damaged file);
 //   - CMYK and YCCK JPEGs (cv::imread converts CMYK to BGR with a formula of its own);
 //   - JPEGs with an EXIF orientation that asks for a flip or a rotation (cv::imread applies
 //     it), or with EXIF data we cannot read with certainty;
@@ -20,6 +21,7 @@
 
 #include "platform/image_loader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +43,12 @@ constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 30;
 
 // Files above this size are not buffered; cv::imread reads them from the disk itself.
 constexpr std::int64_t kMaxBufferedFileBytes = std::int64_t{256} << 20;
+
+bool hasPictureSignature(const unsigned char* data, std::size_t size) {
+    static const unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size >= sizeof png && std::equal(png, png + sizeof png, data)) return true;
+    return size >= 2 && data[0] == 'B' && data[1] == 'M';
+}
 
 bool hasJpegSignature(const unsigned char* data, std::size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
@@ -196,7 +204,16 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
 
     const unsigned char* data = fileBuffer_.data();
     const auto size = static_cast<std::size_t>(fileSize);
-    if (!hasJpegSignature(data, size)) return loadWithOpenCv(path, into);
+    if (!hasJpegSignature(data, size)) {
+        // Clips are pictures: PNG and BMP are read like cv::imread reads them, but no other
+        // format is handed to OpenCV, whose decoders for other formats (DICOM among them) can
+        // abort the whole process on a damaged file.
+        if (!hasPictureSignature(data, size)) {
+            into.release();
+            return false;
+        }
+        return loadWithOpenCv(path, into);
+    }
 
     auto* handle = static_cast<tjhandle>(decoder_);
     const auto jpegSize = static_cast<unsigned long>(size);

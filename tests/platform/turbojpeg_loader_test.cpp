@@ -303,10 +303,14 @@ TEST(TurboJpegLoader, MissingEmptyAndGarbageFilesFail) {
     fs::copy_file(std::string(KALVENTO_SOURCE_DIR) +
                       "/tests/fuzz/corpus/clip_loader/crash-imread-throws-on-huge-size.jpg",
                   dir / "huge.jpg");
+    // Also found by fuzzing: OpenCV's DICOM decoder aborts the process on this file.
+    fs::copy_file(std::string(KALVENTO_SOURCE_DIR) +
+                      "/tests/fuzz/corpus/clip_loader/crash-dicom-decoder-aborts.jpg",
+                  dir / "dicom.jpg");
 
     TurboJpegLoader loader;
     for (const char* name : {"missing.jpg", "empty.jpg", "garbage.jpg", "fake.jpg",
-                             "signature_only.jpg", "folder.jpg", "huge.jpg"}) {
+                             "signature_only.jpg", "folder.jpg", "huge.jpg", "dicom.jpg"}) {
         SCOPED_TRACE(name);
         cv::Mat into = testPicture(40, 30);  // must come back empty
         EXPECT_FALSE(loader.loadColor(dir / name, into));
