@@ -14,35 +14,10 @@ MAKE_DEMO=${2:?usage: gesture_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 TITLE='KALVENTO PLAYER  Ver.1.0'
 FINISHED='  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  '
 
-for tool in Xvfb xdotool ffmpeg; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
-done
-[ -x "$PLAYER" ] || { echo "FAIL: player $PLAYER is not executable" >&2; exit 1; }
-[ -x "$MAKE_DEMO" ] || { echo "FAIL: $MAKE_DEMO is not executable" >&2; exit 1; }
-
-T=$(mktemp -d) || exit 1
 SHM_NAME="kalvento_gui_gesture_$$"
-XVFB_PID=
-PLAYER_PID=
-cleanup() {
-    [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null && wait "$PLAYER_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-    rm -f "/dev/shm/$SHM_NAME"
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- player stdout (last 60 lines):" >&2
-    tail -n 60 "$T/player.out" >&2 2>/dev/null
-    echo "--- player stderr:" >&2
-    cat "$T/player.err" >&2 2>/dev/null
-    exit 1
-}
-
-source "$(dirname "$0")/xvfb.bash"
+TOOLS="Xvfb xdotool ffmpeg"
+source "$(dirname "$0")/player_run.bash"
+[ -x "$MAKE_DEMO" ] || fail "$MAKE_DEMO is not executable"
 
 player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
 
