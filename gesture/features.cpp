@@ -12,9 +12,6 @@ namespace kalvento {
 
 namespace {
 
-constexpr int kDiffImageNo = 1;
-constexpr int kBrightImageNo = 2;
-constexpr int kEdgeImageNo = 4;
 constexpr int kWholeGrid = 0;  // a group whose box is the whole grid
 static_assert(kGridColumns % 8 == 0, "PreGetGC passes over rows eight cells at a time");
 

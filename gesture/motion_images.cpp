@@ -12,9 +12,6 @@ static_assert(kGridColumns * kCellStep == kCamWidth && kGridRows * kCellStep == 
 constexpr uint8_t kDiffOn = 5;
 constexpr uint8_t kBrightOn = 7;
 constexpr uint8_t kEdgeOn = 6;
-constexpr int kDiffImageNo = 1;
-constexpr int kBrightImageNo = 2;
-constexpr int kEdgeImageNo = 4;
 
 int sideOf(const GestureState& gesture) {
     return gesture.GridSide != 0 ? 1 : 0;

@@ -6,6 +6,11 @@
 
 namespace kalvento {
 
+// The numbers of the motion images, as MotionImageOn and the view-point table index them.
+inline constexpr int kDiffImageNo = 1;
+inline constexpr int kBrightImageNo = 2;
+inline constexpr int kEdgeImageNo = 4;
+
 // The grid that receives the current turn, and the one that holds the previous turn.
 CellGrid& currentGrid(GestureState& gesture);
 CellGrid& previousGrid(GestureState& gesture);

@@ -5,15 +5,13 @@
 #include <cstdint>
 
 #include "gesture/features.h"
+#include "gesture/motion_images.h"
 #include "gesture/recognition.h"
 
 namespace kalvento {
 
 namespace {
 
-constexpr int kDiffImageNo = 1;
-constexpr int kBrightImageNo = 2;
-constexpr int kEdgeImageNo = 4;
 constexpr int kNoImage = 0;
 constexpr double kBinScale = 999.0;
 
