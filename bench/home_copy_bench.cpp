@@ -118,6 +118,7 @@ public:
         if (paced && ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         return kalvento::kNoKey;
     }
+    int peekKey(int) override { return kalvento::kNoKey; }
     void delay(int ms) override { inner_.delay(ms); }
     bool paced = false;
 
