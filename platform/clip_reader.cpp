@@ -1,6 +1,10 @@
 #include "platform/clip_reader.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +31,21 @@ namespace {
 // again: one lost wake-up (glibc 2.36's condition variables can lose one, and then even hang the
 // thread that notifies) must not stop the player.
 constexpr std::chrono::milliseconds kLookAgain{50};
+
+// The longest the display waits for a decoder that is at the very clip it needs before it
+// decodes the clip itself: a decoder runs only on idle time and may get none on a busy
+// machine. Several times what a 3840x2160 clip takes to decode.
+constexpr std::chrono::milliseconds kLongestWaitForDecoder{40};
+
+// Decoding ahead is speculative work: a decoder thread runs only when no other thread of the
+// machine wants the core, so the player's own turn (and the X server drawing its window)
+// always comes first, and a loaded machine gets the player's old behaviour (each clip decoded
+// when shown). Where the idle class is refused, the weakest nice value does instead.
+void runOnIdleTimeOnly() {
+    sched_param none{};
+    if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &none) == 0) return;
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+}
 
 std::size_t bytesOf(const cv::Mat& image) {
     return image.empty() ? 0 : image.total() * image.elemSize();
@@ -201,6 +220,7 @@ ThreadedClipReader::~ThreadedClipReader() {
 }
 
 void ThreadedClipReader::decodeLoop(ImageLoader& loader) {
+    runOnIdleTimeOnly();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         std::optional<ClipRing::Job> job;
@@ -228,6 +248,7 @@ bool ThreadedClipReader::loadClip(const std::string& path, cv::Mat& into) {
     std::optional<FileIdentity> identity = identityOf_(path);
     {
         std::unique_lock<std::mutex> lock(mutex_);
+        const auto giveUp = std::chrono::steady_clock::now() + kLongestWaitForDecoder;
         for (;;) {
             const ClipRing::Lookup found = ring_.take(path, identity, into);
             if (found == ClipRing::Lookup::Hit) {
@@ -235,7 +256,10 @@ bool ThreadedClipReader::loadClip(const std::string& path, cv::Mat& into) {
                 return true;
             }
             if (found == ClipRing::Lookup::Miss) break;
-            changed_.wait_for(lock, kLookAgain);  // a decoder is at this very clip
+            // A decoder is at this very clip: wait for it, but not for long.
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= giveUp) break;
+            changed_.wait_until(lock, std::min(giveUp, now + kLookAgain));
         }
         ++misses_;
     }

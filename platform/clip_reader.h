@@ -127,8 +127,9 @@ public:
 };
 
 // A ClipReader with `decoders` threads working through the plan. Each thread and the caller
-// of loadClip have an image loader of their own, made by `makeLoader`. The threads stop in
-// the destructor.
+// of loadClip have an image loader of their own, made by `makeLoader`. The decoder threads
+// run only on idle time; loadClip waits briefly for a decoder at its very clip and then
+// decodes the clip itself. The threads stop in the destructor.
 class ThreadedClipReader final : public ClipReader {
 public:
     using LoaderFactory = std::function<std::unique_ptr<ImageLoader>()>;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -172,10 +174,18 @@ public:
         std::mutex mutex;
         std::map<std::string, int> contents;
         std::atomic<int> loads{0};
+        // While set, loads on threads other than `display` wait (a decoder that gets no time).
+        std::atomic<bool> stalled{false};
+        std::thread::id display = std::this_thread::get_id();
+        std::atomic<int> decoderPolicy{-1};
     };
     explicit FakeLoader(Disk& disk) : disk_(disk) {}
     bool loadColor(const std::string& path, cv::Mat& into) override {
         ++disk_.loads;
+        if (std::this_thread::get_id() != disk_.display) {
+            disk_.decoderPolicy = sched_getscheduler(0);
+            while (disk_.stalled) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         std::lock_guard<std::mutex> lock(disk_.mutex);
         auto it = disk_.contents.find(path);
         if (it == disk_.contents.end()) {
@@ -271,6 +281,28 @@ TEST_F(ThreadedReaderTest, ManyPlansAndLoadsFromOneThreadWhileDecodersRun) {
         if (turn % 50 == 49) reader->forgetAll();
     }
     EXPECT_EQ(reader->hits() + reader->misses(), 200);
+}
+
+TEST_F(ThreadedReaderTest, DecodersRunOnIdleTimeAndAStarvedOneDoesNotHoldUpTheDisplay) {
+    write("c0", 5);
+    disk.stalled = true;
+    auto reader = makeReader(1);
+    reader->plan({"c0"});
+    waitForLoads(1);  // the decoder is at c0 and gets no further
+    EXPECT_EQ(disk.decoderPolicy, SCHED_IDLE);
+    std::thread release([this] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        disk.stalled = false;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    cv::Mat clip;
+    const bool loaded = reader->loadClip("c0", clip);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    release.join();
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(same(clip, picture(5)));
+    EXPECT_LT(waited, std::chrono::seconds(1)) << "the display decoded c0 itself";
+    EXPECT_EQ(reader->misses(), 1);
 }
 
 TEST(ThreadedReaderFiles, AFileRewrittenOnDiskIsDecodedAgain) {
