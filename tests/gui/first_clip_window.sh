@@ -10,23 +10,17 @@ set -u
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 PLAYER=${1:?usage: first_clip_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
-TITLE='KALVENTO PLAYER  Ver.1.0'
 FINISHED='*** Finished. Thank you for waiting! ***'
 
 SHM_NAME="kalvento_gui_first_clip_$$"
 TOOLS="Xvfb xdotool ffmpeg"
 source "$(dirname "$0")/player_run.bash"
 
-player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
-
 # Prints the id of a visible window of the player named exactly like its window, of size
-# 320x240, or fails (status 1) when there is none right now. Windows are looked up by process:
-# xdotool 3.2016's search by name does not see a title stored as UTF8_STRING, which is what
-# the player's UTF-8 locale gives.
+# 320x240, or fails (status 1) when there is none right now.
 player_window() {
     local wid
-    for wid in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
-        [ "$(xdotool getwindowname "$wid" 2>/dev/null)" = "$TITLE" ] || continue
+    for wid in $(player_titled_windows); do
         xdotool getwindowgeometry "$wid" 2>/dev/null | grep -q -x ' *Geometry: 320x240' || continue
         echo "$wid"
         return 0

@@ -11,7 +11,6 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 PLAYER=${1:?usage: gesture_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAKE_DEMO=${2:?usage: gesture_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
-TITLE='KALVENTO PLAYER  Ver.1.0'
 FINISHED='  OOOOOOO  OOOOOO  OO   OO  OOOOOO   OOOOO   OO   OO  OOOOOOO  OOOOOO   OO  '
 
 SHM_NAME="kalvento_gui_gesture_$$"
@@ -19,13 +18,10 @@ TOOLS="Xvfb xdotool ffmpeg"
 source "$(dirname "$0")/player_run.bash"
 [ -x "$MAKE_DEMO" ] || fail "$MAKE_DEMO is not executable"
 
-player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
-
 # The id of the player's visible window titled exactly like it, or status 1.
 player_window() {
     local wid
-    for wid in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
-        [ "$(xdotool getwindowname "$wid" 2>/dev/null)" = "$TITLE" ] || continue
+    for wid in $(player_titled_windows); do
         echo "$wid"
         return 0
     done

@@ -11,19 +11,15 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 PLAYER=${1:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAKE_DEMO=${2:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
-TITLE='KALVENTO PLAYER  Ver.1.0'
 
 SHM_NAME="kalvento_gui_kiosk_$$"
 TOOLS="Xvfb xdotool xwininfo ffmpeg cmp python3"
 source "$(dirname "$0")/player_run.bash"
 
-player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
-
 # The id of the player's visible window of size W x H, or status 1.
 player_window() {
     local wid
-    for wid in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
-        [ "$(xdotool getwindowname "$wid" 2>/dev/null)" = "$TITLE" ] || continue
+    for wid in $(player_titled_windows); do
         xwininfo -id "$wid" 2>/dev/null | grep -q "Width: $1\$" || continue
         xwininfo -id "$wid" 2>/dev/null | grep -q "Height: $2\$" || continue
         echo "$wid"

@@ -1,5 +1,6 @@
 # Sourced by the real-window tests that run the player (not a test itself: only *.sh files are
-# run as tests). Needs PLAYER and SHM_NAME. Checks that the tools named in TOOLS are installed
+# run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running and
+# player_titled_windows. Checks that the tools named in TOOLS are installed
 # and the player is executable; makes the scratch folder T; removes it, the shared block and
 # the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the player's output and
 # ends the test.
@@ -31,6 +32,21 @@ fail() {
 }
 
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb.bash"
+
+TITLE='KALVENTO PLAYER  Ver.1.0'
+
+player_running() { kill -0 "$PLAYER_PID" 2>/dev/null; }
+
+# Prints the ids of the player's visible windows titled exactly TITLE. Windows are looked up
+# by process: xdotool 3.2016's search by name does not see a title stored as UTF8_STRING,
+# which is what the player's UTF-8 locale gives.
+player_titled_windows() {
+    local wid
+    for wid in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
+        [ "$(xdotool getwindowname "$wid" 2>/dev/null)" = "$TITLE" ] && echo "$wid"
+    done
+    return 0
+}
 
 # Waits up to SECONDS for the player PLAYER_PID to end, running the command TICK (when given)
 # every 0.1 s meanwhile. Sets PLAYER_STATUS to its exit status, or to nothing when it is still
