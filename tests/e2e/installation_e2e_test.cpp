@@ -147,7 +147,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
     OscListener fromB, fromC;
     const int portB = freePort();
     RunResult rb;
-    std::thread playerB([&] {
+    std::jthread playerB([&] {  // joined on every way out, a failed check too
         rb = runPlayer({"--input", b.script(turningFor(14.0)), "--seed", "7", "--shm-name",
                         shm("b").substr(1), "--osc-listen", "127.0.0.1:" + std::to_string(portB),
                         "--osc-send", "127.0.0.1:" + std::to_string(fromB.port())},
