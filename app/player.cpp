@@ -146,19 +146,22 @@ const cv::Mat* Player::currentClip() {
 }
 
 void Player::showWithFlip(const cv::Mat& image) {
-    const cv::Mat* shown = &image;
-    int flipMode = state.playback.flip_mode;
-    if (flipMode == 1 || flipMode == 2) {
-        cv::flip(image, flipped_, flipMode == 1 ? 1 : 0);
-        shown = &flipped_;
+    const int flipMode = state.playback.flip_mode;
+    const Mirror mirror = flipMode == 1   ? Mirror::LeftRight
+                          : flipMode == 2 ? Mirror::UpsideDown
+                                          : Mirror::None;
+    if (!options_.meter || image.type() != CV_8UC3) {
+        io.window.show(image, mirror);  // the window mirrors while it takes the pixels in
+        return;
     }
-    if (options_.meter && image.type() == CV_8UC3) {
-        // The meter goes on the shown copy, never into the cached clip.
-        if (shown != &flipped_) image.copyTo(flipped_);
-        drawMotionMeter(flipped_, state.camera.DifferenceSum, state.camera.VR_threshold);
-        shown = &flipped_;
+    // The meter goes on a shown copy, never into the cached clip.
+    if (mirror == Mirror::None) {
+        image.copyTo(flipped_);
+    } else {
+        cv::flip(image, flipped_, mirror == Mirror::LeftRight ? 1 : 0);
     }
-    io.window.show(*shown);
+    drawMotionMeter(flipped_, state.camera.DifferenceSum, state.camera.VR_threshold);
+    io.window.show(flipped_);
 }
 
 void Player::waitWithWindow(int ms) {

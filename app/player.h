@@ -95,7 +95,7 @@ private:
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;
-    cv::Mat flipped_;  // the mirrored clip of the display, reused
+    cv::Mat flipped_;  // the shown copy that carries the motion meter, reused
     // What the last read-ahead plan was made for: folder, clip, direction, step, engine.
     struct PlanKey {
         int dirNum = -1, clip = -1, maxCount = -1, direction = -1, engine = -1;

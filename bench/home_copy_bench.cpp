@@ -110,7 +110,9 @@ class PacedWindow final : public kalvento::Window {
 public:
     void create(kalvento::WindowMode mode) override { inner_.create(mode); }
     void destroy() override { inner_.destroy(); }
-    void show(const cv::Mat& bgr) override { inner_.show(bgr); }
+    void showPicture(const cv::Mat& picture, kalvento::Mirror mirror) override {
+        inner_.show(picture, mirror);
+    }
     void setMouseCallback(kalvento::MouseCallback callback, void* user) override {
         inner_.setMouseCallback(callback, user);
     }

@@ -16,10 +16,14 @@ void RecordingWindow::destroy() {
     user_ = nullptr;
 }
 
-void RecordingWindow::show(const cv::Mat& bgr) {
+void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
     if (!record_) return;
-    log_.push_back("show " + std::to_string(bgr.cols) + "x" + std::to_string(bgr.rows));
-    bgr.copyTo(lastShown_);
+    log_.push_back("show " + std::to_string(picture.cols) + "x" + std::to_string(picture.rows));
+    if (mirror == Mirror::None) {
+        picture.copyTo(lastShown_);
+    } else {
+        cv::flip(picture, lastShown_, mirror == Mirror::LeftRight ? 1 : 0);
+    }
 }
 
 void RecordingWindow::setMouseCallback(MouseCallback callback, void* user) {

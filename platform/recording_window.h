@@ -17,7 +17,6 @@ public:
 
     void create(WindowMode mode) override;
     void destroy() override;
-    void show(const cv::Mat& bgr) override;
     void setMouseCallback(MouseCallback callback, void* user) override;
     // No key ever comes; the wait takes no time.
     int waitKey(int ms) override;
@@ -27,7 +26,8 @@ public:
     void delay(int ms) override;
 
     // "create normal", "create auto", "destroy", "show WxH", "mouse on", "mouse off",
-    // "delay MS", in order. Key waits are counted, not logged.
+    // "delay MS", in order. Key waits are counted, not logged. lastShown() is the last picture
+    // as the window would show it (mirrored as asked).
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
     int keyWaits() const { return keyWaits_; }
@@ -37,6 +37,8 @@ public:
     void* callbackUser() const { return user_; }
 
 private:
+    void showPicture(const cv::Mat& picture, Mirror mirror) override;
+
     std::vector<std::string> log_;
     cv::Mat lastShown_;
     bool record_ = true;

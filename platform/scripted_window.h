@@ -19,7 +19,6 @@ public:
 
     void create(WindowMode mode) override { inner_.create(mode); }
     void destroy() override { inner_.destroy(); }
-    void show(const cv::Mat& bgr) override { inner_.show(bgr); }
     void setMouseCallback(MouseCallback callback, void* user) override;
     int waitKey(int ms) override;
     void delay(int ms) override { inner_.delay(ms); }
@@ -32,6 +31,7 @@ public:
     bool scriptDone() const { return next_ >= events_.size() && idleLeft_ == 0; }
 
 private:
+    void showPicture(const cv::Mat& picture, Mirror mirror) override { inner_.show(picture, mirror); }
     // The result of one scripted key read, or of the inner window's once the script is done.
     int nextKey(int ms);
 

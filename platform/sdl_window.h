@@ -18,7 +18,6 @@ public:
 
     void create(WindowMode mode) override;
     void destroy() override;
-    void show(const cv::Mat& bgr) override;
     void setMouseCallback(MouseCallback callback, void* user) override;
     // Without a window on the screen (none created yet, or its image could not be shown) a
     // timed wait still takes its time, and a wait without time limit returns ESC at once, as
@@ -31,6 +30,7 @@ public:
 
 private:
     SdlWindow();
+    void showPicture(const cv::Mat& picture, Mirror mirror) override;
     std::unique_ptr<Impl> impl_;
 };
 

@@ -30,6 +30,13 @@ inline constexpr int kMouseFlagLeftHeld = 1;
 // Receives pointer events in image coordinates; `user` is the pointer given at registration.
 using MouseCallback = void (*)(int event, int x, int y, int flags, void* user);
 
+// How a picture is mirrored on its way into the window (cv::flip's codes 1 and 0).
+enum class Mirror {
+    None,
+    LeftRight,
+    UpsideDown,
+};
+
 enum class WindowMode {
     Normal,    // resizable; opens at the size of the first image shown after creation
     AutoSize,  // takes the size of every image it shows; not resizable
@@ -44,11 +51,12 @@ public:
     virtual void create(WindowMode mode) = 0;
     virtual void destroy() = 0;
 
-    // Shows an 8-bit image: BGR, gray, or BGRX (4 channels, the fourth ignored). The caller
-    // keeps ownership; a window may keep a reference to the pixels (not a copy) until the next
-    // show, to draw them again when it is exposed or resized, so changes a caller makes to
-    // them afterwards may appear then.
-    virtual void show(const cv::Mat& bgr) = 0;
+    // Shows an 8-bit image: BGR, gray, or BGRX (4 channels, the fourth ignored), mirrored as
+    // asked (the mirroring is part of the one pass that brings the pixels into the window).
+    // The caller keeps ownership; a window may keep a reference to the pixels (not a copy)
+    // until the next show, to draw them again when it is exposed or resized, so changes a
+    // caller makes to them afterwards may appear then.
+    void show(const cv::Mat& picture, Mirror mirror = Mirror::None) { showPicture(picture, mirror); }
 
     virtual void setMouseCallback(MouseCallback callback, void* user) = 0;
 
@@ -66,6 +74,9 @@ public:
     // A pure delay of `ms` milliseconds during which the window handles its events; keys
     // pressed meanwhile are dropped. Scripted input is not consumed by it.
     virtual void delay(int ms) = 0;
+
+private:
+    virtual void showPicture(const cv::Mat& picture, Mirror mirror) = 0;
 };
 
 }  // namespace kalvento

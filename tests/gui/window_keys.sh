@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The SDL player window in a real X server (Xvfb of its own), driven with xdotool through the
-# window probe: title, size and the pixels shown; the key codes the player dispatches on
+# window probe: title, size and the pixels shown (also mirrored); the key codes the player dispatches on
 # (shifted characters, TAB twice, arrows after TAB, keys that must give nothing); mouse events
 # in image coordinates (also in a resized, letter-boxed window); window re-creation keeping
 # the keyboard focus; the auto-sized window; a Japanese keyboard layout; key waits without a
@@ -198,6 +198,14 @@ xdotool key g
 expect "key 103" "shown gray 320 240"
 wait_for_line "shown gray 320 240" 1
 check_picture "$WID" 320 240 "gray picture"
+xdotool key h
+expect "key 104" "shown left-right 320 240"
+wait_for_line "shown left-right 320 240" 1
+check_picture "$WID" 320 240 "picture mirrored left to right"
+xdotool key v
+expect "key 118" "shown upside-down 320 240"
+wait_for_line "shown upside-down 320 240" 1
+check_picture "$WID" 320 240 "picture upside down"
 
 # Shifted letters stay upper-case; SHIFT+digit gives what the layout puts there.
 xdotool key Z X

@@ -4,6 +4,8 @@
 //   mouse EVENT X Y FLAGS the mouse callback ran
 //   shown W H             a colour picture of that size was shown
 //   shown gray W H        a one-channel picture of that size was shown
+//   shown left-right W H / shown upside-down W H
+//                         the colour picture was shown mirrored
 //   delay start / delay done
 //                         a 1500 ms delay (keys dropped) begins / ends
 //
@@ -14,6 +16,7 @@
 // wider image, so its rows are not packed. Keys with an action (printed before it runs):
 //   n  shows the picture of the next size of the list (cycling)
 //   g  shows the current picture in gray (one channel)
+//   h / v  shows the current picture mirrored left to right / upside down
 //   c  re-creates the window the way the player does (destroy, settle, create, register the
 //      callback again, settle, show)
 //   d  a delay of 1500 ms
@@ -124,13 +127,20 @@ int main(int argc, char** argv) {
 
     std::size_t current = 0;
     cv::Mat picture = makePicture(sizes[0].first, sizes[0].second);
-    auto show = [&](const cv::Mat& shown) {
-        window->show(shown);
-        if (!dumpFile.empty() && !dumpPicture(dumpFile, shown)) {
+    auto show = [&](const cv::Mat& shown, kalvento::Mirror mirror = kalvento::Mirror::None) {
+        window->show(shown, mirror);
+        cv::Mat expected = shown;
+        if (mirror != kalvento::Mirror::None)
+            cv::flip(shown, expected, mirror == kalvento::Mirror::LeftRight ? 1 : 0);
+        if (!dumpFile.empty() && !dumpPicture(dumpFile, expected)) {
             std::fprintf(stderr, "cannot write %s\n", dumpFile.c_str());
             std::exit(1);
         }
-        printLine("shown %s%d %d", shown.channels() == 1 ? "gray " : "", shown.cols, shown.rows);
+        const char* kind = shown.channels() == 1                    ? "gray "
+                           : mirror == kalvento::Mirror::LeftRight  ? "left-right "
+                           : mirror == kalvento::Mirror::UpsideDown ? "upside-down "
+                                                                    : "";
+        printLine("shown %s%d %d", kind, shown.cols, shown.rows);
     };
 
     window->create(mode);
@@ -155,6 +165,12 @@ int main(int argc, char** argv) {
                 show(gray);
                 break;
             }
+            case 'h':
+                show(picture, kalvento::Mirror::LeftRight);
+                break;
+            case 'v':
+                show(picture, kalvento::Mirror::UpsideDown);
+                break;
             case 'c':
                 window->destroy();
                 window->delay(100);
