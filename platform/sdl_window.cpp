@@ -12,6 +12,8 @@
 #include <opencv2/imgproc.hpp>
 #include <string>
 
+#include "platform/x_errors.h"
+
 namespace kalvento {
 
 namespace {
@@ -451,6 +453,8 @@ std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, bool fullscreen) 
     // the texture path costs several more passes over every picture. The environment
     // variable SDL_FRAMEBUFFER_ACCELERATION still chooses otherwise.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Before SDL starts: SDL puts back the handler it found after each of its own checks.
+    keepGoingOnXErrors();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = std::string("no display: ") + SDL_GetError();
         SDL_Quit();

@@ -4,7 +4,8 @@
 # (shifted characters, TAB twice, arrows after TAB, keys that must give nothing); mouse events
 # in image coordinates (also in a resized, letter-boxed window); window re-creation keeping
 # the keyboard focus; the auto-sized window; a Japanese keyboard layout; key waits without a
-# time limit; delays, which drop keys but still deliver the mouse; and the close button.
+# time limit; delays, which drop keys but still deliver the mouse; the close button; and an X
+# protocol error, which must not end the program.
 # Usage: window_keys.sh PLAYER MAKE_DEMO WINDOW_PROBE   (only the probe is used here)
 
 set -u
@@ -329,5 +330,17 @@ expect "delay done"
 xdotool key w
 expect "key 119"
 finish_probe "Japanese layout, waits without time limit, delay"
+
+# ---------------------------------------------------------------- an X error
+# Xlib's own handler would end the program on an error such as BadWindow (a request about a
+# window destroyed meanwhile); the window's handler reports it and goes on.
+: >"$T/expected"
+start_probe --x-error 64 48
+expect "shown 64 48" "x error survived"
+wait_for_line "x error survived" 1
+WID=$(find_window 64 48) || fail "no window appeared (X error)"
+focus_window "$WID"
+grep -q "^X error ignored: BadWindow" "$T/probe.err" || fail "the X error was not reported"
+finish_probe "an X error does not end the program"
 
 exit 0

@@ -9,7 +9,7 @@
 //   delay start / delay done
 //                         a 1500 ms delay (keys dropped) begins / ends
 //
-// Usage: kalvento_window_probe [--autosize] [--wait MS] [--dump FILE] W H [W2 H2 ...]
+// Usage: kalvento_window_probe [--autosize] [--wait MS] [--dump FILE] [--x-error] W H [W2 H2 ...]
 //
 // Shows a generated W x H picture in a normal (or auto-sized) window and reads keys with
 // waits of MS milliseconds (default 50; 0 = no time limit). The picture is a view into a
@@ -20,7 +20,9 @@
 //   c  re-creates the window the way the player does (destroy, settle, create, register the
 //      callback again, settle, show)
 //   d  a delay of 1500 ms
-// Two ESC in a row end the program with status 0. With --dump, every show writes the BGR
+// With --x-error, after the first picture a request the X server refuses with BadWindow is
+// sent on a connection of its own, and "x error survived" printed once the error has come
+// back. Two ESC in a row end the program with status 0. With --dump, every show writes the BGR
 // bytes the window should display (rows packed) to FILE, for comparison with a screen capture.
 
 #include <clocale>
@@ -91,10 +93,15 @@ int usage() {
 
 }  // namespace
 
+namespace kalvento::test {
+bool sendRequestForAMissingWindow();  // bad_window_request.cpp
+}
+
 int main(int argc, char** argv) {
     kalvento::WindowMode mode = kalvento::WindowMode::Normal;
     int waitMs = 50;
     std::string dumpFile;
+    bool provokeXError = false;
     std::vector<std::pair<int, int>> sizes;
     int i = 1;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
@@ -104,6 +111,8 @@ int main(int argc, char** argv) {
             waitMs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc) {
             dumpFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--x-error") == 0) {
+            provokeXError = true;
         } else {
             return usage();
         }
@@ -146,6 +155,8 @@ int main(int argc, char** argv) {
     window->create(mode);
     window->setMouseCallback(printMouse, nullptr);
     show(picture);
+    if (provokeXError && kalvento::test::sendRequestForAMissingWindow())
+        printLine("x error survived");
 
     int escapes = 0;
     while (escapes < 2) {
