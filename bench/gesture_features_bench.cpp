@@ -7,9 +7,7 @@
 // usage: kalvento_bench_gesture_features [--turns N]
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -21,6 +19,7 @@
 #include "gesture/recogniser.h"
 #include "gesture/start_values.h"
 #include "platform/console.h"
+#include "turn_bench.h"
 
 using namespace kalvento;
 
@@ -87,15 +86,9 @@ double allViewPoints(Recogniser& r, const GestureState& gesture, Console& consol
 }  // namespace
 
 int main(int argc, char** argv) {
-    int turns = 5000;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--turns") == 0 && i + 1 < argc) {
-            turns = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: kalvento_bench_gesture_features [--turns N]\n");
-            return 2;
-        }
-    }
+    const int turns =
+        bench::turnsFromArguments(argc, argv, 5000, "kalvento_bench_gesture_features");
+    if (turns < 0) return 2;
     auto recogniser = std::make_unique<Recogniser>();
     auto gesture = std::make_unique<GestureState>();
     auto camera = std::make_unique<CameraState>();
@@ -112,25 +105,12 @@ int main(int argc, char** argv) {
         }
         return checksum;
     };
-    runTurns(200);  // warm up buffers and caches
-    double best = 1e9;
-    double checksum = 0.0;
-    for (int round = 0; round < 3; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        checksum += runTurns(turns);
-        double us =
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-                .count() /
-            turns;
-        best = std::min(best, us);
-    }
-    const double turnAt60 = 1e6 / 60.0;
+    const auto [best, checksum] = bench::bestOfThreeRounds(turns, runTurns);
     std::printf(
         "recogniser feature turn (grid fill + motion images + PreGetGC + 32 view points): "
         "%.1f us per turn\n",
         best);
-    std::printf("share of a 60 frames-per-second turn (%.0f us): %.2f %% (goal at most 1 %%)\n",
-                turnAt60, 100.0 * best / turnAt60);
+    bench::printShareOf60FpsTurn(best, " (goal at most 1 %)");
     std::printf("(feature checksum %.6g)\n", checksum);
     return 0;
 }

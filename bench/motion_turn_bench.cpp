@@ -9,10 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -29,6 +26,7 @@
 #include "platform/io.h"
 #include "platform/recording_window.h"
 #include "platform/shared_block.h"
+#include "turn_bench.h"
 
 using namespace kalvento;
 
@@ -61,15 +59,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    int turns = 20000;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--turns") == 0 && i + 1 < argc) {
-            turns = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: kalvento_bench_motion_turn [--turns N]\n");
-            return 2;
-        }
-    }
+    const int turns = bench::turnsFromArguments(argc, argv, 20000, "kalvento_bench_motion_turn");
+    if (turns < 0) return 2;
     std::string name = "kalvento_bench_" + std::to_string(::getpid());
     SharedBlockFailure failure = SharedBlockFailure::None;
     auto block = PosixSharedBlock::open(name, failure);
@@ -97,24 +88,11 @@ int main(int argc, char** argv) {
         }
         return checksum;
     };
-    runTurns(200);  // warm up buffers and caches
-    double best = 1e9;
-    long long checksum = 0;
-    for (int round = 0; round < 3; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        checksum += runTurns(turns);
-        double us =
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-                .count() /
-            turns;
-        best = std::min(best, us);
-    }
+    const auto [best, checksum] = bench::bestOfThreeRounds(turns, runTurns);
     ::shm_unlink(("/" + name).c_str());
-    const double turnAt60 = 1e6 / 60.0;
     std::printf("motion turn (capture conversion + difference + publish): %.1f us per turn\n",
                 best);
-    std::printf("share of a 60 frames-per-second turn (%.0f us): %.2f %%\n", turnAt60,
-                100.0 * best / turnAt60);
+    bench::printShareOf60FpsTurn(best, "");
     std::printf("(difference checksum %lld)\n", checksum);
     return 0;
 }

@@ -10,8 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include <opencv2/core.hpp>
@@ -22,6 +20,7 @@
 #include "gesture/start_values.h"
 #include "gesture/view_weights.h"
 #include "platform/console.h"
+#include "turn_bench.h"
 
 using namespace kalvento;
 
@@ -69,15 +68,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    int turns = 3000;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--turns") == 0 && i + 1 < argc) {
-            turns = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: kalvento_bench_recognition_turn [--turns N]\n");
-            return 2;
-        }
-    }
+    const int turns =
+        bench::turnsFromArguments(argc, argv, 3000, "kalvento_bench_recognition_turn");
+    if (turns < 0) return 2;
     auto recogniser = std::make_unique<Recogniser>();
     auto state = std::make_unique<State>();
     BenchHost host;
@@ -128,12 +121,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double mean = total / timed;
-    const double turnAt60 = 1e6 / 60.0;
     std::printf(
         "full recognition turn (features of 32 view points + Discriminate against 8 gestures x "
         "10 samples + JudgeMap): %.1f us per motion turn (%d timed)\n",
         mean, timed);
-    std::printf("share of a 60 frames-per-second turn (%.0f us): %.2f %% (goal at most 2 %%)\n",
-                turnAt60, 100.0 * mean / turnAt60);
+    bench::printShareOf60FpsTurn(mean, " (goal at most 2 %)");
     return 0;
 }
