@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <opencv2/core.hpp>
 
 #include "motion/motion_meter.h"
@@ -19,6 +21,13 @@ protected:
     }
     cv::Mat& cached(int clip) { return player.state.contents.FrameImage[clip]; }
     int loaded(int clip) { return player.state.contents.FrameData[clip].Loaded; }
+    // A second player on the same window and files, with `options`, its folder scanned.
+    std::unique_ptr<Player> playerWith(const Options& options) {
+        auto other = std::make_unique<Player>(io, options);
+        other->state.contents.DirNum = 0;
+        other->scan();
+        return other;
+    }
 };
 
 TEST_F(DisplayTest, CacheHoldsAtMostCamOnMemoryClips) {
@@ -108,12 +117,6 @@ TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
     EXPECT_TRUE(out().empty());
 }
 
-}  // namespace
-}  // namespace kalvento::test
-
-namespace kalvento::test {
-namespace {
-
 TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     ws.addClipRange(1, 3, 64, 48);
     load();
@@ -123,9 +126,8 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
 
     Options options;
     options.meter = true;
-    Player metered(io, options);
-    metered.state.contents.DirNum = 0;
-    metered.scan();
+    auto made = playerWith(options);
+    Player& metered = *made;
     metered.state.camera.DifferenceSum = 30;
     metered.state.camera.VR_threshold = 10;
     metered.state.playback.frame_no = 1;
@@ -139,20 +141,13 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
         << "the cached clip keeps its pixels";
 }
 
-}  // namespace
-}  // namespace kalvento::test
-
-namespace kalvento::test {
-namespace {
-
 TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
     ws.addClipRange(1, 12, 40, 30);
     Options options;
     const int64_t clipBytes = 40 * 30 * 3;
     options.cacheBudgetBytes = 3 * clipBytes;  // three clips
-    Player budgeted(io, options);
-    budgeted.state.contents.DirNum = 0;
-    budgeted.scan();
+    auto made = playerWith(options);
+    Player& budgeted = *made;
     budgeted.state.playback.CamOnMemory = 5400;
     int flushes = 0, held = 0;
     for (int clip = 1; clip < 12; ++clip) {
