@@ -158,7 +158,7 @@ void Player::showWithFlip(const cv::Mat& image) {
     if (mirror == Mirror::None) {
         image.copyTo(flipped_);
     } else {
-        cv::flip(image, flipped_, mirror == Mirror::LeftRight ? 1 : 0);
+        cv::flip(image, flipped_, flipCodeOf(mirror));
     }
     drawMotionMeter(flipped_, state.camera.DifferenceSum, state.camera.VR_threshold);
     io.window.show(flipped_);

@@ -22,7 +22,7 @@ void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
     if (mirror == Mirror::None) {
         picture.copyTo(lastShown_);
     } else {
-        cv::flip(picture, lastShown_, mirror == Mirror::LeftRight ? 1 : 0);
+        cv::flip(picture, lastShown_, flipCodeOf(mirror));
     }
 }
 

@@ -77,10 +77,6 @@ int keyFromKeyDown(SDL_Keycode sym) {
     }
 }
 
-int flipCode(Mirror mirror) {
-    return mirror == Mirror::LeftRight ? 1 : 0;
-}
-
 }  // namespace
 
 struct SdlWindow::Impl {
@@ -203,7 +199,7 @@ struct SdlWindow::Impl {
         const bool xrgb = format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
                           format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu;
         if (mirror != Mirror::None && !xrgb) {
-            cv::flip(*source, mirrored, flipCode(mirror));
+            cv::flip(*source, mirrored, flipCodeOf(mirror));
             source = &mirrored;
         }
         if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
@@ -223,7 +219,7 @@ struct SdlWindow::Impl {
                     source->copyTo(area);
                     break;
             }
-            if (mirror != Mirror::None) cv::flip(area, area, flipCode(mirror));
+            if (mirror != Mirror::None) cv::flip(area, area, flipCodeOf(mirror));
         } else {
             // Any other window format: a BGR picture of the view's size, converted by SDL.
             cv::Mat bgr;

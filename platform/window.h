@@ -37,6 +37,11 @@ enum class Mirror {
     UpsideDown,
 };
 
+// The cv::flip code of a mirror other than None.
+inline int flipCodeOf(Mirror mirror) {
+    return mirror == Mirror::LeftRight ? 1 : 0;
+}
+
 enum class WindowMode {
     Normal,    // resizable; opens at the size of the first image shown after creation
     AutoSize,  // takes the size of every image it shows; not resizable

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
         window->show(shown, mirror);
         cv::Mat expected = shown;
         if (mirror != kalvento::Mirror::None)
-            cv::flip(shown, expected, mirror == kalvento::Mirror::LeftRight ? 1 : 0);
+            cv::flip(shown, expected, kalvento::flipCodeOf(mirror));
         if (!dumpFile.empty() && !dumpPicture(dumpFile, expected)) {
             std::fprintf(stderr, "cannot write %s\n", dumpFile.c_str());
             std::exit(1);
