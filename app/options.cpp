@@ -63,6 +63,18 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
         value = argv[++i];
         return true;
     };
+    // A whole number from `low` to `high` after the option; false, with `message` as the
+    // error, when it is missing, not such a number or out of range.
+    auto takeWholeNumber = [&](const std::string& name, uint32_t low, uint32_t high,
+                               const char* message, uint32_t& number) {
+        std::string text;
+        if (!takeValue(name, text)) return false;
+        if (!parseUnsigned(text, number) || number < low || number > high) {
+            error = message;
+            return false;
+        }
+        return true;
+    };
     for (; i < argc; ++i) {
         std::string word = argv[i];
         if (word == "--") {
@@ -83,41 +95,31 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
                 return std::nullopt;
             }
         } else if (word == "--seed") {
-            std::string text;
             uint32_t seed = 0;
-            if (!takeValue(word, text)) return std::nullopt;
-            if (!parseUnsigned(text, seed)) {
-                error = "--seed takes a whole number from 0 to 4294967295";
+            if (!takeWholeNumber(word, 0, UINT32_MAX,
+                                 "--seed takes a whole number from 0 to 4294967295", seed))
                 return std::nullopt;
-            }
             options.seed = seed;
         } else if (word == "--camera-retry") {
-            std::string text;
             uint32_t seconds = 0;
-            if (!takeValue(word, text)) return std::nullopt;
-            if (!parseUnsigned(text, seconds) || seconds < 1 || seconds > 86400) {
-                error = "--camera-retry takes a whole number of seconds from 1 to 86400";
+            if (!takeWholeNumber(word, 1, 86400,
+                                 "--camera-retry takes a whole number of seconds from 1 to 86400",
+                                 seconds))
                 return std::nullopt;
-            }
             options.cameraRetrySeconds = static_cast<int>(seconds);
         } else if (word == "--cache-budget") {
-            std::string text;
             uint32_t megabytes = 0;
-            if (!takeValue(word, text)) return std::nullopt;
-            if (!parseUnsigned(text, megabytes) || megabytes < 1 || megabytes > (1u << 24)) {
-                error = "--cache-budget takes a whole number of megabytes from 1 to 16777216";
+            if (!takeWholeNumber(
+                    word, 1, 1u << 24,
+                    "--cache-budget takes a whole number of megabytes from 1 to 16777216",
+                    megabytes))
                 return std::nullopt;
-            }
             options.cacheBudgetBytes = static_cast<int64_t>(megabytes) << 20;
             options.cacheBudgetGiven = true;
         } else if (word == "--decoders") {
-            std::string text;
             uint32_t count = 0;
-            if (!takeValue(word, text)) return std::nullopt;
-            if (!parseUnsigned(text, count) || count > 4) {
-                error = "--decoders takes a whole number from 0 to 4";
+            if (!takeWholeNumber(word, 0, 4, "--decoders takes a whole number from 0 to 4", count))
                 return std::nullopt;
-            }
             options.decoders = static_cast<int>(count);
         } else if (word == "--osc-send") {
             if (!takeValue(word, options.oscSend)) return std::nullopt;
