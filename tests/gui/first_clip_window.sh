@@ -6,9 +6,6 @@
 # Usage: first_clip_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]   (only the player is used)
 
 set -u
-# SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-
 PLAYER=${1:?usage: first_clip_window.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 FINISHED='*** Finished. Thank you for waiting! ***'
 

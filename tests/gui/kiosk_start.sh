@@ -6,9 +6,6 @@
 # Usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]
 
 set -u
-# SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-
 PLAYER=${1:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAKE_DEMO=${2:?usage: kiosk_start.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 

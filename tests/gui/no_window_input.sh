@@ -10,9 +10,6 @@
 # Usage: no_window_input.sh PLAYER MAKE_DEMO [WINDOW_PROBE]   (only the player is used)
 
 set -u
-# SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-
 PLAYER=${1:?usage: no_window_input.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 MAX_CPU_SECONDS=5
 
