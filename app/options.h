@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace kalvento {
@@ -33,6 +35,37 @@ struct Options {
     // The program path followed by the words after the options (or after "--").
     std::vector<std::string> words;
 };
+
+// A whole number from `low` to `high` that `store` puts into the options; `message` is the
+// error for a value that is not such a number.
+struct WholeNumberOption {
+    uint32_t low;
+    uint32_t high;
+    const char* message;
+    void (*store)(Options&, uint32_t);
+};
+
+// Takes the value of an option with checks of its own; false with a message in `error` when the
+// value is refused.
+using OptionHandler = bool (*)(Options&, const std::string& value, std::string& error);
+
+// What an option does: a switch sets a flag; an option with an argument stores its text, a whole
+// number in a range, or hands its value to a handler.
+using OptionAction =
+    std::variant<bool Options::*, std::string Options::*, WholeNumberOption, OptionHandler>;
+
+// One row of the command line: parsing and the usage text both read it.
+struct OptionRow {
+    const char* name;       // "--workdir"
+    const char* shortName;  // "-C", or nullptr
+    const char* argument;   // "DIR" in the usage text; nullptr for a switch
+    const char* help;       // the help lines, joined by '\n'
+    OptionAction action;
+    int helpColumn = 0;  // where the first help line starts when not the usual column
+};
+
+// Every option, in the order of the usage text.
+std::span<const OptionRow> optionTable();
 
 // Parses argv. nullopt with a message in `error` for an unknown option or a missing or bad
 // value. Option parsing ends at the first word that is not an option, or at "--".

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "app/options.h"
+#include "support/temp_dir.h"
 
 namespace kalvento {
 namespace {
@@ -104,6 +107,86 @@ TEST(InstallationOptions, DecoderThreadsFromZeroToFour) {
         EXPECT_FALSE(parseOptions(3, argv, error)) << bad;
         EXPECT_EQ(error, "--decoders takes a whole number from 0 to 4") << bad;
     }
+}
+
+}  // namespace
+}  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+TEST(UsageText, MatchesTheReferenceByteForByte) {
+    const std::string golden =
+        test::readFile(std::string(KALVENTO_SOURCE_DIR) + "/tests/app/golden/usage.txt");
+    ASSERT_FALSE(golden.empty()) << "reference usage text missing";
+    EXPECT_EQ(usageText(), golden);
+}
+
+TEST(OptionTable, EveryRowIsNamedOnceAndShownInTheUsage) {
+    std::set<std::string> names;
+    for (const OptionRow& row : optionTable()) {
+        const std::string name = row.name;
+        EXPECT_EQ(name.rfind("--", 0), 0u) << name;
+        EXPECT_TRUE(names.insert(name).second) << name << " twice";
+        if (row.shortName) {
+            EXPECT_EQ(std::string(row.shortName).size(), 2u) << name;
+            EXPECT_TRUE(names.insert(row.shortName).second) << row.shortName << " twice";
+        }
+        EXPECT_NE(std::string(row.help), "") << name;
+        // A switch sets a flag and only a switch does.
+        EXPECT_EQ(row.argument == nullptr, std::holds_alternative<bool Options::*>(row.action))
+            << name;
+        EXPECT_NE(usageText().find(name + (row.argument ? std::string(" ") + row.argument : "")),
+                  std::string::npos)
+            << name;
+    }
+    EXPECT_GE(names.size(), 18u);
+}
+
+TEST(Options, EachRefusalHasItsOwnMessage) {
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"-C"}, "option -C needs a value"},
+        {{"--workdir"}, "option --workdir needs a value"},
+        {{"--camera-source"}, "option --camera-source needs a value"},
+        {{"--osc-send"}, "option --osc-send needs a value"},
+        {{"--osc-listen"}, "option --osc-listen needs a value"},
+        {{"--seed"}, "option --seed needs a value"},
+        {{"--shm-name", ""}, "--shm-name takes a name without '/'"},
+        {{"--shm-name", "a/b"}, "--shm-name takes a name without '/'"},
+        {{"--seed", "+1"}, "--seed takes a whole number from 0 to 4294967295"},
+        {{"--camera-retry", "0"}, "--camera-retry takes a whole number of seconds from 1 to 86400"},
+        {{"--cache-budget", "0"},
+         "--cache-budget takes a whole number of megabytes from 1 to 16777216"},
+        {{"--cache-budget", "16777217"},
+         "--cache-budget takes a whole number of megabytes from 1 to 16777216"},
+        {{"--learn", "x"}, "--learn takes the number of gestures to learn, 1 to 8"},
+        {{"-"}, ""},
+        {{"--help", "--nope"}, "unknown option --nope"},
+    };
+    for (const auto& [args, message] : cases) {
+        std::string error;
+        auto options = parse(args, &error);
+        EXPECT_EQ(error, message) << args[0];
+        EXPECT_EQ(options.has_value(), message.empty()) << args[0];
+    }
+}
+
+TEST(Options, ValuesAtTheEdgesOfTheirRanges) {
+    auto options = parse({"--cache-budget", "16777216", "--seed", "4294967295", "--learn", " +3",
+                          "--help", "--version", "--camera-retry", "86400", "-", "x.jpg"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->cacheBudgetBytes, int64_t{16777216} << 20);
+    EXPECT_TRUE(options->cacheBudgetGiven);
+    EXPECT_EQ(options->seed, 4294967295u);
+    EXPECT_EQ(options->learnCount, 3);
+    EXPECT_TRUE(options->help);
+    EXPECT_TRUE(options->version);
+    EXPECT_EQ(options->cameraRetrySeconds, 86400);
+    EXPECT_EQ(options->words, (std::vector<std::string>{"kalvento", "-", "x.jpg"}));
+    auto plain = parse({});
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->cacheBudgetGiven);
+    EXPECT_FALSE(plain->help || plain->version || plain->meter || plain->fullscreen);
 }
 
 }  // namespace
