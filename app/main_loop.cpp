@@ -94,6 +94,7 @@ void Player::beginTurn() {
     playback.PromptText =
         folderName(state.contents.DirNum) + zeroFill(strf(":(%5d)>@", state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
+    io.console.write(Say::Prompt, playback.PromptText);
 
     bool cameraOpen = state.camera.CamActive == 1;
     playback.ReverseRun = cameraOpen ? 3 : 5;
@@ -123,12 +124,12 @@ void Player::printStatus() {
     if (playback.MotionDisplayMode != 1 && playback.MotionDisplayMode != 2) return;
     readSharedMotion(*sharedBlock, state.SI);
     if (playback.MotionDisplayMode == 1) {
-        io.console.print(
-            "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
-            "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
-            state.contents.DirNum + 1, clipIndexOf(playback.frame_no), state.contents.MaxCount - 1,
-            state.camera.DifferenceSum, diffSumOf(state.SI), state.camera.VR_threshold,
-            playback.VR_step, playback.f_rate);
+        io.console.say(Say::Status,
+                       "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
+                       "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
+                       state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
+                       state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
+                       state.camera.VR_threshold, playback.VR_step, playback.f_rate);
         printOscCounts();
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
@@ -138,7 +139,7 @@ void Player::printStatus() {
             int value = webCamOf(state.SI, slot);
             if (value >= 1) line += strf("[WebCam( %2d ) =%7d ] ", slot, value);
         }
-        io.console.print("%s\n", line.c_str());
+        io.console.say(Say::Status, "%s\n", line.c_str());
     }
 }
 
@@ -307,13 +308,16 @@ void Player::learningTurnEnd() {
     const bool needsCamera = recogniser.learning.REVIEW_MODE == 0;
     if (needsCamera && state.camera.CamActive == 0) {
         cancelLearning(recogniser, state.gesture);
-        io.console.print("\n*** NO CAMERA PICTURE: THE LEARNING RUN IS CANCELLED. ***\n\n");
+        io.console.say(Say::Notice,
+                       "\n*** NO CAMERA PICTURE: THE LEARNING RUN IS CANCELLED. ***\n\n");
+        io.console.write(Say::Caption, "");
         return;
     }
     if ((io.window.peekKey(1) & 0xFF) != kKeyEsc) return;
     (void)io.window.waitKey(1);
     cancelLearning(recogniser, state.gesture);
-    io.console.print("\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
+    io.console.say(Say::Notice, "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
+    io.console.write(Say::Caption, "");
     if (const KeyCommand* pause = findKeyCommand(kKeyEsc)) pause->run(*this, *pause);
 }
 

@@ -9,6 +9,7 @@
 #include "commands/command.h"
 #include "commands/help_screen.h"
 #include "contents/scan.h"
+#include "core/banners.h"
 #include "core/exit.h"
 #include "core/paths.h"
 #include "gesture/kb_files.h"
@@ -99,7 +100,8 @@ void Player::releaseCameraForPause() {
     io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
     releaseCamera(io);
     io.console.print("Done.\n");
-    printCameraOffBanner(io.console);
+    io.console.print("\n");
+    printBanner(io.console, Banner::CameraOff);
     io.console.print("\n");
 }
 
@@ -195,7 +197,8 @@ void Player::retryLostCamera() {
     const int64_t now = io.clock.nowMicros();
     const int64_t period = static_cast<int64_t>(seconds) * 1000000;
     if (nextCameraRetry_ == 0) {
-        io.console.print(
+        io.console.say(
+            Say::Notice,
             "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
             seconds);
         nextCameraRetry_ = now + period;

@@ -1,24 +1,14 @@
 #include "app/shutdown.h"
 
+#include "core/banners.h"
+
 namespace kalvento {
-
-namespace {
-
-constexpr const char* kFarewellBanner[] = {
-    "OOOOO  O   O   OOO   O   O  O   O     O   O   OOO   O   O   O",
-    "  O    O   O  O   O  OO  O  O  O       O O   O   O  O   O   O",
-    "  O    OOOOO  OOOOO  O O O  OOO         O    O   O  O   O   O",
-    "  O    O   O  O   O  O  OO  O  O        O    O   O  O   O    ",
-    "  O    O   O  O   O  O   O  O   O       O     OOO    OOO    O",
-};
-
-}  // namespace
 
 void shutDown(State& state, Io& io) {
     io.camera.release();
     state.camera.CamActive = 0;
     io.console.print("\n\n");
-    for (const char* row : kFarewellBanner) io.console.print("%s\n", row);
+    printBanner(io.console, Banner::ThankYou);
     io.window.delay(500);
 }
 

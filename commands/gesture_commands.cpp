@@ -7,7 +7,6 @@
 #include "commands/commands.h"
 #include "commands/dispatch.h"
 #include "commands/player_context.h"
-#include "core/decimal.h"
 #include "gesture/kb_files.h"
 #include "motion/camera_capture.h"
 
@@ -20,23 +19,13 @@ constexpr int kCameraSettleMs = 1000;
 // The answer to "how many gestures": a whole line holding one number 1 .. 8. Anything else is
 // asked again; at the end of input nothing is learned (0).
 int askGestureCount(PlayerContext& player) {
-    Console& console = player.io.console;
-    console.print("*** How many gestures do you want to learn? (1-%d) : ", kGestures);
-    for (;;) {
-        std::optional<std::string> line = player.io.console.readLine();
-        if (!line) {
-            console.print("\n*** No answer: no gesture is learned.\n");
-            return 0;
-        }
-        size_t pos = 0;
-        int count = 0;
-        if (parseDecimal(*line, pos, count) &&
-            line->find_first_not_of(" \t\r", pos) == std::string::npos && count >= 1 &&
-            count <= kGestures)
-            return count;
-        console.print("*** Please answer with a number from 1 to %d.\n", kGestures);
-        console.print("*** How many gestures do you want to learn? (1-%d) : ", kGestures);
-    }
+    Question question;
+    question.prompt = strf("*** How many gestures do you want to learn? (1-%d) : ", kGestures);
+    question.refusal = strf("*** Please answer with a number from 1 to %d.\n", kGestures);
+    question.noAnswer = "\n*** No answer: no gesture is learned.\n";
+    question.min = 1;
+    question.max = kGestures;
+    return player.io.askNumber(question).value_or(0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands/command.h"
+#include "core/banners.h"
 #include "core/paths.h"
 
 namespace kalvento {
@@ -230,47 +231,29 @@ void printFunctionList(const State& state, Console& console) {
         console.print("%s%s%s", line.text, valueText(line.value, state).c_str(), line.rest);
 }
 
-void printCameraOnBanner(Console& console) {
-    console.print("      OOO    OOO   O     O  OOOO  OOOO    OOO            OOOOO    O     O   \n");
-    console.print("     O   O  O   O  OO   OO  O     O   O  O   O    OO    O     O   OO    O   \n");
-    console.print("     O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O     O   O  O  O   \n");
-    console.print("     O   O  O   O  O  O  O  O     O  O   O   O    OO    O     O   O    OO   \n");
-    console.print("      OOO   O   O  O     O  OOOO  O   O  O   O           OOOOO    O     O   \n");
-}
-
-void printCameraOffBanner(Console& console) {
-    console.print(
-        "      OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO    OOOOO  OOOOO \n");
-    console.print(
-        "     O   O  O   O  OO   OO  O     O   O  O   O    OO    O    O   O      O     \n");
-    console.print(
-        "     O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O    O   OOOO   OOOO  \n");
-    console.print(
-        "     O   O  O   O  O  O  O  O     O  O   O   O    OO    O    O   O      O     \n");
-    console.print(
-        "      OOO   O   O  O     O  OOOO  O   O  O   O           OOOO    O      O     \n");
-}
-
 }  // namespace
 
 void ShowHelp(State& state, Console& console) {
     console.print("\n");
     printLicence(console);
+    // The page the on-screen display shows: the key list with its values, without the notice.
+    console.write(Say::HelpBegin, "");
     printFunctionList(state, console);
     console.print("%s", kDoubleRule);
 
     if (state.camera.CamActive == 1) {
-        printCameraOnBanner(console);
+        printBanner(console, Banner::CameraOn, 4);
         console.print("%s", kDoubleRule);
         console.print("\n");
     }
     if (state.camera.CamActive == 0) {
-        printCameraOffBanner(console);
+        printBanner(console, Banner::CameraOff, 4);
         console.print("%s", kDoubleRule);
         console.print("\n");
     }
 
     console.print("%s\n", state.playback.PromptText.c_str());
+    console.write(Say::HelpEnd, "");
 
     // Every showing of the list starts the random selection's candidate list afresh.
     state.selection.ContentsListReady = 0;

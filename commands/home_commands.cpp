@@ -13,7 +13,6 @@
 #include "commands/player_context.h"
 #include "commands/random_selection.h"
 #include "contents/home_folder.h"
-#include "core/decimal.h"
 #include "core/paths.h"
 
 namespace kalvento {
@@ -97,22 +96,11 @@ CopyAllEnd copyAllFrames(PlayerContext& player) {
 // The answer to "How many motion clips": a whole line holding one number. Anything else is
 // asked again; without any answer (end of input) no clip is made.
 int askClipCount(PlayerContext& player) {
-    Console& console = player.io.console;
-    console.print("*** How many motion clips do you want? : ");
-    for (;;) {
-        std::optional<std::string> line = console.readLine();
-        if (!line) {
-            console.print("\n*** No answer: no motion clip is made.\n");
-            return 0;
-        }
-        size_t pos = 0;
-        int count = 0;
-        if (parseDecimal(*line, pos, count) &&
-            line->find_first_not_of(" \t\r", pos) == std::string::npos)
-            return count;
-        console.print("*** Please answer with a number.\n");
-        console.print("*** How many motion clips do you want? : ");
-    }
+    Question question;
+    question.prompt = "*** How many motion clips do you want? : ";
+    question.refusal = "*** Please answer with a number.\n";
+    question.noAnswer = "\n*** No answer: no motion clip is made.\n";
+    return player.io.askNumber(question).value_or(0);
 }
 
 }  // namespace

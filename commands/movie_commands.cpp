@@ -19,7 +19,6 @@
 #include "commands/player_context.h"
 #include "contents/home_folder.h"
 #include "contents/movie_export.h"
-#include "core/decimal.h"
 #include "core/numbered_copy.h"
 #include "core/paths.h"
 #include "platform/console.h"
@@ -148,48 +147,15 @@ void endRange(MovieState& movie) {
     movie.CopyEndFrameNum = -1;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// The next answer typed on the console: the first line that is not blank, without its
-// leading and trailing blanks (as "%s" and "%d" pass over white space before their value).
-// Says so and gives nullopt at the end of the input.
-std::optional<std::string> askAnswer(PlayerContext& player, const char* question) {
-    Console& console = player.io.console;
-    console.print("%s", question);
-    for (;;) {
-        std::optional<std::string> line = console.readLine();
-        if (!line) {
-            console.print("\nERROR: No answer was given. No movie is made.\n\n");
-            return std::nullopt;
-        }
-        size_t begin = 0;
-        size_t end = line->size();
-        while (begin < end && isBlank((*line)[begin])) ++begin;
-        while (end > begin && isBlank((*line)[end - 1])) --end;
-        if (end > begin) return line->substr(begin, end - begin);
-    }
-}
-
-// The whole number an answer holds: an optional sign and decimal digits that fit an int, and
-// nothing else ("12", "-3", "+7"; not "1.5", "12abc", "ten").
-std::optional<int> wholeNumberOf(const std::string& answer) {
-    size_t pos = 0;
-    int value = 0;
-    if (!parseDecimal(answer, pos, value)) return std::nullopt;
-    if (pos != answer.size()) return std::nullopt;
-    return value;
-}
-
-// A number question: an answer that is not a whole number is asked again.
-std::optional<int> askNumber(PlayerContext& player, const char* question) {
-    for (;;) {
-        std::optional<std::string> answer = askAnswer(player, question);
-        if (!answer) return std::nullopt;
-        if (std::optional<int> number = wholeNumberOf(*answer)) return number;
-        player.io.console.print("*** Please answer with a number.\n");
-    }
+// A question of the sound movie: blank lines are passed over (as "%s" and "%d" pass over white
+// space before their value); without an answer no movie is made.
+Question movieQuestion(const char* prompt) {
+    Question question;
+    question.prompt = prompt;
+    question.refusal = "*** Please answer with a number.\n";
+    question.noAnswer = "\nERROR: No answer was given. No movie is made.\n\n";
+    question.blankLine = Question::BlankLine::Skipped;
+    return question;
 }
 
 }  // namespace
@@ -246,11 +212,13 @@ void homeSoundMovieCommand(PlayerContext& player, const KeyCommand&) {
     console.print("AUTO-SET: FF_vframes      = [ %5d ]\n\n", vframes);
 
     const std::optional<std::string> soundName =
-        askAnswer(player, ">> Enter full name of sound file = ");
+        player.io.ask(movieQuestion(">> Enter full name of sound file = "));
     if (!soundName) return;
-    const std::optional<int> minutes = askNumber(player, ">> Enter how many minutes (min)  = ");
+    const std::optional<int> minutes =
+        player.io.askNumber(movieQuestion(">> Enter how many minutes (min)  = "));
     if (!minutes) return;
-    const std::optional<int> seconds = askNumber(player, ">> Enter how many seconds (sec)  = ");
+    const std::optional<int> seconds =
+        player.io.askNumber(movieQuestion(">> Enter how many seconds (sec)  = "));
     if (!seconds) return;
 
     // The name is judged once every answer is in, so none of them is left over to be taken

@@ -3,34 +3,19 @@
 
 #include "commands/commands.h"
 #include "commands/player_context.h"
+#include "core/banners.h"
 #include "core/exit.h"
 
 namespace kalvento {
-
-namespace {
-
-constexpr const char* kPauseBanner[] = {
-    "\n\n OOOO    OOO   O   O   OOOO  OOOOO  O \n", " O   O  O   O  O   O  O      O      O \n",
-    " OOOO   OOOOO  O   O   OOO   OOOO   O \n",     " O      O   O  O   O      O  O        \n",
-    " O      O   O   OOO   OOOO   OOOOO  O \n\n",
-};
-constexpr const char* kGoBanner[] = {
-    "\n  OOO            O \n", " O       OOOO    O \n",   " O OOOO O    O   O \n",
-    " O   O  O    O     \n",   "  OOO    OOOO    O \n\n",
-};
-
-void printLines(PlayerContext& player, const char* const (&lines)[5]) {
-    for (const char* line : lines) player.io.console.print("%s", line);
-}
-
-}  // namespace
 
 void pauseCommand(PlayerContext& player, const KeyCommand&) {
     State& state = player.state;
     // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
     if (state.camera.CamActive == 1) player.releaseCameraForPause();
     if (!state.KeyAllocationImage.empty()) player.io.window.show(state.KeyAllocationImage);
-    printLines(player, kPauseBanner);
+    player.io.console.print("\n\n");
+    printBanner(player.io.console, Banner::Pause);
+    player.io.console.print("\n");
     player.releaseImageCache();
 
     // Only ENTER and ESC count while paused.
@@ -44,7 +29,9 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
         player.resetSharedMotion();
         player.reopenCameraAfterPause();
     }
-    printLines(player, kGoBanner);
+    player.io.console.print("\n");
+    printBanner(player.io.console, Banner::PauseOver);
+    player.io.console.print("\n");
     state.playback.PendingKey = 0;
     // The cache was emptied: the current clip is loaded and shown again in the next turn.
     state.playback.LastShownFrame = -1.0;

@@ -7,7 +7,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "gesture/banners.h"
+#include "core/banners.h"
 #include "gesture/motion_images.h"
 
 namespace kalvento {
@@ -86,7 +86,7 @@ void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
             captureIntoGrid(state, host, false);
             bool moving = gesture.rv > 0.0;
             if (moving) {
-                printStopBanner(console);
+                printBanner(console, Banner::Stop);
                 if (message == QuietMessage::Calibration)
                     console.print(" STOP YOUR BODY MOTION, NOW! [ rv = %8.2f ]\n", gesture.rv);
                 else
@@ -104,7 +104,7 @@ void runThresholdCalibration(State& state, RecogniserHost& host) {
     if (state.camera.CamBeep) console.print("\a");
     MarkedClip clip(host);
 
-    printStartSettingBanner(console);
+    printBanner(console, Banner::StartSetting);
     host.waitWithWindow(kStartSettingWaitMs);
     for (int digit = kFirstDigit; digit >= 1; --digit) {
         console.print("---> Setting QBN_threshold.  GET READY!  (%d)\n", digit);
@@ -122,7 +122,7 @@ void runThresholdCalibration(State& state, RecogniserHost& host) {
     state.camera.DifferenceSum = static_cast<int>(sum / kCalibrationTurns);
 
     host.waitWithWindow(1);
-    printGoBanner(console);
+    printBanner(console, Banner::Go);
     clip.drawAndShow(kFinalMark);
 }
 

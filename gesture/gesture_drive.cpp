@@ -68,7 +68,8 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
     }
 
     if (playback.MotionDisplayMode > 0 && out.PHASE == -1 && playback.WalkerMode == 0)
-        view.console.print(
+        view.console.say(
+            Say::Gesture,
             "[%s]   rv=%5d   rt= %5.3f   PHASE=%4d   SPEED=%4d   ACCEL=%3d   WIDTH=%3d   "
             "INP_FNUM=%4d\n",
             out.GestureName, static_cast<int>(std::clamp(recogniser.features.rvSum, -1e9, 1e9)),
@@ -103,6 +104,8 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
         for (int m = 0; m < kBarWidth; ++m)
             if (share > m) bar[static_cast<size_t>(m)] = '#';
         view.console.print("[%5d/%5d] %s\n", clip, view.MaxCount, bar.c_str());
+        view.console.say(Say::PositionBar, "%.3f",
+                         view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
     } else if (playback.MotionDisplayMode == 1) {
         if (playback.WalkerMode) {
             playback.VR_step = std::fabs(static_cast<double>(out.ACCEL)) * kWalkerStepPerAccel;
@@ -110,7 +113,8 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
             if (playback.ReplayDirection == 1) playback.PendingKey = 'x';
             return;
         }
-        view.console.print("[%5d/%5d] %s\n", clip, view.MaxCount, gestureGauge(out).c_str());
+        view.console.say(Say::Gauge, "[%5d/%5d] %s\n", clip, view.MaxCount,
+                         gestureGauge(out).c_str());
     }
 }
 

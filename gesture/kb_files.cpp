@@ -11,7 +11,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "gesture/banners.h"
+#include "core/banners.h"
 
 namespace kalvento {
 
@@ -308,7 +308,7 @@ void WriteKB(const Recogniser& recogniser, const GestureState& gesture, int fold
 
     host.waitWithWindow(1);
     console.print("\nWriteKB:\n");
-    printFinishedBanner(console);
+    printBanner(console, Banner::Finished);
 }
 
 int ReadKB(Recogniser& recogniser, GestureState& gesture, int folderNumber, FileOps& files,
@@ -334,7 +334,7 @@ int ReadKB(Recogniser& recogniser, GestureState& gesture, int folderNumber, File
     host.waitWithWindow(1);
     if (camBeep) console.print("\a");
     console.print("\nReadKB:\n");
-    printGoBanner(console);
+    printBanner(console, Banner::Go);
     return 0;
 }
 

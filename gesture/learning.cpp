@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gesture/banners.h"
+#include "core/banners.h"
 #include "gesture/calibration.h"
 #include "gesture/features.h"
 #include "gesture/view_weights.h"
@@ -81,8 +81,9 @@ void startStandardLearning(State& state, Recogniser& recogniser, RecogniserHost&
     kb.ReviewCount[gs].fill(0);
     kb.ReviewViewScore[gs].fill(0.0);
 
+    host.console().say(Say::Caption, "Learning gesture %c (standard)", 'A' + g);
     getReady(state, host, recogniser);
-    printGoBanner(host.console());
+    printBanner(host.console(), Banner::Go);
 }
 
 void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& host) {
@@ -94,8 +95,9 @@ void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& 
     recogniser.learning.ReviewFrame = 0;
     recogniser.params.SimilarRuns = 1;
 
+    host.console().say(Say::Caption, "Learning gesture %c (similar)", 'A' + p);
     getReady(state, host, recogniser);
-    printGoGoBanner(host.console());
+    printBanner(host.console(), Banner::GoGo);
 }
 
 void keepPreviousGrid(LearningState& learning, const GestureState& gesture) {
@@ -159,7 +161,8 @@ void runLearningDriver(State& state, Recogniser& recogniser, RecogniserHost& hos
         return;
     }
     learning.AutoLearn = 0;
-    printFinishedBanner(host.console());
+    printBanner(host.console(), Banner::Finished);
+    host.console().write(Say::Caption, "");
     host.waitWithWindow(kFinishedWaitMs);
 }
 

@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "core/banners.h"
 #include "ipc/shared_motion.h"
 #include "settings/camera_config.h"
 
@@ -26,22 +27,6 @@ void closeAfterFailure(CameraState& camera, Io& io, SharedBlock& block) {
 
 }  // namespace
 
-void printCameraOnBanner(Console& console) {
-    console.print("\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOOO    O     O   \n");
-    console.print(" O   O  O   O  OO   OO  O     O   O  O   O    OO    O     O   OO    O   \n");
-    console.print(" O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O     O   O  O  O   \n");
-    console.print(" O   O  O   O  O  O  O  O     O  O   O   O    OO    O     O   O    OO   \n");
-    console.print("  OOO   O   O  O     O  OOOO  O   O  O   O           OOOOO    O     O   \n");
-}
-
-void printCameraOffBanner(Console& console) {
-    console.print("\n  OOO    OOO   O     O  OOOO  OOOO    OOO            OOOO    OOOOO  OOOOO \n");
-    console.print(" O   O  O   O  OO   OO  O     O   O  O   O    OO    O    O   O      O     \n");
-    console.print(" O      OOOOO  O O O O  OOOO  OOOO   OOOOO          O    O   OOOO   OOOO  \n");
-    console.print(" O   O  O   O  O  O  O  O     O  O   O   O    OO    O    O   O      O     \n");
-    console.print("  OOO   O   O  O     O  OOOO  O   O  O   O           OOOO    O      O     \n");
-}
-
 void openCamera(State& state, Io& io, int settleMs) {
     CameraState& camera = state.camera;
     io.console.print("\nNOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...\n");
@@ -51,7 +36,8 @@ void openCamera(State& state, Io& io, int settleMs) {
     io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, kRequestedFps);
     io.window.delay(settleMs);
     io.console.print("Done.\n");
-    printCameraOnBanner(io.console);
+    io.console.print("\n");
+    printBanner(io.console, Banner::CameraOn);
     io.console.print("\n");
 }
 
@@ -62,7 +48,8 @@ void closeCamera(CameraState& camera, Io& io, bool failure) {
     io.camera.release();
     io.window.delay(1000);
     io.console.print(failure ? "Done.\n\n" : "Done.\n");
-    printCameraOffBanner(io.console);
+    io.console.print("\n");
+    printBanner(io.console, Banner::CameraOff);
     io.console.print("\n");
 }
 
@@ -74,7 +61,7 @@ void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block) {
     if (camera.CamActive == 0) return;
     cv::Mat& frame = camera.CamFrame;
     if (!io.camera.read(frame)) {
-        io.console.print("cvQueryFrame() failed in QBN_Capture().\n");
+        io.console.say(Say::Notice, "cvQueryFrame() failed in QBN_Capture().\n");
         closeAfterFailure(camera, io, block);
         return;
     }

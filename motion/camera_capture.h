@@ -25,8 +25,4 @@ void releaseCamera(Io& io);
 // nothing while closed.
 void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block);
 
-// The block-letter banners of the camera.
-void printCameraOnBanner(Console& console);
-void printCameraOffBanner(Console& console);
-
 }  // namespace kalvento

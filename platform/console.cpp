@@ -30,7 +30,14 @@ std::string strf(const char* format, ...) {
 void Console::print(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    out(vstrf(format, args));
+    write(Say::Message, vstrf(format, args));
+    va_end(args);
+}
+
+void Console::say(Say what, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    write(what, vstrf(format, args));
     va_end(args);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/image_loader.h"
 #include "platform/osc.h"
 #include "platform/process_runner.h"
+#include "platform/question.h"
 #include "platform/shared_block.h"
 #include "platform/window.h"
 
@@ -45,6 +46,20 @@ struct Io {
     OscPort* osc = nullptr;
     // Loads the clips of the display step, with read-ahead; null: they load through `images`.
     ClipReader* clips = nullptr;
+    // Asks the console questions; null: they are asked on `console` alone.
+    QuestionDesk* questions = nullptr;
+
+    // A console question and its answer (nullopt when none came), through `questions`.
+    std::optional<std::string> ask(const Question& question) {
+        if (questions != nullptr) return questions->ask(question);
+        QuestionDesk desk(console);
+        return desk.ask(question);
+    }
+    std::optional<int> askNumber(const Question& question) {
+        if (questions != nullptr) return questions->askNumber(question);
+        QuestionDesk desk(console);
+        return desk.askNumber(question);
+    }
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {

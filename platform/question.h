@@ -1,0 +1,100 @@
+#pragma once
+// The player's console questions (how many clips, which sound file, how many gestures), asked
+// in one way: prompt, read a line, judge it, say why it was refused and ask again, or give up
+// at the end of input. Answers come from the console, or from another source that takes its
+// place (the player window when no terminal is attached) or answers from elsewhere (deliver).
+
+#include <climits>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/console.h"
+
+namespace kalvento {
+
+struct Question {
+    enum class Kind { Text, Number };
+    // How a line holding only blanks is taken.
+    enum class BlankLine {
+        Refused,  // a wrong answer: the refusal is printed and the question asked again
+        Skipped,  // no answer yet: the next line is read without a word
+    };
+    std::string prompt;    // printed before the first read and after each refusal
+    std::string refusal;   // printed when an answer is refused, before the prompt again
+    std::string noAnswer;  // printed when no answer comes (end of input, given up)
+    Kind kind = Kind::Text;
+    BlankLine blankLine = BlankLine::Refused;
+    int min = INT_MIN;  // the range of a number answer
+    int max = INT_MAX;
+};
+
+// The question being asked now, as others see it.
+struct AskedQuestion {
+    std::string prompt;
+    bool number = false;
+    int min = INT_MIN;
+    int max = INT_MAX;
+    uint64_t serial = 0;  // counts the questions asked, so an answer meets the right one
+};
+
+class QuestionDesk;
+
+// A source of answers other than the console's standard input.
+class AnswerSource {
+public:
+    virtual ~AnswerSource() = default;
+    // A question is put (`question` set) or is over (null).
+    virtual void questionChanged(const AskedQuestion* question) = 0;
+    // True when the lines of answers come from this source rather than from the console.
+    virtual bool answers() const = 0;
+    // The next line typed as an answer; nullopt when the person gave up. An answer delivered
+    // to `desk` meanwhile (desk.takeDelivered()) ends the wait with that answer.
+    virtual std::optional<std::string> nextLine(const AskedQuestion& question,
+                                                QuestionDesk& desk) = 0;
+};
+
+// Asks questions on one console. current() and deliver() may be called from any thread; the
+// asking runs on the player's thread.
+class QuestionDesk {
+public:
+    explicit QuestionDesk(Console& console) : console_(console) {}
+
+    // The answer without its leading and trailing blanks, or nullopt (after noAnswer is
+    // printed) when none came. A number answer is a whole number (an optional sign and digits,
+    // nothing else) within [min, max].
+    std::optional<std::string> ask(const Question& question);
+    // A number question's answer as a number.
+    std::optional<int> askNumber(const Question& question);
+
+    void setSource(AnswerSource* source) { source_ = source; }
+
+    // The question being asked now, if any.
+    std::optional<AskedQuestion> current() const;
+    // Answers the question `serial` (0: whichever is asked now) as if the line had been typed.
+    // False when no such question is being asked.
+    bool deliver(const std::string& line, uint64_t serial = 0);
+    // A delivered answer not yet read, taken.
+    std::optional<std::string> takeDelivered();
+
+private:
+    std::optional<std::string> nextLine(const AskedQuestion& asked);
+    void setCurrent(const std::optional<AskedQuestion>& asked);
+
+    Console& console_;
+    AnswerSource* source_ = nullptr;
+    mutable std::mutex mutex_;
+    std::optional<AskedQuestion> current_;
+    std::optional<std::string> delivered_;
+    uint64_t serial_ = 0;
+};
+
+// The whole number a text holds: an optional sign and decimal digits that fit an int, and
+// nothing else ("12", "-3", "+7"; not "1.5", "12abc", "ten").
+std::optional<int> wholeNumberOf(const std::string& text);
+
+// The text without its leading and trailing blanks (space, tab, CR, VT, FF).
+std::string withoutBlanks(const std::string& text);
+
+}  // namespace kalvento
