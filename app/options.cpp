@@ -20,6 +20,16 @@ bool parseUnsigned(const std::string& text, uint32_t& number) {
     return true;
 }
 
+// An empty folder name would leave the player in whatever folder it was started.
+bool takeWorkdir(Options& options, const std::string& value, std::string& error) {
+    if (value.empty()) {
+        error = "--workdir takes a folder name, not an empty one";
+        return false;
+    }
+    options.workdir = value;
+    return true;
+}
+
 bool takeShmName(Options& options, const std::string& value, std::string& error) {
     if (value.empty() || value.find('/') != std::string::npos) {
         error = "--shm-name takes a name without '/'";
@@ -43,7 +53,7 @@ bool takeLearnCount(Options& options, const std::string& value, std::string& err
 
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
-              "change to DIR first (settings files; DIR/.. holds the contents)", &Options::workdir},
+              "change to DIR first (settings files; DIR/.. holds the contents)", &takeWorkdir},
     OptionRow{"--camera-source", nullptr, "SRC",
               "open SRC (video file, image pattern, stream URL) instead\nof the camera",
               &Options::cameraSource},

@@ -60,6 +60,10 @@ TEST(Options, BadCommandLinesAreRefused) {
     std::string error;
     parse({"--frobnicate"}, &error);
     EXPECT_EQ(error, "unknown option --frobnicate");
+    parse({"--workdir", ""}, &error);
+    EXPECT_EQ(error, "--workdir takes a folder name, not an empty one");
+    parse({"-C", ""}, &error);
+    EXPECT_EQ(error, "--workdir takes a folder name, not an empty one");
 }
 
 }  // namespace

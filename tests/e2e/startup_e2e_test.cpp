@@ -127,6 +127,21 @@ TEST(StartupRun, RefusesMoreWordsThanTheTableHolds) {
     EXPECT_FALSE(contains(run.out, "EXECUTING"));
 }
 
+TEST(StartupRun, AnEmptyWorkingDirectoryIsAnErrorNotTheCurrentFolder) {
+    Workspace ws;
+    ws.addClips(1, {0});
+    for (const char* option : {"--workdir", "-C"}) {
+        RunResult run = runPlayer({option, ""}, ws.work());
+        EXPECT_EQ(run.status, 2) << option;
+        EXPECT_TRUE(
+            contains(run.err, "kalvento: --workdir takes a folder name, not an empty one"))
+            << run.err;
+        EXPECT_TRUE(contains(run.err, "Usage: kalvento")) << run.err;
+        EXPECT_EQ(run.out, "") << option;
+    }
+    EXPECT_FALSE(fs::exists(ws.folder(1) + "/check_result.txt"));
+}
+
 TEST(ScanRun, ReportsProgressEveryTwoHundredClips) {
     Workspace ws;
     ws.addClipRange(1, 450, 16, 16);
