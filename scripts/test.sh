@@ -10,5 +10,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir build-asan -j"$(nproc)" --output-on-failure "$@"
+# The Debian package: a Release build, lintian, apt-get install, purge (CI runs as root).
+tests/install/package_test.sh
 # Every fuzz target for a short time on top of the tests, so a crash found once stays fixed.
 scripts/fuzz.sh "${KALVENTO_FUZZ_SECONDS:-20}"

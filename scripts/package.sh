@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the Debian package kalvento_<version>_<arch>.deb from a Release build of the program
+# alone (no tests, no benchmarks) and prints its path.
+#   PACKAGE_BUILD_DIR   build folder (default: build-package)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${PACKAGE_BUILD_DIR:-build-package}
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DKALVENTO_TESTS=OFF -DKALVENTO_BENCH=OFF \
+    -DKALVENTO_SANITIZE=OFF -DKALVENTO_TSAN=OFF -DKALVENTO_FUZZ=OFF "$@" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)" --target kalvento
+rm -f "$build_dir"/kalvento_*.deb
+(cd "$build_dir" && cpack -G DEB >cpack.log) || { cat "$build_dir/cpack.log" >&2; exit 1; }
+ls "$PWD/$build_dir"/kalvento_*.deb
