@@ -26,7 +26,8 @@ endforeach()
 # The user manager looks in <prefix>/lib/systemd/user only for /usr and /usr/local; under a
 # home prefix (~/.local) it looks in share/systemd/user (systemd-analyze --user unit-paths).
 if(KALVENTO_USER_UNIT_DIR)
-  cmake_path(ABSOLUTE_PATH KALVENTO_USER_UNIT_DIR BASE_DIRECTORY "${prefix}" OUTPUT_VARIABLE unit_dir)
+  cmake_path(ABSOLUTE_PATH KALVENTO_USER_UNIT_DIR BASE_DIRECTORY "${prefix}"
+             OUTPUT_VARIABLE unit_dir)
 elseif(prefix STREQUAL "/usr" OR prefix STREQUAL "/usr/local")
   set(unit_dir "${prefix}/lib/systemd/user")
 else()
@@ -35,7 +36,8 @@ endif()
 
 set(mode PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(INSTALL "${made}/kalvento.service" DESTINATION "${unit_dir}" ${mode})
-file(INSTALL "${made}/kalvento.desktop" DESTINATION "${prefix}/${KALVENTO_DATADIR}/applications" ${mode})
+file(INSTALL "${made}/kalvento.desktop" DESTINATION "${prefix}/${KALVENTO_DATADIR}/applications"
+     ${mode})
 file(INSTALL "${made}/kalvento.1.gz" DESTINATION "${prefix}/${KALVENTO_MANDIR}/man1" ${mode})
 file(INSTALL "${made}/kalvento-desktop" DESTINATION "${prefix}/${KALVENTO_LIBEXECDIR}/kalvento"
      PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
