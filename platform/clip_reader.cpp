@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace kalvento {
 
@@ -78,6 +81,21 @@ bool ClipRing::planned(const std::string& path) const {
     return std::find(plan_.begin(), plan_.end(), path) != plan_.end();
 }
 
+bool ClipRing::failed(const std::string& path) const {
+    return std::any_of(failures_.begin(), failures_.end(),
+                       [&](const Failure& failure) { return failure.path == path; });
+}
+
+void ClipRing::forgetFailure(const std::string& path) {
+    std::erase_if(failures_, [&](const Failure& failure) { return failure.path == path; });
+}
+
+void ClipRing::recheckFailure(const std::string& path, const std::optional<FileIdentity>& now) {
+    std::erase_if(failures_, [&](const Failure& failure) {
+        return failure.path == path && failure.identity != now;
+    });
+}
+
 std::size_t ClipRing::bytes() const {
     std::size_t total = 0;
     for (const Entry& entry : entries_) total += bytesOf(entry.image);
@@ -108,12 +126,14 @@ bool ClipRing::makeRoom(std::size_t needBytes) {
 }
 
 void ClipRing::setPlan(std::vector<std::string> paths) {
+    // A new plan tries again what failed under the old one.
+    if (paths != plan_) failures_.clear();
     plan_ = std::move(paths);
 }
 
 std::optional<ClipRing::Job> ClipRing::takeJob() {
     for (const std::string& path : plan_) {
-        if (find(path) != nullptr) continue;
+        if (find(path) != nullptr || failed(path)) continue;
         if (!makeRoom(lastBytes_)) return std::nullopt;
         Entry entry;
         entry.path = path;
@@ -138,6 +158,8 @@ void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat 
         if (entry.path != job.path || entry.ready) continue;
         if (!ok || !identity || image.empty()) {
             entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+            forgetFailure(job.path);
+            failures_.push_back(Failure{job.path, identity});
             return;
         }
         lastBytes_ = bytesOf(image);
@@ -150,6 +172,7 @@ void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat 
 
 ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<FileIdentity>& current,
                                 cv::Mat& into) {
+    recheckFailure(path, current);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Entry& entry = entries_[i];
         if (entry.path != path) continue;
@@ -175,6 +198,7 @@ ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<Fil
 
 void ClipRing::keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image) {
     if (image.empty()) return;
+    forgetFailure(path);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].path != path) continue;
         if (!entries_[i].ready) return;  // a decoder is at it; its result will do
@@ -196,103 +220,145 @@ void ClipRing::clear() {
     entries_.clear();
     plan_.clear();
     spares_.clear();
+    failures_.clear();
     ++generation_;
 }
 
 // ---- ThreadedClipReader ----
 
+struct ThreadedClipReader::Shared {
+    explicit Shared(FileIdentityFn identity, ClipRing::Limits limits)
+        : identityOf(std::move(identity)), ring(limits) {}
+    FileIdentityFn identityOf;
+    std::mutex mutex;
+    std::condition_variable changed;
+    ClipRing ring;
+    bool stopping = false;
+    long hits = 0;
+    long misses = 0;
+    std::chrono::steady_clock::time_point nextRecheck{};
+};
+
+namespace {
+
+// How often an idle decoder looks whether a file that failed to decode has changed since.
+constexpr std::chrono::seconds kRecheckFailuresEvery{1};
+
+// Forgets the failures whose files changed since they failed, so they are decoded again.
+// Called with `lock` held; the files are looked at without it.
+void recheckFailures(ThreadedClipReader::Shared& shared, std::unique_lock<std::mutex>& lock) {
+    const auto now = std::chrono::steady_clock::now();
+    if (shared.ring.failures().empty() || now < shared.nextRecheck) return;
+    shared.nextRecheck = now + kRecheckFailuresEvery;
+    const std::vector<ClipRing::Failure> failures = shared.ring.failures();
+    std::vector<std::optional<FileIdentity>> identities;
+    lock.unlock();
+    for (const ClipRing::Failure& failure : failures)
+        identities.push_back(shared.identityOf(failure.path));
+    lock.lock();
+    for (std::size_t i = 0; i < failures.size(); ++i)
+        shared.ring.recheckFailure(failures[i].path, identities[i]);
+}
+
+// The next job, or nullopt when the reader stops. Called and returns with `lock` held.
+std::optional<ClipRing::Job> waitForJob(ThreadedClipReader::Shared& shared,
+                                        std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+        if (shared.stopping) return std::nullopt;
+        if (std::optional<ClipRing::Job> job = shared.ring.takeJob()) return job;
+        shared.changed.wait_for(lock, kLookAgain);
+        if (!shared.stopping) recheckFailures(shared, lock);
+    }
+}
+
+// A decoder thread: works through the plan until the reader stops. It owns its loader and
+// shares the ring, so it may outlive the reader by the decode it is at.
+void decodeLoop(std::shared_ptr<ThreadedClipReader::Shared> shared,
+                std::unique_ptr<ImageLoader> loader) {
+    runOnIdleTimeOnly();
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    while (std::optional<ClipRing::Job> job = waitForJob(*shared, lock)) {
+        lock.unlock();
+        // The identity is taken before the file is read: a file written afterwards no
+        // longer matches it, so its old pixels are never handed out.
+        std::optional<FileIdentity> identity = shared->identityOf(job->path);
+        cv::Mat image = std::move(job->buffer);
+        const bool ok = identity.has_value() && loader->loadColor(job->path, image);
+        lock.lock();
+        shared->ring.finishJob(std::move(*job), identity, std::move(image), ok);
+        lock.unlock();
+        shared->changed.notify_all();
+        lock.lock();
+    }
+}
+
+}  // namespace
+
 ThreadedClipReader::ThreadedClipReader(LoaderFactory makeLoader, FileIdentityFn identityOf,
                                        int decoders, ClipRing::Limits limits)
-    : identityOf_(std::move(identityOf)), ownLoader_(makeLoader()), ring_(limits) {
-    for (int i = 0; i < decoders; ++i) loaders_.push_back(makeLoader());
-    for (auto& loader : loaders_)
-        threads_.emplace_back([this, raw = loader.get()] { decodeLoop(*raw); });
+    : shared_(std::make_shared<Shared>(std::move(identityOf), limits)),
+      ownLoader_(makeLoader()) {
+    for (int i = 0; i < decoders; ++i) std::thread(decodeLoop, shared_, makeLoader()).detach();
 }
 
 ThreadedClipReader::~ThreadedClipReader() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        ring_.clear();
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stopping = true;
+        shared_->ring.clear();
     }
-    changed_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-}
-
-void ThreadedClipReader::decodeLoop(ImageLoader& loader) {
-    runOnIdleTimeOnly();
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        std::optional<ClipRing::Job> job;
-        while (!stopping_ && !(job = ring_.takeJob())) changed_.wait_for(lock, kLookAgain);
-        if (stopping_) {
-            if (job) ring_.finishJob(std::move(*job), std::nullopt, cv::Mat(), false);
-            changed_.notify_all();
-            return;
-        }
-        lock.unlock();
-        // The identity is taken before the file is read: a file written afterwards no
-        // longer matches it, so its old pixels are never handed out.
-        std::optional<FileIdentity> identity = identityOf_(job->path);
-        cv::Mat image = std::move(job->buffer);
-        const bool ok = identity.has_value() && loader.loadColor(job->path, image);
-        lock.lock();
-        ring_.finishJob(std::move(*job), identity, std::move(image), ok);
-        lock.unlock();
-        changed_.notify_all();
-        lock.lock();
-    }
+    shared_->changed.notify_all();
 }
 
 bool ThreadedClipReader::loadClip(const std::string& path, cv::Mat& into) {
-    std::optional<FileIdentity> identity = identityOf_(path);
+    Shared& shared = *shared_;
+    std::optional<FileIdentity> identity = shared.identityOf(path);
     {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(shared.mutex);
         const auto giveUp = std::chrono::steady_clock::now() + kLongestWaitForDecoder;
         for (;;) {
-            const ClipRing::Lookup found = ring_.take(path, identity, into);
+            const ClipRing::Lookup found = shared.ring.take(path, identity, into);
             if (found == ClipRing::Lookup::Hit) {
-                ++hits_;
+                ++shared.hits;
                 return true;
             }
             if (found == ClipRing::Lookup::Miss) break;
             // A decoder is at this very clip: wait for it, but not for long.
             const auto now = std::chrono::steady_clock::now();
             if (now >= giveUp) break;
-            changed_.wait_until(lock, std::min(giveUp, now + kLookAgain));
+            shared.changed.wait_until(lock, std::min(giveUp, now + kLookAgain));
         }
-        ++misses_;
+        ++shared.misses;
     }
     if (!ownLoader_->loadColor(path, into)) return false;
     if (identity) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ring_.keep(path, *identity, into);
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.ring.keep(path, *identity, into);
     }
     return true;
 }
 
 void ThreadedClipReader::plan(std::vector<std::string> paths) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ring_.setPlan(std::move(paths));
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->ring.setPlan(std::move(paths));
     }
-    changed_.notify_all();
+    shared_->changed.notify_all();
 }
 
 void ThreadedClipReader::forgetAll() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ring_.clear();
-    while (ring_.decoding()) changed_.wait_for(lock, kLookAgain);
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->ring.clear();
 }
 
 long ThreadedClipReader::hits() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return hits_;
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->hits;
 }
 
 long ThreadedClipReader::misses() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return misses_;
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->misses;
 }
 
 }  // namespace kalvento

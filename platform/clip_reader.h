@@ -4,15 +4,12 @@
 // through. The ring is separate from the player's own image cache and changes none of its
 // rules: it only makes a load that the player does anyway return sooner.
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -67,8 +64,9 @@ public:
     // it (unplanned decodes are dropped to make room); it counts as being decoded from now on.
     std::optional<Job> takeJob();
     // Stores the decode of a job: `identity` is the file's identity taken before it was read,
-    // `ok` false for a failed decode (then nothing is kept). A job of an older generation (a
-    // clear() came in between) is dropped.
+    // `ok` false for a failed decode (then no image is kept, and the path is not taken again
+    // until the plan changes or the file no longer has that identity). A job of an older
+    // generation (a clear() came in between) is dropped.
     void finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok);
     // Hit: `into` shares the decoded pixels of `path`, which the file still has (`current` is
     // its identity now). Busy: a decoder is at it; ask again when it has finished. Miss:
@@ -77,8 +75,18 @@ public:
     // Keeps a clip the caller decoded itself (of the file with `identity`), so that it can be
     // handed out again later, as clips taken from the ring are.
     void keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image);
-    // Forgets every decode and the plan; decodes still running are dropped when they finish.
+    // Forgets every decode, every failure and the plan; decodes still running are dropped
+    // when they finish.
     void clear();
+
+    // A path whose decode failed, with the identity its file had then (nullopt: missing).
+    struct Failure {
+        std::string path;
+        std::optional<FileIdentity> identity;
+    };
+    const std::vector<Failure>& failures() const { return failures_; }
+    // Forgets the failure of `path` when its file now has another identity than it failed with.
+    void recheckFailure(const std::string& path, const std::optional<FileIdentity>& now);
 
     bool decoding() const { return running_ > 0; }
     std::size_t size() const { return entries_.size(); }
@@ -96,6 +104,8 @@ private:
     };
     Entry* find(const std::string& path);
     bool planned(const std::string& path) const;
+    bool failed(const std::string& path) const;
+    void forgetFailure(const std::string& path);
     void erase(std::size_t index);
     // Drops unplanned ready entries, least recently used first, until `needBytes` more bytes
     // and one more entry fit. False when they do not.
@@ -105,6 +115,7 @@ private:
     std::vector<Entry> entries_;
     std::vector<std::string> plan_;
     std::vector<cv::Mat> spares_;
+    std::vector<Failure> failures_;
     std::uint64_t generation_ = 1;
     std::uint64_t clock_ = 0;
     std::size_t lastBytes_ = 0;  // size of the latest decode: the guess for the next one
@@ -121,15 +132,17 @@ public:
     virtual bool loadClip(const std::string& path, cv::Mat& into) = 0;
     // The clips expected next, the most likely first; replaces the previous plan.
     virtual void plan(std::vector<std::string> paths) = 0;
-    // Drops every decode and the plan and returns when no decode runs any more (folder
-    // change, pause).
+    // Drops every decode and the plan (folder change, pause). Returns at once: a decode still
+    // running is thrown away when it finishes.
     virtual void forgetAll() = 0;
 };
 
 // A ClipReader with `decoders` threads working through the plan. Each thread and the caller
 // of loadClip have an image loader of their own, made by `makeLoader`. The decoder threads
 // run only on idle time; loadClip waits briefly for a decoder at its very clip and then
-// decodes the clip itself. The threads stop in the destructor.
+// decodes the clip itself. Neither forgetAll nor the destructor waits for a decode in
+// flight: the destructor tells the threads to stop and lets them go; a thread still decoding
+// keeps what it uses and ends when its decode does.
 class ThreadedClipReader final : public ClipReader {
 public:
     using LoaderFactory = std::function<std::unique_ptr<ImageLoader>()>;
@@ -147,19 +160,11 @@ public:
     long hits() const;
     long misses() const;
 
-private:
-    void decodeLoop(ImageLoader& loader);
+    struct Shared;  // the ring and its lock, shared with the decoder threads
 
-    FileIdentityFn identityOf_;
+private:
+    std::shared_ptr<Shared> shared_;
     std::unique_ptr<ImageLoader> ownLoader_;
-    std::vector<std::unique_ptr<ImageLoader>> loaders_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    ClipRing ring_;
-    bool stopping_ = false;
-    long hits_ = 0;
-    long misses_ = 0;
-    std::vector<std::thread> threads_;
 };
 
 }  // namespace kalvento

@@ -8,8 +8,11 @@
 
 #include <sys/mman.h>
 
+#include <map>
+
 #include "platform/console.h"
 #include "support/run_player.h"
+#include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
@@ -55,6 +58,32 @@ TEST(ReadAheadRun, ReversalsEveryTwentyClipsShowTheSameClipsWithAndWithoutDecode
         EXPECT_EQ(shownClips(runs[run].out), clips) << "decoders: " << run;
         EXPECT_TRUE(runs[run].out == runs[0].out) << "the console text differs, decoders: " << run;
     }
+}
+
+TEST(ReadAheadRun, UndecodableClipsDoNotKeepTheDecodersBusyWhileThePlayerWaits) {
+    Workspace ws;
+    ws.addClipRange(1, 8);
+    std::string noise(20000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+    writeFile(ws.folder(1) + "/clip_00002.jpg", noise);
+    writeFile(ws.folder(1) + "/clip_00003.jpg", "");
+    // Six seconds at clip 0, whose read-ahead holds both broken clips; then ESC, ESC.
+    const std::string script = ws.script("sleep 6000\n");
+    const std::string shm = "kalvento_e2e_broken_" + std::to_string(::getpid());
+    std::map<std::string, double> cpu;
+    for (const char* decoders : {"0", "2"}) {
+        RunResult r = runPlayer({"--input", script, "--shm-name", shm, "--decoders", decoders},
+                                ws.work());
+        ASSERT_FALSE(r.timedOut) << decoders;
+        ASSERT_EQ(r.status, 0) << decoders << r.err;
+        EXPECT_FALSE(contains(r.out, "READ FAILED")) << "the display never reached them";
+        cpu[decoders] = r.cpuSeconds;
+    }
+    ::shm_unlink(("/" + shm).c_str());
+    // Decoders that try the broken clips again and again take every idle moment of the six
+    // seconds (even on a busy machine, more than a second of CPU time).
+    EXPECT_LT(cpu["2"], cpu["0"] + 0.3) << "CPU seconds with decoders " << cpu["2"]
+                                        << ", without " << cpu["0"];
 }
 
 TEST(ReadAheadRun, DecodersOptionIsChecked) {

@@ -166,6 +166,41 @@ TEST(ClipRing, ByteBudgetLimitsTheDecodesHeld) {
     EXPECT_EQ(ring.size(), 2u);
 }
 
+TEST(ClipRing, AFailedDecodeWaitsForANewPlanOrAChangedFile) {
+    ClipRing ring(ClipRing::Limits{});
+    auto fails = [&ring](const char* expected, const std::optional<FileIdentity>& id) {
+        std::optional<ClipRing::Job> job = ring.takeJob();
+        if (!job || job->path != expected) return false;
+        ring.finishJob(std::move(*job), id, cv::Mat(), false);
+        return true;
+    };
+    ring.setPlan({"a", "b"});
+    ASSERT_TRUE(fails("a", identity(1)));
+    ASSERT_TRUE(fails("b", std::nullopt));  // a missing file fails too
+    EXPECT_FALSE(ring.takeJob().has_value()) << "neither is decoded again at once";
+    ring.setPlan({"a", "b"});
+    EXPECT_FALSE(ring.takeJob().has_value()) << "the same plan again";
+    ring.recheckFailure("a", identity(1));
+    ring.recheckFailure("b", std::nullopt);
+    EXPECT_FALSE(ring.takeJob().has_value()) << "the files are as they were";
+    EXPECT_EQ(ring.failures().size(), 2u);
+
+    ring.recheckFailure("a", identity(2));  // written since
+    ASSERT_TRUE(fails("a", identity(2)));
+    cv::Mat into;
+    EXPECT_EQ(ring.take("b", identity(3), into), ClipRing::Lookup::Miss);  // b appeared
+    ASSERT_TRUE(fails("b", identity(3)));
+    ring.keep("a", identity(2), picture(5));  // the display decoded it after all
+    EXPECT_EQ(ring.failures().size(), 1u);
+
+    ring.setPlan({"c", "b"});
+    EXPECT_EQ(ring.takeJob().value().path, "c");
+    EXPECT_EQ(ring.takeJob().value().path, "b") << "a new plan tries again";
+    ring.finishJob(ClipRing::Job{"b", ring.generation(), cv::Mat()}, identity(3), cv::Mat(), false);
+    ring.clear();
+    EXPECT_TRUE(ring.failures().empty());
+}
+
 // A loader whose pictures are made from the file names' current "contents" (a number per
 // path), counting its loads; paths without contents fail.
 class FakeLoader final : public ImageLoader {
@@ -178,8 +213,11 @@ public:
         std::atomic<bool> stalled{false};
         std::thread::id display = std::this_thread::get_id();
         std::atomic<int> decoderPolicy{-1};
+        std::atomic<int> loaders{0};  // loaders alive: a decoder thread ends with its loader
+        std::atomic<int> failedLoads{0};
     };
-    explicit FakeLoader(Disk& disk) : disk_(disk) {}
+    explicit FakeLoader(Disk& disk) : disk_(disk) { ++disk_.loaders; }
+    ~FakeLoader() override { --disk_.loaders; }
     bool loadColor(const std::string& path, cv::Mat& into) override {
         ++disk_.loads;
         if (std::this_thread::get_id() != disk_.display) {
@@ -188,7 +226,8 @@ public:
         }
         std::lock_guard<std::mutex> lock(disk_.mutex);
         auto it = disk_.contents.find(path);
-        if (it == disk_.contents.end()) {
+        if (it == disk_.contents.end() || it->second < 0) {  // missing, or undecodable
+            ++disk_.failedLoads;
             into.release();
             return false;
         }
@@ -202,6 +241,14 @@ private:
 
 class ThreadedReaderTest : public ::testing::Test {
 protected:
+    // The decoder threads outlive their reader by the decode they are at; they use the disk
+    // until they have let go of their loaders.
+    ~ThreadedReaderTest() override {
+        disk.stalled = false;
+        for (int i = 0; i < 1000 && disk.loaders > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(disk.loaders, 0) << "a decoder thread did not end";
+    }
     std::unique_ptr<ThreadedClipReader> makeReader(int decoders) {
         return std::make_unique<ThreadedClipReader>(
             [this] { return std::make_unique<FakeLoader>(disk); },
@@ -255,8 +302,7 @@ TEST_F(ThreadedReaderTest, ForgetAllLeavesNoDecodeOfTheOldFolder) {
     std::vector<std::string> plan;
     for (int i = 0; i < 8; ++i) plan.push_back("c" + std::to_string(i));
     reader->plan(plan);
-    reader->forgetAll();  // returns only when no decode runs
-    const int loadsAtForget = disk.loads;
+    reader->forgetAll();  // a decode still running is thrown away when it ends
     for (int i = 0; i < 8; ++i) write("c" + std::to_string(i), 100 + i);  // the new folder
     cv::Mat clip;
     for (int i = 0; i < 8; ++i) {
@@ -264,7 +310,7 @@ TEST_F(ThreadedReaderTest, ForgetAllLeavesNoDecodeOfTheOldFolder) {
         EXPECT_TRUE(same(clip, picture(100 + i))) << i;
     }
     EXPECT_EQ(reader->hits(), 0);
-    EXPECT_EQ(disk.loads, loadsAtForget + 8);
+    EXPECT_EQ(reader->misses(), 8) << "every clip of the new folder decoded at its load";
 }
 
 TEST_F(ThreadedReaderTest, ManyPlansAndLoadsFromOneThreadWhileDecodersRun) {
@@ -303,6 +349,59 @@ TEST_F(ThreadedReaderTest, DecodersRunOnIdleTimeAndAStarvedOneDoesNotHoldUpTheDi
     EXPECT_TRUE(same(clip, picture(5)));
     EXPECT_LT(waited, std::chrono::seconds(1)) << "the display decoded c0 itself";
     EXPECT_EQ(reader->misses(), 1);
+}
+
+TEST_F(ThreadedReaderTest, AnUndecodableClipIsDecodedOnceUntilItsFileChanges) {
+    write("c0", 5);
+    write("c1", -1);  // random bytes
+    auto reader = makeReader(2);
+    reader->plan({"c0", "c1"});
+    waitForLoads(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(disk.failedLoads, 1) << "the decoders went back to the failed clip";
+    write("c1", 9);  // replaced by a good clip: looked at again within a second or so
+    waitForLoads(3);
+    EXPECT_EQ(disk.failedLoads, 1);
+    cv::Mat clip;
+    ASSERT_TRUE(reader->loadClip("c1", clip));
+    EXPECT_TRUE(same(clip, picture(9)));
+}
+
+TEST_F(ThreadedReaderTest, ForgetAllAndTheEndDoNotWaitForADecodeInFlight) {
+    for (int i = 0; i < 3; ++i) write("c" + std::to_string(i), 10 * i);
+    std::atomic<bool> done{false};
+    // Lets a decode that the reader waits for go after a while, so a reader that waits
+    // shows in the times instead of hanging the test.
+    std::thread watchdog([&] {
+        for (int i = 0; i < 400 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        disk.stalled = false;
+    });
+    auto timed = [](auto&& action) {
+        const auto start = std::chrono::steady_clock::now();
+        action();
+        return std::chrono::steady_clock::now() - start;
+    };
+    disk.stalled = true;
+    auto reader = makeReader(1);
+    reader->plan({"c0"});
+    waitForLoads(1);  // the decoder is inside the decode of c0
+    EXPECT_LT(timed([&] { reader->forgetAll(); }), std::chrono::seconds(1));
+    disk.stalled = false;
+    reader->plan({"c1"});  // taken when the late decode of c0 has ended
+    waitForLoads(2);
+    cv::Mat clip;
+    ASSERT_TRUE(reader->loadClip("c0", clip));
+    EXPECT_TRUE(same(clip, picture(0)));
+    EXPECT_EQ(reader->hits(), 0) << "the decode from before forgetAll was thrown away";
+    EXPECT_EQ(reader->misses(), 1);
+
+    disk.stalled = true;
+    reader->plan({"c2"});
+    waitForLoads(4);  // c0 by the display, then the decoder inside c2
+    EXPECT_LT(timed([&] { reader.reset(); }), std::chrono::seconds(1));
+    done = true;
+    watchdog.join();
 }
 
 TEST(ThreadedReaderFiles, AFileRewrittenOnDiskIsDecodedAgain) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,18 +68,21 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
     RunResult result;
     int wstatus = 0;
+    struct rusage usage {};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     for (;;) {
-        pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
+        pid_t done = ::wait4(pid, &wstatus, WNOHANG, &usage);
         if (done == pid) break;
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(pid, SIGKILL);
-            ::waitpid(pid, &wstatus, 0);
+            ::wait4(pid, &wstatus, 0, &usage);
             result.timedOut = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     result.out = readFile(outPath);
     result.err = readFile(errPath);

@@ -11,6 +11,7 @@ struct RunResult {
     std::string out;
     std::string err;
     bool timedOut = false;
+    double cpuSeconds = 0.0;  // user and system time the program used, all its threads
 };
 
 // Whether a program started by a test is checked for leaks (when the tests run under
