@@ -42,8 +42,7 @@ void Player::onMouse(int event, int x, int y, int flags, void* user) {
 void Player::scan() {
     rescannedAfterFailure_ = false;
     // Decodes made before the scan are of files that may have changed or gone since.
-    if (io.clips != nullptr) io.clips->forgetAll();
-    planned_ = PlanKey{};
+    dropReadAhead();
     scanContents(state, io);
 }
 
@@ -93,10 +92,12 @@ void Player::releaseImageCache() {
     kalvento::releaseImageCache(state.contents);
 }
 
-void Player::releaseCameraForPause() {
-    // Nothing is decoded ahead while the player waits in the pause.
+void Player::dropReadAhead() {
     if (io.clips != nullptr) io.clips->forgetAll();
     planned_ = PlanKey{};
+}
+
+void Player::releaseCameraForPause() {
     io.console.print("\nNOW, TURNING OFF THE CAMERA DEVICE. WAIT A MOMENT...\n");
     releaseCamera(io);
     io.console.print("Done.\n");

@@ -29,6 +29,7 @@ public:
     void releaseImageCache() override;
     const cv::Mat* cachedCurrentClip() const override;
     bool cacheClip(int clip) override;
+    void dropReadAhead() override;
     void releaseCameraForPause() override;
     void reopenCameraAfterPause() override;
 

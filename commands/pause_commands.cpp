@@ -10,6 +10,7 @@ namespace kalvento {
 
 void pauseCommand(PlayerContext& player, const KeyCommand&) {
     State& state = player.state;
+    player.dropReadAhead();
     // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
     if (state.camera.CamActive == 1) player.releaseCameraForPause();
     if (!state.KeyAllocationImage.empty()) player.io.window.show(state.KeyAllocationImage);

@@ -44,6 +44,9 @@ public:
     // Loads clip `clip` into the image cache unless it is there. False when it is outside the
     // folder or fails to load.
     virtual bool cacheClip(int clip) = 0;
+    // Drops every clip decoded ahead of the display and the plan of what to decode (the
+    // pause: nothing is decoded while the player waits, and the memory goes back).
+    virtual void dropReadAhead() = 0;
     // The pause lets the camera go and takes it again on resume (CamActive stays 1).
     virtual void releaseCameraForPause() = 0;
     virtual void reopenCameraAfterPause() = 0;
