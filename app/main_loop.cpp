@@ -151,9 +151,13 @@ bool Player::displayClip() {
     if (f == clipIndexOf(playback.LastShownFrame)) {
         // After ten turns on the same clip the window gets one more moment for its events;
         // a key typed then is not used.
-        if (++repeatTurns_ == kRepeatTurnsForKeyWait && inFolder &&
-            contents.FrameData[static_cast<size_t>(f)].Loaded)
-            io.window.delay(1);
+        const bool cached = inFolder && contents.FrameData[static_cast<size_t>(f)].Loaded;
+        if (++repeatTurns_ == kRepeatTurnsForKeyWait && cached) io.window.delay(1);
+        // The meter follows the motion of every turn: the clip is shown again with the new bar.
+        if (options_.meter && cached && playback.VR_step >= 0.0) {
+            const cv::Mat& image = contents.FrameImage[static_cast<size_t>(f)];
+            if (!image.empty()) showWithFlip(image);
+        }
         return true;
     }
     repeatTurns_ = 0;

@@ -3,15 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "motion/motion_meter.h"
 #include "support/player_fixture.h"
 
 namespace kalvento::test {
 namespace {
+
+// A block moving 4 to 32 pixels a turn gives 15300 to 122400.
+constexpr int kMeterThreshold = 70000;
 
 class DisplayTest : public PlayerFixture {
 protected:
@@ -166,6 +173,57 @@ TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
         held = loaded;
     }
     EXPECT_GE(flushes, 2) << "the cache went as a whole, several times";
+}
+
+// A camera picture: a white block on black whose left edge is at `x`.
+cv::Mat blockAt(int x) {
+    cv::Mat frame(kCamHeight, kCamWidth, CV_8UC3, cv::Scalar(0, 0, 0));
+    cv::rectangle(frame, cv::Rect(x, 60, 80, 120), cv::Scalar(255, 255, 255), cv::FILLED);
+    return frame;
+}
+
+// The length of the meter's bar (green or red) in the bottom row of `shown`.
+int barLength(const cv::Mat& shown) {
+    int length = 0;
+    for (int x = 0; x < shown.cols; ++x) {
+        const cv::Vec3b pixel = shown.at<cv::Vec3b>(shown.rows - 1, x);
+        if (pixel == cv::Vec3b(0, 0, 255) || pixel == cv::Vec3b(0, 200, 0)) ++length;
+    }
+    return length;
+}
+
+TEST_F(DisplayTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
+    ws.addClipRange(1, 1, 120, 90);  // one clip: it stays shown whatever the motion
+    Options options;
+    options.meter = true;
+    auto made = playerWith(options);
+    Player& metered = *made;
+    ASSERT_TRUE(camera.open(0, "", kCamWidth, kCamHeight, 60.0));
+    metered.state.camera.CamActive = 1;
+    metered.state.camera.VR_threshold = kMeterThreshold;
+    // The viewer moves faster and faster, then stands still.
+    int x = 0;
+    camera.frames.push_back(blockAt(x));
+    for (int step : {4, 8, 16, 24, 32}) camera.frames.push_back(blockAt(x += step));
+    for (int i = 0; i < 6; ++i) camera.frames.push_back(blockAt(x));
+    const cv::Mat clip = metered.state.contents.FrameImage[0].clone();
+    window.clearLog();
+    std::vector<int> bars;
+    const size_t turns = camera.frames.size();
+    for (size_t turn = 0; turn < turns; ++turn) {
+        metered.captureFrame(true);
+        ASSERT_TRUE(metered.displayClip());
+        bars.push_back(barLength(window.lastShown()));
+    }
+    EXPECT_EQ(std::count(window.log().begin(), window.log().end(), "show 120x90"),
+              static_cast<long>(turns))
+        << "one show a turn";
+    const std::vector<int> moving(bars.begin() + 1, bars.begin() + 6);  // after the first frame
+    EXPECT_TRUE(std::is_sorted(moving.begin(), moving.end())) << testing::PrintToString(bars);
+    EXPECT_GT(moving.back(), moving.front() + 20) << testing::PrintToString(bars);
+    EXPECT_LE(bars.back(), 6) << "still: a short bar " << testing::PrintToString(bars);
+    EXPECT_EQ(cv::norm(metered.state.contents.FrameImage[0], clip, cv::NORM_INF), 0.0)
+        << "the cached clip keeps its pixels";
 }
 
 }  // namespace
