@@ -151,13 +151,10 @@ bool Player::displayClip() {
     if (f == clipIndexOf(playback.LastShownFrame)) {
         // After ten turns on the same clip the window gets one more moment for its events;
         // a key typed then is not used.
-        const bool cached = inFolder && contents.FrameData[static_cast<size_t>(f)].Loaded;
+        const bool cached = inFolder && clipCache.find(f) != nullptr;
         if (++repeatTurns_ == kRepeatTurnsForKeyWait && cached) io.window.delay(1);
         // The meter follows the motion of every turn: the clip is shown again with the new bar.
-        if (options_.meter && cached && playback.VR_step >= 0.0) {
-            const cv::Mat& image = contents.FrameImage[static_cast<size_t>(f)];
-            if (!image.empty()) showWithFlip(image);
-        }
+        if (options_.meter && cached && playback.VR_step >= 0.0) showCachedClip(f);
         return true;
     }
     repeatTurns_ = 0;
@@ -167,63 +164,59 @@ bool Player::displayClip() {
         playback.LastShownFrame = playback.frame_no;
         return true;
     }
-    FrameData& record = contents.FrameData[static_cast<size_t>(f)];
-    cv::Mat& image = contents.FrameImage[static_cast<size_t>(f)];
-    if (!record.Loaded && !fieldText(record.ClipPath).empty()) {
-        int loaded = 0;
-        int64_t bytes = 0;
-        for (int i = 0; i < contents.MaxCount; ++i) {
-            if (contents.FrameData[i].Loaded == 0) continue;
-            ++loaded;
-            const cv::Mat& held = contents.FrameImage[static_cast<size_t>(i)];
-            bytes += static_cast<int64_t>(held.total() * held.elemSize());
-        }
-        // Besides the design's count limit, the cache goes as a whole when the next clip (taken
-        // to be as large as the last one decoded) would carry it past the memory budget.
-        if (loaded >= (playback.VR_step <= 0.0 ? 1 : state.playback.CamOnMemory) ||
-            (loaded > 0 && bytes + lastClipBytes_ > options_.cacheBudgetBytes))
-            releaseImageCache();
-        bool ok = loadClipImage(openablePath(fieldText(record.ClipPath)), image);
-        if (playback.PendingKey != '6') playback.PendingKey = 0;
-        if (!ok) {
-            if (rescannedAfterFailure_) {
-                // The folder was rescanned for a failed clip and this one fails too: show
-                // nothing, keep the key stage reachable and do not rescan again until a clip
-                // loads.
-                io.console.print("\n ***[ READ FAILED AGAIN ][ %s ]***\n",
-                                 std::string(fieldText(record.ClipPath)).c_str());
-                playback.LastShownFrame = playback.frame_no;
-                return true;
-            }
-            io.console.print(
-                "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS FOLDER ]***\n");
-            scan();
-            io.console.print("Done.\n\n");
-            readFolderParameters();
-            playback.LastShownFrame = -1.0;
-            playback.PendingKey = 0;
-            rescannedAfterFailure_ = true;
-            return false;
-        }
-        rescannedAfterFailure_ = false;
-        record.Loaded = 1;
-        lastClipBytes_ = static_cast<int64_t>(image.total() * image.elemSize());
-        int x = static_cast<int>(image.cols * playback.frame_no / contents.MaxCount);
-        int h = image.rows;
-        cv::Scalar marker =
-            state.mouse.QuickAccessMode == 0 ? cv::Scalar(0, 0, 255) : cv::Scalar(0, 255, 0);
-        cv::rectangle(image, cv::Point(x, h - 5), cv::Point(x, h), marker, 10, cv::LINE_8);
-        cv::rectangle(image, cv::Point(x, h - 4), cv::Point(x, h), cv::Scalar(200, 255, 200), 3,
-                      cv::LINE_8);
+    const FrameData& record = contents.FrameData[static_cast<size_t>(f)];
+    if (clipCache.find(f) == nullptr && !fieldText(record.ClipPath).empty()) {
+        const ClipLoad load = loadShownClip(f);
+        if (load == ClipLoad::Rescanned) return false;
+        if (load == ClipLoad::ShowNothing) return true;
     }
     std::string http(fieldText(record.http)), file(fieldText(record.file));
     if (!http.empty()) io.console.print("DISP: FrameData[ %5d ].http[2] = [%s]\n", f, http.c_str());
     if (!file.empty()) io.console.print("DISP: FrameData[ %5d ].file[3] = [%s]\n", f, file.c_str());
-    if (playback.VR_step >= 0.0 && !image.empty()) {
-        showWithFlip(image);
-    }
+    if (playback.VR_step >= 0.0) showCachedClip(f);
     playback.LastShownFrame = playback.frame_no;
     return true;
+}
+
+Player::ClipLoad Player::loadShownClip(int clip) {
+    PlaybackState& playback = state.playback;
+    const int limit = playback.VR_step <= 0.0 ? 1 : playback.CamOnMemory;
+    const bool ok = clipCache.load(clip, limit, [this](const std::string& path, cv::Mat& into) {
+        return loadClipImage(path, into);
+    });
+    if (playback.PendingKey != '6') playback.PendingKey = 0;
+    if (!ok) return clipLoadFailed(clip);
+    rescannedAfterFailure_ = false;
+    const cv::Mat& image = *clipCache.find(clip);
+    const int x = static_cast<int>(image.cols * playback.frame_no / state.contents.MaxCount);
+    clipCache.mark(clip, ClipMarker{x, state.mouse.QuickAccessMode == 0});
+    return ClipLoad::Loaded;
+}
+
+Player::ClipLoad Player::clipLoadFailed(int clip) {
+    PlaybackState& playback = state.playback;
+    const FrameData& record = state.contents.FrameData[static_cast<size_t>(clip)];
+    if (rescannedAfterFailure_) {
+        // The folder was rescanned for a failed clip and this one fails too: show nothing,
+        // keep the key stage reachable and do not rescan again until a clip loads.
+        io.console.print("\n ***[ READ FAILED AGAIN ][ %s ]***\n",
+                         std::string(fieldText(record.ClipPath)).c_str());
+        playback.LastShownFrame = playback.frame_no;
+        return ClipLoad::ShowNothing;
+    }
+    io.console.print(
+        "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS FOLDER ]***\n");
+    scan();
+    io.console.print("Done.\n\n");
+    readFolderParameters();
+    playback.LastShownFrame = -1.0;
+    playback.PendingKey = 0;
+    rescannedAfterFailure_ = true;
+    return ClipLoad::Rescanned;
+}
+
+void Player::showCachedClip(int clip) {
+    if (const cv::Mat* shown = clipCache.shown(clip, shownClip_)) showWithFlip(*shown);
 }
 
 bool Player::loadClipImage(const std::string& path, cv::Mat& into) {
@@ -269,7 +262,7 @@ void Player::planReadAhead() {
     std::vector<std::string> paths;
     for (int clip : order) {
         const FrameData& record = contents.FrameData[static_cast<size_t>(clip)];
-        if (record.Loaded || fieldText(record.ClipPath).empty()) continue;
+        if (clipCache.find(clip) != nullptr || fieldText(record.ClipPath).empty()) continue;
         paths.push_back(openablePath(fieldText(record.ClipPath)));
     }
     io.clips->plan(std::move(paths));

@@ -31,6 +31,7 @@ constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
     state.camera.CameraSource = options_.cameraSource;
+    clipCache.setBudget(options_.cacheBudgetBytes);
     if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc);
 }
 
@@ -43,7 +44,7 @@ void Player::scan() {
     rescannedAfterFailure_ = false;
     // Decodes made before the scan are of files that may have changed or gone since.
     dropReadAhead();
-    scanContents(state, io);
+    scanContents(state, clipCache, io);
 }
 
 void Player::readParameters() {
@@ -89,7 +90,7 @@ void Player::openSharedBlock() {
 }
 
 void Player::releaseImageCache() {
-    kalvento::releaseImageCache(state.contents);
+    clipCache.flush();
 }
 
 void Player::dropReadAhead() {
@@ -112,24 +113,14 @@ void Player::reopenCameraAfterPause() {
 }
 
 const cv::Mat* Player::cachedCurrentClip() const {
-    const ContentsState& contents = state.contents;
-    int n = clipIndexOf(state.playback.frame_no);
-    if (n < 0 || n >= contents.MaxCount) return nullptr;
-    const cv::Mat& image = contents.FrameImage[static_cast<size_t>(n)];
-    if (contents.FrameData[static_cast<size_t>(n)].Loaded == 0 || image.empty()) return nullptr;
-    return &image;
+    return clipCache.shown(clipIndexOf(state.playback.frame_no), shownClip_);
 }
 
 bool Player::cacheClip(int clip) {
-    ContentsState& contents = state.contents;
-    if (clip < 0 || clip >= contents.MaxCount) return false;
-    FrameData& record = contents.FrameData[static_cast<size_t>(clip)];
-    if (record.Loaded) return true;
-    if (!io.images.loadColor(openablePath(fieldText(record.ClipPath)),
-                             contents.FrameImage[static_cast<size_t>(clip)]))
-        return false;
-    record.Loaded = 1;
-    return true;
+    // Outside the display's rules: the clip joins what the cache holds.
+    return clipCache.load(clip, std::nullopt, [this](const std::string& path, cv::Mat& into) {
+        return io.images.loadColor(path, into);
+    });
 }
 
 void Player::captureFrame(bool measure) {
@@ -145,7 +136,7 @@ void Player::captureFrame(bool measure) {
 const cv::Mat* Player::currentClip() {
     int clip = clipIndexOf(state.playback.frame_no);
     if (!cacheClip(clip)) return nullptr;
-    return &state.contents.FrameImage[static_cast<size_t>(clip)];
+    return clipCache.shown(clip, shownClip_);
 }
 
 void Player::showWithFlip(const cv::Mat& image) {

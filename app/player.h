@@ -84,11 +84,17 @@ private:
     void endTurn();
     // Loads a clip file for the display step: through the clip reader when there is one.
     bool loadClipImage(const std::string& path, cv::Mat& into);
+    // Loads clip `clip` into the cache under its rules and marks its position. Loaded, or
+    // what the failed load led to: nothing to show, or a rescan (the turn starts again).
+    enum class ClipLoad { Loaded, ShowNothing, Rescanned };
+    ClipLoad loadShownClip(int clip);
+    ClipLoad clipLoadFailed(int clip);
+    // Shows the cached clip with its marker (and the meter), when the cache holds it.
+    void showCachedClip(int clip);
 
     const Options options_;
     int repeatTurns_ = 0;
     int64_t nextCameraRetry_ = 0;
-    int64_t lastClipBytes_ = 0;       // decoded size of the last clip loaded by the display
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
     int64_t nextOscCountsLine_ =
         0;  // clock time from which the counts may print again  // clock time of the next reopening
@@ -97,6 +103,7 @@ private:
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;
     cv::Mat flipped_;  // the shown copy that carries the motion meter, reused
+    mutable cv::Mat shownClip_;  // the shown copy that carries the position marker, reused
     // What the last read-ahead plan was made for: folder, clip, direction, step, engine.
     struct PlanKey {
         int dirNum = -1, clip = -1, maxCount = -1, direction = -1, engine = -1;

@@ -7,6 +7,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "contents/clip_cache.h"
 #include "core/state.h"
 #include "core/turn_timer.h"
 #include "gesture/recogniser.h"
@@ -39,7 +40,8 @@ public:
     virtual void resetSharedMotion() = 0;
     // Releases every cached clip image and clears the Loaded flags.
     virtual void releaseImageCache() = 0;
-    // The cached image of the clip at frame_no, or nullptr when it is not in the cache.
+    // The clip at frame_no as it is shown (with its position marker), or nullptr when it is
+    // not in the cache.
     virtual const cv::Mat* cachedCurrentClip() const = 0;
     // Loads clip `clip` into the image cache unless it is there. False when it is outside the
     // folder or fails to load.
@@ -52,6 +54,8 @@ public:
     virtual void reopenCameraAfterPause() = 0;
 
     State state;
+    // The decoded clips the display keeps, with the Loaded flags of state.contents.
+    ClipCache clipCache{state.contents};
     Recogniser recogniser;  // the gesture recogniser: knowledge base, tables, learning
     Random random;
     Io& io;

@@ -15,7 +15,7 @@ constexpr int kLastProbedNumber = 25000;
 constexpr int kMaxMissesInARow = 22000;
 constexpr int kProgressEvery = 200;
 
-void resetPlayback(State& state) {
+void resetPlayback(State& state, ClipCache& cache) {
     state.camera.CamFrameSlot = 0;
     state.camera.DifferenceSum = 0;
     state.playback.frame_no = 0.0;
@@ -24,7 +24,7 @@ void resetPlayback(State& state) {
     state.playback.LastShownFrame = -1.0;
     state.keyFrames.KeyFrameNumber.fill(0.0);
     state.keyFrames.KeyFrameIndex = 0;
-    releaseImageCache(state.contents);
+    cache.flush();
 }
 
 // Fills the clip table by probing the clip files of the folder, in rising file-number order
@@ -76,27 +76,22 @@ void writeCheckFile(int dirNum, Io& io) {
 
 // Shows clip 0 in a window rebuilt to its size: first auto-sized so it takes the clip's size,
 // then as a normal resizable window of that size.
-void showFirstClip(State& state, Io& io) {
-    ContentsState& contents = state.contents;
+void showFirstClip(State& state, ClipCache& cache, Io& io) {
     state.selection.MotionCount = 0;
-    std::string path = openablePath(fieldText(contents.FrameData[0].ClipPath));
-    if (!io.images.loadColor(path, contents.FrameImage[0])) return;
-    contents.FrameData[0].Loaded = 1;
-    io.rebuildWindowAround(contents.FrameImage[0]);
+    auto decode = [&io](const std::string& path, cv::Mat& into) {
+        return io.images.loadColor(path, into);
+    };
+    if (!cache.load(0, std::nullopt, decode)) return;
+    io.rebuildWindowAround(*cache.find(0));
     state.playback.LastShownFrame = -1.0;
     state.playback.PendingKey = 0;
 }
 
 }  // namespace
 
-void releaseImageCache(ContentsState& contents) {
-    for (cv::Mat& image : contents.FrameImage) image.release();
-    for (FrameData& record : contents.FrameData) record.Loaded = 0;
-}
-
-void scanContents(State& state, Io& io) {
+void scanContents(State& state, ClipCache& cache, Io& io) {
     ContentsState& contents = state.contents;
-    resetPlayback(state);
+    resetPlayback(state, cache);
     io.console.print("\n*** START CHECKING IMAGE FILES. WAIT A MOMENT! ***\n");
     for (;;) {
         buildClipTable(contents, io);
@@ -120,7 +115,7 @@ void scanContents(State& state, Io& io) {
     state.playback.VR_step = 1.0;
     state.playback.WrapAroundFlag = 0;
     importFolderConfigSilently(contents.DirNum, state.keyFrames, io.files);
-    showFirstClip(state, io);
+    showFirstClip(state, cache, io);
 }
 
 }  // namespace kalvento

@@ -54,12 +54,6 @@ std::size_t bytesOf(const cv::Mat& image) {
     return image.empty() ? 0 : image.total() * image.elemSize();
 }
 
-// The rows a user of a handed-out clip may draw into.
-cv::Mat bottomRows(const cv::Mat& image) {
-    const int rows = std::min(image.rows, kDrawableBottomRows);
-    return image.rowRange(image.rows - rows, image.rows);
-}
-
 // True when no image but this one refers to its pixels. The count is read atomically: other
 // threads may let go of their references at any time (they never take new ones but from the
 // ring, under its lock).
@@ -177,17 +171,10 @@ ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<Fil
         Entry& entry = entries_[i];
         if (entry.path != path) continue;
         if (!entry.ready) return Lookup::Busy;
-        // A decode of another file under this name, or one that somebody still holds and may
-        // have drawn into, is not handed out.
-        if (!current || !(*current == entry.identity) || !heldByRingAlone(entry.image)) {
+        // A decode of another file under this name is not handed out.
+        if (!current || !(*current == entry.identity)) {
             erase(i);
             return Lookup::Miss;
-        }
-        cv::Mat drawable = bottomRows(entry.image);
-        if (entry.bottom.empty()) {
-            entry.bottom = drawable.clone();
-        } else {
-            entry.bottom.copyTo(drawable);  // the marker of its last showing goes
         }
         entry.lastUse = ++clock_;
         into = entry.image;
@@ -210,7 +197,6 @@ void ClipRing::keep(const std::string& path, const FileIdentity& identity, const
     entry.path = path;
     entry.identity = identity;
     entry.image = image;
-    entry.bottom = bottomRows(image).clone();
     entry.ready = true;
     entry.lastUse = ++clock_;
     entries_.push_back(std::move(entry));

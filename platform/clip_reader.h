@@ -34,10 +34,6 @@ std::optional<FileIdentity> fileIdentityOf(const std::string& path);
 
 using FileIdentityFn = std::function<std::optional<FileIdentity>(const std::string& path)>;
 
-// A clip handed out by the ring may be drawn into by its user in its bottom rows only (the
-// position marker); the ring puts those rows back before it hands the clip out again.
-inline constexpr int kDrawableBottomRows = 16;
-
 // The ring's bookkeeping, without threads: which decodes it holds, which it wants next, and
 // when one may be handed out. Every decode is tied to the identity its file had before it was
 // read; it is handed out only while the file still has that identity, and never after
@@ -97,8 +93,7 @@ private:
     struct Entry {
         std::string path;
         FileIdentity identity;
-        cv::Mat image;
-        cv::Mat bottom;  // the pristine bottom rows while the image is handed out
+        cv::Mat image;  // shared with the users it was handed out to, who never write into it
         bool ready = false;
         std::uint64_t lastUse = 0;
     };
@@ -128,7 +123,7 @@ public:
     virtual ~ClipReader() = default;
     // Loads the clip file at `path` into `into` with the result ImageLoader::loadColor gives
     // (same pixels, same failure), from a decode made ahead of time when one of the file as
-    // it is now is at hand. The pixels may be shared with the reader: see kDrawableBottomRows.
+    // it is now is at hand. The pixels may be shared with the reader: they are only read.
     virtual bool loadClip(const std::string& path, cv::Mat& into) = 0;
     // The clips expected next, the most likely first; replaces the previous plan.
     virtual void plan(std::vector<std::string> paths) = 0;

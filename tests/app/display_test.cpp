@@ -12,6 +12,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "motion/motion_meter.h"
+#include "platform/console.h"
 #include "support/player_fixture.h"
 
 namespace kalvento::test {
@@ -71,28 +72,39 @@ TEST_F(DisplayTest, OnlyAPendingSixSurvivesALoad) {
 TEST_F(DisplayTest, MarkerShowsThePositionInTheModeColour) {
     ws.addClipRange(1, 4, 80, 40);
     load();
+    player.state.playback.CamOnMemory = 10;  // both clips stay cached
     show(2);  // x = 80 * 2 / 4 = 40, in position mode: green
-    cv::Mat& image = cached(2);
+    const cv::Mat& image = window.lastShown();
     EXPECT_EQ(image.at<cv::Vec3b>(38, 44), cv::Vec3b(0, 255, 0));
     EXPECT_EQ(image.at<cv::Vec3b>(38, 40), cv::Vec3b(200, 255, 200));
     player.state.mouse.QuickAccessMode = 0;
     show(3);  // x = 60, in motion mode: red
-    EXPECT_EQ(cached(3).at<cv::Vec3b>(38, 64), cv::Vec3b(0, 0, 255));
-    EXPECT_EQ(cached(3).at<cv::Vec3b>(38, 60), cv::Vec3b(200, 255, 200));
+    EXPECT_EQ(window.lastShown().at<cv::Vec3b>(38, 64), cv::Vec3b(0, 0, 255));
+    EXPECT_EQ(window.lastShown().at<cv::Vec3b>(38, 60), cv::Vec3b(200, 255, 200));
+    show(2);  // from the cache: the marker of its loading, in its colour
+    EXPECT_EQ(window.lastShown().at<cv::Vec3b>(38, 44), cv::Vec3b(0, 255, 0));
+    // The cache holds the decoded files, without a marker.
+    for (int clip : {2, 3}) {
+        cv::Mat decoded;
+        ASSERT_TRUE(images.loadColor(strf("../S001/clip_%05d.jpg", clip), decoded));
+        EXPECT_EQ(cv::norm(cached(clip), decoded, cv::NORM_INF), 0.0) << clip;
+    }
 }
 
 TEST_F(DisplayTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
     ws.addClipRange(1, 3, 40, 30);
     load();
     show(1);
-    cv::Mat before = cached(1).clone();
+    const cv::Mat before = window.lastShown().clone();  // with its marker
+    const cv::Mat decoded = cached(1).clone();
+    EXPECT_GT(cv::norm(before, decoded, cv::NORM_INF), 0.0) << "the marker is not cached";
     player.state.playback.flip_mode = 1;
     show(2);
     show(1);
     cv::Mat mirrored;
     cv::flip(before, mirrored, 1);
     EXPECT_EQ(cv::norm(window.lastShown(), mirrored, cv::NORM_INF), 0.0);
-    EXPECT_EQ(cv::norm(cached(1), before, cv::NORM_INF), 0.0);
+    EXPECT_EQ(cv::norm(cached(1), decoded, cv::NORM_INF), 0.0);
     player.state.playback.flip_mode = 2;
     show(2);
     show(1);
@@ -128,8 +140,8 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     ws.addClipRange(1, 3, 64, 48);
     load();
     show(1);
-    const cv::Mat clip = cached(1).clone();
-    EXPECT_EQ(cv::norm(window.lastShown(), clip, cv::NORM_INF), 0.0) << "no meter: the clip";
+    const cv::Mat clip = window.lastShown().clone();  // with its marker, without a meter
+    const cv::Mat decoded = cached(1).clone();
 
     Options options;
     options.meter = true;
@@ -144,7 +156,7 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     EXPECT_EQ(cv::norm(shown.rowRange(0, 48 - rows), clip.rowRange(0, 48 - rows), cv::NORM_INF),
               0.0);
     EXPECT_EQ(shown.at<cv::Vec3b>(47, 1), cv::Vec3b(0, 0, 255)) << "above the threshold: red";
-    EXPECT_EQ(cv::norm(metered.state.contents.FrameImage[1], clip, cv::NORM_INF), 0.0)
+    EXPECT_EQ(cv::norm(metered.state.contents.FrameImage[1], decoded, cv::NORM_INF), 0.0)
         << "the cached clip keeps its pixels";
 }
 

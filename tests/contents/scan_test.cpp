@@ -40,11 +40,12 @@ protected:
     ScopedWorkdir workdir_;
     FakeIo fake;
     State state;
+    ClipCache cache{state.contents};
 };
 
 TEST_F(ScanTest, ClosesGapsBetweenClipNumbers) {
     ws.addClips(1, {0, 2, 5});
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.MaxCount, 3);
     EXPECT_EQ(clipPathOf(0), "../S001/clip_00000.jpg");
     EXPECT_EQ(clipPathOf(1), "../S001/clip_00002.jpg");
@@ -56,7 +57,7 @@ TEST_F(ScanTest, EmptyFoldersFallBackToLowerNumbers) {
     ws.addClipRange(3, 2);
     fs::create_directories(ws.folder(4));
     state.contents.DirNum = 4;  // S005, missing altogether
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.DirNum, 2);
     EXPECT_EQ(state.contents.MaxCount, 2);
     EXPECT_EQ(out(),
@@ -70,7 +71,7 @@ TEST_F(ScanTest, EmptyFoldersFallBackToLowerNumbers) {
 TEST_F(ScanTest, NegativeFolderIndexStartsAgainAtTheFirstFolder) {
     ws.addClipRange(1, 1);
     state.contents.DirNum = -1;
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.DirNum, 0);
     EXPECT_EQ(state.contents.MaxCount, 1);
 }
@@ -78,7 +79,7 @@ TEST_F(ScanTest, NegativeFolderIndexStartsAgainAtTheFirstFolder) {
 TEST_F(ScanTest, NoClipAnywhereWaitsForAKeyAndEnds) {
     ws.addClipRange(2, 3);  // a higher folder does not count
     try {
-        scanContents(state, fake.io);
+        scanContents(state, cache, fake.io);
         FAIL() << "the scan must end the player";
     } catch (const PlayerExit& exit) {
         EXPECT_EQ(exit.status, 1);
@@ -91,7 +92,7 @@ TEST_F(ScanTest, NoClipAnywhereWaitsForAKeyAndEnds) {
 TEST_F(ScanTest, RebuildsTheWindowAroundTheFirstClip) {
     ws.addClipRange(1, 2, 80, 60);
     fake.io.mouse = MouseHook{[](int, int, int, int, void*) {}, this};
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(fake.window.log(),
               (std::vector<std::string>{"destroy", "delay 100", "create auto", "mouse on",
                                         "delay 100", "show 80x60", "delay 100", "destroy",
@@ -113,7 +114,7 @@ TEST_F(ScanTest, ResetsPositionKeyFramesAndImageCache) {
     state.keyFrames.KeyFrameIndex = 7;
     state.contents.FrameImage[2] = cv::Mat(4, 4, CV_8UC3);
     state.contents.FrameData[2].Loaded = 1;
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.playback.frame_no, 0.0);
     EXPECT_EQ(state.playback.ReplayDirection, 1);
     EXPECT_EQ(state.playback.PlayEngine, 1);
@@ -128,7 +129,7 @@ TEST_F(ScanTest, ResetsPositionKeyFramesAndImageCache) {
 
 TEST_F(ScanTest, UnreadableFirstClipLeavesTheWindowAlone) {
     writeFile(ws.folder(1) + "/clip_00000.jpg", "garbage");
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.MaxCount, 1);
     EXPECT_EQ(state.contents.FrameData[0].Loaded, 0);
     EXPECT_TRUE(fake.window.log().empty());
@@ -143,7 +144,7 @@ TEST_F(ScanTest, ImportsTheFolderConfigurationSilently) {
     pivots[1280] = 1234;  // beyond the key frames
     std::string bytes(reinterpret_cast<const char*>(pivots.data()), pivots.size() * 4);
     writeFile(ws.folder(1) + "/tcz_config.dat", bytes + " 42\n");
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.keyFrames.KeyFrameNumber[0], 5.0);
     EXPECT_EQ(state.keyFrames.KeyFrameNumber[1], -5.0);
     EXPECT_EQ(state.keyFrames.KeyFrameNumber[1279], 99.0);
@@ -155,7 +156,7 @@ TEST_F(ScanTest, FrameDataFileReplacesProbingAndKeepsItsTexts) {
     ws.addClipRange(1, 4);
     std::string table(sizeof(FrameData) * kMaxClips, '\0');
     writeFrameData(1, {"../S001/clip_00003.jpg", "..\\S001\\clip_00001.jpg"}, "2\r\n");
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.MaxCount, 2);
     EXPECT_EQ(clipPathOf(0), "../S001/clip_00003.jpg");
     EXPECT_EQ(clipPathOf(1), "..\\S001\\clip_00001.jpg");
@@ -175,7 +176,7 @@ TEST_F(ScanTest, HostileFrameDataFilesCountAsEmptyFolders) {
         writeFrameData(2, {"../S002/clip_00000.jpg"}, tail);
         state.contents.DirNum = 1;
         fake.console.clear();
-        scanContents(state, fake.io);
+        scanContents(state, cache, fake.io);
         EXPECT_EQ(state.contents.DirNum, 0) << "falls back to S001";
         EXPECT_EQ(state.contents.MaxCount, 3);
     }
@@ -185,7 +186,7 @@ TEST_F(ScanTest, ShortFrameDataFileCountsAsEmptyFolder) {
     ws.addClipRange(1, 3);
     writeFile(ws.work() + "/frame_data0002.dat", std::string(1000, 'x'));
     state.contents.DirNum = 1;
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.DirNum, 0);
     EXPECT_NE(out().find("Number of files = [ 0 ]"), std::string::npos);
 }
@@ -193,7 +194,7 @@ TEST_F(ScanTest, ShortFrameDataFileCountsAsEmptyFolder) {
 TEST_F(ScanTest, UnterminatedPathsAreReadWithinTheirField) {
     std::string table(sizeof(FrameData) * kMaxClips, 'A');
     writeFile(ws.work() + "/frame_data0001.dat", table + "22000\n");
-    scanContents(state, fake.io);
+    scanContents(state, cache, fake.io);
     EXPECT_EQ(state.contents.MaxCount, 22000);
     EXPECT_EQ(clipPathOf(21999), std::string(250, 'A'));
     EXPECT_NE(out().find("Name of the top file = [ " + std::string(250, 'A') + " ]"),
