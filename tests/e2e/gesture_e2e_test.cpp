@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -15,6 +17,7 @@
 #include "gesture/kb_files.h"
 #include "support/osc_listener.h"
 #include "support/run_player.h"
+#include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
@@ -130,6 +133,49 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
         if (result >= 0 && phase >= 1) named.insert(message.args[1].s);
     }
     EXPECT_EQ(named, (std::set<std::string>{"A", "B"})) << "decided gestures sent over OSC";
+}
+
+// The lines a gesture run owes to the recogniser: the position bar and motion-end lines, and
+// its reports (a narrowed phase limit, corrupt or unusable samples).
+std::string recogniserLines(const std::string& out) {
+    static const std::regex own(
+        R"(^\[ *\d+/ *\d+\] |^\[[A-H]?\]   rv=|^Changed threshold|^Illegal|^Discriminate\(\))");
+    std::string result;
+    for (const std::string& line : lines(out))
+        if (std::regex_search(line, own)) result += line + "\n";
+    return result;
+}
+
+// 64-bit FNV-1a of a file's bytes: a large file compared with a reference in one line.
+std::string fingerprint(const std::string& bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+TEST_F(GestureRun, LearningAndRecognitionGiveTheReferenceTranscript) {
+    RunResult learned =
+        run("idle 20\nkey W\n",
+            video("learn.avi", demo::kLearningStillBefore, demo::learningGestureParts()),
+            {"--learn", "2"});
+    ASSERT_EQ(learned.status, 0) << learned.err;
+    std::string transcript = "learning\n" + recogniserLines(learned.out);
+    for (int part = 1; part <= 4; ++part)
+        transcript += "knowledge base file " + std::to_string(part) + " " +
+                      fingerprint(readFile(ws.work() + "/" + kbFileName(1, part))) + "\n";
+    RunResult driven = run("key q\nkey ;\nkey i\nidle 110\n",
+                           video("drive.avi", 12, demo::recognitionGestureParts()));
+    ASSERT_EQ(driven.status, 0) << driven.err;
+    transcript += "recognition\n" + recogniserLines(driven.out);
+
+    const std::string golden =
+        readFile(std::string(KALVENTO_SOURCE_DIR) + "/tests/e2e/golden/gesture_run.txt");
+    const std::string actual = std::string(KALVENTO_BINARY) + ".gesture_run.txt";
+    if (transcript != golden) writeFile(actual, transcript);
+    ASSERT_FALSE(golden.empty()) << "reference transcript missing";
+    EXPECT_EQ(transcript, golden) << "this run's transcript is in " << actual;
 }
 
 }  // namespace
