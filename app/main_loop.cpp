@@ -302,7 +302,7 @@ void Player::runGestureTurn() {
 // taking it: ESC cancels the run and pauses; any other key waits for the first key stage after
 // the run. Without camera pictures the run cannot see a motion and is cancelled.
 void Player::learningTurnEnd() {
-    const bool needsCamera = recogniser.learning.REVIEW_MODE == 0;
+    const bool needsCamera = recogniserMode(recogniser) != RecogniserMode::Review;
     if (needsCamera && state.camera.CamActive == 0) {
         cancelLearning(recogniser, state.gesture);
         io.console.say(Say::Notice,

@@ -56,8 +56,9 @@ void runGestureDataRequest(PlayerContext& player) {
         if (playback.MotionDisplayMode != 0)
             player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
         const Recogniser& recogniser = player.recogniser;
-        if (playback.MotionDisplayMode != 2 && recogniser.params.SimilarRuns < 1 &&
-            recogniser.learning.REVIEW_MODE == 0)
+        const RecogniserMode mode = recogniserMode(recogniser);
+        if (playback.MotionDisplayMode != 2 && mode != RecogniserMode::SimilarLearning &&
+            mode != RecogniserMode::Review)
             WriteKB(recogniser, player.state.gesture, player.state.contents.DirNum + 1,
                     player.io.files, player);
     } else if (playback.PendingKey == kRequestReadGestureData) {

@@ -54,8 +54,7 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
 
     if (target >= 0 && w == target && out.PHASE == -1) target = -1;
 
-    if (decided && target < 0 && recogniser.params.SimilarRuns < 1 &&
-        recogniser.learning.REVIEW_MODE == 0)
+    if (decided && recogniserMode(recogniser) == RecogniserMode::Recognising)
         adaptOkVar(recogniser, w);
 
     if (!(playback.WalkerMode && playback.MotionDisplayMode == 1)) {

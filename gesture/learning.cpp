@@ -34,7 +34,8 @@ void prepareRunTables(Recogniser& recogniser, GestureState& gesture) {
 void getReady(State& state, RecogniserHost& host, const Recogniser& recogniser) {
     if (state.camera.CamBeep) host.console().print("\a\n");
     runCountdown(state.gesture, host);
-    if (recogniser.learning.REVIEW_MODE != 1) runQuietPhase(state, host, QuietMessage::Learning);
+    if (recogniserMode(recogniser) != RecogniserMode::Review)
+        runQuietPhase(state, host, QuietMessage::Learning);
     countdownStepWait(state.gesture, host);
 }
 
@@ -144,7 +145,10 @@ const CellGrid* reviewGrid(RecogniserTurn& turn) {
 void runLearningDriver(State& state, Recogniser& recogniser, RecogniserHost& host) {
     LearningState& learning = recogniser.learning;
     KbParameters& params = recogniser.params;
-    if (params.SimilarRuns >= 1 || learning.REVIEW_MODE || learning.AutoLearn < 1) return;
+    const RecogniserMode mode = recogniserMode(recogniser);
+    if (mode == RecogniserMode::SimilarLearning || mode == RecogniserMode::Review ||
+        learning.AutoLearn < 1)
+        return;
     const int last = clampGesture(learning.GestureMax);
     const int first = learning.AutoLearn == 1 ? 0 : last;
     for (int a = first; a <= last; ++a) {
@@ -167,20 +171,20 @@ void runLearningDriver(State& state, Recogniser& recogniser, RecogniserHost& hos
 }
 
 bool learningRunUnderWay(const Recogniser& recogniser) {
-    return recogniser.learning.LearnTarget >= 0 || recogniser.params.SimilarRuns >= 1 ||
-           recogniser.learning.REVIEW_MODE != 0;
+    return recogniserMode(recogniser) != RecogniserMode::Recognising;
 }
 
 void cancelLearning(Recogniser& recogniser, GestureState& gesture) {
     LearningState& learning = recogniser.learning;
     KnowledgeBase& kb = recogniser.kb;
+    const RecogniserMode mode = recogniserMode(recogniser);
     const int target = learning.LearnTarget;
-    if (target >= 0 && target < kGestures) {
+    if (mode == RecogniserMode::StandardLearning && target < kGestures) {
         kb.deleteGesture(target);
         kb.labels[static_cast<size_t>(target)].MotionLength = 0;
     }
     const int p = recogniser.params.pos_num;
-    if (recogniser.params.SimilarRuns >= 1 && p >= 0 && p < kGestures) {
+    if (mode == RecogniserMode::SimilarLearning && p >= 0 && p < kGestures) {
         kb.SimilarFrames[static_cast<size_t>(p)] = 0;
         clearProtocolOf(kb, p);
     }

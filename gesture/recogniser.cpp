@@ -94,4 +94,15 @@ RecognitionState::RecognitionState() {
     }
 }
 
+RecogniserMode recogniserMode(const Recogniser& recogniser, int learnTarget) {
+    if (learnTarget >= 0) return RecogniserMode::StandardLearning;
+    if (recogniser.params.SimilarRuns >= 1) return RecogniserMode::SimilarLearning;
+    if (recogniser.learning.REVIEW_MODE != 0) return RecogniserMode::Review;
+    return RecogniserMode::Recognising;
+}
+
+RecogniserMode recogniserMode(const Recogniser& recogniser) {
+    return recogniserMode(recogniser, recogniser.learning.LearnTarget);
+}
+
 }  // namespace kalvento

@@ -227,6 +227,8 @@ struct GestureOutputs {
 // The state of discrimination between and within turns.
 struct RecognitionState {
     RecognitionState();
+    // The results of view point v in motion turn j.
+    TurnRow& turnRow(int v, int j) { return TurnTable[static_cast<size_t>(v * kSamples + j)]; }
     std::array<TurnRow, kViewPoints * kSamples> TurnTable;  // row v * 10 + j
     int mflg = 0;
     std::array<double, kGestures> CumScore{};
@@ -278,5 +280,20 @@ struct Recogniser {
     GestureOutputs outputs;
     LearningState learning;
 };
+
+// What the recogniser does in a turn. The learning runs set at most one of the learn target,
+// SimilarRuns and REVIEW_MODE at a time; recogniserMode() is the one place that reads them as a
+// mode, so every step asks it instead of combining the three itself.
+enum class RecogniserMode {
+    Recognising,       // no learning run: motions are judged into gestures
+    StandardLearning,  // a learn target: every motion turn becomes its samples
+    SimilarLearning,   // SimilarRuns >= 1: the turns of gesture pos_num fill the learning protocol
+    Review,            // REVIEW_MODE 1: the kept grids of the similar motion are judged again
+};
+
+// The mode of a turn with the learn target `learnTarget` (-1 none).
+RecogniserMode recogniserMode(const Recogniser& recogniser, int learnTarget);
+// The mode with the learn target of the learning state (LearnTarget).
+RecogniserMode recogniserMode(const Recogniser& recogniser);
 
 }  // namespace kalvento

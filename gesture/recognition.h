@@ -56,6 +56,22 @@ int Discriminate(RecogniserTurn& turn, int target, int v, ViewPointResult& resul
 // smoothing and the outputs. `final` is 1 for the evaluation at the motion's end. 0, or
 // kUndecided when nothing can be decided (GestureResult then -2 or -3).
 int JudgeMap(RecogniserTurn& turn, int target, int final);
+//
+// The steps of Discriminate and JudgeMap, with the state fields each works on (the steps take
+// their mode from recogniserMode() with `target` as the learn target):
+//   Discriminate     measureViewPoint   GetGC, radial profile, normalisation; the group cache
+//                    storeTargetSample  the learn target's sample mflg - 1, SampleCount
+//                    matchViewPoint     distances to every gesture's samples, the scores
+//   JudgeMap         scoreTurn          TurnScore, CumScore, FrameMatrix through the map
+//                    rankGestures       CumRank, TurnRank, RankAgreement
+//                    chooseCandidate    Candidate; AgreeCount, DisagreeCount, DropFlag
+//                    trackPhase         PhaseSeries and PhaseRow, or PhaseTrack of a target
+//                    smoothPhase        PhaseDiffLimit, PhaseRing5, PhaseRing3, SampleSpread
+//                    settlePhase        PhaseTrack held by OK_VAR and MotionLength
+//                    reportGesture      GestureResult, GestureName, PHASE, SPEED, ACCEL, WIDTH
+//                    decide             RatioLevel, OCThreshold, PrevCandidate
+//   a review adds ReviewViewScore and ReviewSum / ReviewCount [0] (collectLeaderReview),
+//   [1] (smoothPhase) and [2] (decide).
 
 // The end of a complete motion: PHASE -1, the learned gesture's MotionLength, the reset; a
 // similar motion rebuilds its gesture's weights and map and starts the review.

@@ -178,11 +178,30 @@ void buildProtocolMap(Recogniser& recogniser, int g) {
             for (int e = 0; e < kMapBins; ++e) weights.map(g, v, e) /= largest;
 }
 
+namespace {
+
+// The AcceptLevel of every reviewed gesture from the review scores of the view points chosen.
+void reviewAcceptLevels(KnowledgeBase& kb, double RF_COEFFICIENT) {
+    for (int g = 0; g < kGestures; ++g) {
+        const size_t gi = static_cast<size_t>(g);
+        if (kb.ReviewCount[gi][0] <= 0) continue;
+        double sum = 0.0;
+        for (int v = 0; v < kViewPoints; ++v)
+            if (kb.ViewPointOn[static_cast<size_t>(v)])
+                sum += kb.ReviewViewScore[gi][static_cast<size_t>(v)];
+        kb.ReviewSum[gi][0] = sum;
+        kb.AcceptLevel[gi] = sum * RF_COEFFICIENT / kb.ReviewCount[gi][0];
+    }
+}
+
+}  // namespace
+
 void selectViewPoints(Recogniser& recogniser, GestureState& gesture) {
     KbParameters& params = recogniser.params;
     KnowledgeBase& kb = recogniser.kb;
     ViewWeightState& weights = recogniser.weights;
-    if (params.SimilarRuns > 0 || recogniser.learning.REVIEW_MODE != 0 ||
+    const RecogniserMode mode = recogniserMode(recogniser);
+    if (mode == RecogniserMode::SimilarLearning || mode == RecogniserMode::Review ||
         params.NEROI != kViewPoints)
         params.FixedViewPointFlag = 0;
     const bool fixed = params.FixedViewPointFlag != 0;
@@ -224,17 +243,7 @@ void selectViewPoints(Recogniser& recogniser, GestureState& gesture) {
             gesture.MotionImageOn[static_cast<size_t>(kBoxImage[v / 4])] += 1;
     }
 
-    for (int g = 0; g < kGestures; ++g) {
-        const size_t gi = static_cast<size_t>(g);
-        if (kb.ReviewCount[gi][0] <= 0) continue;
-        double sum = 0.0;
-        for (int v = 0; v < kViewPoints; ++v)
-            if (kb.ViewPointOn[static_cast<size_t>(v)])
-                sum += kb.ReviewViewScore[gi][static_cast<size_t>(v)];
-        kb.ReviewSum[gi][0] = sum;
-        kb.AcceptLevel[gi] = sum * params.RF_COEFFICIENT / kb.ReviewCount[gi][0];
-    }
-
+    reviewAcceptLevels(kb, params.RF_COEFFICIENT);
     for (int g = 0; g < kGestures; ++g) computeViewWeights(recogniser, g, false);
     resetRecognition(recogniser, gesture);
 }
