@@ -2,7 +2,7 @@
 """Lists the longest functions of the product sources, in lines from the first line of the
 signature to the closing brace.
 
-    scripts/function_lengths.py [--top N] [--over LINES] [FOLDER ...]
+    scripts/function_lengths.py [--top N] [--over LINES] [FOLDER or FILE ...]
 
 Without folders it reads the product folders (app commands contents core gesture input ipc motion
 platform settings) below the repository root. A brace counter, not a compiler: comments, string
@@ -153,13 +153,15 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     folders = args.folders or [os.path.join(root, f) for f in PRODUCT_FOLDERS]
     rows = []
+    paths = []
     for folder in folders:
+        if os.path.isfile(folder):
+            paths.append(folder)
         for base, _, names in os.walk(folder):
-            for name in sorted(names):
-                if name.endswith(SOURCE_ENDINGS):
-                    path = os.path.join(base, name)
-                    for fn, line, length in functions_of(path):
-                        rows.append((length, os.path.relpath(path, root), line, fn))
+            paths += [os.path.join(base, n) for n in sorted(names) if n.endswith(SOURCE_ENDINGS)]
+    for path in paths:
+        for fn, line, length in functions_of(path):
+            rows.append((length, os.path.relpath(path, root), line, fn))
     rows.sort(key=lambda r: (-r[0], r[1], r[2]))
     for length, path, line, fn in rows[:args.top]:
         print(f"{length:5d}  {fn}  {path}:{line}")
