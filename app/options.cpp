@@ -41,6 +41,16 @@ bool takeLearnCount(Options& options, const std::string& value, std::string& err
     return true;
 }
 
+bool takeOscKeys(Options& options, const std::string& value, std::string& error) {
+    std::optional<KeySet> keys = parseKeyList(value, error);
+    if (!keys) {
+        error = "--osc-keys: " + error;
+        return false;
+    }
+    options.oscKeys = *keys;
+    return true;
+}
+
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &Options::workdir},
@@ -65,6 +75,12 @@ const std::array kOptions = {
     OptionRow{"--osc-listen", nullptr, "[HOST:]PORT",
               "take keys and remote motion over OSC (default\nhost 127.0.0.1)",
               &Options::oscListen},
+    OptionRow{"--osc-keys", nullptr, "LIST",
+              "keys taken over OSC: characters and ESC, ENTER, TAB, BS,\n"
+              "SPACE, COMMA, default, all, separated by commas (default:\n"
+              "the keys that only move through the contents or change\n"
+              "the view)",
+              &takeOscKeys},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
     OptionRow{

@@ -31,7 +31,7 @@ constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
     state.camera.CameraSource = options_.cameraSource;
-    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc);
+    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc, options_.oscKeys);
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -237,6 +237,17 @@ void Player::sendOscClip() {
                    state.contents.MaxCount);
 }
 
+int Player::takeRemoteKeyWhilePaused() {
+    receiveOsc();
+    return osc_ ? osc_->takeKey() : 0;
+}
+
+void Player::clearFilledSlots() {
+    if (!sharedBlock) return;
+    if (osc_) osc_->clearRemoteSlots(*sharedBlock, state.SI);
+    if (state.camera.CamActive == 1) publishMotion(*sharedBlock, state.SI, state.camera.CamChan, 0);
+}
+
 void Player::injectOscKey() {
     if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = osc_->takeKey();
 }
@@ -249,11 +260,11 @@ void Player::printOscCounts() {
     const OscCounters& n = osc_->counters();
     io.console.print(
         "[OSC] keys=%lld motion=%lld dropped=%lld (malformed=%lld oversized=%lld unknown=%lld "
-        "overflow=%lld)\n",
+        "overflow=%lld refused=%lld)\n",
         static_cast<long long>(n.keys), static_cast<long long>(n.motions),
         static_cast<long long>(n.dropped()), static_cast<long long>(n.malformed),
         static_cast<long long>(n.oversized), static_cast<long long>(n.unknown),
-        static_cast<long long>(n.overflow));
+        static_cast<long long>(n.overflow), static_cast<long long>(n.refused));
 }
 
 void Player::startUp() {
@@ -270,15 +281,18 @@ void Player::startUp() {
 }
 
 int Player::run() {
+    int status = 0;
     try {
         startUp();
         mainLoop();
         shutDown(state, io);
-        return 0;
     } catch (const PlayerExit& exit) {
         if (exit.shutDown) shutDown(state, io);
-        return exit.status;
+        status = exit.status;
     }
+    // What this player published goes with it.
+    clearFilledSlots();
+    return status;
 }
 
 }  // namespace kalvento

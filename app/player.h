@@ -31,6 +31,9 @@ public:
     bool cacheClip(int clip) override;
     void releaseCameraForPause() override;
     void reopenCameraAfterPause() override;
+    void clearFilledSlots() override;
+    bool receivesRemotely() const override { return osc_ != nullptr; }
+    int takeRemoteKeyWhilePaused() override;
 
     // --- RecogniserHost ---
     void captureFrame(bool measure) override;

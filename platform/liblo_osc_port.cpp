@@ -74,6 +74,18 @@ OscDatagram decodeOscDatagram(const void* data, size_t size) {
             case 's':
                 datagram.message.args.push_back(OscValue::Str(at));
                 break;
+            case 'd': {
+                double value = 0.0;
+                std::memcpy(&value, at, sizeof value);
+                datagram.message.args.push_back(OscValue::Double(value));
+                break;
+            }
+            case 'h': {
+                int64_t value = 0;
+                std::memcpy(&value, at, sizeof value);
+                datagram.message.args.push_back(OscValue::Int64(value));
+                break;
+            }
             default:
                 ok = false;
         }
@@ -86,6 +98,54 @@ OscDatagram decodeOscDatagram(const void* data, size_t size) {
     }
     lo_message_free(message);
     return datagram;
+}
+
+namespace {
+
+constexpr char kBundleTag[8] = {'#', 'b', 'u', 'n', 'd', 'l', 'e', '\0'};
+constexpr size_t kBundleHeader = sizeof kBundleTag + 8;  // the tag, then the time tag
+
+bool isBundle(const char* data, size_t size) {
+    return size >= sizeof kBundleTag && std::memcmp(data, kBundleTag, sizeof kBundleTag) == 0;
+}
+
+// The elements of the bundle at `data`: each a big-endian int32 size, then that many bytes
+// (a multiple of 4). The time tag is not looked at: everything acts at once.
+void decodeBundle(const char* data, size_t size, int depth, std::vector<OscDatagram>& out) {
+    if (depth > kMaxOscBundleDepth || size < kBundleHeader) {
+        out.push_back({});
+        return;
+    }
+    size_t at = kBundleHeader;
+    while (at < size) {
+        uint32_t length = 0;
+        if (size - at < sizeof length) {
+            out.push_back({});
+            return;
+        }
+        std::memcpy(&length, data + at, sizeof length);
+        length = ntohl(length);
+        at += sizeof length;
+        if (length == 0 || length % 4 != 0 || length > size - at) {
+            out.push_back({});
+            return;
+        }
+        if (isBundle(data + at, length))
+            decodeBundle(data + at, length, depth + 1, out);
+        else
+            out.push_back(decodeOscDatagram(data + at, length));
+        at += length;
+    }
+}
+
+}  // namespace
+
+void decodeOscPacket(const void* data, size_t size, std::vector<OscDatagram>& out) {
+    const char* bytes = static_cast<const char*>(data);
+    if (size <= kMaxOscDatagram && isBundle(bytes, size))
+        decodeBundle(bytes, size, 1, out);
+    else
+        out.push_back(decodeOscDatagram(data, size));
 }
 
 namespace {
@@ -157,20 +217,29 @@ public:
 
     std::optional<OscDatagram> receive() override {
         if (socket_ < 0) return std::nullopt;
-        std::array<char, kMaxOscDatagram + 1> buffer{};
-        ssize_t size = ::recv(socket_, buffer.data(), buffer.size(), MSG_TRUNC);
-        if (size < 0) return std::nullopt;  // nothing there (or an error: nothing to act on)
-        if (static_cast<size_t>(size) > kMaxOscDatagram) {
-            OscDatagram datagram;
-            datagram.kind = OscDatagram::Oversized;
-            return datagram;
+        // An empty bundle yields nothing: the next datagram is read then.
+        while (next_ == pending_.size()) {
+            pending_.clear();
+            next_ = 0;
+            std::array<char, kMaxOscDatagram + 1> buffer{};
+            ssize_t size = ::recv(socket_, buffer.data(), buffer.size(), MSG_TRUNC);
+            if (size < 0) return std::nullopt;  // nothing there (or an error: nothing to act on)
+            if (static_cast<size_t>(size) > kMaxOscDatagram) {
+                OscDatagram datagram;
+                datagram.kind = OscDatagram::Oversized;
+                return datagram;
+            }
+            decodeOscPacket(buffer.data(), static_cast<size_t>(size), pending_);
         }
-        return decodeOscDatagram(buffer.data(), static_cast<size_t>(size));
+        return std::move(pending_[next_++]);
     }
 
 private:
     lo_address target_ = nullptr;
     int socket_ = -1;
+    // The messages of the last datagram (more than one for a bundle) not yet handed out.
+    std::vector<OscDatagram> pending_;
+    size_t next_ = 0;
 };
 
 }  // namespace

@@ -189,5 +189,20 @@ TEST(Options, ValuesAtTheEdgesOfTheirRanges) {
     EXPECT_FALSE(plain->help || plain->version || plain->meter || plain->fullscreen);
 }
 
+TEST(OscOptions, KeysTakenOverOsc) {
+    std::string error;
+    auto options = parse({"--osc-keys", "x,ENTER"}, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->oscKeys.contains('x'));
+    EXPECT_TRUE(options->oscKeys.contains(13));
+    EXPECT_FALSE(options->oscKeys.contains('z'));
+    EXPECT_EQ(parse({})->oscKeys, defaultRemoteKeys());
+    EXPECT_EQ(parse({"--osc-keys", "all"})->oscKeys.size(), 256u);
+    EXPECT_FALSE(parse({"--osc-keys", "x,enter"}, &error));
+    EXPECT_EQ(error.rfind("--osc-keys: unknown key \"enter\"", 0), 0u) << error;
+    EXPECT_FALSE(parse({"--osc-keys"}, &error));
+    EXPECT_NE(usageText().find("--osc-keys LIST"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kalvento
