@@ -65,6 +65,9 @@ public:
     // bundle one after the other, at once whatever its time tag); nullopt when none is there
     // (or there is no listening port).
     virtual std::optional<OscDatagram> receive() = 0;
+    // What the port has to say since it was last asked (a send address that does not resolve,
+    // and when it does later), each said once.
+    virtual std::vector<std::string> takeNotices() { return {}; }
 };
 
 // Splits "HOST:PORT" (or "PORT" when `defaultHost` is given) into its parts. False when the
@@ -74,7 +77,8 @@ bool splitOscAddress(const std::string& text, const char* defaultHost, std::stri
 
 // The port on UDP sockets. `sendTo` ("HOST:PORT") and `listenOn` ("[HOST:]PORT", host
 // 127.0.0.1 when left out) may each be empty. Null, with the reason in `error`, when an
-// address is malformed or the listening port cannot be bound.
+// address is malformed or the listening port cannot be bound. A send host that is a name is
+// resolved in the background: messages go out once it resolves, none wait for it.
 std::unique_ptr<OscPort> openOscPort(const std::string& sendTo, const std::string& listenOn,
                                      std::string& error);
 
