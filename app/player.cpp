@@ -79,11 +79,17 @@ void Player::resetSharedMotion() {
 
 void Player::openSharedBlock() {
     SharedBlockFailure failure = SharedBlockFailure::None;
+    uint32_t owner = 0;
     if (io.openSharedBlock)
-        sharedBlock = io.openSharedBlock(options_.shmName, failure);
+        sharedBlock = io.openSharedBlock(options_.shmName, failure, owner);
     else
         sharedBlock = std::make_unique<MemorySharedBlock>();
     if (sharedBlock) return;
+    if (failure == SharedBlockFailure::OtherOwner)
+        io.console.printErr(
+            "kalvento: the shared block /%s belongs to user %u; remove it or start with "
+            "--shm-name\n",
+            options_.shmName.c_str(), owner);
     io.console.print(failure == SharedBlockFailure::Open ? "共有メモリオープン失敗\n"
                                                          : "共有メモリマッピング失敗\n");
     throw PlayerExit{1, false};
