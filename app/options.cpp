@@ -64,6 +64,10 @@ const std::array kOptions = {
               &Options::fullscreen},
     OptionRow{"--camera-on", nullptr, nullptr, "open the camera at start, as the q key does",
               &Options::cameraOn},
+    OptionRow{"--gesture", nullptr, nullptr,
+              "start in the gesture mode: the camera on as q does, then\n"
+              "the folder's gesture files read as ; does",
+              &Options::gesture},
     OptionRow{"--camera-retry", nullptr, "S",
               "when the camera stops giving frames, try to reopen it\n"
               "every S seconds (default: never)",
@@ -81,6 +85,12 @@ const std::array kOptions = {
               "the keys that only move through the contents or change\n"
               "the view)",
               &takeOscKeys},
+    OptionRow{"--osc-rate", nullptr, "HZ",
+              "motion messages sent a second at most, 1 to 1000 (default\n60)",
+              WholeNumberOption{1, 1000, "--osc-rate takes a whole number from 1 to 1000",
+                                [](Options& o, uint32_t n) { o.oscRateHz = static_cast<int>(n); }}},
+    OptionRow{"--osc-status", nullptr, nullptr, "print the OSC counts once a second",
+              &Options::oscStatus},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
     OptionRow{

@@ -185,12 +185,28 @@ void Player::paceTurn(int turnsPerSecond) {
     while (timer.rate() > turnsPerSecond) io.clock.sleepMillis(1);
 }
 
+void Player::runKeyAtStart(int key) {
+    const KeyCommand* command = findKeyCommand(key);
+    if (command == nullptr) return;
+    if (command->title && state.playback.MotionDisplayMode != 0)
+        io.console.print("%s\n", command->title);
+    command->run(*this, *command);
+}
+
 void Player::openCameraAtStart() {
-    const KeyCommand* camera = findKeyCommand('q');
-    if (camera == nullptr) return;
-    if (camera->title && state.playback.MotionDisplayMode != 0)
-        io.console.print("%s\n", camera->title);
-    camera->run(*this, *camera);
+    runKeyAtStart('q');
+}
+
+void Player::enterGestureModeAtStart() {
+    runKeyAtStart('q');
+    runKeyAtStart(';');
+    if (state.playback.PlayEngine == 0) return;
+    const int folder = state.contents.DirNum + 1;
+    io.console.print(
+        "*** --gesture: %s has no gesture knowledge base (%s .. %s): the player follows "
+        "motion. ***\n",
+        folderName(state.contents.DirNum).c_str(), kbFileName(folder, 1).c_str(),
+        kbFileName(folder, 4).c_str());
 }
 
 void Player::retryLostCamera() {
@@ -228,13 +244,20 @@ void Player::receiveOsc() {
 
 void Player::sendOscMotion() {
     if (!osc_) return;
+    // At most oscRateHz a second: the turns of a camera-less player come far faster than
+    // anyone listening needs.
+    const int64_t now = io.clock.nowMicros();
+    const int64_t period = 1000000 / options_.oscRateHz;
+    if (now < nextMotionMessage_) return;
+    nextMotionMessage_ = now - nextMotionMessage_ < period ? nextMotionMessage_ + period : now + period;
     const CameraState& camera = state.camera;
     osc_->sendMotion(camera.CamChan, camera.DifferenceSum, diffSumOf(state.SI),
                      camera.QBN_threshold);
 }
 
 void Player::sendOscGesture() {
-    if (!osc_) return;
+    // The gesture mode reads camera frames; without them the recogniser has nothing to say.
+    if (!osc_ || state.camera.CamActive != 1) return;
     const GestureOutputs& out = recogniser.outputs;
     osc_->sendGesture(out.GestureResult, std::string(fieldText(out.GestureName)), out.PHASE,
                       out.SPEED, out.ACCEL, out.WIDTH);
@@ -262,7 +285,7 @@ void Player::injectOscKey() {
 }
 
 void Player::printOscCounts() {
-    if (!osc_ || options_.oscListen.empty()) return;
+    if (!osc_ || !options_.oscStatus) return;
     int64_t now = io.clock.nowMicros();
     if (now < nextOscCountsLine_) return;
     nextOscCountsLine_ = now + 1000000;

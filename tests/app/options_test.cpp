@@ -202,6 +202,21 @@ TEST(OscOptions, KeysTakenOverOsc) {
     EXPECT_EQ(error.rfind("--osc-keys: unknown key \"enter\"", 0), 0u) << error;
     EXPECT_FALSE(parse({"--osc-keys"}, &error));
     EXPECT_NE(usageText().find("--osc-keys LIST"), std::string::npos);
+
+    options = parse({"--osc-rate", "15", "--osc-status"}, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->oscRateHz, 15);
+    EXPECT_TRUE(options->oscStatus);
+    EXPECT_EQ(parse({})->oscRateHz, 60);
+    EXPECT_FALSE(parse({})->oscStatus);
+    for (const char* bad : {"0", "1001", "-5", "fast", ""}) {
+        EXPECT_FALSE(parse({"--osc-rate", bad}, &error)) << bad;
+        EXPECT_EQ(error, "--osc-rate takes a whole number from 1 to 1000");
+    }
+    for (const char* option : {"--osc-rate HZ", "--osc-status", "--gesture"})
+        EXPECT_NE(usageText().find(option), std::string::npos) << option;
+    EXPECT_TRUE(parse({"--gesture"})->gesture);
+    EXPECT_FALSE(parse({})->gesture);
 }
 
 }  // namespace

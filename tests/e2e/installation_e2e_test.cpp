@@ -103,7 +103,7 @@ protected:
         for (Workspace* w : {&a, &b, &c}) w->addClipRange(1, 100);
         video = a.root() + "/camera.avi";
         EXPECT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 6));
-        // B prints its status line (mode 1), which carries the OSC counts.
+        // B prints its status line (mode 1) and, with --osc-status, its OSC counts.
         State state;
         state.playback.MotionDisplayMode = 1;
         FILE* file = std::fopen((b.work() + "/qbn_env.dat").c_str(), "w");
@@ -128,7 +128,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
     std::jthread playerB([&] {  // joined on every way out, a failed check too
         rb = runPlayer({"--input", b.script(turningFor(14.0)), "--seed", "7", "--shm-name",
                         shm("b").substr(1), "--osc-listen", "127.0.0.1:" + std::to_string(portB),
-                        "--osc-send", "127.0.0.1:" + std::to_string(fromB.port())},
+                        "--osc-send", "127.0.0.1:" + std::to_string(fromB.port()), "--osc-status"},
                        b.work());
     });
     ASSERT_TRUE(fromB.waitForClips(1, 20s)) << "B never showed a clip";

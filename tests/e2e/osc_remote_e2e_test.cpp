@@ -95,7 +95,9 @@ class OscRemote : public ::testing::Test {
 protected:
     OscRemote() : block_("/kalvento_e2e_remote_" + std::to_string(::getpid())) {
         ws.addClipRange(1, 100);
-        // The status line of mode 1 carries the OSC counts.
+    }
+    // Status lines of mode 1 from the start: one a turn.
+    void statusEveryTurn() {
         State state;
         state.playback.MotionDisplayMode = 1;
         FILE* file = std::fopen((ws.work() + "/qbn_env.dat").c_str(), "w");
@@ -116,7 +118,7 @@ TEST_F(OscRemote, OscsendNumbersLibloBundlesRefusedKeysAndARemotePauseThatStillL
     std::jthread player([&] {
         r = runPlayer({"--input", ws.script(turningFor(14.0)), "--shm-name", block_.substr(1),
                        "--osc-listen", std::to_string(port), "--osc-send", out.address(),
-                       "--osc-keys", "default,ESC,ENTER"},
+                       "--osc-keys", "default,ESC,ENTER", "--osc-status"},
                       ws.work());
     });
     ASSERT_TRUE(out.waitForClips(1, 20s)) << "the player never showed a clip";
@@ -241,6 +243,39 @@ TEST_F(OscRemote, TheDefaultKeysCannotPauseAKioskAndAKilledPlayersSlotsGoAtTheNe
     player.join();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count(r.out, " OOOO    OOO   O   O   OOOO  OOOOO  O \n"), 1u) << "the script's own ESC only";
+}
+
+TEST_F(OscRemote, MotionGoesOutAtTheOscRateAndTheCountsLineWithItsOwnOption) {
+    statusEveryTurn();
+    // Turns as fast as the player takes them (a few seconds of them), far more than 60 a second.
+    std::string script;
+    for (int i = 0; i < 60; ++i) script += "idle 100\nsleep 40\n";
+    for (const int rate : {60, 15}) {
+        OscListener out;
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::string> args = {"--input", ws.script(script), "--shm-name",
+                                         block_.substr(1), "--osc-send", out.address(),
+                                         "--osc-listen", std::to_string(freeUdpPort()),
+                                         "--osc-status"};
+        if (rate != 60) args.insert(args.end(), {"--osc-rate", std::to_string(rate)});
+        RunResult r = runPlayer(args, ws.work());
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::this_thread::sleep_for(100ms);  // the last datagrams
+        // The status lines of mode 1 count the turns: many more than the rate.
+        const size_t turns = count(r.out, "\n[S1] [");
+        ASSERT_GE(turns, 6000u);
+        ASSERT_GT(static_cast<double>(turns) / seconds, 2.0 * rate) << "too slow to tell";
+        EXPECT_LE(out.mostInOneSecond("/kalvento/motion"), static_cast<size_t>(rate) + 1) << rate;
+        EXPECT_GE(out.count("/kalvento/motion"), static_cast<size_t>(rate)) << rate;
+        // --osc-status prints the counts at most once a second, whatever the display mode.
+        std::vector<std::string> counts;
+        for (const std::string& line : lines(r.out))
+            if (line.rfind("[OSC] keys=0 motion=0 dropped=0 ", 0) == 0) counts.push_back(line);
+        EXPECT_GE(counts.size(), 1u);
+        EXPECT_LE(counts.size(), static_cast<size_t>(seconds) + 1);
+    }
 }
 
 }  // namespace
