@@ -101,8 +101,10 @@ int main(int argc, char** argv) {
             ClipRing::Limits{});
     Io io{window, console, files, clock, images, camera, {}, {}};
     io.clips = clips.get();
-    io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure) {
-        return std::unique_ptr<SharedBlock>(PosixSharedBlock::open(name, failure, &console));
+    io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure,
+                                    uint32_t& owner) {
+        return std::unique_ptr<SharedBlock>(
+            PosixSharedBlock::open(name, failure, &console, &owner));
     };
     PosixProcessRunner processes;
     io.processes = &processes;

@@ -130,7 +130,6 @@ void Player::printStatus() {
                        state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
                        state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
                        state.camera.VR_threshold, playback.VR_step, playback.f_rate);
-        printOscCounts();
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =
@@ -329,12 +328,16 @@ void Player::endTurn() {
 
 void Player::mainLoop() {
     initialise();
-    if (options_.cameraOn) openCameraAtStart();
+    if (options_.gesture)
+        enterGestureModeAtStart();
+    else if (options_.cameraOn)
+        openCameraAtStart();
     if (options_.learnCount > 0) startGestureLearning(*this, options_.learnCount);
     for (;;) {
         beginTurn();
         retryLostCamera();
         receiveOsc();
+        printOscCounts();
         runMotionEngine();
         sendOscMotion();
         if (state.playback.PlayEngine == 1) {

@@ -51,6 +51,16 @@ bool takeLearnCount(Options& options, const std::string& value, std::string& err
     return true;
 }
 
+bool takeOscKeys(Options& options, const std::string& value, std::string& error) {
+    std::optional<KeySet> keys = parseKeyList(value, error);
+    if (!keys) {
+        error = "--osc-keys: " + error;
+        return false;
+    }
+    options.oscKeys = *keys;
+    return true;
+}
+
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &takeWorkdir},
@@ -64,6 +74,10 @@ const std::array kOptions = {
               &Options::fullscreen},
     OptionRow{"--camera-on", nullptr, nullptr, "open the camera at start, as the q key does",
               &Options::cameraOn},
+    OptionRow{"--gesture", nullptr, nullptr,
+              "start in the gesture mode: the camera on as q does, then\n"
+              "the folder's gesture files read as ; does",
+              &Options::gesture},
     OptionRow{"--camera-retry", nullptr, "S",
               "when the camera stops giving frames, try to reopen it\n"
               "every S seconds (default: never)",
@@ -75,6 +89,18 @@ const std::array kOptions = {
     OptionRow{"--osc-listen", nullptr, "[HOST:]PORT",
               "take keys and remote motion over OSC (default\nhost 127.0.0.1)",
               &Options::oscListen},
+    OptionRow{"--osc-keys", nullptr, "LIST",
+              "keys taken over OSC: characters and ESC, ENTER, TAB, BS,\n"
+              "SPACE, COMMA, default, all, separated by commas (default:\n"
+              "the keys that only move through the contents or change\n"
+              "the view)",
+              &takeOscKeys},
+    OptionRow{"--osc-rate", nullptr, "HZ",
+              "motion messages sent a second at most, 1 to 1000 (default\n60)",
+              WholeNumberOption{1, 1000, "--osc-rate takes a whole number from 1 to 1000",
+                                [](Options& o, uint32_t n) { o.oscRateHz = static_cast<int>(n); }}},
+    OptionRow{"--osc-status", nullptr, nullptr, "print the OSC counts once a second",
+              &Options::oscStatus},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
     OptionRow{

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/key_set.h"
+
 namespace kalvento {
 
 inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
@@ -22,9 +24,13 @@ struct Options {
     bool headless = false;
     bool fullscreen = false;     // --fullscreen: desktop fullscreen, cursor hidden
     bool cameraOn = false;       // --camera-on: the camera opened at start as q opens it
+    bool gesture = false;        // --gesture: q, then ; at start: the gesture mode
     int cameraRetrySeconds = 0;  // --camera-retry: reopen a lost camera this often; 0 never
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT
+    KeySet oscKeys = defaultRemoteKeys();  // --osc-keys LIST: the keys taken over OSC
+    int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
+    bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.

@@ -32,7 +32,7 @@ Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::mov
     io.mouse = MouseHook{&Player::onMouse, this};
     state.camera.CameraSource = options_.cameraSource;
     clipCache.setBudget(options_.cacheBudgetBytes);
-    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc);
+    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc, options_.oscKeys);
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -79,11 +79,17 @@ void Player::resetSharedMotion() {
 
 void Player::openSharedBlock() {
     SharedBlockFailure failure = SharedBlockFailure::None;
+    uint32_t owner = 0;
     if (io.openSharedBlock)
-        sharedBlock = io.openSharedBlock(options_.shmName, failure);
+        sharedBlock = io.openSharedBlock(options_.shmName, failure, owner);
     else
         sharedBlock = std::make_unique<MemorySharedBlock>();
     if (sharedBlock) return;
+    if (failure == SharedBlockFailure::OtherOwner)
+        io.console.printErr(
+            "kalvento: the shared block /%s belongs to user %u; remove it or start with "
+            "--shm-name\n",
+            options_.shmName.c_str(), owner);
     io.console.print(failure == SharedBlockFailure::Open ? "共有メモリオープン失敗\n"
                                                          : "共有メモリマッピング失敗\n");
     throw PlayerExit{1, false};
@@ -171,12 +177,28 @@ void Player::paceTurn(int turnsPerSecond) {
     while (timer.rate() > turnsPerSecond) io.clock.sleepMillis(1);
 }
 
+void Player::runKeyAtStart(int key) {
+    const KeyCommand* command = findKeyCommand(key);
+    if (command == nullptr) return;
+    if (command->title && state.playback.MotionDisplayMode != 0)
+        io.console.print("%s\n", command->title);
+    command->run(*this, *command);
+}
+
 void Player::openCameraAtStart() {
-    const KeyCommand* camera = findKeyCommand('q');
-    if (camera == nullptr) return;
-    if (camera->title && state.playback.MotionDisplayMode != 0)
-        io.console.print("%s\n", camera->title);
-    camera->run(*this, *camera);
+    runKeyAtStart('q');
+}
+
+void Player::enterGestureModeAtStart() {
+    runKeyAtStart('q');
+    runKeyAtStart(';');
+    if (state.playback.PlayEngine == 0) return;
+    const int folder = state.contents.DirNum + 1;
+    io.console.print(
+        "*** --gesture: %s has no gesture knowledge base (%s .. %s): the player follows "
+        "motion. ***\n",
+        folderName(state.contents.DirNum).c_str(), kbFileName(folder, 1).c_str(),
+        kbFileName(folder, 4).c_str());
 }
 
 void Player::retryLostCamera() {
@@ -206,18 +228,28 @@ void Player::retryLostCamera() {
 }
 
 void Player::receiveOsc() {
+    if (io.osc != nullptr)
+        for (const std::string& notice : io.osc->takeNotices())
+            io.console.printErr("kalvento: %s\n", notice.c_str());
     if (osc_ && sharedBlock) osc_->receive(*sharedBlock, state.SI, io.clock.nowMicros());
 }
 
 void Player::sendOscMotion() {
     if (!osc_) return;
+    // At most oscRateHz a second: the turns of a camera-less player come far faster than
+    // anyone listening needs.
+    const int64_t now = io.clock.nowMicros();
+    const int64_t period = 1000000 / options_.oscRateHz;
+    if (now < nextMotionMessage_) return;
+    nextMotionMessage_ = now - nextMotionMessage_ < period ? nextMotionMessage_ + period : now + period;
     const CameraState& camera = state.camera;
     osc_->sendMotion(camera.CamChan, camera.DifferenceSum, diffSumOf(state.SI),
                      camera.QBN_threshold);
 }
 
 void Player::sendOscGesture() {
-    if (!osc_) return;
+    // The gesture mode reads camera frames; without them the recogniser has nothing to say.
+    if (!osc_ || state.camera.CamActive != 1) return;
     const GestureOutputs& out = recogniser.outputs;
     osc_->sendGesture(out.GestureResult, std::string(fieldText(out.GestureName)), out.PHASE,
                       out.SPEED, out.ACCEL, out.WIDTH);
@@ -229,23 +261,34 @@ void Player::sendOscClip() {
                    state.contents.MaxCount);
 }
 
+int Player::takeRemoteKeyWhilePaused() {
+    receiveOsc();
+    return osc_ ? osc_->takeKey() : 0;
+}
+
+void Player::clearFilledSlots() {
+    if (!sharedBlock) return;
+    if (osc_) osc_->clearRemoteSlots(*sharedBlock, state.SI);
+    if (state.camera.CamActive == 1) publishMotion(*sharedBlock, state.SI, state.camera.CamChan, 0);
+}
+
 void Player::injectOscKey() {
     if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = osc_->takeKey();
 }
 
 void Player::printOscCounts() {
-    if (!osc_ || options_.oscListen.empty()) return;
+    if (!osc_ || !options_.oscStatus) return;
     int64_t now = io.clock.nowMicros();
     if (now < nextOscCountsLine_) return;
     nextOscCountsLine_ = now + 1000000;
     const OscCounters& n = osc_->counters();
     io.console.print(
         "[OSC] keys=%lld motion=%lld dropped=%lld (malformed=%lld oversized=%lld unknown=%lld "
-        "overflow=%lld)\n",
+        "overflow=%lld refused=%lld)\n",
         static_cast<long long>(n.keys), static_cast<long long>(n.motions),
         static_cast<long long>(n.dropped()), static_cast<long long>(n.malformed),
         static_cast<long long>(n.oversized), static_cast<long long>(n.unknown),
-        static_cast<long long>(n.overflow));
+        static_cast<long long>(n.overflow), static_cast<long long>(n.refused));
 }
 
 void Player::startUp() {
@@ -262,15 +305,18 @@ void Player::startUp() {
 }
 
 int Player::run() {
+    int status = 0;
     try {
         startUp();
         mainLoop();
         shutDown(state, io);
-        return 0;
     } catch (const PlayerExit& exit) {
         if (exit.shutDown) shutDown(state, io);
-        return exit.status;
+        status = exit.status;
     }
+    // What this player published goes with it.
+    clearFilledSlots();
+    return status;
 }
 
 }  // namespace kalvento

@@ -32,6 +32,9 @@ public:
     void dropReadAhead() override;
     void releaseCameraForPause() override;
     void reopenCameraAfterPause() override;
+    void clearFilledSlots() override;
+    bool receivesRemotely() const override { return osc_ != nullptr; }
+    int takeRemoteKeyWhilePaused() override;
 
     // --- RecogniserHost ---
     void captureFrame(bool measure) override;
@@ -68,6 +71,11 @@ private:
     void runMotionEngine();
     // --camera-on: the camera key's command, with its title line, as if q had been typed.
     void openCameraAtStart();
+    // --gesture: q, then ; as if typed. Without the folder's knowledge base the player says so
+    // and stays in the motion mode q left it in.
+    void enterGestureModeAtStart();
+    // The command of `key` with its title line, as if it had been typed.
+    void runKeyAtStart(int key);
     // --camera-retry: while a camera lost by a capture failure stays closed, tries every
     // cameraRetrySeconds to open it again; when it opens, it is switched on as q does.
     void retryLostCamera();
@@ -96,6 +104,7 @@ private:
     int repeatTurns_ = 0;
     int64_t nextCameraRetry_ = 0;
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
+    int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
     int64_t nextOscCountsLine_ =
         0;  // clock time from which the counts may print again  // clock time of the next reopening
             // try; 0 none planned  // turns in a row without a change of the shown clip

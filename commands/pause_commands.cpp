@@ -18,10 +18,14 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
     printBanner(player.io.console, Banner::Pause);
     player.io.console.print("\n");
     player.releaseImageCache();
+    player.clearFilledSlots();
 
-    // Only ENTER and ESC count while paused.
+    // Only ENTER and ESC count while paused, typed or received.
+    constexpr int kRemoteSliceMs = 50;
+    const int waitMs = player.receivesRemotely() ? kRemoteSliceMs : 0;
     for (;;) {
-        const int key = player.io.window.waitKey(0) & 0xff;
+        int key = player.io.window.waitKey(waitMs) & 0xff;
+        if (key == kNoKey && waitMs != 0) key = player.takeRemoteKeyWhilePaused();
         if (key == kKeyEnter) break;
         if (key == kKeyEsc) throw PlayerExit{0, true};
     }

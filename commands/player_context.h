@@ -52,6 +52,15 @@ public:
     // The pause lets the camera go and takes it again on resume (CamActive stays 1).
     virtual void releaseCameraForPause() = 0;
     virtual void reopenCameraAfterPause() = 0;
+    // Clears the shared block slots this player filled: its camera's and those it received
+    // over the network, so that nobody follows them while it is paused or gone.
+    virtual void clearFilledSlots() = 0;
+    // Whether keys and motion may arrive over the network; the pause then waits in short
+    // slices and takes them in between.
+    virtual bool receivesRemotely() const = 0;
+    // While paused: takes what arrived over the network (remote motion that stopped coming
+    // still expires) and returns the next key received, or 0.
+    virtual int takeRemoteKeyWhilePaused() = 0;
 
     State state;
     // The decoded clips the display keeps, with the Loaded flags of state.contents.

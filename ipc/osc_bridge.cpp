@@ -1,5 +1,9 @@
 #include "ipc/osc_bridge.h"
 
+#include <cmath>
+#include <limits>
+#include <optional>
+
 #include "ipc/shared_motion.h"
 
 namespace kalvento {
@@ -51,39 +55,80 @@ void OscBridge::receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros)
     }
 }
 
+void OscBridge::clearRemoteSlots(SharedBlock& block, BlockBytes& copy) {
+    for (int slot = 0; slot < kWebCamSlots; ++slot) {
+        if (remoteSeen_[slot] == 0) continue;
+        remoteSeen_[slot] = 0;
+        publishMotion(block, copy, slot, 0);
+    }
+}
+
+namespace {
+
+// A number argument that is a whole number from `low` to `high`, of any number type.
+std::optional<int> wholeNumber(const OscValue& value, int low, int high) {
+    if (!value.isNumber()) return std::nullopt;
+    const double number = value.number();
+    if (!(number >= low && number <= high) || std::floor(number) != number) return std::nullopt;
+    return static_cast<int>(number);
+}
+
+// A number argument of any number type, rounded to the nearest whole number, when that is
+// from `low` to `high`.
+std::optional<int> roundedNumber(const OscValue& value, int low, int high) {
+    if (!value.isNumber()) return std::nullopt;
+    const double number = std::round(value.number());
+    if (!(number >= low && number <= high)) return std::nullopt;
+    return static_cast<int>(number);
+}
+
+}  // namespace
+
 void OscBridge::handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
                        int64_t nowMicros) {
-    const std::vector<OscValue>& args = message.args;
-    if (message.path == "/kalvento/key") {
-        int key = 0;
-        if (args.size() == 1 && args[0].type == 's' && args[0].s.size() == 1)
-            key = static_cast<unsigned char>(args[0].s[0]);
-        else if (args.size() == 1 && args[0].type == 'i' && args[0].i >= 1 && args[0].i <= 255)
-            key = args[0].i;
-        if (key == 0) {
-            ++counters_.malformed;
-        } else if (keys_.size() >= kKeyQueueLimit) {
-            ++counters_.overflow;
-        } else {
-            keys_.push_back(key);
-            ++counters_.keys;
-        }
+    if (message.path == "/kalvento/key")
+        handleKey(message.args);
+    else if (message.path == "/kalvento/motion")
+        handleMotion(message.args, block, copy, nowMicros);
+    else
+        ++counters_.unknown;
+}
+
+void OscBridge::handleKey(const std::vector<OscValue>& args) {
+    std::optional<int> key;
+    if (args.size() == 1 && args[0].type == 's' && args[0].s.size() == 1)
+        key = static_cast<unsigned char>(args[0].s[0]);
+    else if (args.size() == 1)
+        key = wholeNumber(args[0], 1, 255);
+    if (!key || *key == 0) {
+        ++counters_.malformed;
+    } else if (!allowedKeys_.contains(*key)) {
+        ++counters_.refused;
+    } else if (keys_.size() >= kKeyQueueLimit) {
+        ++counters_.overflow;
+    } else {
+        keys_.push_back(*key);
+        ++counters_.keys;
+    }
+}
+
+void OscBridge::handleMotion(const std::vector<OscValue>& args, SharedBlock& block,
+                             BlockBytes& copy, int64_t nowMicros) {
+    // Camera number, motion amount, and (not used here) the sender's total and threshold.
+    constexpr int kMaxAmount = std::numeric_limits<int32_t>::max();
+    std::optional<int> slot, amount;
+    if (args.size() == 4 && args[2].isNumber() && args[3].isNumber()) {
+        slot = wholeNumber(args[0], 0, kWebCamSlots - 1);
+        amount = roundedNumber(args[1], 0, kMaxAmount);
+    }
+    if (!slot || !amount) {
+        ++counters_.malformed;
         return;
     }
-    if (message.path == "/kalvento/motion") {
-        // Camera number, motion amount, and (ignored here) the sender's total and threshold.
-        if (args.size() != 4 || args[0].type != 'i' || args[1].type != 'i' || args[0].i < 0 ||
-            args[0].i >= kWebCamSlots || args[1].i < 0) {
-            ++counters_.malformed;
-            return;
-        }
-        publishMotion(block, copy, args[0].i, args[1].i);
-        // 0 means "no value" in the clock too, so a message at time 0 still counts as seen.
-        remoteSeen_[args[0].i] = nowMicros != 0 ? nowMicros : 1;
-        ++counters_.motions;
-        return;
-    }
-    ++counters_.unknown;
+    publishMotion(block, copy, *slot, *amount);
+    // 0 means "no value" in the clock too, so a message at time 0 still counts as seen.
+    remoteSeen_[*slot] = nowMicros != 0 ? nowMicros : 1;
+    ++counters_.motions;
 }
 
 int OscBridge::takeKey() {

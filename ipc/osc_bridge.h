@@ -3,15 +3,17 @@
 // motion amount, shared total, threshold), the shown clip when it changes (/kalvento/clip:
 // folder number, clip index, clip count) and, in the gesture mode, the recogniser's result
 // (/kalvento/gesture: result, name, PHASE, SPEED, ACCEL, WIDTH). In: /kalvento/key (one
-// character string or an int code 1 .. 255) queues a key for the key stage, one per turn;
-// /kalvento/motion from another player puts its motion amount into the shared block slot of
-// its camera number, so a remote camera is followed like a local one. Everything else that
-// arrives is dropped and counted; nothing received does more than the key it injects.
+// character string or a key code 1 .. 255 as a whole number of any number type) queues a key
+// for the key stage, one per turn, when the allowed keys hold it; /kalvento/motion from
+// another player puts its motion amount (rounded when it is not whole) into the shared block
+// slot of its camera number, so a remote camera is followed like a local one. Everything else
+// that arrives is dropped and counted; nothing received does more than the key it injects.
 
 #include <cstdint>
 #include <deque>
 #include <string>
 
+#include "core/key_set.h"
 #include "platform/osc.h"
 #include "platform/shared_block.h"
 
@@ -24,8 +26,9 @@ struct OscCounters {
     int64_t oversized = 0;
     int64_t unknown = 0;   // a well-formed message of another address
     int64_t overflow = 0;  // keys dropped because the queue was full
+    int64_t refused = 0;   // keys the allowed keys do not hold
 
-    int64_t dropped() const { return malformed + oversized + unknown + overflow; }
+    int64_t dropped() const { return malformed + oversized + unknown + overflow + refused; }
 };
 
 class OscBridge {
@@ -36,7 +39,8 @@ public:
     // went away does not leave its last motion behind.
     static constexpr int64_t kRemoteMotionLifetimeMicros = 1000000;
 
-    explicit OscBridge(OscPort& port) : port_(port) {}
+    // Only keys in `allowedKeys` are queued.
+    OscBridge(OscPort& port, const KeySet& allowedKeys) : port_(port), allowedKeys_(allowedKeys) {}
 
     void sendMotion(int camChan, int differenceSum, int diffSum, int threshold);
     // Sends /kalvento/clip when (folder, clip, count) differs from the last one sent.
@@ -48,6 +52,8 @@ public:
     // `block` (its copy in `copy`) and clears remote slots that went stale. `nowMicros` is the
     // player's clock.
     void receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
+    // Clears every slot a received message filled and that has not expired yet.
+    void clearRemoteSlots(SharedBlock& block, BlockBytes& copy);
     // The next queued key, or 0 when none waits.
     int takeKey();
 
@@ -55,8 +61,12 @@ public:
 
 private:
     void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
+    void handleKey(const std::vector<OscValue>& args);
+    void handleMotion(const std::vector<OscValue>& args, SharedBlock& block, BlockBytes& copy,
+                      int64_t nowMicros);
 
     OscPort& port_;
+    const KeySet allowedKeys_;
     OscCounters counters_;
     std::deque<int> keys_;
     int64_t remoteSeen_[32] = {};  // clock time a remote value last came in; 0 none

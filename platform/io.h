@@ -26,8 +26,10 @@ struct MouseHook {
     void* user = nullptr;
 };
 
-using SharedBlockOpener =
-    std::function<std::unique_ptr<SharedBlock>(const std::string& name, SharedBlockFailure&)>;
+// Opens the named shared block; null with the reason when it cannot (and, for OtherOwner, the
+// uid of the block's owner in `owner`).
+using SharedBlockOpener = std::function<std::unique_ptr<SharedBlock>(
+    const std::string& name, SharedBlockFailure& failure, uint32_t& owner)>;
 
 struct Io {
     Window& window;
@@ -37,8 +39,7 @@ struct Io {
     ImageLoader& images;
     Camera& camera;
     MouseHook mouse;
-    // Opens the named shared block; null with the reason when it cannot. Unset: a block of
-    // this process's own memory.
+    // Unset: a block of this process's own memory.
     SharedBlockOpener openSharedBlock;
     // Starts the movie encoder; the player cannot make movies while it is null.
     ProcessRunner* processes = nullptr;

@@ -12,16 +12,32 @@
 
 namespace kalvento {
 
-// One argument: an int32 ('i'), a float32 ('f') or a string ('s').
+// One argument: an int32 ('i'), a float32 ('f'), a string ('s'), a float64 ('d') or an int64
+// ('h'). Show-control software sends numbers in any of the four number types.
 struct OscValue {
     char type = 'i';
     int32_t i = 0;
     float f = 0.0f;
     std::string s;
+    double d = 0.0;
+    int64_t h = 0;
 
     static OscValue Int(int32_t value) { return {'i', value, 0.0f, {}}; }
     static OscValue Float(float value) { return {'f', 0, value, {}}; }
     static OscValue Str(std::string value) { return {'s', 0, 0.0f, std::move(value)}; }
+    static OscValue Double(double value) { return {'d', 0, 0.0f, {}, value}; }
+    static OscValue Int64(int64_t value) { return {'h', 0, 0.0f, {}, 0.0, value}; }
+    bool isNumber() const { return type == 'i' || type == 'f' || type == 'd' || type == 'h'; }
+    // A number of any type as a double (0.0 for a string).
+    double number() const {
+        switch (type) {
+            case 'i': return i;
+            case 'f': return f;
+            case 'd': return d;
+            case 'h': return static_cast<double>(h);
+            default: return 0.0;
+        }
+    }
 };
 
 struct OscMessage {
@@ -29,8 +45,8 @@ struct OscMessage {
     std::vector<OscValue> args;
 };
 
-// What one received datagram was. A message with argument types other than i, f and s is
-// Malformed as well: nothing here acts on other types.
+// What one received message was. A message with argument types other than i, f, s, d and h
+// is Malformed as well: nothing here acts on other types.
 struct OscDatagram {
     enum Kind { Message, Malformed, Oversized };
     Kind kind = Malformed;
@@ -45,9 +61,13 @@ public:
     virtual ~OscPort() = default;
     // Sends `message` to the send address; does nothing without one. Never blocks.
     virtual void send(const OscMessage& message) = 0;
-    // The next datagram that arrived on the listening port, without waiting; nullopt when
-    // none is there (or there is no listening port).
+    // The next message that arrived on the listening port, without waiting (the messages of a
+    // bundle one after the other, at once whatever its time tag); nullopt when none is there
+    // (or there is no listening port).
     virtual std::optional<OscDatagram> receive() = 0;
+    // What the port has to say since it was last asked (a send address that does not resolve,
+    // and when it does later), each said once.
+    virtual std::vector<std::string> takeNotices() { return {}; }
 };
 
 // Splits "HOST:PORT" (or "PORT" when `defaultHost` is given) into its parts. False when the
@@ -57,12 +77,21 @@ bool splitOscAddress(const std::string& text, const char* defaultHost, std::stri
 
 // The port on UDP sockets. `sendTo` ("HOST:PORT") and `listenOn` ("[HOST:]PORT", host
 // 127.0.0.1 when left out) may each be empty. Null, with the reason in `error`, when an
-// address is malformed or the listening port cannot be bound.
+// address is malformed or the listening port cannot be bound. A send host that is a name is
+// resolved in the background: messages go out once it resolves, none wait for it.
 std::unique_ptr<OscPort> openOscPort(const std::string& sendTo, const std::string& listenOn,
                                      std::string& error);
 
-// Decodes one datagram (the part of openOscPort a fuzzer or a test can call directly).
+// Decodes one message (the part of openOscPort a fuzzer or a test can call directly).
 OscDatagram decodeOscDatagram(const void* data, size_t size);
+
+// Bundles nest at most this deep; a deeper one is Malformed.
+inline constexpr int kMaxOscBundleDepth = 8;
+
+// Decodes one datagram: a message, or a "#bundle" whose elements (messages and bundles,
+// nested) are appended in their order. A bundle element that is not sound is one Malformed
+// entry; a bundle whose framing is broken ends there with one Malformed entry.
+void decodeOscPacket(const void* data, size_t size, std::vector<OscDatagram>& out);
 
 class FakeOscPort final : public OscPort {
 public:

@@ -41,15 +41,27 @@ private:
 
 std::unique_ptr<PosixSharedBlock> PosixSharedBlock::open(const std::string& name,
                                                          SharedBlockFailure& failure,
-                                                         Console* reports) {
+                                                         Console* reports, uint32_t* owner) {
     std::string path = "/" + name;
     int fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct stat st;
     if (fd < 0) {
+        // Refused: most likely another user's block, which the file system shows.
         failure = SharedBlockFailure::Open;
+        if ((errno == EACCES || errno == EPERM) && ::stat(("/dev/shm" + path).c_str(), &st) == 0 &&
+            st.st_uid != ::geteuid()) {
+            failure = SharedBlockFailure::OtherOwner;
+            if (owner != nullptr) *owner = st.st_uid;
+        }
+        return nullptr;
+    }
+    if (::fstat(fd, &st) == 0 && st.st_uid != ::geteuid()) {
+        ::close(fd);
+        failure = SharedBlockFailure::OtherOwner;
+        if (owner != nullptr) *owner = st.st_uid;
         return nullptr;
     }
     failure = SharedBlockFailure::Map;
-    struct stat st;
     bool usable = false;
     {
         ExclusiveLock lock(fd);

@@ -16,7 +16,9 @@ namespace kalvento {
 inline constexpr size_t kBlockBytes = 1024;
 using BlockBytes = std::array<uint8_t, kBlockBytes>;
 
-enum class SharedBlockFailure { None, Open, Map };
+// OtherOwner: the block exists and belongs to another user (who may have made it to keep the
+// players from starting); its owner is reported with it.
+enum class SharedBlockFailure { None, Open, Map, OtherOwner };
 
 class SharedBlock {
 public:
@@ -32,13 +34,15 @@ public:
 // POSIX shared memory "/NAME" (so /dev/shm/NAME), mode 0600, locked with flock.
 class PosixSharedBlock final : public SharedBlock {
 public:
-    // Opens or creates the block. An existing object that is not 1024 bytes (or 0 bytes, just
-    // created by another player), belongs to another user or cannot be locked is refused as a
-    // Map failure. The first exchange that cannot take the lock is reported on `reports`
-    // (when given, it must outlive the block).
+    // Opens or creates the block. An existing object that belongs to another user is refused
+    // as OtherOwner, with its owner's uid in `owner` (when given); one that is not 1024 bytes
+    // (or 0 bytes, just created by another player) or cannot be locked is refused as a Map
+    // failure. The first exchange that cannot take the lock is reported on `reports` (when
+    // given, it must outlive the block).
     static std::unique_ptr<PosixSharedBlock> open(const std::string& name,
                                                   SharedBlockFailure& failure,
-                                                  Console* reports = nullptr);
+                                                  Console* reports = nullptr,
+                                                  uint32_t* owner = nullptr);
     ~PosixSharedBlock() override;
     bool exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override;
 

@@ -193,5 +193,35 @@ TEST(Options, ValuesAtTheEdgesOfTheirRanges) {
     EXPECT_FALSE(plain->help || plain->version || plain->meter || plain->fullscreen);
 }
 
+TEST(OscOptions, KeysTakenOverOsc) {
+    std::string error;
+    auto options = parse({"--osc-keys", "x,ENTER"}, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->oscKeys.contains('x'));
+    EXPECT_TRUE(options->oscKeys.contains(13));
+    EXPECT_FALSE(options->oscKeys.contains('z'));
+    EXPECT_EQ(parse({})->oscKeys, defaultRemoteKeys());
+    EXPECT_EQ(parse({"--osc-keys", "all"})->oscKeys.size(), 256u);
+    EXPECT_FALSE(parse({"--osc-keys", "x,enter"}, &error));
+    EXPECT_EQ(error.rfind("--osc-keys: unknown key \"enter\"", 0), 0u) << error;
+    EXPECT_FALSE(parse({"--osc-keys"}, &error));
+    EXPECT_NE(usageText().find("--osc-keys LIST"), std::string::npos);
+
+    options = parse({"--osc-rate", "15", "--osc-status"}, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->oscRateHz, 15);
+    EXPECT_TRUE(options->oscStatus);
+    EXPECT_EQ(parse({})->oscRateHz, 60);
+    EXPECT_FALSE(parse({})->oscStatus);
+    for (const char* bad : {"0", "1001", "-5", "fast", ""}) {
+        EXPECT_FALSE(parse({"--osc-rate", bad}, &error)) << bad;
+        EXPECT_EQ(error, "--osc-rate takes a whole number from 1 to 1000");
+    }
+    for (const char* option : {"--osc-rate HZ", "--osc-status", "--gesture"})
+        EXPECT_NE(usageText().find(option), std::string::npos) << option;
+    EXPECT_TRUE(parse({"--gesture"})->gesture);
+    EXPECT_FALSE(parse({})->gesture);
+}
+
 }  // namespace
 }  // namespace kalvento

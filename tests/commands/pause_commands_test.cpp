@@ -13,6 +13,7 @@
 #include "app/options.h"
 #include "app/player.h"
 #include "commands/command.h"
+#include "ipc/shared_motion.h"
 #include "platform/input_script.h"
 #include "platform/scripted_window.h"
 #include "support/fake_io.h"
@@ -124,6 +125,48 @@ TEST_F(PauseTest, OtherKeysAreIgnored) {
     EXPECT_EQ(player.state.mouse.MouseInputFlag, 1);
     EXPECT_EQ(player.state.playback.REPLAY_SPEED, 3);
     EXPECT_EQ(player.state.playback.AutoReplayFlag, autoReplay);
+}
+
+TEST_F(PauseTest, ClearsTheSlotsThePlayerFilledAndTakesRemoteKeysAsTyped) {
+    FakeOscPort port;
+    io_ = std::make_unique<ScriptedIo>("idle 5\n");
+    io_->io.osc = &port;
+    Options options;
+    options.oscKeys.add(kKeyEsc);
+    player_ = std::make_unique<Player>(io_->io, options);
+    Player& player = *player_;
+    player.sharedBlock = std::make_unique<MemorySharedBlock>();
+    auto motion = [](int camera, int amount) {
+        return OscDatagram{OscDatagram::Message,
+                           {"/kalvento/motion",
+                            {OscValue::Int(camera), OscValue::Int(amount), OscValue::Int(0),
+                             OscValue::Int(0)}}};
+    };
+    auto key = [](int code) {
+        return OscDatagram{OscDatagram::Message, {"/kalvento/key", {OscValue::Int(code)}}};
+    };
+    // A remote camera's motion came in; this player's camera published its own; another
+    // player's slot holds a value too.
+    port.incoming.push_back(motion(5, 900));
+    EXPECT_EQ(player.takeRemoteKeyWhilePaused(), 0);
+    player.state.camera.CamActive = 1;
+    player.state.camera.CamChan = 3;
+    publishMotion(*player.sharedBlock, player.state.SI, 3, 400);
+    publishMotion(*player.sharedBlock, player.state.SI, 9, 77);
+
+    // In the pause: x (taken and ignored, as typed), then ESC quits.
+    port.incoming.push_back(key('x'));
+    port.incoming.push_back(key(kKeyEsc));
+    EXPECT_THROW(pressEsc(), PlayerExit);
+    EXPECT_NE(out().find(kPauseBanner), std::string::npos);
+    EXPECT_FALSE(io_->window.scriptDone()) << "ESC came over OSC, not from the script";
+    EXPECT_EQ(player.state.playback.frame_no, 0.0);
+    BlockBytes seen{};
+    readSharedMotion(*player.sharedBlock, seen);
+    EXPECT_EQ(webCamOf(seen, 5), 0);
+    EXPECT_EQ(webCamOf(seen, 3), 0);
+    EXPECT_EQ(webCamOf(seen, 9), 77);
+    EXPECT_EQ(diffSumOf(seen), 77);
 }
 
 TEST_F(PauseTest, ShowsTheKeyAllocationPictureWhenThereIsOne) {

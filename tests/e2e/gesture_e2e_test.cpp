@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -105,9 +106,8 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
     // to it, i shows the position bar.
     // Its decisions also go out over OSC.
     OscListener osc;
-    RunResult driven =
-        run("key q\nkey ;\nkey i\nidle 110\n",
-            video("drive.avi", 12, demo::recognitionGestureParts()), {"--osc-send", osc.address()});
+    const std::string drive = video("drive.avi", 12, demo::recognitionGestureParts());
+    RunResult driven = run("key q\nkey ;\nkey i\nidle 110\n", drive, {"--osc-send", osc.address()});
     ASSERT_EQ(driven.status, 0) << driven.err;
     EXPECT_TRUE(contains(driven.out, std::string("\nReadKB:\n") + kGoLine));
     std::vector<Motion> seen = motions(driven.out);
@@ -133,6 +133,48 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
         if (result >= 0 && phase >= 1) named.insert(message.args[1].s);
     }
     EXPECT_EQ(named, (std::set<std::string>{"A", "B"})) << "decided gestures sent over OSC";
+
+    // --gesture does q and ; at start: the same video scrubs the folder with no key (the shown
+    // clips go out over OSC).
+    OscListener kiosk;
+    RunResult started = run("idle 110\n", drive, {"--gesture", "--osc-send", kiosk.address()});
+    ASSERT_EQ(started.status, 0) << started.err;
+    const size_t cameraOn = started.out.find("NOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...");
+    ASSERT_NE(cameraOn, std::string::npos);
+    EXPECT_NE(started.out.find(std::string("\nReadKB:\n") + kGoLine, cameraOn), std::string::npos);
+    EXPECT_FALSE(contains(started.out, "has no gesture knowledge base"));
+    std::vector<int> scrubbed = kiosk.clips();
+    ASSERT_FALSE(scrubbed.empty());
+    const auto [first, last] = std::minmax_element(scrubbed.begin(), scrubbed.end());
+    EXPECT_GE(*last - *first, third) << "the gestures did not scrub the folder";
+    named.clear();
+    for (const OscMessage& message : kiosk.messages("/kalvento/gesture"))
+        if (message.args[0].i >= 0 && message.args[2].i >= 1) named.insert(message.args[1].s);
+    EXPECT_EQ(named, (std::set<std::string>{"A", "B"}));
+
+    // With the knowledge base read at start and no camera, nothing is recognised: no gesture
+    // message goes out, motion messages do.
+    OscListener cameraOff;
+    RunResult still = run("idle 60\n", drive, {"--osc-send", cameraOff.address()});
+    ASSERT_EQ(still.status, 0) << still.err;
+    EXPECT_TRUE(contains(still.out, std::string("\nReadKB:\n") + kGoLine));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_GT(cameraOff.count("/kalvento/motion"), 0u);
+    EXPECT_EQ(cameraOff.count("/kalvento/gesture"), 0u);
+}
+
+TEST_F(GestureRun, GestureAtStartWithoutAKnowledgeBaseSaysSoAndFollowsMotion) {
+    RunResult r = run("idle 5\n", video("walk.avi", 2, demo::recognitionGestureParts()),
+                      {"--gesture"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const size_t cameraOn = r.out.find("NOW, TURNING ON THE CAMERA DEVICE. WAIT A MOMENT...");
+    const size_t none = r.out.find(
+        "*** --gesture: S001 has no gesture knowledge base (DALMO_data-1-1.dat .. "
+        "DALMO_data-1-4.dat): the player follows motion. ***\n");
+    ASSERT_NE(cameraOn, std::string::npos);
+    ASSERT_NE(none, std::string::npos) << r.out;
+    EXPECT_LT(cameraOn, none);
+    EXPECT_EQ(count(r.out, "has no gesture knowledge base"), 1u);
 }
 
 // The lines a gesture run owes to the recogniser: the position bar and motion-end lines, and

@@ -88,32 +88,10 @@ TEST(InstallationRun, CameraOnAtStartAndALostCameraComesBackWhenItsSourceIsRepla
     EXPECT_GE(*std::max_element(after.begin(), after.end()), 10);
 }
 
-// A free UDP port on 127.0.0.1 (taken by nobody at the moment of asking).
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-void sendDatagram(int port, const void* data, size_t size) {
-    static int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    ::sendto(fd, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-}
-
 void sendKey(int port, lo_message message) {
     size_t size = 0;
     void* data = lo_message_serialise(message, "/kalvento/key", nullptr, &size);
-    sendDatagram(port, data, size);
+    sendUdp(port, data, size);
     std::free(data);
     lo_message_free(message);
     std::this_thread::sleep_for(30ms);
@@ -125,7 +103,7 @@ protected:
         for (Workspace* w : {&a, &b, &c}) w->addClipRange(1, 100);
         video = a.root() + "/camera.avi";
         EXPECT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 6));
-        // B prints its status line (mode 1), which carries the OSC counts.
+        // B prints its status line (mode 1) and, with --osc-status, its OSC counts.
         State state;
         state.playback.MotionDisplayMode = 1;
         FILE* file = std::fopen((b.work() + "/qbn_env.dat").c_str(), "w");
@@ -145,12 +123,12 @@ protected:
 
 TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarbage) {
     OscListener fromB, fromC;
-    const int portB = freePort();
+    const int portB = freeUdpPort();
     RunResult rb;
     std::jthread playerB([&] {  // joined on every way out, a failed check too
         rb = runPlayer({"--input", b.script(turningFor(14.0)), "--seed", "7", "--shm-name",
                         shm("b").substr(1), "--osc-listen", "127.0.0.1:" + std::to_string(portB),
-                        "--osc-send", "127.0.0.1:" + std::to_string(fromB.port())},
+                        "--osc-send", "127.0.0.1:" + std::to_string(fromB.port()), "--osc-status"},
                        b.work());
     });
     ASSERT_TRUE(fromB.waitForClips(1, 20s)) << "B never showed a clip";
@@ -179,7 +157,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
         for (size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>(random());
         if (i % 3 == 0)
             std::memcpy(bytes.data(), "/kalvento/key\0\0\0,s\0\0", std::min<size_t>(size, 20));
-        sendDatagram(portB, bytes.data(), size);
+        sendUdp(portB, bytes.data(), size);
         if (i % 100 == 99) std::this_thread::sleep_for(2ms);
     }
     std::this_thread::sleep_for(500ms);

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -196,6 +200,23 @@ TEST(ScanRun, TakesTheClipTableFromTheFrameDataFileWithoutProbing) {
                   "  (Number of files = [ 3 ],  Name of the top file = [ ..\\S001\\clip_00004.jpg "
                   "]) "}));
     EXPECT_FALSE(contains(run.out, "MaxCount = ["));
+}
+
+TEST(StartupRun, ASharedBlockOfAnotherUserIsNamedWithItsOwnerAndEndsWithStatusOne) {
+    Workspace ws;
+    ws.addClipRange(1, 3);
+    const std::string name = "kalvento_e2e_owner_" + std::to_string(::getpid());
+    int fd = ::shm_open(("/" + name).c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::fchown(fd, 65534, 65534), 0);  // the user nobody made it first
+    ::close(fd);
+    RunResult r = runPlayer({"--shm-name", name}, ws.work());
+    ::shm_unlink(("/" + name).c_str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kalvento: the shared block /" + name +
+                         " belongs to user 65534; remove it or start with --shm-name\n");
+    EXPECT_TRUE(contains(r.out, "共有メモリマッピング失敗\n"));
+    EXPECT_FALSE(contains(r.out, "The system is starting up."));
 }
 
 TEST(ScanRun, NoClipInAnyFolderEndsWithStatusOne) {

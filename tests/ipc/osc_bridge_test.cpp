@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <lo/lo.h>
 
 #include <cstdlib>
@@ -45,20 +46,167 @@ TEST(OscDatagram, DecodesWhatLibloEncodesAndRefusesTheRest) {
     ASSERT_EQ(d.message.args.size(), 4u);
     EXPECT_EQ(d.message.args[1].i, 1200);
 
+    // Doubles and 64-bit ints, as other software sends numbers.
+    lo_message wide = lo_message_new();
+    lo_message_add_double(wide, 1.5);
+    lo_message_add_int64(wide, int64_t{1} << 40);
+    bytes = encode("/kalvento/motion", wide);
+    d = decodeOscDatagram(bytes.data(), bytes.size());
+    ASSERT_EQ(d.kind, OscDatagram::Message);
+    ASSERT_EQ(d.message.args.size(), 2u);
+    EXPECT_EQ(d.message.args[0].number(), 1.5);
+    EXPECT_EQ(d.message.args[1].h, int64_t{1} << 40);
+
     // Truncated, garbage, a type the bridge never acts on, and too large.
     EXPECT_EQ(decodeOscDatagram(bytes.data(), bytes.size() - 3).kind, OscDatagram::Malformed);
     EXPECT_EQ(decodeOscDatagram("hello world!", 12).kind, OscDatagram::Malformed);
     lo_message blob = lo_message_new();
-    lo_message_add_double(blob, 1.5);
+    lo_message_add_char(blob, 'x');
     bytes = encode("/kalvento/key", blob);
     EXPECT_EQ(decodeOscDatagram(bytes.data(), bytes.size()).kind, OscDatagram::Malformed);
     std::string big(kMaxOscDatagram + 1, '/');
     EXPECT_EQ(decodeOscDatagram(big.data(), big.size()).kind, OscDatagram::Oversized);
 }
 
+lo_message keyMessage(const char* key) {
+    lo_message message = lo_message_new();
+    lo_message_add_string(message, key);
+    return message;
+}
+
+TEST(OscPacket, BundlesNestAndActAtOnceWhateverTheirTimeTag) {
+    // A bundle for an hour from now holding a key, a nested bundle (a motion and another
+    // bundle with a key) and a second key.
+    lo_timetag later{0, 0};
+    lo_timetag_now(&later);
+    later.sec += 3600;
+    lo_bundle inner = lo_bundle_new(later);
+    lo_bundle innermost = lo_bundle_new(LO_TT_IMMEDIATE);
+    lo_bundle_add_message(innermost, "/kalvento/key", keyMessage("J"));
+    lo_message motion = lo_message_new();
+    for (float v : {5.0f, 900.6f, 0.0f, 0.0f}) lo_message_add_float(motion, v);
+    lo_bundle_add_message(inner, "/kalvento/motion", motion);
+    lo_bundle_add_bundle(inner, innermost);
+    lo_bundle outer = lo_bundle_new(later);
+    lo_bundle_add_message(outer, "/kalvento/key", keyMessage("x"));
+    lo_bundle_add_bundle(outer, inner);
+    lo_bundle_add_message(outer, "/kalvento/key", keyMessage("z"));
+    size_t size = 0;
+    void* data = lo_bundle_serialise(outer, nullptr, &size);
+    std::string bytes(static_cast<const char*>(data), size);
+    std::free(data);
+    lo_bundle_free_recursive(outer);
+
+    std::vector<OscDatagram> out;
+    decodeOscPacket(bytes.data(), bytes.size(), out);
+    ASSERT_EQ(out.size(), 4u);
+    const char* paths[] = {"/kalvento/key", "/kalvento/motion", "/kalvento/key", "/kalvento/key"};
+    for (size_t i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i].kind, OscDatagram::Message) << i;
+        EXPECT_EQ(out[i].message.path, paths[i]) << i;
+    }
+    EXPECT_EQ(out[0].message.args[0].s, "x");
+    EXPECT_FLOAT_EQ(out[1].message.args[1].f, 900.6f);
+    EXPECT_EQ(out[2].message.args[0].s, "J");
+    EXPECT_EQ(out[3].message.args[0].s, "z");
+
+    // Broken framing ends the bundle with one Malformed entry after what came before it.
+    struct Broken {
+        size_t keep;        // bytes of the bundle kept
+        uint32_t length;    // written over the first element's size when not 0
+        size_t expected;    // entries
+    };
+    for (const Broken& b : {Broken{bytes.size() - 4, 0, 4}, Broken{bytes.size(), 7, 1},
+                            Broken{bytes.size(), 4096, 1}, Broken{18, 0, 1}, Broken{12, 0, 1}}) {
+        std::string cut = bytes.substr(0, b.keep);
+        if (b.length != 0) {
+            uint32_t big = htonl(b.length);
+            std::memcpy(cut.data() + 16, &big, 4);
+        }
+        out.clear();
+        decodeOscPacket(cut.data(), cut.size(), out);
+        ASSERT_EQ(out.size(), b.expected) << b.keep << " " << b.length;
+        EXPECT_EQ(out.back().kind, OscDatagram::Malformed);
+    }
+
+    // Bundles nested deeper than the limit are refused; an empty bundle holds nothing.
+    std::string deep = bytes.substr(0, 16);
+    std::string nested = deep;
+    for (int depth = 1; depth < kMaxOscBundleDepth + 1; ++depth) {
+        uint32_t length = htonl(static_cast<uint32_t>(nested.size()));
+        nested = deep + std::string(reinterpret_cast<const char*>(&length), 4) + nested;
+    }
+    out.clear();
+    decodeOscPacket(nested.data(), nested.size(), out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].kind, OscDatagram::Malformed);
+    out.clear();
+    decodeOscPacket(deep.data(), deep.size(), out);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(OscBridge, NumbersOfEveryTypeRefusedKeysAndTheSlotsItFilled) {
+    FakeOscPort port;
+    OscBridge bridge(port, *[] {
+        std::string error;
+        return parseKeyList("x,J,ENTER", error);
+    }());
+    MemorySharedBlock block;
+    BlockBytes copy{};
+    auto motion = [](OscValue camera, OscValue amount) {
+        return message("/kalvento/motion", {camera, amount, OscValue::Double(0), OscValue::Int64(0)});
+    };
+    const OscDatagram cases[] = {
+        message("/kalvento/key", {OscValue::Float(120.0f)}),    // x
+        message("/kalvento/key", {OscValue::Double(74.0)}),     // J
+        message("/kalvento/key", {OscValue::Int64(13)}),        // ENTER
+        message("/kalvento/key", {OscValue::Float(120.5f)}),    // not whole
+        message("/kalvento/key", {OscValue::Int64(256 + 120)}), // beyond one byte
+        message("/kalvento/key", {OscValue::Double(0.0)}),      // no key
+        message("/kalvento/key", {OscValue::Int(27)}),          // ESC: refused
+        message("/kalvento/key", {OscValue::Str("*")}),         // refused
+        message("/kalvento/key", {OscValue::Str("z")}),         // refused
+        motion(OscValue::Float(2.0f), OscValue::Float(900.6f)),
+        motion(OscValue::Double(3.0), OscValue::Double(99.4)),
+        motion(OscValue::Int64(4), OscValue::Int64(50)),
+        motion(OscValue::Float(2.5f), OscValue::Int(1)),          // camera not whole
+        motion(OscValue::Int(6), OscValue::Float(-0.6f)),         // negative once rounded
+        motion(OscValue::Int(6), OscValue::Double(1e12)),         // beyond an int
+        motion(OscValue::Int(6), OscValue::Str("9")),             // not a number
+        message("/kalvento/motion", {OscValue::Int(6), OscValue::Int(1), OscValue::Str("a"),
+                                     OscValue::Int(0)}),
+    };
+    for (const OscDatagram& c : cases) port.incoming.push_back(c);
+    bridge.receive(block, copy, 5000);
+    EXPECT_EQ(bridge.takeKey(), 'x');
+    EXPECT_EQ(bridge.takeKey(), 'J');
+    EXPECT_EQ(bridge.takeKey(), 13);
+    EXPECT_EQ(bridge.takeKey(), 0);
+    BlockBytes seen{};
+    readSharedMotion(block, seen);
+    EXPECT_EQ(webCamOf(seen, 2), 901);
+    EXPECT_EQ(webCamOf(seen, 3), 99);
+    EXPECT_EQ(webCamOf(seen, 4), 50);
+    EXPECT_EQ(webCamOf(seen, 6), 0);
+    const OscCounters& n = bridge.counters();
+    EXPECT_EQ(n.keys, 3);
+    EXPECT_EQ(n.refused, 3);
+    EXPECT_EQ(n.malformed, 8);
+    EXPECT_EQ(n.motions, 3);
+    EXPECT_EQ(n.dropped(), 11);
+
+    // Clearing takes back exactly the slots the bridge filled; another player's stays.
+    publishMotion(block, copy, 9, 77);
+    bridge.clearRemoteSlots(block, copy);
+    readSharedMotion(block, seen);
+    for (int slot : {2, 3, 4}) EXPECT_EQ(webCamOf(seen, slot), 0) << slot;
+    EXPECT_EQ(webCamOf(seen, 9), 77);
+    EXPECT_EQ(diffSumOf(seen), 77);
+}
+
 TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
     FakeOscPort port;
-    OscBridge bridge(port);
+    OscBridge bridge(port, defaultRemoteKeys());
     MemorySharedBlock block;
     BlockBytes copy{};
     struct Case {
@@ -118,7 +266,7 @@ TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
 
 TEST(OscBridge, FullKeyQueueDropsAndCountsAndSendsOnlyChangedClips) {
     FakeOscPort port;
-    OscBridge bridge(port);
+    OscBridge bridge(port, defaultRemoteKeys());
     MemorySharedBlock block;
     BlockBytes copy{};
     for (size_t i = 0; i < OscBridge::kKeyQueueLimit + 5; ++i)

@@ -13,6 +13,7 @@
 
 #include "ipc/shared_motion.h"
 #include "platform/shared_block.h"
+#include "support/unprivileged_child.h"
 
 namespace kalvento {
 namespace {
@@ -90,6 +91,38 @@ TEST(SharedBlock, LeftoverBlocksAreReusedWhenTheyFitAndRefusedOtherwise) {
     SharedBlockFailure failure = SharedBlockFailure::None;
     EXPECT_FALSE(PosixSharedBlock::open("no/such/name", failure));
     EXPECT_EQ(failure, SharedBlockFailure::Open);
+}
+
+TEST(SharedBlock, ABlockOfAnotherUserIsRefusedWithItsOwner) {
+    constexpr uint32_t kNobody = 65534;
+    ASSERT_EQ(::geteuid(), 0u) << "the tests run as root, which can give a block away";
+    // Made by another user first (here: made and given away), readable and writable by all:
+    // it still is not this user's.
+    BlockName name("owner");
+    int fd = ::shm_open(("/" + *name).c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::fchmod(fd, 0666), 0);
+    ASSERT_EQ(::fchown(fd, kNobody, kNobody), 0);
+    ASSERT_EQ(::ftruncate(fd, kBlockBytes), 0);
+    ::close(fd);
+    SharedBlockFailure failure = SharedBlockFailure::None;
+    uint32_t owner = 0;
+    EXPECT_FALSE(PosixSharedBlock::open(*name, failure, nullptr, &owner));
+    EXPECT_EQ(failure, SharedBlockFailure::OtherOwner);
+    EXPECT_EQ(owner, kNobody);
+
+    // Another user's block that this one may not even open (mode 0600): the owner still shows.
+    BlockName rootOwned("rootowned");
+    fd = ::shm_open(("/" + *rootOwned).c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const int status = test::runUnprivileged([&] {
+        SharedBlockFailure refused = SharedBlockFailure::None;
+        uint32_t by = kNobody;
+        bool opened = PosixSharedBlock::open(*rootOwned, refused, nullptr, &by) != nullptr;
+        return !opened && refused == SharedBlockFailure::OtherOwner && by == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 // The descriptor of this process that is open on /dev/shm/NAME, or -1.

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -18,6 +19,29 @@
 #include "platform/osc.h"
 
 namespace kalvento::test {
+
+// A free UDP port on 127.0.0.1 (taken by nobody at the moment of asking).
+inline int freeUdpPort() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// Sends one datagram to `port` on 127.0.0.1.
+inline void sendUdp(int port, const void* data, size_t size) {
+    static int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    ::sendto(fd, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
 
 class OscListener {
 public:
@@ -51,6 +75,20 @@ public:
             if (message.path == path) found.push_back(message);
         return found;
     }
+    size_t count(const std::string& path) { return messages(path).size(); }
+    // The most messages of `path` that arrived within any one second.
+    size_t mostInOneSecond(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::chrono::steady_clock::time_point> times;
+        for (size_t i = 0; i < messages_.size(); ++i)
+            if (messages_[i].path == path) times.push_back(times_[i]);
+        size_t most = 0;
+        for (size_t first = 0, last = 0; last < times.size(); ++last) {
+            while (times[last] - times[first] >= std::chrono::seconds(1)) ++first;
+            most = std::max(most, last - first + 1);
+        }
+        return most;
+    }
     // The clip indexes of the /kalvento/clip messages received so far.
     std::vector<int> clips() {
         std::vector<int> clips;
@@ -80,6 +118,7 @@ private:
             if (d.kind != OscDatagram::Message) continue;
             std::lock_guard<std::mutex> lock(mutex_);
             messages_.push_back(std::move(d.message));
+            times_.push_back(std::chrono::steady_clock::now());
         }
     }
 
@@ -89,6 +128,7 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::vector<OscMessage> messages_;
+    std::vector<std::chrono::steady_clock::time_point> times_;  // when each message came
 };
 
 }  // namespace kalvento::test

@@ -1,0 +1,44 @@
+#pragma once
+// The keys a remote control may send: a set of one-byte key codes, read from a list such as
+// "x,z,J,ENTER" or "all". The OSC bridge takes its keys through one; any other remote (a web
+// page, a serial panel) takes the same list with the same default.
+
+#include <bitset>
+#include <optional>
+#include <string>
+
+namespace kalvento {
+
+class KeySet {
+public:
+    bool contains(int code) const { return code >= 0 && code < 256 && codes_.test(code); }
+    void add(int code) {
+        if (code >= 0 && code < 256) codes_.set(static_cast<size_t>(code));
+    }
+    void addAll() { codes_.set(); }
+    void addAll(const KeySet& other) { codes_ |= other.codes_; }
+    size_t size() const { return codes_.count(); }
+    bool operator==(const KeySet&) const = default;
+
+private:
+    std::bitset<256> codes_;
+};
+
+// The keys that only move through the contents or change the view: the steps, jumps and
+// folder keys, the random choices, replay and speed, the mirror, the mouse modes, the camera
+// key q, the display key i and ; (read the parameters and the gesture files). Not ESC or ENTER
+// (pause, help), nor any key that writes or deletes a file or starts a program.
+KeySet defaultRemoteKeys();
+
+// The default as a list, for usage texts and the README.
+inline constexpr const char* kDefaultRemoteKeyList =
+    "z,x,Z,X,/,\\,COMMA,.,!,\",#,$,%,&,',(,),l,J,j,@,0,1,2,3,4,5,6,7,8,9,n,N,p,P,R,TAB,s,S,e,"
+    "SPACE,m,M,`,q,i,;";
+
+// Reads a key list: items separated by commas, each a single character (33..126; a comma is
+// written COMMA), a name (ESC, ENTER, TAB, BS, SPACE, COMMA), "default" (the default keys) or
+// "all" (every key). An empty list accepts no key. nullopt, with the reason in `error`, for an
+// item that is none of these.
+std::optional<KeySet> parseKeyList(const std::string& text, std::string& error);
+
+}  // namespace kalvento
