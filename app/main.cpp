@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <memory>
 
 #include "app/options.h"
@@ -92,7 +93,12 @@ int main(int argc, char** argv) {
     }
 
     TurboJpegLoader images;
-    OpenCvCamera camera;
+    CameraSettings cameraSettings;
+    cameraSettings.paceFiles = !options->cameraSourceUnpaced;
+    // Tests list the capture devices of a sysfs tree of their own.
+    if (const char* sysfs = std::getenv("KALVENTO_SYSFS_ROOT"); sysfs && *sysfs)
+        cameraSettings.sysfsRoot = sysfs;
+    OpenCvCamera camera(cameraSettings);
     // Decoder threads read the clips ahead of the display into a small ring, not the cache.
     std::unique_ptr<ThreadedClipReader> clips;
     if (options->decoders > 0)

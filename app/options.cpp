@@ -44,9 +44,18 @@ bool takeLearnCount(Options& options, const std::string& value, std::string& err
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &Options::workdir},
+    OptionRow{"--camera", nullptr, "N",
+              "open camera N (/dev/videoN) instead of the number of\n"
+              "SetCamera3.txt, as the d and D keys choose it",
+              WholeNumberOption{0, 31, "--camera takes a camera number from 0 to 31",
+                                [](Options& o, uint32_t n) { o.cameraNumber = static_cast<int>(n); }}},
     OptionRow{"--camera-source", nullptr, "SRC",
-              "open SRC (video file, image pattern, stream URL) instead\nof the camera",
+              "open SRC (video file, image pattern, stream URL) instead\n"
+              "of the camera; a video file plays at its own frame rate",
               &Options::cameraSource},
+    OptionRow{"--camera-source-unpaced", nullptr, nullptr,
+              "read a --camera-source video as fast as the player\nturns (tests, benchmarks)",
+              &Options::cameraSourceUnpaced},
     OptionRow{"--headless", nullptr, nullptr, "no window; keys come from --input, then ESC ESC",
               &Options::headless},
     OptionRow{"--input", nullptr, "FILE", "scripted input events", &Options::inputScript},

@@ -15,6 +15,8 @@ inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
 struct Options {
     std::string workdir;       // -C, --workdir: change here first
     std::string cameraSource;  // --camera-source: opened instead of camera CamChan
+    bool cameraSourceUnpaced = false;  // --camera-source-unpaced: a video read as fast as asked
+    std::optional<int> cameraNumber;   // --camera N: CamChan for this run, as d/D set it
     std::string inputScript;   // --input: scripted input events
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;

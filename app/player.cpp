@@ -192,6 +192,7 @@ void Player::retryLostCamera() {
     CameraState& camera = state.camera;
     if (seconds <= 0 || camera.CamActive != 0 || camera.CameraLost == 0) {
         nextCameraRetry_ = 0;
+        probing_ = false;
         return;
     }
     const int64_t now = io.clock.nowMicros();
@@ -204,11 +205,23 @@ void Player::retryLostCamera() {
         nextCameraRetry_ = now + period;
         return;
     }
+    if (probing_) {
+        finishCameraProbe();
+        return;
+    }
     if (now < nextCameraRetry_) return;
     nextCameraRetry_ = now + period;
-    // A quiet probe first, so a camera that is still gone prints nothing.
-    if (!io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, 60.0)) return;
+    // A quiet probe first, so a camera that is still gone prints nothing. It opens off the
+    // loop; later turns look whether it has opened.
+    probing_ = io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, 60.0);
+}
+
+void Player::finishCameraProbe() {
+    CameraStatus status = io.camera.status();
+    if (status == CameraStatus::Opening) return;
+    probing_ = false;
     io.camera.release();
+    if (status != CameraStatus::Open) return;
     nextCameraRetry_ = 0;
     openCameraAtStart();
 }
@@ -265,6 +278,11 @@ void Player::startUp() {
     random.seed(options_.seed ? *options_.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
     ReadCameraConfig(state, io.files, io.console);
+    // --camera N chooses the camera as the d and D keys do: the file no longer overrides it.
+    if (options_.cameraNumber) {
+        state.camera.CamChan = *options_.cameraNumber;
+        state.camera.IgnoreCamConfig = 1;
+    }
     if (!io.images.loadColor(kKeyAllocationPicture, state.KeyAllocationImage))
         state.KeyAllocationImage.release();
 }

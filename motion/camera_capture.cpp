@@ -7,6 +7,7 @@
 
 #include "core/banners.h"
 #include "ipc/shared_motion.h"
+#include "platform/video_devices.h"
 #include "settings/camera_config.h"
 
 namespace kalvento {
@@ -23,6 +24,38 @@ void closeAfterFailure(CameraState& camera, Io& io, SharedBlock& block) {
     publishMotion(block, seen, camera.CamChan, 0);
     closeCamera(camera, io, true);
     camera.CameraLost = 1;
+}
+
+// Says on the error stream why the camera gave no frame, when the reason is more than the end
+// of its pictures: the device or source that could not be opened, and the devices there are.
+void explainNoFrame(const CameraState& camera, Io& io) {
+    const std::string& source = camera.CameraSource;
+    switch (io.camera.failure()) {
+        case CameraFailure::SourceNotFound:
+            io.console.printErr("camera source not found: %s%s\n", source.c_str(),
+                                source.front() == '/' ? "" : " (relative to the working directory)");
+            return;
+        case CameraFailure::CannotOpen:
+        case CameraFailure::OpenTimedOut: {
+            const char* how = io.camera.failure() == CameraFailure::CannotOpen
+                                  ? "cannot be opened"
+                                  : "did not open in time";
+            if (!source.empty()) {
+                io.console.printErr("camera source %s %s\n", source.c_str(), how);
+                return;
+            }
+            std::string devices = describeVideoDevices(io.camera.devices());
+            io.console.printErr("camera %d (%s) %s; capture devices: %s\n", camera.CamChan,
+                                videoDevicePath(camera.CamChan).c_str(), how, devices.c_str());
+            return;
+        }
+        case CameraFailure::ReadTimedOut:
+            io.console.printErr("the camera gave no frame in time\n");
+            return;
+        case CameraFailure::None:
+        case CameraFailure::NoFrame:
+            return;
+    }
 }
 
 }  // namespace
@@ -62,6 +95,7 @@ void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block) {
     cv::Mat& frame = camera.CamFrame;
     if (!io.camera.read(frame)) {
         io.console.say(Say::Notice, "cvQueryFrame() failed in QBN_Capture().\n");
+        explainNoFrame(camera, io);
         closeAfterFailure(camera, io, block);
         return;
     }

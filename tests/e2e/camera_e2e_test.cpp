@@ -13,6 +13,7 @@
 #include "ipc/shared_motion.h"
 #include "platform/shared_block.h"
 #include "support/run_player.h"
+#include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/workspace.h"
 #include "tools/demo_contents.h"
@@ -29,7 +30,8 @@ protected:
     ~CameraRun() override { ::shm_unlink(("/" + shm_).c_str()); }
     RunResult run(const std::string& script, const std::string& video) {
         RunResult result =
-            runPlayer({"--input", ws.script(script), "--shm-name", shm_, "--camera-source", video},
+            runPlayer({"--input", ws.script(script), "--shm-name", shm_, "--camera-source", video,
+                       "--camera-source-unpaced"},
                       ws.work());
         EXPECT_FALSE(result.timedOut);
         return result;
@@ -113,6 +115,33 @@ TEST_F(CameraRun, PlayerWithoutCameraFollowsTheMotionOthersPublish) {
     std::vector<int> clips = shownClips(r.out);
     ASSERT_FALSE(clips.empty());
     EXPECT_GE(clips.back(), 20) << "the motion of camera 7 moved this player";
+}
+
+TEST(KioskCamera, AMissingCameraNamesTheDeviceTriedAndTheDevicesThere) {
+    Workspace ws;
+    ws.addClips(1, {0}, 64, 48);
+    // The camera file names camera 5; --camera 0 wins for this run.
+    writeFile(ws.work() + "/SetCamera3.txt", "0 1 5 1 0\n");
+    ScopedTempDir sys;
+    writeFile(sys / "class/video4linux/video4/name", "USB Capture HDMI\n");
+    writeFile(sys / "class/video4linux/video6/name", "HD Pro Webcam C920\n");
+    ::setenv("KALVENTO_SYSFS_ROOT", sys.path().c_str(), 1);
+    const std::string shm = "kalvento_e2e_kiosk_" + std::to_string(::getpid());
+    RunResult r = runPlayer(
+        {"--input", ws.script("idle 3\n"), "--shm-name", shm, "--camera", "0", "--camera-on"},
+        ws.work());
+    ::unsetenv("KALVENTO_SYSFS_ROOT");
+    ::shm_unlink(("/" + shm).c_str());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "変数設定： CamChan      = 5 ( Camera ID number ) \n"))
+        << "the file is still read at start";
+    EXPECT_TRUE(contains(r.out, "ATTENTION: The system ignored the configuration file"));
+    EXPECT_TRUE(contains(r.out, "cvQueryFrame() failed in QBN_Capture().\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "camera 0 (/dev/video0) cannot be opened; capture devices: /dev/video4 "
+                         "(USB Capture HDMI), /dev/video6 (HD Pro Webcam C920)\n"))
+        << r.err;
+    EXPECT_FALSE(contains(r.err, "WARN")) << r.err;
 }
 
 }  // namespace

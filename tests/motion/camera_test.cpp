@@ -163,5 +163,39 @@ TEST_F(CameraTest, QTwiceClosesAndReopensResettingTheMotion) {
               std::string::npos);
 }
 
+TEST_F(CameraTest, AFailedOpenSaysWhatWasTriedAndWhatThereIs) {
+    struct Case {
+        std::string source;
+        CameraFailure failure;
+        std::string said;
+    };
+    camera.deviceList = {{0, "HD Webcam", {}, true}, {1, "HD Webcam", {}, false}};
+    const std::vector<Case> cases = {
+        {"", CameraFailure::CannotOpen,
+         "camera 3 (/dev/video3) cannot be opened; capture devices: /dev/video0 (HD Webcam)\n"},
+        {"", CameraFailure::OpenTimedOut,
+         "camera 3 (/dev/video3) did not open in time; capture devices: /dev/video0 (HD "
+         "Webcam)\n"},
+        {"cam.avi", CameraFailure::SourceNotFound,
+         "camera source not found: cam.avi (relative to the working directory)\n"},
+        {"/tmp/cam.avi", CameraFailure::SourceNotFound, "camera source not found: /tmp/cam.avi\n"},
+        {"rtsp://cam/1", CameraFailure::OpenTimedOut,
+         "camera source rtsp://cam/1 did not open in time\n"},
+        {"cam.avi", CameraFailure::NoFrame, ""},
+    };
+    for (const Case& c : cases) {
+        console.clear();
+        cam().CameraSource = c.source;
+        camera.openable = c.failure == CameraFailure::NoFrame;
+        camera.openFailure = c.failure;
+        camera.open(cam().CamChan, c.source, 320, 240, 60);
+        cam().CamActive = 1;
+        QBN_Capture(cam(), io, block);
+        EXPECT_EQ(cam().CamActive, 0);
+        EXPECT_EQ(console.errText(), c.said);
+        EXPECT_NE(out().find("cvQueryFrame() failed in QBN_Capture().\n"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace kalvento::test
