@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <regex>
 #include <thread>
 
@@ -142,6 +143,49 @@ TEST(KioskCamera, AMissingCameraNamesTheDeviceTriedAndTheDevicesThere) {
                          "(USB Capture HDMI), /dev/video6 (HD Pro Webcam C920)\n"))
         << r.err;
     EXPECT_FALSE(contains(r.err, "WARN")) << r.err;
+}
+
+// The demo's camera video: 240 frames at 15 frames/s, 16 s.
+TEST(CameraVideoPace, TheDemoVideoTakesItsOwnLengthUnlessUnpaced) {
+    Workspace ws;
+    ws.addClips(1, {0}, 64, 48);
+    const std::string video = ws.root() + "/camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 30, 30, 4));
+    const std::string shm = "kalvento_e2e_pace_" + std::to_string(::getpid());
+    auto secondsToPlay = [&](bool unpaced) {
+        std::vector<std::string> args = {"--input",         ws.script("key q\nidle 400\n"),
+                                          "--shm-name",      shm,
+                                          "--camera-source", video};
+        if (unpaced) args.push_back("--camera-source-unpaced");
+        auto start = std::chrono::steady_clock::now();
+        RunResult r = runPlayer(args, ws.work());
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(contains(r.out, "cvQueryFrame() failed in QBN_Capture().\n"))
+            << "the video came to its end within the run";
+        return seconds;
+    };
+    double paced = secondsToPlay(false);
+    double unpaced = secondsToPlay(true);
+    ::shm_unlink(("/" + shm).c_str());
+    EXPECT_GE(paced, 15.5) << "a 16-s video";
+    EXPECT_LE(paced, 60.0);
+    EXPECT_LE(unpaced, 10.0) << "400 turns as fast as they go";
+}
+
+TEST(CameraVideoPace, AMissingSourceFileIsNamedWithoutTheLibrariesWarnings) {
+    Workspace ws;
+    ws.addClips(1, {0}, 64, 48);
+    const std::string shm = "kalvento_e2e_nosrc_" + std::to_string(::getpid());
+    RunResult r = runPlayer({"--input", ws.script("key q\nidle 2\n"), "--shm-name", shm,
+                             "--camera-source", "videos/cam.avi"},
+                            ws.work());
+    ::shm_unlink(("/" + shm).c_str());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "camera source not found: videos/cam.avi (relative to the working "
+                     "directory)\n");
+    EXPECT_TRUE(contains(r.out, "cvQueryFrame() failed in QBN_Capture().\n"));
 }
 
 }  // namespace
