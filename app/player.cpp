@@ -30,8 +30,24 @@ constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 
 Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
-    state.camera.CameraSource = options_.cameraSource;
+    applyCameraOptions();
     if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc);
+}
+
+void Player::applyCameraOptions() {
+    CameraState& camera = state.camera;
+    camera.CameraSource = options_.cameraSource;
+    const bool sized = options_.cameraWidth > 0;
+    if (sized) {
+        camera.CamWidth = options_.cameraWidth;
+        camera.CamHeight = options_.cameraHeight;
+    }
+    // A camera asked for another size, and a source (whose size nobody asks), are scaled; a
+    // camera device of its own keeps the size check.
+    if (sized || !camera.CameraSource.empty())
+        camera.CamFit = options_.cameraStretch ? FrameFit::Stretch : FrameFit::Crop;
+    camera.CamLock = options_.cameraLock ? 1 : 0;
+    camera.CamNormalize = options_.cameraNormalize ? 1 : 0;
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -213,7 +229,8 @@ void Player::retryLostCamera() {
     nextCameraRetry_ = now + period;
     // A quiet probe first, so a camera that is still gone prints nothing. It opens off the
     // loop; later turns look whether it has opened.
-    probing_ = io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, 60.0);
+    probing_ =
+        io.camera.open(camera.CamChan, camera.CameraSource, camera.CamWidth, camera.CamHeight, 60.0);
 }
 
 void Player::finishCameraProbe() {

@@ -58,6 +58,8 @@ public:
 
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
+    // The camera options into the camera state: source, size, fit, lock, normalize.
+    void applyCameraOptions();
     void startUp();
     void initialise();
     void openSharedBlock();

@@ -100,4 +100,18 @@ std::string describeVideoDevices(const std::vector<VideoDevice>& devices) {
     return text.empty() ? "none" : text;
 }
 
+std::string cameraListText(const std::vector<VideoDevice>& devices) {
+    if (devices.empty()) return "no video capture devices\n";
+    std::string text;
+    for (const VideoDevice& device : devices) {
+        text += videoDevicePath(device.number) + "  " +
+                (device.name.empty() ? std::string("(no name)") : device.name);
+        if (!device.captures) text += "  (gives no pictures)";
+        for (const cv::Size& size : device.sizes)
+            text += "  " + std::to_string(size.width) + "x" + std::to_string(size.height);
+        text += "\n";
+    }
+    return text;
+}
+
 }  // namespace kalvento

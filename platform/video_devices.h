@@ -28,4 +28,8 @@ std::vector<VideoDevice> listVideoDevices(const std::string& sysfsRoot, bool que
 // "none" when there is no capture device.
 std::string describeVideoDevices(const std::vector<VideoDevice>& devices);
 
+// One line per device: "/dev/video0  HD Webcam  640x480 1280x720" (sizes where known; a node
+// that gives no pictures says so), or "no video capture devices" when there is none.
+std::string cameraListText(const std::vector<VideoDevice>& devices);
+
 }  // namespace kalvento

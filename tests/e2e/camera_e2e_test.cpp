@@ -75,16 +75,16 @@ TEST_F(CameraRun, QTwiceStartsForwardAgain) {
     EXPECT_GT(after.back(), after.front()) << "forward again after q q";
 }
 
-TEST_F(CameraRun, WrongSizeIsReportedAndThePlayerGoesOn) {
+TEST_F(CameraRun, AVideoOfAnotherSizeIsScaledInsteadOfRefused) {
     std::string video = ws.root() + "/big.avi";
-    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(640, 480), 15.0, 5, 0, 1));
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(640, 480), 15.0, 10, 0, 1));
     RunResult r = run("key q\nidle 3\nkey x\n", video);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err,
-                         "ERROR: The Size of Supposed Input Image does not Match."
-                         "nChannels = 3\ndepth     = 8 (bit)\nwidth     = 640\n"
-                         "height    = 480\nQBN_F_XMAX    = 320\nQBN_F_YMAX    = 240\n"));
-    EXPECT_EQ(shownClips(r.out), (std::vector<int>{0, 1})) << "the x key still steps";
+    EXPECT_FALSE(contains(r.err, "ERROR: The Size of Supposed Input Image does not Match."));
+    EXPECT_FALSE(contains(r.out, "cvQueryFrame() failed")) << "the camera stays on";
+    std::vector<int> clips = shownClips(r.out);
+    ASSERT_FALSE(clips.empty());
+    EXPECT_GE(clips.back(), 4) << "its figure moved the clips";
 }
 
 TEST_F(CameraRun, NoCameraAtAllClosesAfterTheFirstCapture) {

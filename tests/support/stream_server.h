@@ -3,6 +3,7 @@
 // ffmpeg, and a server that accepts connections and never says a word.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -64,7 +65,13 @@ public:
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        if (::posix_spawnp(&pid_, "ffmpeg", nullptr, nullptr, argv.data(), environ) != 0)
+        // Its complaint when the player hangs up is no news.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        int rc = ::posix_spawnp(&pid_, "ffmpeg", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0)
             throw std::runtime_error("cannot start ffmpeg (Debian package ffmpeg)");
         for (int i = 0; i < 500 && !listening(port_); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
