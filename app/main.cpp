@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <memory>
 
 #include "app/options.h"
 #include "app/player.h"
 #include "platform/camera.h"
+#include "platform/video_devices.h"
 #include "platform/memory_info.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
@@ -34,6 +36,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::setlocale(LC_ALL, "");
+    // Tests list the capture devices of a sysfs tree of their own.
+    std::string sysfsRoot = "/sys";
+    if (const char* sysfs = std::getenv("KALVENTO_SYSFS_ROOT"); sysfs && *sysfs) sysfsRoot = sysfs;
+    if (options->listCameras) {
+        console.out(cameraListText(listVideoDevices(sysfsRoot, sysfsRoot == "/sys")));
+        return 0;
+    }
     if (!options->cacheBudgetGiven) {
         // A quarter of the machine's memory, so that a large CamOnMemory never exhausts it.
         constexpr int64_t kFloor = int64_t{256} << 20;
@@ -92,7 +101,10 @@ int main(int argc, char** argv) {
     }
 
     TurboJpegLoader images;
-    OpenCvCamera camera;
+    CameraSettings cameraSettings;
+    cameraSettings.paceFiles = !options->cameraSourceUnpaced;
+    cameraSettings.sysfsRoot = sysfsRoot;
+    OpenCvCamera camera(cameraSettings);
     // Decoder threads read the clips ahead of the display into a small ring, not the cache.
     std::unique_ptr<ThreadedClipReader> clips;
     if (options->decoders > 0)

@@ -61,12 +61,66 @@ bool takeOscKeys(Options& options, const std::string& value, std::string& error)
     return true;
 }
 
+// "640x480": each side 16 .. 8192.
+bool parseFrameSize(const std::string& text, int& width, int& height) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    uint32_t w = 0, h = 0;
+    if (!parseUnsigned(text.substr(0, x), w) || !parseUnsigned(text.substr(x + 1), h))
+        return false;
+    if (w < 16 || w > 8192 || h < 16 || h > 8192) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+bool takeCameraSize(Options& options, const std::string& value, std::string& error) {
+    if (!parseFrameSize(value, options.cameraWidth, options.cameraHeight)) {
+        error = "--camera-size takes WIDTHxHEIGHT, each 16 to 8192 (e.g. 640x480)";
+        return false;
+    }
+    return true;
+}
+
+bool takeCameraFit(Options& options, const std::string& value, std::string& error) {
+    if (value != "crop" && value != "stretch") {
+        error = "--camera-fit takes crop or stretch";
+        return false;
+    }
+    options.cameraStretch = value == "stretch";
+    return true;
+}
+
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &takeWorkdir},
+    OptionRow{"--camera", nullptr, "N",
+              "open camera N (/dev/videoN) instead of the number of\n"
+              "SetCamera3.txt, as the d and D keys choose it",
+              WholeNumberOption{0, 31, "--camera takes a camera number from 0 to 31",
+                                [](Options& o, uint32_t n) { o.cameraNumber = static_cast<int>(n); }}},
     OptionRow{"--camera-source", nullptr, "SRC",
-              "open SRC (video file, image pattern, stream URL) instead\nof the camera",
+              "open SRC (video file, image pattern, stream URL) instead\n"
+              "of the camera; a video file plays at its own frame rate",
               &Options::cameraSource},
+    OptionRow{"--camera-source-unpaced", nullptr, nullptr,
+              "read a --camera-source video as fast as the player\nturns (tests, benchmarks)",
+              &Options::cameraSourceUnpaced},
+    OptionRow{"--camera-size", nullptr, "WxH",
+              "ask the camera for WxH and scale its frames to 320x240", &takeCameraSize},
+    OptionRow{"--camera-fit", nullptr, "crop|stretch",
+              "a frame of another shape keeps its centre (crop,\n"
+              "the default) or all of it (stretch)",
+              &takeCameraFit},
+    OptionRow{"--camera-lock", nullptr, nullptr,
+              "turn the camera's automatic exposure, white balance and\n"
+              "focus off once it has settled",
+              &Options::cameraLock},
+    OptionRow{"--camera-normalize", nullptr, nullptr,
+              "a change of the whole picture's brightness is no motion",
+              &Options::cameraNormalize},
+    OptionRow{"--list-cameras", nullptr, nullptr,
+              "list the video capture devices and their frame sizes", &Options::listCameras},
     OptionRow{"--headless", nullptr, nullptr, "no window; keys come from --input, then ESC ESC",
               &Options::headless},
     OptionRow{"--input", nullptr, "FILE", "scripted input events", &Options::inputScript},

@@ -17,6 +17,14 @@ inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
 struct Options {
     std::string workdir;       // -C, --workdir: change here first
     std::string cameraSource;  // --camera-source: opened instead of camera CamChan
+    bool cameraSourceUnpaced = false;  // --camera-source-unpaced: a video read as fast as asked
+    std::optional<int> cameraNumber;   // --camera N: CamChan for this run, as d/D set it
+    int cameraWidth = 0;               // --camera-size WxH: asked of the camera; 0 not given
+    int cameraHeight = 0;
+    bool cameraStretch = false;        // --camera-fit stretch (default crop)
+    bool cameraLock = false;           // --camera-lock
+    bool cameraNormalize = false;      // --camera-normalize
+    bool listCameras = false;          // --list-cameras
     std::string inputScript;   // --input: scripted input events
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;

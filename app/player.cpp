@@ -30,9 +30,25 @@ constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 
 Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
     io.mouse = MouseHook{&Player::onMouse, this};
-    state.camera.CameraSource = options_.cameraSource;
+    applyCameraOptions();
     clipCache.setBudget(options_.cacheBudgetBytes);
     if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc, options_.oscKeys);
+}
+
+void Player::applyCameraOptions() {
+    CameraState& camera = state.camera;
+    camera.CameraSource = options_.cameraSource;
+    const bool sized = options_.cameraWidth > 0;
+    if (sized) {
+        camera.CamWidth = options_.cameraWidth;
+        camera.CamHeight = options_.cameraHeight;
+    }
+    // A camera asked for another size, and a source (whose size nobody asks), are scaled; a
+    // camera device of its own keeps the size check.
+    if (sized || !camera.CameraSource.empty())
+        camera.CamFit = options_.cameraStretch ? FrameFit::Stretch : FrameFit::Crop;
+    camera.CamLock = options_.cameraLock ? 1 : 0;
+    camera.CamNormalize = options_.cameraNormalize ? 1 : 0;
 }
 
 void Player::onMouse(int event, int x, int y, int flags, void* user) {
@@ -206,6 +222,7 @@ void Player::retryLostCamera() {
     CameraState& camera = state.camera;
     if (seconds <= 0 || camera.CamActive != 0 || camera.CameraLost == 0) {
         nextCameraRetry_ = 0;
+        probing_ = false;
         return;
     }
     const int64_t now = io.clock.nowMicros();
@@ -218,11 +235,24 @@ void Player::retryLostCamera() {
         nextCameraRetry_ = now + period;
         return;
     }
+    if (probing_) {
+        finishCameraProbe();
+        return;
+    }
     if (now < nextCameraRetry_) return;
     nextCameraRetry_ = now + period;
-    // A quiet probe first, so a camera that is still gone prints nothing.
-    if (!io.camera.open(camera.CamChan, camera.CameraSource, kCamWidth, kCamHeight, 60.0)) return;
+    // A quiet probe first, so a camera that is still gone prints nothing. It opens off the
+    // loop; later turns look whether it has opened.
+    probing_ =
+        io.camera.open(camera.CamChan, camera.CameraSource, camera.CamWidth, camera.CamHeight, 60.0);
+}
+
+void Player::finishCameraProbe() {
+    CameraStatus status = io.camera.status();
+    if (status == CameraStatus::Opening) return;
+    probing_ = false;
     io.camera.release();
+    if (status != CameraStatus::Open) return;
     nextCameraRetry_ = 0;
     openCameraAtStart();
 }
@@ -300,6 +330,11 @@ void Player::startUp() {
     random.seed(options_.seed ? *options_.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
     ReadCameraConfig(state, io.files, io.console);
+    // --camera N chooses the camera as the d and D keys do: the file no longer overrides it.
+    if (options_.cameraNumber) {
+        state.camera.CamChan = *options_.cameraNumber;
+        state.camera.IgnoreCamConfig = 1;
+    }
     if (!io.images.loadColor(kKeyAllocationPicture, state.KeyAllocationImage))
         state.KeyAllocationImage.release();
 }

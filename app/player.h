@@ -62,6 +62,8 @@ public:
 
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
+    // The camera options into the camera state: source, size, fit, lock, normalize.
+    void applyCameraOptions();
     void startUp();
     void initialise();
     void openSharedBlock();
@@ -79,6 +81,8 @@ private:
     // --camera-retry: while a camera lost by a capture failure stays closed, tries every
     // cameraRetrySeconds to open it again; when it opens, it is switched on as q does.
     void retryLostCamera();
+    // Ends a camera probe that has finished opening: a camera that opened is switched on.
+    void finishCameraProbe();
     // OSC: what arrived before the turn measures motion, the turn's motion after it, the shown
     // clip after the display, a received key before the key stage.
     void receiveOsc();
@@ -102,12 +106,11 @@ private:
 
     const Options options_;
     int repeatTurns_ = 0;
-    int64_t nextCameraRetry_ = 0;
+    int64_t nextCameraRetry_ = 0;  // clock time of the next reopening try; 0 none planned
+    bool probing_ = false;         // a camera probe is opening
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
     int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
-    int64_t nextOscCountsLine_ =
-        0;  // clock time from which the counts may print again  // clock time of the next reopening
-            // try; 0 none planned  // turns in a row without a change of the shown clip
+    int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

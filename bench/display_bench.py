@@ -141,7 +141,7 @@ def run_player(player, root, script, video, env, timeout=600):
     args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
             "--input", "bench_input.txt"]
     if video:
-        args += ["--camera-source", video]
+        args += ["--camera-source", video, "--camera-source-unpaced"]
     if env.get("HEADLESS"):
         args.append("--headless")
     proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,

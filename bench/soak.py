@@ -87,7 +87,7 @@ def main():
         (work / "input.txt").write_text(CYCLE * cycles)
         shm = f"kalvento_soak_{os.getpid()}"
         command = [str(player), "--headless", "--input", "input.txt", "--shm-name", shm,
-                   "--camera-source", f"{root}/camera.avi", "--camera-retry", "1", "--seed", "1"]
+                   "--camera-source", f"{root}/camera.avi", "--camera-source-unpaced", "--camera-retry", "1", "--seed", "1"]
         start = time.monotonic()
         process = subprocess.Popen(command, cwd=work, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.PIPE)

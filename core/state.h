@@ -118,6 +118,11 @@ struct MouseState {
     double PrevMouseY = 0.0;
 };
 
+// What a camera frame of another size than 320 x 240 gets: refused (the camera is closed
+// after the size report), or scaled to 320 x 240 keeping its centre (Crop) or all of it
+// (Stretch).
+enum class FrameFit { Refuse, Crop, Stretch };
+
 // Camera and motion measurement.
 struct CameraState {
     int CameraLogMode = 2;
@@ -138,6 +143,13 @@ struct CameraState {
     cv::Mat CamFrame;          // the last camera frame as it came, its buffer reused
     cv::Mat CamGray;           // the last camera frame in gray, kept for the whole run
     std::string CameraSource;  // a video or stream opened instead of camera CamChan
+    int CamWidth = kCamWidth;  // the frame size asked of the camera
+    int CamHeight = kCamHeight;
+    FrameFit CamFit = FrameFit::Refuse;
+    cv::Mat CamScaled;          // the gray frame scaled to 320 x 240, its buffer reused
+    int CamLock = 0;            // 1: automatic exposure, white balance and focus turned off
+    unsigned CamLockRefused = 0;  // bits of the controls the camera refused (reported once)
+    int CamNormalize = 0;       // 1: each frame brought to the previous frame's mean gray
 };
 
 // Key frames, the position stack and the per-folder configuration table.

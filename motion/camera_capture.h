@@ -8,7 +8,8 @@
 namespace kalvento {
 
 // Reads the camera configuration file and opens camera CamChan (or the camera source) asking
-// for 320 x 240 at 60 frames per second; waits `settleMs`, then prints the CAMERA: ON banner.
+// for CamWidth x CamHeight at 60 frames per second; waits `settleMs`, turns the automatic
+// controls off with CamLock, then prints the CAMERA: ON banner.
 // Sets CamActive. A camera that cannot be opened is not reported here: the first capture
 // finds no frame and closes it.
 void openCamera(State& state, Io& io, int settleMs);
@@ -19,10 +20,16 @@ void closeCamera(CameraState& camera, Io& io, bool failure = false);
 void releaseCamera(Io& io);
 
 // One turn's capture: with the camera open, grabs a frame, checks its size (closing the
-// camera with the size report when it is not 320 x 240), flips it as configured, converts it
-// to gray and stores it in the free half of the frame pair. A camera that gives no frame or
+// camera with the size report when it is not 320 x 240 and CamFit refuses other sizes; else
+// scaling it to 320 x 240), flips it as configured, converts it to gray, brings it to the
+// previous frame's brightness with CamNormalize and stores it in the free half of the frame
+// pair. A camera that gives no frame or
 // the wrong size is closed, and its slot CamChan of `block` is cleared (set to 0). Does
 // nothing while closed.
 void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block);
+
+// Scales a gray frame to 320 x 240 by area interpolation: its largest centred part of that
+// aspect ratio (Crop) or all of it (Stretch).
+void fitToCameraSize(const cv::Mat& gray, FrameFit fit, cv::Mat& out);
 
 }  // namespace kalvento

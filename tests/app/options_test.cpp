@@ -18,11 +18,14 @@ std::optional<Options> parse(std::vector<const char*> args, std::string* error =
 
 TEST(Options, EveryOptionIsTakenOutOfTheWords) {
     auto options =
-        parse({"-C", "w", "--camera-source", "cam.avi", "--headless", "--input", "s.txt", "--seed",
+        parse({"-C", "w", "--camera-source", "cam.avi", "--camera-source-unpaced", "--camera",
+               "0", "--headless", "--input", "s.txt", "--seed",
                "42", "--shm-name", "TEST_BLOCK", "--learn", "8", "b.jpg", "a.jpg"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->workdir, "w");
     EXPECT_EQ(options->cameraSource, "cam.avi");
+    EXPECT_TRUE(options->cameraSourceUnpaced);
+    EXPECT_EQ(options->cameraNumber, 0);
     EXPECT_TRUE(options->headless);
     EXPECT_EQ(options->inputScript, "s.txt");
     EXPECT_EQ(options->seed, 42u);
@@ -38,6 +41,8 @@ TEST(Options, DefaultsAndTheEndOfOptions) {
     EXPECT_EQ(options->shmName, "HWX_SHARED_MEMORY");
     EXPECT_FALSE(options->seed.has_value());
     EXPECT_EQ(options->learnCount, 0);
+    EXPECT_FALSE(options->cameraNumber.has_value());
+    EXPECT_FALSE(options->cameraSourceUnpaced);
     EXPECT_EQ(options->words, (std::vector<std::string>{"kalvento", "--headless", "-C"}));
     auto firstWordEnds = parse({"a.jpg", "--headless"});
     ASSERT_TRUE(firstWordEnds);
@@ -90,8 +95,14 @@ TEST(InstallationOptions, KioskCameraOscAndMeterOptions) {
         const char* retry[] = {"kalvento", "--camera-retry", bad};
         EXPECT_FALSE(parseOptions(3, retry, error)) << bad;
     }
+    for (const char* bad : {"32", "-1", "x", ""}) {
+        const char* camera[] = {"kalvento", "--camera", bad};
+        EXPECT_FALSE(parseOptions(3, camera, error)) << bad;
+        EXPECT_EQ(error, "--camera takes a camera number from 0 to 31");
+    }
     for (const char* option : {"--fullscreen", "--camera-on", "--camera-retry", "--osc-send",
-                               "--osc-listen", "--meter", "--decoders"})
+                               "--osc-listen", "--meter", "--decoders", "--camera ",
+                               "--camera-source-unpaced"})
         EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 

@@ -64,7 +64,7 @@ protected:
     RunResult run(const std::string& script, const std::string& video,
                   std::vector<std::string> words = {}) {
         std::vector<std::string> args = {"--input", ws.script(script), "--shm-name",
-                                         shm_,      "--camera-source", video};
+                                         shm_,      "--camera-source", video, "--camera-source-unpaced"};
         args.insert(args.end(), words.begin(), words.end());
         RunResult result = runPlayer(args, ws.work());
         EXPECT_FALSE(result.timedOut);

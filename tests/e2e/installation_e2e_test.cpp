@@ -60,7 +60,7 @@ TEST(InstallationRun, CameraOnAtStartAndALostCameraComesBackWhenItsSourceIsRepla
         std::filesystem::rename(moving, source);
     });
     RunResult r = runPlayer({"--input", ws.script(turningFor(7.0)), "--camera-on", "--camera-retry",
-                             "1", "--camera-source", source, "--shm-name",
+                             "1", "--camera-source", source, "--camera-source-unpaced", "--shm-name",
                              "kalvento_e2e_retry_" + std::to_string(::getpid())},
                             ws.work());
     replace.join();
@@ -136,7 +136,7 @@ TEST_F(OscRun, APlayerFollowsARemoteCameraTakesKeysLikeTypedOnesAndShrugsOffGarb
     // A's camera sees a figure walk; B, its own camera closed, follows A's motion.
     // A turns for a while in real time, so that B sees its motion however busy the machine.
     RunResult ra = runPlayer({"--input", a.script(repeat("idle 10\nsleep 50\n", 30)), "--camera-on",
-                              "--camera-source", video, "--shm-name", shm("a").substr(1),
+                              "--camera-source", video, "--camera-source-unpaced", "--shm-name", shm("a").substr(1),
                               "--osc-send", "127.0.0.1:" + std::to_string(portB)},
                              a.work());
     ASSERT_EQ(ra.status, 0) << ra.err;

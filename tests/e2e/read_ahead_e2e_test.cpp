@@ -37,7 +37,7 @@ TEST(ReadAheadRun, ReversalsEveryTwentyClipsShowTheSameClipsWithAndWithoutDecode
     // all find it.
     std::vector<RunResult> runs;
     for (const char* decoders : {"0", "0", "1", "2"}) {
-        runs.push_back(runPlayer({"--input", script, "--shm-name", shm, "--camera-source", video,
+        runs.push_back(runPlayer({"--input", script, "--shm-name", shm, "--camera-source", video, "--camera-source-unpaced",
                                   "--seed", "1", "--decoders", decoders},
                                  ws.work()));
         ASSERT_FALSE(runs.back().timedOut) << decoders;

@@ -75,7 +75,7 @@ TEST_F(ThresholdRun, CalibrationMeasuresTheCameraSource) {
                                 cv::Mat(240, 320, CV_8UC3, cv::Scalar(level, level, level))));
     }
     RunResult r =
-        run("key q\nkey g\nkey H\n", {"--camera-source", frames.path() + "/cam_%04d.png"});
+        run("key q\nkey g\nkey H\n", {"--camera-source", frames.path() + "/cam_%04d.png", "--camera-source-unpaced"});
     EXPECT_TRUE(contains(r.out, "Done.\n")) << r.out;
     // 4800 sampled pixels differ by 8 in every measured turn; the threshold is 5 % above.
     EXPECT_TRUE(contains(r.out, "（変数設定： QBN_threshold = [  40320 ] ( 余裕率 =  1.05 )）\n"))

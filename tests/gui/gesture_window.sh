@@ -88,7 +88,7 @@ start_xvfb
 xdotool mousemove 5 5  # keep the pointer off the window: pointer moves step through the clips
 
 # Learning: A and B, then their similar motions, then FINISHED!; W after that writes them.
-start_player --camera-source "$T/learn.avi" --learn 2
+start_player --camera-source "$T/learn.avi" --camera-source-unpaced --learn 2
 wait_for_line "$FINISHED" 900 || fail "the learning did not finish within 90 s"
 # FINISHED! is followed by a one-second wait, and the end of the video closes the camera with
 # waits of its own; keys typed during those waits are dropped.
@@ -111,7 +111,7 @@ quit_player
 # video is read as fast as the turns go, so these three come from a script, one per turn; the
 # window takes over after them.
 printf 'key q\nkey ;\nkey i\n' >"$T/work/drive.txt"
-start_player --camera-source "$T/drive.avi" --input "$T/work/drive.txt"
+start_player --camera-source "$T/drive.avi" --camera-source-unpaced --input "$T/work/drive.txt"
 for i in $(seq 200); do
     grep -q '^\[B\]   rv=' "$T/player.out" && break
     player_running || fail "the player ended early"

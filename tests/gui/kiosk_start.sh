@@ -56,7 +56,7 @@ read -r SCREEN_W SCREEN_H < <(xdotool getdisplaygeometry)
 xdotool mousemove 5 5
 
 "$PLAYER" -C "$T/work" --shm-name "$SHM_NAME" --fullscreen --camera-on --meter \
-    --camera-source "$T/camera.avi" <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
+    --camera-source "$T/camera.avi" --camera-source-unpaced <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
 PLAYER_PID=$!
 
 WID=$(wait_for_fullscreen_window) ||

@@ -163,5 +163,108 @@ TEST_F(CameraTest, QTwiceClosesAndReopensResettingTheMotion) {
               std::string::npos);
 }
 
+TEST_F(CameraTest, AFailedOpenSaysWhatWasTriedAndWhatThereIs) {
+    struct Case {
+        std::string source;
+        CameraFailure failure;
+        std::string said;
+    };
+    camera.deviceList = {{0, "HD Webcam", {}, true}, {1, "HD Webcam", {}, false}};
+    const std::vector<Case> cases = {
+        {"", CameraFailure::CannotOpen,
+         "camera 3 (/dev/video3) cannot be opened; capture devices: /dev/video0 (HD Webcam)\n"},
+        {"", CameraFailure::OpenTimedOut,
+         "camera 3 (/dev/video3) did not open in time; capture devices: /dev/video0 (HD "
+         "Webcam)\n"},
+        {"cam.avi", CameraFailure::SourceNotFound,
+         "camera source not found: cam.avi (relative to the working directory)\n"},
+        {"/tmp/cam.avi", CameraFailure::SourceNotFound, "camera source not found: /tmp/cam.avi\n"},
+        {"rtsp://cam/1", CameraFailure::OpenTimedOut,
+         "camera source rtsp://cam/1 did not open in time\n"},
+        {"cam.avi", CameraFailure::NoFrame, ""},
+    };
+    for (const Case& c : cases) {
+        console.clear();
+        cam().CameraSource = c.source;
+        camera.openable = c.failure == CameraFailure::NoFrame;
+        camera.openFailure = c.failure;
+        camera.open(cam().CamChan, c.source, 320, 240, 60);
+        cam().CamActive = 1;
+        QBN_Capture(cam(), io, block);
+        EXPECT_EQ(cam().CamActive, 0);
+        EXPECT_EQ(console.errText(), c.said);
+        EXPECT_NE(out().find("cvQueryFrame() failed in QBN_Capture().\n"), std::string::npos);
+    }
+}
+
+TEST_F(CameraTest, OtherSizesAreScaledKeepingTheCentreOrStretched) {
+    // A 16:9 frame: black side bars outside its 4:3 centre, white inside.
+    cv::Mat wide(720, 1280, CV_8UC3, cv::Scalar(0, 0, 0));
+    wide(cv::Rect(160, 0, 960, 720)).setTo(cv::Scalar(255, 255, 255));
+    cam().CamFlipH = 0;
+    cam().CamFit = FrameFit::Crop;
+    camera.frames = {wide, wide, gradientFrame(640, 480)};
+    camera.open(0, "", 1280, 720, 60);
+    cam().CamActive = 1;
+    QBN_Capture(cam(), io, block);
+    ASSERT_EQ(cam().CamActive, 1) << "not refused";
+    EXPECT_EQ(half(0)[0], 255) << "the bars are cropped away";
+    EXPECT_EQ(half(0)[kCamFrameBytes - 1], 255);
+    cam().CamFit = FrameFit::Stretch;
+    QBN_Capture(cam(), io, block);
+    EXPECT_EQ(half(1)[0], 0) << "stretched, the bars stay";
+    EXPECT_EQ(half(1)[160], 255);
+    cam().CamFit = FrameFit::Crop;
+    QBN_Capture(cam(), io, block);
+    // Halving a gradient by area: each stored pixel is the mean of a 2 x 2 block.
+    cv::Mat gray;
+    cv::cvtColor(gradientFrame(640, 480), gray, cv::COLOR_BGR2GRAY);
+    int mean = (gray.at<uint8_t>(20, 10) + gray.at<uint8_t>(20, 11) + gray.at<uint8_t>(21, 10) +
+                gray.at<uint8_t>(21, 11) + 2) / 4;
+    EXPECT_NEAR(half(0)[10 * 320 + 5], mean, 1);
+    EXPECT_TRUE(console.errText().empty());
+}
+
+TEST_F(CameraTest, NormalizingBringsAFrameToThePreviousBrightness) {
+    cv::Mat frame = gradientFrame() * 0.5;
+    cv::Mat brighter = frame * 1.4;
+    cam().CamNormalize = 1;
+    camera.frames = {frame, brighter, brighter};
+    camera.open(0, "", 320, 240, 60);
+    cam().CamActive = 1;
+    QBN_Capture(cam(), io, block);
+    auto meanOf = [&](int slot) {
+        return cv::mean(cv::Mat(240, 320, CV_8U, const_cast<uint8_t*>(half(slot))))[0];
+    };
+    double first = meanOf(0);
+    QBN_Capture(cam(), io, block);
+    EXPECT_NEAR(meanOf(1), first, 0.5) << "brought to the first frame's level";
+    cam().CamNormalize = 0;
+    QBN_Capture(cam(), io, block);
+    EXPECT_GT(meanOf(0), first * 1.3) << "without the option the light counts";
+}
+
+TEST_F(CameraTest, LockingTurnsTheAutomaticsOffAndReportsARefusalOnce) {
+    ws.addClipRange(1, 3);
+    load();
+    cam().CamLock = 1;
+    camera.refusedControls = {CameraControl::AutoFocus};
+    press('q');
+    EXPECT_EQ(camera.turnedOff,
+              (std::vector<CameraControl>{CameraControl::AutoExposure,
+                                          CameraControl::AutoWhiteBalance,
+                                          CameraControl::AutoFocus}));
+    press('q');
+    press('q');
+    EXPECT_EQ(camera.turnedOff.size(), 6u) << "every start locks again";
+    EXPECT_EQ(console.errText(),
+              "the camera keeps its automatic focus: it refused to turn it off\n");
+    EXPECT_EQ(cam().CamActive, 1) << "a refusal is not fatal";
+    cam().CamLock = 0;
+    press('q');
+    press('q');
+    EXPECT_EQ(camera.turnedOff.size(), 6u) << "no lock without the option";
+}
+
 }  // namespace
 }  // namespace kalvento::test
