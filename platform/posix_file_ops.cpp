@@ -45,6 +45,46 @@ private:
     int fd_;
 };
 
+// Copies what `in` holds from its current offset to its end into `out`. False, with errno
+// set, when a read or a write fails.
+bool copyAll(int in, int out) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || !writeAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+        if (n == 0) return true;
+    }
+}
+
+// The answers of link() on file systems without hard links (FAT, exFAT, some network shares).
+bool linksRefused(int error) {
+    return error == EPERM || error == ENOTSUP || error == ENOSYS || error == EXDEV;
+}
+
+// Copies the whole of `in` into the new file `to`, created exclusively (an existing file is
+// left as it is: DestinationExists). A copy that fails is removed again.
+CopyResult copyIntoNewFile(int in, const std::string& to) {
+    CopyResult result;
+    if (::lseek(in, 0, SEEK_SET) != 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0) {
+        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
+        result.error = std::strerror(errno);
+        return result;
+    }
+    if (!copyAll(in, out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
+        result.error = std::strerror(errno);
+        ::unlink(to.c_str());
+        return result;
+    }
+    result.status = CopyResult::Copied;
+    return result;
+}
+
 }  // namespace
 
 bool PosixFileOps::exists(const std::string& path) {
@@ -87,25 +127,24 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
         return result;
     }
     ::fchmod(out.get(), 0644);
-    auto fail = [&] {
+    if (!copyAll(in.get(), out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
         result.error = std::strerror(errno);
         ::unlink(name.data());
         return result;
-    };
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || !writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) return fail();
-        if (n == 0) break;
     }
-    if (::fsync(out.get()) != 0 || !out.close()) return fail();
-    if (::link(name.data(), to.c_str()) != 0) {
-        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
-        return fail();
-    }
+    const int linked = link_ ? link_(name.data(), to.c_str()) : ::link(name.data(), to.c_str());
+    const int error = errno;
     ::unlink(name.data());
-    result.status = CopyResult::Copied;
+    if (linked == 0) {
+        result.status = CopyResult::Copied;
+    } else if (error == EEXIST) {
+        result.status = CopyResult::DestinationExists;
+        result.error = std::strerror(error);
+    } else if (linksRefused(error)) {
+        result = copyIntoNewFile(in.get(), to);
+    } else {
+        result.error = std::strerror(error);
+    }
     return result;
 }
 

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libopencv-dev libsdl2-dev libx11-dev libturbojpeg0-dev
           liblo-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg xvfb xauth xdotool
-          x11-utils x11-xkb-utils xkb-data python3)
+          x11-utils x11-xkb-utils xkb-data python3
+          exfat-fuse exfatprogs fuse locales)
 scripts/install_missing.sh "${packages[@]}"
 
 build_dir=${BUILD_DIR:-build}
