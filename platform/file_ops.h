@@ -41,8 +41,19 @@ public:
     virtual std::optional<std::string> readFile(const std::string& path, size_t maxBytes) = 0;
 
     // Writes `data` to a temporary file in the same folder and renames it over `path`, so a
-    // crash leaves either the old file or the new one. False when nothing was replaced.
+    // crash leaves either the old file or the new one. False when nothing was replaced. The
+    // file keeps the permission bits of the one it replaces; a new file gets 0666 less the
+    // umask.
     virtual bool writeFileAtomic(const std::string& path, const std::string& data) = 0;
+
+    // The first half of writeFileAtomic: writes `data`, synced to the disk, to a new temporary
+    // file "path.tmpXXXXXX" beside `path`, with the permission bits `path` will get, and
+    // returns its name; nullopt, with nothing left behind, when that fails.
+    virtual std::optional<std::string> writeTemporary(const std::string& path,
+                                                      const std::string& data) = 0;
+    // Renames `from` over `to` (the second half). False, with both left as they were, on
+    // failure.
+    virtual bool rename(const std::string& from, const std::string& to) = 0;
 
     virtual std::string currentDirectory() = 0;
     virtual bool changeDirectory(const std::string& path) = 0;
@@ -65,6 +76,9 @@ public:
     bool makeDirectory(const std::string& path) override;
     std::optional<std::string> readFile(const std::string& path, size_t maxBytes) override;
     bool writeFileAtomic(const std::string& path, const std::string& data) override;
+    std::optional<std::string> writeTemporary(const std::string& path,
+                                              const std::string& data) override;
+    bool rename(const std::string& from, const std::string& to) override;
     std::string currentDirectory() override;
     bool changeDirectory(const std::string& path) override;
 

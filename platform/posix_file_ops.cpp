@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/file_ops.h"
@@ -83,6 +84,21 @@ CopyResult copyIntoNewFile(int in, const std::string& to) {
     }
     result.status = CopyResult::Copied;
     return result;
+}
+
+// Creates a new file "path.tmpXXXXXX" (six random letters and digits) for writing, with the
+// permission bits `mode` less the umask, as open() applies it. -1 with errno on failure.
+int createTemporary(const std::string& path, mode_t mode, std::string& name) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + ".tmp";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -176,20 +192,36 @@ std::optional<std::string> PosixFileOps::readFile(const std::string& path, size_
     return data;
 }
 
-bool PosixFileOps::writeFileAtomic(const std::string& path, const std::string& data) {
-    std::string temp = path + ".tmpXXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    Fd out(::mkstemp(name.data()));
-    if (out.get() < 0) return false;
-    ::fchmod(out.get(), 0644);
+std::optional<std::string> PosixFileOps::writeTemporary(const std::string& path,
+                                                        const std::string& data) {
+    // The new file keeps the permissions of the one it replaces; a file made anew gets
+    // 0666 less the umask, as any program's new file does.
+    struct stat old;
+    const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    std::string name;
+    Fd out(createTemporary(path, 0666, name));
+    if (out.get() < 0) return std::nullopt;
+    // A file system without permissions (FAT, exFAT) refuses the change: its files have none.
+    if (replacing) (void)::fchmod(out.get(), old.st_mode & 07777);
     bool ok = writeAll(out.get(), data.data(), data.size()) && ::fsync(out.get()) == 0;
     ok = out.close() && ok;
-    if (!ok || ::rename(name.data(), path.c_str()) != 0) {
-        ::unlink(name.data());
-        return false;
+    if (!ok) {
+        ::unlink(name.c_str());
+        return std::nullopt;
     }
-    return true;
+    return name;
+}
+
+bool PosixFileOps::rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixFileOps::writeFileAtomic(const std::string& path, const std::string& data) {
+    std::optional<std::string> temporary = writeTemporary(path, data);
+    if (!temporary) return false;
+    if (rename(*temporary, path)) return true;
+    ::unlink(temporary->c_str());
+    return false;
 }
 
 std::string PosixFileOps::currentDirectory() {

@@ -107,6 +107,15 @@ TEST_F(ThresholdTest, UpperVStepsUpBy8AndSaturatesAtTheTop) {
     EXPECT_EQ(fileText(), "2147483639");
 }
 
+TEST_F(ThresholdTest, TheFileKeepsItsPermissions) {
+    setFile("100");
+    std::filesystem::permissions(thresholdFile(), std::filesystem::perms(0640));
+    type("V");
+    EXPECT_EQ(fileText(), "108");
+    EXPECT_EQ(std::filesystem::status(thresholdFile()).permissions(),
+              std::filesystem::perms(0640));
+}
+
 TEST_F(ThresholdTest, ACorruptFileIsAReadFailureForTheKeysButNotForTheTurn) {
     setFile("1000");
     script("idle 1\n");
@@ -281,8 +290,8 @@ TEST_F(ThresholdTest, HAndUpperHWithNoMotionMeasuredChangeOnlyTheMargin) {
         "QBN_threshold stays [ 11500 ]: no motion has been measured yet (q switches the camera "
         "on, g measures the scene at rest)\n";
     type("h");
-    EXPECT_EQ(out(), prompt() + "キー入力[ h, H ]→ 動きしきい値の余裕率を減少させました。\n" + kept +
-                         marginLine(11500, " 1.04"));
+    EXPECT_EQ(out(), prompt() + "キー入力[ h, H ]→ 動きしきい値の余裕率を減少させました。\n" +
+                         kept + marginLine(11500, " 1.04"));
     console.clear();
     type("H");
     type("H");

@@ -79,8 +79,9 @@ TEST(ExfatE2E, ImportAndHomeCopiesWorkWithoutHardLinks) {
     RunResult run = runPlayer({"--input", work + "/input", "b.jpg", "a.jpg"}, work);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "") << "no copy failed";
-    EXPECT_TRUE(contains(run.out, "EXECUTING: copy \"a.jpg\" ../S001/clip_00001.jpg\n"
-                                  "EXECUTING: copy \"b.jpg\" ../S001/clip_00003.jpg\n"))
+    EXPECT_TRUE(contains(run.out,
+                         "EXECUTING: copy \"a.jpg\" ../S001/clip_00001.jpg\n"
+                         "EXECUTING: copy \"b.jpg\" ../S001/clip_00003.jpg\n"))
         << run.out;
     EXPECT_EQ(readFile(root + "/S001/clip_00000.jpg"), clip0);
     EXPECT_EQ(readFile(root + "/S001/clip_00001.jpg"), "image a");

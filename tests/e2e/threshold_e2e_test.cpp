@@ -61,15 +61,17 @@ TEST_F(ThresholdRun, CalibrationWithTheCameraClosedRunsToItsEndAndKeepsTheThresh
     EXPECT_TRUE(contains(r.out, "---> Setting QBN_threshold.  GET READY!  (5)\n"));
     EXPECT_TRUE(contains(r.out, "---> Setting QBN_threshold.  GET READY!  (1)\n"));
     EXPECT_FALSE(contains(r.out, "STOP YOUR BODY MOTION"));
-    EXPECT_TRUE(contains(r.out,
-                         "WARNING: no motion was measured (mean 0; is the camera on?): "
-                         "QBN_threshold stays [ 12000 ]\n"
-                         "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.05 )）\n"))
+    EXPECT_TRUE(
+        contains(r.out,
+                 "WARNING: no motion was measured (mean 0; is the camera on?): "
+                 "QBN_threshold stays [ 12000 ]\n"
+                 "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.05 )）\n"))
         << r.out;
-    EXPECT_TRUE(contains(r.out,
-                         "QBN_threshold stays [ 12000 ]: no motion has been measured yet (q "
-                         "switches the camera on, g measures the scene at rest)\n"
-                         "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.04 )）\n"))
+    EXPECT_TRUE(
+        contains(r.out,
+                 "QBN_threshold stays [ 12000 ]: no motion has been measured yet (q "
+                 "switches the camera on, g measures the scene at rest)\n"
+                 "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.04 )）\n"))
         << r.out;
     EXPECT_EQ(readFile(thresholdFile()), "12000");
 }

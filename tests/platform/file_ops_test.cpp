@@ -123,6 +123,34 @@ TEST(FileOps, AtomicWriteReplacesWholeOrNothing) {
     EXPECT_EQ(entries, 2u) << "settings.dat and locked/, no temporary file";
 }
 
+TEST(FileOps, AtomicWriteKeepsTheModeOfTheFileItReplaces) {
+    ScopedTempDir dir;
+    PosixFileOps files;
+    for (mode_t mode : {0600, 0640, 0664, 0444}) {
+        SCOPED_TRACE(mode);
+        writeFile(dir / "settings.dat", "old");
+        ::chmod((dir / "settings.dat").c_str(), mode);
+        ASSERT_TRUE(files.writeFileAtomic(dir / "settings.dat", "new"));
+        EXPECT_EQ(readFile(dir / "settings.dat"), "new");
+        struct stat st;
+        ASSERT_EQ(::stat((dir / "settings.dat").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        std::filesystem::remove(dir / "settings.dat");
+    }
+    // A new file: 0666 less the umask.
+    for (mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
+        SCOPED_TRACE(mask);
+        const mode_t previous = ::umask(mask);
+        const bool written = files.writeFileAtomic(dir / "new.dat", "x");
+        ::umask(previous);
+        ASSERT_TRUE(written);
+        struct stat st;
+        ASSERT_EQ(::stat((dir / "new.dat").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask);
+        std::filesystem::remove(dir / "new.dat");
+    }
+}
+
 TEST(FileOps, ReadsAreBounded) {
     ScopedTempDir dir;
     PosixFileOps files;

@@ -38,6 +38,13 @@ public:
     bool writeFileAtomic(const std::string& path, const std::string& data) override {
         return real.writeFileAtomic(path, data);
     }
+    std::optional<std::string> writeTemporary(const std::string& path,
+                                              const std::string& data) override {
+        return real.writeTemporary(path, data);
+    }
+    bool rename(const std::string& from, const std::string& to) override {
+        return real.rename(from, to);
+    }
     std::string currentDirectory() override { return real.currentDirectory(); }
     bool changeDirectory(const std::string& path) override { return real.changeDirectory(path); }
 
