@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::setlocale(LC_ALL, "");
+    // Numbers are read and written with a decimal point under every locale: the player's
+    // files and console lines are read by programs.
+    std::setlocale(LC_NUMERIC, "C");
     if (!options->cacheBudgetGiven) {
         // A quarter of the machine's memory, so that a large CamOnMemory never exhausts it.
         constexpr int64_t kFloor = int64_t{256} << 20;
