@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::setlocale(LC_ALL, "");
+    // Numbers are read and written with a decimal point under every locale: the player's
+    // files and console lines are read by programs.
+    std::setlocale(LC_NUMERIC, "C");
     // Tests list the capture devices of a sysfs tree of their own.
     std::string sysfsRoot = "/sys";
     if (const char* sysfs = std::getenv("KALVENTO_SYSFS_ROOT"); sysfs && *sysfs) sysfsRoot = sysfs;

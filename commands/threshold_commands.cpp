@@ -1,6 +1,7 @@
 // The motion-threshold keys: v and V step the threshold by 8, g measures the scene at rest
 // and puts the threshold a margin above it, h and H shrink and widen that margin. Every
-// change is written to the threshold file at once, which is the master copy.
+// change is written to the threshold file at once, which is the master copy. With no motion
+// measured (a motion amount of 0) g, h and H keep the threshold instead of setting it to 0.
 
 #include <climits>
 #include <cmath>
@@ -65,8 +66,17 @@ void autoThresholdCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ g ]→ 動きしきい値を自動設定します。\n");
     runThresholdCalibration(player.state, player);
-    camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
-    writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    // A mean of 0 (camera off, or a picture that never changes) would make every flicker count
+    // as motion.
+    if (camera.DifferenceSum > 0) {
+        camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
+        writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    } else {
+        player.io.console.print(
+            "WARNING: no motion was measured (mean 0; is the camera on?): QBN_threshold stays "
+            "[ %d ]\n",
+            camera.QBN_threshold);
+    }
     printMarginLine(player);
 }
 
@@ -77,8 +87,16 @@ void thresholdMarginCommand(PlayerContext& player, const KeyCommand& command) {
                                   : "キー入力[ h, H ]→ 動きしきい値の余裕率を増加させました。\n");
     camera.ThresholdMargin =
         steppedMargin(camera.ThresholdMargin, decrease ? -kMarginStep : kMarginStep);
-    camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
-    writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    if (camera.DifferenceSum > 0) {
+        camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
+        writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    } else {
+        // The margin has nothing to multiply: the threshold it would give is 0.
+        player.io.console.print(
+            "QBN_threshold stays [ %d ]: no motion has been measured yet (q switches the camera "
+            "on, g measures the scene at rest)\n",
+            camera.QBN_threshold);
+    }
     printMarginLine(player);
 }
 

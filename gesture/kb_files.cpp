@@ -11,6 +11,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "core/all_or_none.h"
 #include "core/banners.h"
 
 namespace kalvento {
@@ -213,6 +214,25 @@ std::string file3Bytes(const KnowledgeBase& kb) {
     return std::move(out.data());
 }
 
+// The present samples as records, view point outermost, sample innermost, their index fields
+// set from their place.
+std::string file4Bytes(const KnowledgeBase& kb) {
+    ByteWriter samples(static_cast<size_t>(kb.presentSamples()) * sizeof(KbRecord));
+    for (int v = 0; v < kViewPoints; ++v)
+        for (int g = 0; g < kGestures; ++g)
+            for (int s = 0; s < kSamples; ++s) {
+                const KbRecord* present = kb.sample(v, g, s);
+                if (!present) continue;
+                KbRecord record = *present;
+                record.viewPoint = v;
+                record.gesture = g;
+                record.sample = s;
+                record.reserved = 0;
+                samples.put(&record, 1);
+            }
+    return std::move(samples.data());
+}
+
 void readFile2(const std::string& data, KnowledgeBase& kb) {
     ByteReader in(data);
     in.take(kb.labels.data(), kb.labels.size());
@@ -274,35 +294,26 @@ void WriteKB(const Recogniser& recogniser, const GestureState& gesture, int fold
              FileOps& files, RecogniserHost& host) {
     Console& console = host.console();
     const KnowledgeBase& kb = recogniser.kb;
-    auto write = [&](int part, const std::string& data) {
-        std::string name = kbFileName(folderNumber, part);
-        bool written = files.writeFileAtomic(name, data);
-        if (!written) console.printErr("Couldn't Open File in WriteKB()-[ %s ].\n", name.c_str());
-        return written;
-    };
-
-    if (write(1, parameterText(recogniser.params, gesture)))
-        printParameters(console, recogniser.params, gesture);
-    write(2, file2Bytes(kb));
-    write(3, file3Bytes(kb));
-
-    ByteWriter samples(static_cast<size_t>(kb.presentSamples()) * sizeof(KbRecord));
-    for (int v = 0; v < kViewPoints; ++v)
-        for (int g = 0; g < kGestures; ++g)
-            for (int s = 0; s < kSamples; ++s) {
-                const KbRecord* present = kb.sample(v, g, s);
-                if (!present) continue;
-                KbRecord record = *present;
-                record.viewPoint = v;
-                record.gesture = g;
-                record.sample = s;
-                record.reserved = 0;
-                samples.put(&record, 1);
-            }
-    if (!write(4, samples.data())) return;
-    for (size_t at = 0; at < samples.data().size(); at += sizeof(KbRecord)) {
+    const std::string samples = file4Bytes(kb);
+    // The four files are one knowledge base: all of them are replaced or none.
+    const AllOrNone saved = replaceAllOrNone(
+        files, {{kbFileName(folderNumber, 1), parameterText(recogniser.params, gesture)},
+                {kbFileName(folderNumber, 2), file2Bytes(kb)},
+                {kbFileName(folderNumber, 3), file3Bytes(kb)},
+                {kbFileName(folderNumber, 4), samples}});
+    if (!saved.replaced) {
+        console.printErr("Couldn't Open File in WriteKB()-[ %s ].\n", saved.failed.c_str());
+        if (saved.renamed == 0)
+            console.printErr("WriteKB: nothing was saved; the old files are kept.\n");
+        else
+            console.printErr("WriteKB: only the first %zu of the four files were saved.\n",
+                             saved.renamed);
+        return;
+    }
+    printParameters(console, recogniser.params, gesture);
+    for (size_t at = 0; at < samples.size(); at += sizeof(KbRecord)) {
         KbRecord record;
-        std::memcpy(&record, samples.data().data() + at, sizeof record);
+        std::memcpy(&record, samples.data() + at, sizeof record);
         reportAbnormal(console, record);
     }
 

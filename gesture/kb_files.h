@@ -21,10 +21,11 @@ namespace kalvento {
 // "DALMO_data-12-1.dat" for folder number 12 and part 1.
 std::string kbFileName(int folderNumber, int part);
 
-// Saves the knowledge base into the four files of folder `folderNumber` (DirNum + 1), each
-// written to a temporary file and renamed over the old one. Prints the parameter lines, the
-// abnormal-value reports and the FINISHED! banner; a file that cannot be written is reported
-// on the error stream and keeps its old content. Nothing in memory changes.
+// Saves the knowledge base into the four files of folder `folderNumber` (DirNum + 1): all four
+// are written to temporary files first and renamed over the old ones only when every one was
+// written, so the files never mix two knowledge bases. Prints the parameter lines, the
+// abnormal-value reports and the FINISHED! banner. A file that cannot be written is reported
+// on the error stream and nothing is saved (the old files stay). Nothing in memory changes.
 void WriteKB(const Recogniser& recogniser, const GestureState& gesture, int folderNumber,
              FileOps& files, RecogniserHost& host);
 

@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <locale.h>
+
 #include <cstdio>
 #include <iostream>
 
@@ -7,7 +9,30 @@
 
 namespace kalvento {
 
+namespace {
+
+// Formats in the "C" locale for as long as it lives (on this thread only), so that numbers are
+// written with a decimal point whatever locale the process runs in: files and console lines are
+// read back by programs.
+class CNumbers {
+public:
+    CNumbers() : previous_(c_ ? ::uselocale(c_) : nullptr) {}
+    ~CNumbers() {
+        if (c_) ::uselocale(previous_);
+        if (c_) ::freelocale(c_);
+    }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    locale_t c_ = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    locale_t previous_;
+};
+
+}  // namespace
+
 std::string vstrf(const char* format, va_list args) {
+    CNumbers numbers;
     va_list copy;
     va_copy(copy, args);
     int size = std::vsnprintf(nullptr, 0, format, copy);

@@ -2,8 +2,10 @@
 // File operations of the player. No shell is ever involved: every operation is done directly.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kalvento {
 
@@ -25,7 +27,10 @@ public:
     // file is never overwritten (DestinationExists), even when another process creates it at
     // the same moment. A failed copy leaves no partial destination behind, not even one cut
     // short by a killed process: the copy is linked to its name only when complete (a stray
-    // temporary "to.tmpXXXXXX" may then be left beside it, which nothing reads).
+    // temporary "to.tmpXXXXXX" may then be left beside it, which nothing reads). Where the
+    // file system has no hard links (FAT, exFAT, some network shares) the destination itself
+    // is created exclusively and filled: a failed copy is removed, but one cut short by a
+    // killed process stays short under its name.
     virtual CopyResult copyNew(const std::string& from, const std::string& to) = 0;
 
     virtual bool remove(const std::string& path) = 0;
@@ -36,8 +41,19 @@ public:
     virtual std::optional<std::string> readFile(const std::string& path, size_t maxBytes) = 0;
 
     // Writes `data` to a temporary file in the same folder and renames it over `path`, so a
-    // crash leaves either the old file or the new one. False when nothing was replaced.
+    // crash leaves either the old file or the new one. False when nothing was replaced. The
+    // file keeps the permission bits of the one it replaces; a new file gets 0666 less the
+    // umask.
     virtual bool writeFileAtomic(const std::string& path, const std::string& data) = 0;
+
+    // The first half of writeFileAtomic: writes `data`, synced to the disk, to a new temporary
+    // file "path.tmpXXXXXX" beside `path`, with the permission bits `path` will get, and
+    // returns its name; nullopt, with nothing left behind, when that fails.
+    virtual std::optional<std::string> writeTemporary(const std::string& path,
+                                                      const std::string& data) = 0;
+    // Renames `from` over `to` (the second half). False, with both left as they were, on
+    // failure.
+    virtual bool rename(const std::string& from, const std::string& to) = 0;
 
     virtual std::string currentDirectory() = 0;
     virtual bool changeDirectory(const std::string& path) = 0;
@@ -45,6 +61,13 @@ public:
 
 class PosixFileOps final : public FileOps {
 public:
+    // The call that gives a finished copy its name, as link(2) does it: 0, or -1 with errno.
+    using LinkCall = std::function<int(const char* existing, const char* name)>;
+
+    PosixFileOps() = default;
+    // Uses `link` instead of link(2), to see how copies fare where links are refused.
+    explicit PosixFileOps(LinkCall link) : link_(std::move(link)) {}
+
     bool exists(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
     bool isReadableFile(const std::string& path) override;
@@ -53,8 +76,14 @@ public:
     bool makeDirectory(const std::string& path) override;
     std::optional<std::string> readFile(const std::string& path, size_t maxBytes) override;
     bool writeFileAtomic(const std::string& path, const std::string& data) override;
+    std::optional<std::string> writeTemporary(const std::string& path,
+                                              const std::string& data) override;
+    bool rename(const std::string& from, const std::string& to) override;
     std::string currentDirectory() override;
     bool changeDirectory(const std::string& path) override;
+
+private:
+    LinkCall link_;  // empty: link(2)
 };
 
 }  // namespace kalvento

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/file_ops.h"
@@ -44,6 +45,61 @@ public:
 private:
     int fd_;
 };
+
+// Copies what `in` holds from its current offset to its end into `out`. False, with errno
+// set, when a read or a write fails.
+bool copyAll(int in, int out) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || !writeAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+        if (n == 0) return true;
+    }
+}
+
+// The answers of link() on file systems without hard links (FAT, exFAT, some network shares).
+bool linksRefused(int error) {
+    return error == EPERM || error == ENOTSUP || error == ENOSYS || error == EXDEV;
+}
+
+// Copies the whole of `in` into the new file `to`, created exclusively (an existing file is
+// left as it is: DestinationExists). A copy that fails is removed again.
+CopyResult copyIntoNewFile(int in, const std::string& to) {
+    CopyResult result;
+    if (::lseek(in, 0, SEEK_SET) != 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0) {
+        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
+        result.error = std::strerror(errno);
+        return result;
+    }
+    if (!copyAll(in, out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
+        result.error = std::strerror(errno);
+        ::unlink(to.c_str());
+        return result;
+    }
+    result.status = CopyResult::Copied;
+    return result;
+}
+
+// Creates a new file "path.tmpXXXXXX" (six random letters and digits) for writing, with the
+// permission bits `mode` less the umask, as open() applies it. -1 with errno on failure.
+int createTemporary(const std::string& path, mode_t mode, std::string& name) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + ".tmp";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -87,25 +143,24 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
         return result;
     }
     ::fchmod(out.get(), 0644);
-    auto fail = [&] {
+    if (!copyAll(in.get(), out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
         result.error = std::strerror(errno);
         ::unlink(name.data());
         return result;
-    };
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || !writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) return fail();
-        if (n == 0) break;
     }
-    if (::fsync(out.get()) != 0 || !out.close()) return fail();
-    if (::link(name.data(), to.c_str()) != 0) {
-        if (errno == EEXIST) result.status = CopyResult::DestinationExists;
-        return fail();
-    }
+    const int linked = link_ ? link_(name.data(), to.c_str()) : ::link(name.data(), to.c_str());
+    const int error = errno;
     ::unlink(name.data());
-    result.status = CopyResult::Copied;
+    if (linked == 0) {
+        result.status = CopyResult::Copied;
+    } else if (error == EEXIST) {
+        result.status = CopyResult::DestinationExists;
+        result.error = std::strerror(error);
+    } else if (linksRefused(error)) {
+        result = copyIntoNewFile(in.get(), to);
+    } else {
+        result.error = std::strerror(error);
+    }
     return result;
 }
 
@@ -137,20 +192,36 @@ std::optional<std::string> PosixFileOps::readFile(const std::string& path, size_
     return data;
 }
 
-bool PosixFileOps::writeFileAtomic(const std::string& path, const std::string& data) {
-    std::string temp = path + ".tmpXXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    Fd out(::mkstemp(name.data()));
-    if (out.get() < 0) return false;
-    ::fchmod(out.get(), 0644);
+std::optional<std::string> PosixFileOps::writeTemporary(const std::string& path,
+                                                        const std::string& data) {
+    // The new file keeps the permissions of the one it replaces; a file made anew gets
+    // 0666 less the umask, as any program's new file does.
+    struct stat old;
+    const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    std::string name;
+    Fd out(createTemporary(path, 0666, name));
+    if (out.get() < 0) return std::nullopt;
+    // A file system without permissions (FAT, exFAT) refuses the change: its files have none.
+    if (replacing) (void)::fchmod(out.get(), old.st_mode & 07777);
     bool ok = writeAll(out.get(), data.data(), data.size()) && ::fsync(out.get()) == 0;
     ok = out.close() && ok;
-    if (!ok || ::rename(name.data(), path.c_str()) != 0) {
-        ::unlink(name.data());
-        return false;
+    if (!ok) {
+        ::unlink(name.c_str());
+        return std::nullopt;
     }
-    return true;
+    return name;
+}
+
+bool PosixFileOps::rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixFileOps::writeFileAtomic(const std::string& path, const std::string& data) {
+    std::optional<std::string> temporary = writeTemporary(path, data);
+    if (!temporary) return false;
+    if (rename(*temporary, path)) return true;
+    ::unlink(temporary->c_str());
+    return false;
 }
 
 std::string PosixFileOps::currentDirectory() {

@@ -107,6 +107,15 @@ TEST_F(ThresholdTest, UpperVStepsUpBy8AndSaturatesAtTheTop) {
     EXPECT_EQ(fileText(), "2147483639");
 }
 
+TEST_F(ThresholdTest, TheFileKeepsItsPermissions) {
+    setFile("100");
+    std::filesystem::permissions(thresholdFile(), std::filesystem::perms(0640));
+    type("V");
+    EXPECT_EQ(fileText(), "108");
+    EXPECT_EQ(std::filesystem::status(thresholdFile()).permissions(),
+              std::filesystem::perms(0640));
+}
+
 TEST_F(ThresholdTest, ACorruptFileIsAReadFailureForTheKeysButNotForTheTurn) {
     setFile("1000");
     script("idle 1\n");
@@ -258,13 +267,43 @@ TEST_F(ThresholdTest, GSetsTheThresholdAMarginAboveTheSceneAtRest) {
     EXPECT_EQ(cam().QBN_threshold, static_cast<int>(4800 * 8 * 1.06));
 }
 
-TEST_F(ThresholdTest, GWithTheCameraClosedEndsWithAThresholdOfZero) {
+TEST_F(ThresholdTest, GThatMeasuresNoMotionKeepsTheThresholdWithAWarning) {
     setFile("11500");
+    cam().DifferenceSum = 900;  // from before: the measurement replaces it
     type("g");
-    EXPECT_EQ(cam().DifferenceSum, 0);
-    EXPECT_EQ(cam().QBN_threshold, 0);
-    EXPECT_EQ(fileText(), "0");
+    EXPECT_EQ(cam().DifferenceSum, 0) << "the camera is closed";
+    EXPECT_EQ(cam().QBN_threshold, 11500);
+    EXPECT_EQ(fileText(), "11500");
     EXPECT_EQ(count(out(), "GET READY!"), 5u);
+    const std::string tail =
+        "WARNING: no motion was measured (mean 0; is the camera on?): QBN_threshold stays "
+        "[ 11500 ]\n" +
+        marginLine(11500, " 1.05");
+    ASSERT_GE(out().size(), tail.size());
+    EXPECT_EQ(out().substr(out().size() - tail.size()), tail);
+}
+
+TEST_F(ThresholdTest, HAndUpperHWithNoMotionMeasuredChangeOnlyTheMargin) {
+    setFile("11500");
+    ASSERT_EQ(cam().DifferenceSum, 0) << "the camera has been off since the start";
+    const std::string kept =
+        "QBN_threshold stays [ 11500 ]: no motion has been measured yet (q switches the camera "
+        "on, g measures the scene at rest)\n";
+    type("h");
+    EXPECT_EQ(out(), prompt() + "キー入力[ h, H ]→ 動きしきい値の余裕率を減少させました。\n" +
+                         kept + marginLine(11500, " 1.04"));
+    console.clear();
+    type("H");
+    type("H");
+    EXPECT_EQ(count(out(), kept), 2u);
+    EXPECT_TRUE(contains(out(), marginLine(11500, " 1.06"))) << out();
+    EXPECT_EQ(cam().QBN_threshold, 11500);
+    EXPECT_EQ(fileText(), "11500") << "the file is not written";
+    // Once motion is measured the margin applies again.
+    cam().DifferenceSum = 1000;
+    press('h');
+    EXPECT_EQ(cam().QBN_threshold, 1050);
+    EXPECT_EQ(fileText(), "1050");
 }
 
 }  // namespace

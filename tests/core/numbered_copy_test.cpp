@@ -13,20 +13,26 @@ namespace kalvento::test {
 namespace {
 
 TEST(NumberedCopy, TakesTheFirstFreeNumberAndGoesOnPastANameTakenMeanwhile) {
-    ScopedTempDir dir;
-    writeFile(dir / "src", "mine");
-    writeFile(dir / "n1", "old 1");
-    RacingFileOps files(1, "the other player's");
-    std::vector<std::string> announced;
-    NumberedCopy copy = copyToFreeNumber(
-        files, dir / "src", -5, [&](int n) { return dir / ("n" + std::to_string(n)); },
-        [&](const std::string& path) { announced.push_back(path); });
-    EXPECT_TRUE(copy.copied);
-    EXPECT_EQ(copy.number, 2) << "n0 was taken meanwhile, n1 was there";
-    EXPECT_EQ(announced, (std::vector<std::string>{dir / "n0", dir / "n2"}));
-    EXPECT_EQ(readFile(dir / "n0"), "the other player's");
-    EXPECT_EQ(readFile(dir / "n1"), "old 1");
-    EXPECT_EQ(readFile(dir / "n2"), "mine");
+    // The same with hard links and on a file system that refuses them (FAT, exFAT).
+    const std::pair<const char*, PosixFileOps::LinkCall> layers[] = {
+        {"links", {}}, {"no links", refusedLinks(EPERM)}};
+    for (const auto& [name, link] : layers) {
+        SCOPED_TRACE(name);
+        ScopedTempDir dir;
+        writeFile(dir / "src", "mine");
+        writeFile(dir / "n1", "old 1");
+        RacingFileOps files(1, "the other player's", "", link);
+        std::vector<std::string> announced;
+        NumberedCopy copy = copyToFreeNumber(
+            files, dir / "src", -5, [&](int n) { return dir / ("n" + std::to_string(n)); },
+            [&](const std::string& path) { announced.push_back(path); });
+        EXPECT_TRUE(copy.copied) << copy.error;
+        EXPECT_EQ(copy.number, 2) << "n0 was taken meanwhile, n1 was there";
+        EXPECT_EQ(announced, (std::vector<std::string>{dir / "n0", dir / "n2"}));
+        EXPECT_EQ(readFile(dir / "n0"), "the other player's");
+        EXPECT_EQ(readFile(dir / "n1"), "old 1");
+        EXPECT_EQ(readFile(dir / "n2"), "mine");
+    }
 }
 
 TEST(NumberedCopy, FailureLeavesTheNumberFreeAndTheEndOfTheNumbersStops) {

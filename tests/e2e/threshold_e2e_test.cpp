@@ -53,15 +53,27 @@ TEST_F(ThresholdRun, TheFileKeepsTheThresholdAndAnOutsideEditIsTakenAtTheNextTur
     EXPECT_EQ(readFile(thresholdFile()), "19992");
 }
 
-TEST_F(ThresholdRun, CalibrationWithTheCameraClosedRunsToItsEnd) {
+TEST_F(ThresholdRun, CalibrationWithTheCameraClosedRunsToItsEndAndKeepsTheThreshold) {
+    writeFile(thresholdFile(), "12000");
     auto start = std::chrono::steady_clock::now();
-    RunResult r = run("key g\n");
+    RunResult r = run("key g\nkey h\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_TRUE(contains(r.out, "---> Setting QBN_threshold.  GET READY!  (5)\n"));
     EXPECT_TRUE(contains(r.out, "---> Setting QBN_threshold.  GET READY!  (1)\n"));
     EXPECT_FALSE(contains(r.out, "STOP YOUR BODY MOTION"));
-    EXPECT_TRUE(contains(r.out, "（変数設定： QBN_threshold = [      0 ] ( 余裕率 =  1.05 )）\n"));
-    EXPECT_EQ(readFile(thresholdFile()), "0");
+    EXPECT_TRUE(
+        contains(r.out,
+                 "WARNING: no motion was measured (mean 0; is the camera on?): "
+                 "QBN_threshold stays [ 12000 ]\n"
+                 "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.05 )）\n"))
+        << r.out;
+    EXPECT_TRUE(
+        contains(r.out,
+                 "QBN_threshold stays [ 12000 ]: no motion has been measured yet (q "
+                 "switches the camera on, g measures the scene at rest)\n"
+                 "S001:(00003)> （変数設定： QBN_threshold = [  12000 ] ( 余裕率 =  1.04 )）\n"))
+        << r.out;
+    EXPECT_EQ(readFile(thresholdFile()), "12000");
 }
 
 TEST_F(ThresholdRun, CalibrationMeasuresTheCameraSource) {

@@ -28,6 +28,10 @@ public:
         return it->second.substr(0, maxBytes);
     }
     bool writeFileAtomic(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> writeTemporary(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    bool rename(const std::string&, const std::string&) override { return false; }
     std::string currentDirectory() override { return "/fuzz"; }
     bool changeDirectory(const std::string&) override { return false; }
 };

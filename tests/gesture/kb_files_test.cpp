@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -307,33 +308,48 @@ TEST_F(KbFilesTest, ShortAndOddTableFilesKeepTheRestAndStayInRange) {
 }
 
 // Fails the atomic write of one part; the others are written for real.
+// Real files, except that the temporary file of `failing` cannot be written.
 class FailingWrites final : public ForwardingFileOps {
 public:
-    bool writeFileAtomic(const std::string& path, const std::string& data) override {
-        if (path == failing) return false;
-        return real.writeFileAtomic(path, data);
+    std::optional<std::string> writeTemporary(const std::string& path,
+                                              const std::string& data) override {
+        ++writes;
+        if (path == failing) return std::nullopt;
+        return real.writeTemporary(path, data);
     }
     std::string failing;
+    int writes = 0;
 };
 
-TEST_F(KbFilesTest, AFileThatCannotBeWrittenIsReportedAndKeepsItsOldContent) {
+TEST_F(KbFilesTest, AFileThatCannotBeWrittenSavesNoneOfTheFour) {
     Kb kb;
     fillKnown(kb);
     for (int part = 1; part <= 4; ++part) {
         SCOPED_TRACE(part);
-        for (int p = 1; p <= 4; ++p) writeRaw(p, "old");
+        for (int p = 1; p <= 4; ++p) writeRaw(p, "old " + std::to_string(p));
         FailingWrites failing;
         failing.failing = kbFileName(kFolder, part);
         host.capture.clear();
         WriteKB(*kb.r, kb.g, kFolder, failing, host);
-        EXPECT_EQ(host.err(), "Couldn't Open File in WriteKB()-[ " + failing.failing + " ].\n");
-        EXPECT_EQ(file(part), "old");
-        EXPECT_NE(file(part % 4 + 1), "old") << "the next part is still written";
-        EXPECT_EQ(contains(host.out(), "DThreshold=33"), part != 1);
-        EXPECT_EQ(contains(host.out(), "Abnormal"), part != 4);
-        EXPECT_EQ(contains(host.out(), "WriteKB:"), part != 4);
+        EXPECT_EQ(host.err(), "Couldn't Open File in WriteKB()-[ " + failing.failing +
+                                  " ].\nWriteKB: nothing was saved; the old files are kept.\n");
+        EXPECT_EQ(failing.writes, part) << "no file is written after the failed one";
+        for (int p = 1; p <= 4; ++p) EXPECT_EQ(file(p), "old " + std::to_string(p));
+        EXPECT_EQ(host.out(), "") << "no parameter lines, reports or banner";
+        EXPECT_TRUE(host.waits.empty());
+        size_t entries = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+            ++entries;
+        }
+        EXPECT_EQ(entries, 4u) << "the four old files, no temporary";
     }
     EXPECT_EQ(kb.r->kb.presentSamples(), 8);
+    // Written whole once nothing fails.
+    FailingWrites working;
+    WriteKB(*kb.r, kb.g, kFolder, working, host);
+    EXPECT_EQ(file(2).size(), 9831776u);
+    EXPECT_EQ(file(4).size(), 8u * 1040u);
 }
 
 class KbLoadingPlayer : public PlayerFixture {};

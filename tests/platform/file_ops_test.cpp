@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/file_ops.h"
+#include "support/forwarding_file_ops.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged_child.h"
 
@@ -30,6 +37,62 @@ TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialFile) {
     CopyResult copied = files.copyNew(dir / "src", dir / "dst4");
     EXPECT_EQ(copied.status, CopyResult::Copied);
     EXPECT_EQ(readFile(dir / "dst4"), "new");
+}
+
+// The names in `dir` other than `keep`: temporaries left behind.
+std::vector<std::string> strayNames(const ScopedTempDir& dir, std::vector<std::string> keep) {
+    std::vector<std::string> stray;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        std::string name = entry.path().filename();
+        if (std::find(keep.begin(), keep.end(), name) == keep.end()) stray.push_back(name);
+    }
+    return stray;
+}
+
+TEST(FileOps, WhereLinksAreRefusedCopiesStillNeverOverwrite) {
+    for (int error : {EPERM, ENOTSUP, ENOSYS, EXDEV}) {
+        SCOPED_TRACE(std::strerror(error));
+        ScopedTempDir dir;
+        PosixFileOps files(refusedLinks(error));
+        writeFile(dir / "src", std::string(200000, 'n'));
+        writeFile(dir / "dst", "old");
+        EXPECT_EQ(files.copyNew(dir / "src", dir / "dst").status, CopyResult::DestinationExists);
+        EXPECT_EQ(readFile(dir / "dst"), "old");
+        CopyResult copied = files.copyNew(dir / "src", dir / "new");
+        EXPECT_EQ(copied.status, CopyResult::Copied) << copied.error;
+        EXPECT_EQ(readFile(dir / "new"), std::string(200000, 'n'));
+        EXPECT_EQ(strayNames(dir, {"src", "dst", "new"}), std::vector<std::string>{});
+    }
+    // Any other refusal is a failed copy, with its reason and nothing left behind.
+    ScopedTempDir dir;
+    PosixFileOps files(refusedLinks(EIO));
+    writeFile(dir / "src", "new");
+    CopyResult failed = files.copyNew(dir / "src", dir / "dst");
+    EXPECT_EQ(failed.status, CopyResult::Failed);
+    EXPECT_EQ(failed.error, std::strerror(EIO));
+    EXPECT_EQ(strayNames(dir, {"src"}), std::vector<std::string>{});
+}
+
+TEST(FileOps, WhereLinksAreRefusedAFailedCopyIsRemoved) {
+    ScopedTempDir dir;
+    writeFile(dir / "src", std::string(100000, 'n'));
+    ::chmod(dir.path().c_str(), 0777);  // the child writes as nobody
+    // The link call lowers the file size limit, so the copy made after its refusal fails half
+    // way (the child's limit only).
+    const int status = runUnprivileged([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        PosixFileOps files([](const char*, const char*) {
+            struct rlimit limit = {50000, 50000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            errno = EPERM;
+            return -1;
+        });
+        CopyResult copy = files.copyNew(dir / "src", dir / "dst");
+        if (copy.status != CopyResult::Failed) return 1;
+        return copy.error == std::strerror(EFBIG) ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(strayNames(dir, {"src"}), std::vector<std::string>{}) << "no partial copy";
 }
 
 TEST(FileOps, AtomicWriteReplacesWholeOrNothing) {
@@ -58,6 +121,34 @@ TEST(FileOps, AtomicWriteReplacesWholeOrNothing) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u) << "settings.dat and locked/, no temporary file";
+}
+
+TEST(FileOps, AtomicWriteKeepsTheModeOfTheFileItReplaces) {
+    ScopedTempDir dir;
+    PosixFileOps files;
+    for (mode_t mode : {0600, 0640, 0664, 0444}) {
+        SCOPED_TRACE(mode);
+        writeFile(dir / "settings.dat", "old");
+        ::chmod((dir / "settings.dat").c_str(), mode);
+        ASSERT_TRUE(files.writeFileAtomic(dir / "settings.dat", "new"));
+        EXPECT_EQ(readFile(dir / "settings.dat"), "new");
+        struct stat st;
+        ASSERT_EQ(::stat((dir / "settings.dat").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        std::filesystem::remove(dir / "settings.dat");
+    }
+    // A new file: 0666 less the umask.
+    for (mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
+        SCOPED_TRACE(mask);
+        const mode_t previous = ::umask(mask);
+        const bool written = files.writeFileAtomic(dir / "new.dat", "x");
+        ::umask(previous);
+        ASSERT_TRUE(written);
+        struct stat st;
+        ASSERT_EQ(::stat((dir / "new.dat").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask);
+        std::filesystem::remove(dir / "new.dat");
+    }
 }
 
 TEST(FileOps, ReadsAreBounded) {

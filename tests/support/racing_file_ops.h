@@ -13,8 +13,12 @@ namespace kalvento::test {
 
 class RacingFileOps final : public ForwardingFileOps {
 public:
-    RacingFileOps(int racing, std::string text, std::string prefix = "")
-        : racing(racing), text_(std::move(text)), prefix_(std::move(prefix)) {}
+    RacingFileOps(int racing, std::string text, std::string prefix = "",
+                  PosixFileOps::LinkCall link = {})
+        : ForwardingFileOps(std::move(link)),
+          racing(racing),
+          text_(std::move(text)),
+          prefix_(std::move(prefix)) {}
 
     CopyResult copyNew(const std::string& from, const std::string& to) override {
         if (racing > 0 && to.rfind(prefix_, 0) == 0) {
