@@ -7,6 +7,7 @@
 
 #include "app/options.h"
 #include "app/player.h"
+#include "app/web_remote.h"
 #include "platform/camera.h"
 #include "platform/memory_info.h"
 #include "platform/process_runner.h"
@@ -91,6 +92,17 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::unique_ptr<WebRemote> web;
+    std::unique_ptr<RemoteKeyWindow> remoteKeys;
+    if (!options->httpAddress.empty()) {
+        web = WebRemote::open(*options, console, error);
+        if (!web) {
+            console.printErr("kalvento: %s\n", error.c_str());
+            return 2;
+        }
+        remoteKeys = std::make_unique<RemoteKeyWindow>(window, web->hub());
+    }
+
     TurboJpegLoader images;
     OpenCvCamera camera;
     // Decoder threads read the clips ahead of the display into a small ring, not the cache.
@@ -99,7 +111,7 @@ int main(int argc, char** argv) {
         clips = std::make_unique<ThreadedClipReader>(
             [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
             ClipRing::Limits{});
-    Io io{window, console, files, clock, images, camera, {}, {}};
+    Io io{remoteKeys ? *remoteKeys : window, console, files, clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure) {
         return std::unique_ptr<SharedBlock>(PosixSharedBlock::open(name, failure, &console));
@@ -108,5 +120,6 @@ int main(int argc, char** argv) {
     io.processes = &processes;
     io.osc = osc.get();
     Player player(io, std::move(*options));
+    player.attachRemote(web ? &web->hub() : nullptr);
     return player.run();
 }

@@ -329,12 +329,14 @@ void Player::endTurn() {
 
 void Player::mainLoop() {
     initialise();
+    startMicros_ = io.clock.nowMicros();
     if (options_.cameraOn) openCameraAtStart();
     if (options_.learnCount > 0) startGestureLearning(*this, options_.learnCount);
     for (;;) {
         beginTurn();
         retryLostCamera();
         receiveOsc();
+        applyRemoteThreshold();
         runMotionEngine();
         sendOscMotion();
         if (state.playback.PlayEngine == 1) {
@@ -349,6 +351,7 @@ void Player::mainLoop() {
         if (!displayClip()) continue;
         planReadAhead();
         sendOscClip();
+        publishRemote();
         injectOscKey();
         dispatchTurnKey(*this);
         endTurn();

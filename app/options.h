@@ -25,6 +25,9 @@ struct Options {
     int cameraRetrySeconds = 0;  // --camera-retry: reopen a lost camera this often; 0 never
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT
+    std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
+    std::string httpKeys;        // --http-keys LIST: keys the web remote may type; "" default
+    std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.

@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "commands/player_context.h"
 #include "ipc/osc_bridge.h"
+#include "remote/remote_hub.h"
 
 namespace kalvento {
 
@@ -57,6 +58,10 @@ public:
 
     const Options& options() const { return options_; }
 
+    // The web remote's hub, fed once a turn and drained of its threshold values; null: none.
+    // It must outlive the run.
+    void attachRemote(RemoteHub* hub) { remote_ = hub; }
+
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
     void startUp();
@@ -79,6 +84,11 @@ private:
     void sendOscGesture();  // every gesture turn, after the drive
     void injectOscKey();
     void printOscCounts();
+    // Web remote: a threshold value taken before the turn measures, the status, a motion
+    // sample and (when watched) the pictures handed over after the display.
+    void applyRemoteThreshold();
+    void publishRemote();
+    void offerRemotePictures();
     void runGestureTurn();
     void learningTurnEnd();
     void endTurn();
@@ -96,6 +106,8 @@ private:
     int repeatTurns_ = 0;
     int64_t nextCameraRetry_ = 0;
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
+    RemoteHub* remote_ = nullptr;
+    int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
     int64_t nextOscCountsLine_ =
         0;  // clock time from which the counts may print again  // clock time of the next reopening
             // try; 0 none planned  // turns in a row without a change of the shown clip
