@@ -28,6 +28,7 @@ namespace {
 const char* reasonOf(int status) {
     switch (status) {
         case 200: return "OK";
+        case 204: return "No Content";
         case 400: return "Bad Request";
         case 401: return "Unauthorized";
         case 403: return "Forbidden";

@@ -87,6 +87,7 @@ HttpResponse RemoteApi::route(const HttpRequest& request) {
         return refuse(404, "no such WebSocket", counts_.notFound);
     }
     if (get && (path == "/" || path == "/index.html")) return {200, "text/html; charset=utf-8", remotePage()};
+    if (get && path == "/favicon.ico") return {204, "image/x-icon", ""};  // browsers ask
     if (get && path == "/api/v1/status") return jsonResponse(200, statusJson());
     if (get && path == "/api/v1/frame.jpg") return jpeg(previews_.clipJpeg(), "no clip is shown");
     if (get && path == "/api/v1/camera.jpg")

@@ -23,13 +23,14 @@ input[type=range]{width:95%}
 table{width:100%;border-collapse:collapse}td{padding:2px 4px;border-bottom:1px solid #2a2a2a}
 td:last-child{text-align:right;font-variant-numeric:tabular-nums}
 #state.off{color:#f66}#error{color:#f96;min-height:1.2em}
+[hidden]{display:none!important}
 @media (max-width:600px){main{grid-template-columns:1fr}}
 </style></head><body>
 <header><b>KALVENTO PLAYER</b><span id="state" class="off">connecting</span></header>
 <main>
 <section><h3>Shown clip</h3><img id="frame" alt="the shown clip">
 <p>Folder <b id="folder">-</b> <span id="folder-name"></span> &middot; clip <b id="clip">-</b> of <b id="clip-count">-</b></p></section>
-<section><h3>Camera</h3><img id="camera" alt="the camera picture (camera off)"></section>
+<section><h3>Camera</h3><img id="camera" alt="the camera picture" hidden><p id="camera-off">The camera is off.</p></section>
 <section><h3>Motion, last 60 s</h3><canvas id="plot" width="600" height="160"></canvas>
 <p>own <b id="own">-</b> &middot; shared <b id="shared">-</b> &middot; threshold <b id="threshold">-</b></p>
 <input id="slider" type="range" min="0" max="50000" step="8" aria-label="threshold">
@@ -69,6 +70,7 @@ function show(s) {
   $("threshold").textContent = s.motion.QBN_threshold;
   if (document.activeElement !== $("slider")) $("slider").value = s.motion.QBN_threshold;
   $("question").textContent = s.question || "none";
+  $("camera").hidden = !s.camera.on; $("camera-off").hidden = s.camera.on;
   allowed = s.keys || [];
   document.querySelectorAll("button[data-key]").forEach(b => b.disabled = !allowed.includes(b.dataset.key));
   $("osd").disabled = !(s.osdKey && allowed.includes(s.osdKey));
@@ -92,7 +94,9 @@ function draw(now) {
   const x = t => w - (now - t) / 60 * w, y = v => h - v / top * h;
   const line = (key, colour) => { g.strokeStyle = colour; g.beginPath();
     samples.forEach((p, i) => i ? g.lineTo(x(p.t), y(p[key])) : g.moveTo(x(p.t), y(p[key]))); g.stroke(); };
-  g.lineWidth = 2; line("thr", "#f44"); line("shared", "#48f"); line("own", "#4f4");
+  g.lineWidth = 2; line("shared", "#48f"); line("own", "#4f4");
+  const last = samples.length ? samples[samples.length - 1].thr : 0;
+  g.strokeStyle = "#f44"; g.beginPath(); g.moveTo(0, y(last)); g.lineTo(w, y(last)); g.stroke();
   c.dataset.drawn = String(Number(c.dataset.drawn || 0) + 1);
 }
 function refreshPictures() {

@@ -180,6 +180,32 @@ std::string brokenRequest(int i, int port) {
     }
 }
 
+// A WebSocket client that stays connected; `answer` is the server's reply to the upgrade.
+struct HeldWebSocket {
+    explicit HeldWebSocket(int port) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        timeval tv{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+        const std::string upgrade = "GET /api/v1/ws HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                    std::to_string(port) +
+                                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                    "Sec-WebSocket-Version: 13\r\n"
+                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+        ::send(fd, upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
+        char buffer[256];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) answer.assign(buffer, static_cast<size_t>(n));
+    }
+    ~HeldWebSocket() { ::close(fd); }
+    int fd = -1;
+    std::string answer;
+};
+
 TEST(WebRemoteE2E, AThousandBrokenRequestsLeaveThePlayerRunning) {
     Workspace workspace;
     workspace.addClipRange(1, 3);
@@ -195,6 +221,18 @@ TEST(WebRemoteE2E, AThousandBrokenRequestsLeaveThePlayerRunning) {
     EXPECT_GE(http["badRequest"].get<int>() + http["tooLarge"].get<int>() +
                   http["notFound"].get<int>() + http["foreignOrigin"].get<int>(),
               400);
+    {
+        // Eight clients fill the connections; the ninth, WebSocket or not, is turned away.
+        std::vector<std::unique_ptr<HeldWebSocket>> clients;
+        for (int i = 0; i < 8; ++i) {
+            clients.push_back(std::make_unique<HeldWebSocket>(port));
+            EXPECT_EQ(clients.back()->answer.rfind("HTTP/1.1 101", 0), 0u) << i;
+        }
+        EXPECT_EQ(HeldWebSocket(port).answer.rfind("HTTP/1.1 503", 0), 0u);
+        EXPECT_EQ(curl("'" + base(port) + "/api/v1/status'").status, 503);
+    }
+    s = waitForStatus(port, [](const json& s) { return s["http"]["clients"] == 0; });
+    EXPECT_GE(s["http"]["refusedConnections"].get<int>(), 2);
     EXPECT_EQ(postKey(port, "ESC").status, 200);  // pause
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(postKey(port, "ESC").status, 200);  // and quit

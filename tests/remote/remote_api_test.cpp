@@ -45,6 +45,7 @@ TEST(RemoteApi, GateRefusesWhatItMust) {
         {"upward path", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/../../x", false, 404},
         {"wrong method", "", "127.0.0.1:80", "", "", "", "DELETE", "/api/v1/status", false, 404},
         {"get on a post path", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/key", false, 404},
+        {"the browser's icon", "", "127.0.0.1:80", "", "", "", "GET", "/favicon.ico", false, 204},
     };
     for (const GateCase& c : cases) {
         RemoteHub hub;
