@@ -8,10 +8,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <sys/mman.h>
+
 #include <regex>
 #include <thread>
 
 #include "support/run_player.h"
+#include "tools/demo_contents.h"
 #include "support/web_client.h"
 #include "support/workspace.h"
 
@@ -26,11 +29,13 @@ class BackgroundPlayer {
 public:
     BackgroundPlayer(const Workspace& workspace, std::vector<std::string> args, int seconds)
         : thread_([this, &workspace, args, seconds]() mutable {
-              args.insert(args.begin(), {"--input", workspace.script(turningScript(seconds))});
+              args.insert(args.begin(), {"--input", workspace.script(turningScript(seconds)),
+                                         "--shm-name", shmName_});
               result_ = runPlayer(args, workspace.work());
           }) {}
     ~BackgroundPlayer() {
         if (thread_.joinable()) thread_.join();
+        ::shm_unlink(("/" + shmName_).c_str());
     }
     const RunResult& finish() {
         thread_.join();
@@ -38,6 +43,10 @@ public:
     }
 
 private:
+    // A shared block of its own, so no other test's player moves its clips.
+    std::string shmName_ = "kalvento_e2e_web_" + std::to_string(::getpid()) + "_" +
+                           std::to_string(++players_);
+    static inline int players_ = 0;
     RunResult result_;
     std::thread thread_;
 };
@@ -124,6 +133,33 @@ TEST(WebRemoteE2E, CurlReadsTheStatusAndFrameAndSteersWithAllowedKeys) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("Web remote: " + base(port) + "/\n"), std::string::npos);
     EXPECT_EQ(result.out.find("Web remote token"), std::string::npos);
+}
+
+TEST(WebRemoteE2E, TheCameraViewAndTheMotionComeFromTheCamera) {
+    Workspace workspace;
+    workspace.addClipRange(1, 40);
+    const std::string video = workspace.root() + "/camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 40));
+    const int port = freeTcpPort();
+    BackgroundPlayer player(
+        workspace, {"--http", std::to_string(port), "--camera-source", video, "--camera-on"}, 20);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+    json s = waitForStatus(port, [](const json& s) {
+        return s["camera"]["on"] == true && s["motion"]["DifferenceSum"].get<int>() > 0;
+    });
+    EXPECT_EQ(s["camera"]["source"], video);
+    EXPECT_GT(s["motion"]["DifferenceSum"].get<int>(), 0);
+    CurlResult camera = curl("'" + base(port) + "/api/v1/camera.jpg'");
+    ASSERT_EQ(camera.status, 200);
+    cv::Mat picture = cv::imdecode(std::vector<uint8_t>(camera.body.begin(), camera.body.end()),
+                                   cv::IMREAD_COLOR);
+    EXPECT_EQ(picture.size(), cv::Size(320, 240));
+    // "q" switches the camera off; then there is no camera picture.
+    EXPECT_EQ(postKey(port, "q").status, 200);
+    waitForStatus(port, [](const json& s) { return s["camera"]["on"] == false; });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(curl("'" + base(port) + "/api/v1/camera.jpg'").status, 404);
+    EXPECT_EQ(player.finish().status, 0);
 }
 
 TEST(WebRemoteE2E, AnotherAddressWantsTheToken) {
