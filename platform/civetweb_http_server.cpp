@@ -3,6 +3,8 @@
 // slowly falls behind alone and is dropped without holding up the others or the broadcaster.
 
 #include <civetweb.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -40,6 +42,13 @@ const char* reasonOf(int status) {
         case 503: return "Service Unavailable";
         default: return "Error";
     }
+}
+
+// The server's threads give way to the player's loop: a page that is watched (previews to
+// encode, updates to send) takes the time the loop leaves.
+constexpr int kServerNice = 10;
+void lowerThreadPriority() {
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kServerNice);
 }
 
 void writeResponse(mg_connection* conn, const HttpResponse& response) {
@@ -113,6 +122,10 @@ public:
                                  "no", "enable_keep_alive", "no", nullptr};
         mg_callbacks callbacks{};
         callbacks.log_message = [](const mg_connection*, const char*) { return 1; };
+        callbacks.init_thread = [](const mg_context*, int) -> void* {
+            lowerThreadPriority();
+            return nullptr;
+        };
         context_ = mg_start(&callbacks, this, options);
         if (context_ == nullptr) {
             error = "the web server cannot listen on " + ports;
@@ -231,6 +244,7 @@ private:
     }
 
     void writeLoop(Client& client) {
+        lowerThreadPriority();
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [&] { return client.closing || client.dropped || !client.backlog.empty(); });
