@@ -92,10 +92,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The console questions go through one desk, so the web remote can see and answer them.
+    QuestionDesk questions(console);
     std::unique_ptr<WebRemote> web;
     std::unique_ptr<RemoteKeyWindow> remoteKeys;
     if (!options->httpAddress.empty()) {
-        web = WebRemote::open(*options, console, error);
+        web = WebRemote::open(*options, console, questions, error);
         if (!web) {
             console.printErr("kalvento: %s\n", error.c_str());
             return 2;
@@ -119,6 +121,7 @@ int main(int argc, char** argv) {
     PosixProcessRunner processes;
     io.processes = &processes;
     io.osc = osc.get();
+    io.questions = &questions;
     Player player(io, std::move(*options));
     player.attachRemote(web ? &web->hub() : nullptr);
     return player.run();

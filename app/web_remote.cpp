@@ -38,8 +38,13 @@ bool isLoopbackHost(const std::string& host) {
     return host == "127.0.0.1" || host == "localhost";
 }
 
+std::string DeskQuestions::currentQuestion() const {
+    const std::optional<AskedQuestion> asked = desk_.current();
+    return asked ? withoutBlanks(asked->prompt) : std::string();
+}
+
 std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& console,
-                                           std::string& error) {
+                                           QuestionDesk& questions, std::string& error) {
     std::string host;
     int port = 0;
     if (!splitHttpAddress(options.httpAddress, host, port)) {
@@ -57,7 +62,8 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
     if (madeToken) access.token = makeToken();
 
     auto remote = std::unique_ptr<WebRemote>(new WebRemote());
-    remote->api_ = std::make_unique<RemoteApi>(remote->hub_, access);
+    remote->questions_ = std::make_unique<DeskQuestions>(questions);
+    remote->api_ = std::make_unique<RemoteApi>(remote->hub_, access, remote->questions_.get());
     remote->server_ = openCivetHttpServer(host, port, *remote->api_, error);
     if (!remote->server_) return nullptr;
     HttpServer& server = *remote->server_;

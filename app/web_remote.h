@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "platform/console.h"
 #include "platform/http_server.h"
+#include "platform/question.h"
 #include "platform/window.h"
 #include "remote/live_updates.h"
 #include "remote/remote_api.h"
@@ -22,19 +23,33 @@ bool splitHttpAddress(const std::string& text, std::string& host, int& port);
 // Whether `host` names this machine only, so that no token is needed.
 bool isLoopbackHost(const std::string& host);
 
+// The console questions as the web remote sees them: the prompt of the one asked now, and a
+// line delivered as its answer.
+class DeskQuestions final : public QuestionSeam {
+public:
+    explicit DeskQuestions(QuestionDesk& desk) : desk_(desk) {}
+    std::string currentQuestion() const override;
+    bool answer(const std::string& text) override { return desk_.deliver(text); }
+
+private:
+    QuestionDesk& desk_;
+};
+
 class WebRemote {
 public:
     // Starts the server on options.httpAddress. Prints the address, and a token it made up
     // (once, here) when the address is not this machine's only and none was given. Null with
-    // the reason in `error` when it cannot listen.
+    // the reason in `error` when it cannot listen. The page shows and answers the questions
+    // of `questions`, which must outlive the remote.
     static std::unique_ptr<WebRemote> open(const Options& options, Console& console,
-                                           std::string& error);
+                                           QuestionDesk& questions, std::string& error);
 
     RemoteHub& hub() { return hub_; }
     int port() const { return server_->port(); }
 
 private:
     RemoteHub hub_;
+    std::unique_ptr<DeskQuestions> questions_;
     std::unique_ptr<RemoteApi> api_;
     std::unique_ptr<HttpServer> server_;
     std::unique_ptr<LiveUpdates> live_;

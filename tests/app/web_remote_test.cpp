@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "platform/recording_window.h"
+#include "support/fake_http_server.h"
 
 namespace kalvento {
 namespace {
@@ -58,6 +61,50 @@ TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
     later.join();
     window.show(cv::Mat(2, 3, CV_8UC3, cv::Scalar(1, 2, 3)));
     EXPECT_EQ(typed.log().back(), "show 3x2");
+}
+
+// A console where nobody types: each read waits a little and finds a blank line.
+class SilentConsole final : public Console {
+public:
+    void out(std::string_view text) override {
+        std::lock_guard lock(mutex);
+        printed += text;
+    }
+    void err(std::string_view) override {}
+    std::optional<std::string> readLine() override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (++reads > 500) return std::nullopt;
+        return "";
+    }
+    std::mutex mutex;
+    std::string printed;
+    std::atomic<int> reads{0};
+};
+
+TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
+    SilentConsole console;
+    QuestionDesk desk(console);
+    DeskQuestions questions(desk);
+    RemoteHub hub;
+    RemoteApi api(hub, {}, &questions);
+    EXPECT_EQ(api.statusJson()["question"], "");
+    Question question;
+    question.prompt = "  How many clips? ";
+    question.blankLine = Question::BlankLine::Skipped;
+    question.min = 1;
+    question.max = 99;
+    std::optional<int> answer;
+    std::thread player([&] { answer = desk.askNumber(question); });
+    while (api.statusJson()["question"] == "") std::this_thread::yield();
+    EXPECT_EQ(api.statusJson()["question"], "How many clips?");
+    EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"12"})")).status,
+              200);
+    player.join();
+    EXPECT_EQ(answer, 12);
+    EXPECT_EQ(api.statusJson()["question"], "");
+    EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status,
+              409);
+    EXPECT_NE(console.printed.find("How many clips? 12\n"), std::string::npos) << console.printed;
 }
 
 }  // namespace
