@@ -122,6 +122,7 @@ public:
                                  "no", "enable_keep_alive", "no", nullptr};
         mg_callbacks callbacks{};
         callbacks.log_message = [](const mg_connection*, const char*) { return 1; };
+        callbacks.connection_closed = &CivetHttpServer::onConnectionClosed;
         callbacks.init_thread = [](const mg_context*, int) -> void* {
             lowerThreadPriority();
             return nullptr;
@@ -149,7 +150,7 @@ public:
     void broadcast(const std::string& text) override {
         std::lock_guard lock(mutex_);
         for (Client& client : clients_) {
-            if (client.dropped || client.closing) continue;
+            if (client.dropped || client.closing || !client.writer.joinable()) continue;
             if (client.backlog.size() >= kMaxBacklog) {
                 client.dropped = true;
                 client.backlog.clear();
@@ -208,39 +209,56 @@ private:
             writeResponse(const_cast<mg_connection*>(conn), response);
             return 1;
         }
+        // The slot is taken here and given back when civetweb has closed the connection, which
+        // it reports for every connection, ready or not.
         if (!server.enter()) {
             writeResponse(const_cast<mg_connection*>(conn),
                           {503, "application/json", "{\"error\":\"busy\"}"});
             return 1;
         }
+        std::lock_guard lock(server.mutex_);
+        Client& client = server.clients_.emplace_back();
+        client.conn = const_cast<mg_connection*>(conn);
+        mg_set_user_connection_data(conn, &client);
         return 0;
     }
 
     static void onReady(mg_connection* conn, void* self) {
         auto& server = *static_cast<CivetHttpServer*>(self);
+        auto* client = static_cast<Client*>(mg_get_user_connection_data(conn));
         std::lock_guard lock(server.mutex_);
-        Client& client = server.clients_.emplace_back();
-        client.conn = conn;
-        mg_set_user_connection_data(conn, &client);
-        client.writer = std::thread([&server, &client] { server.writeLoop(client); });
+        if (client != nullptr) client->writer = std::thread([&server, client] { server.writeLoop(*client); });
     }
 
     // Messages from a client are not used; the connection stays open.
     static int onData(mg_connection*, int, char*, size_t, void*) { return 1; }
 
+    // A WebSocket ends in its close handler; one whose handshake failed after it was admitted
+    // ends only when civetweb reports the connection closed. Either way its slot goes back.
     static void onClose(const mg_connection* conn, void* self) {
-        auto& server = *static_cast<CivetHttpServer*>(self);
+        static_cast<CivetHttpServer*>(self)->release(conn);
+    }
+    static void onConnectionClosed(const mg_connection* conn) {
+        static_cast<CivetHttpServer*>(mg_get_user_data(mg_get_context(conn)))->release(conn);
+    }
+
+    void release(const mg_connection* conn) {
         auto* client = static_cast<Client*>(mg_get_user_connection_data(conn));
-        if (client == nullptr) return;  // refused at connect: never took a slot
+        if (client == nullptr) return;
+        mg_set_user_connection_data(conn, nullptr);
+        stopWriter(*client);
+        std::lock_guard lock(mutex_);
+        clients_.remove_if([client](const Client& c) { return &c == client; });
+        --active_;
+    }
+
+    void stopWriter(Client& client) {
         {
-            std::lock_guard lock(server.mutex_);
-            client->closing = true;
-            server.wake_.notify_all();
+            std::lock_guard lock(mutex_);
+            client.closing = true;
+            wake_.notify_all();
         }
-        client->writer.join();
-        std::lock_guard lock(server.mutex_);
-        server.clients_.remove_if([client](const Client& c) { return &c == client; });
-        --server.active_;
+        if (client.writer.joinable()) client.writer.join();
     }
 
     void writeLoop(Client& client) {

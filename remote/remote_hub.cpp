@@ -30,43 +30,35 @@ bool RemoteHub::wantsCameraPicture() {
     return wants(camera_);
 }
 
+void RemoteHub::handOver(Picture& picture, cv::Mat image) {
+    picture.image = std::move(image);
+    picture.present = !picture.image.empty();
+    picture.offered = true;
+    picture.offeredAt = std::chrono::steady_clock::now();
+    offered_.notify_all();
+}
+
 void RemoteHub::offerClipPicture(const cv::Mat& shown, int flipMode) {
     std::lock_guard lock(mutex_);
-    clip_.image = shown;
     clip_.flipMode = flipMode;
-    clip_.present = !shown.empty();
-    clip_.offered = true;
-    clip_.offeredAt = std::chrono::steady_clock::now();
-    offered_.notify_all();
+    handOver(clip_, shown);
 }
 
 void RemoteHub::offerCameraPicture(const cv::Mat& frame, const CellGrid& changedCells) {
     cv::Mat copy = frame.clone();  // outside the lock: the copy is the slow part
     std::lock_guard lock(mutex_);
-    camera_.image = std::move(copy);
     camera_.cells = changedCells;
-    camera_.present = !camera_.image.empty();
-    camera_.offered = true;
-    camera_.offeredAt = std::chrono::steady_clock::now();
-    offered_.notify_all();
+    handOver(camera_, std::move(copy));
 }
 
 void RemoteHub::noClipPicture() {
     std::lock_guard lock(mutex_);
-    clip_.image.release();
-    clip_.present = false;
-    clip_.offered = true;
-    clip_.offeredAt = std::chrono::steady_clock::now();
-    offered_.notify_all();
+    handOver(clip_, cv::Mat());
 }
 
 void RemoteHub::noCameraPicture() {
     std::lock_guard lock(mutex_);
-    camera_.image.release();
-    camera_.present = false;
-    camera_.offered = true;
-    camera_.offeredAt = std::chrono::steady_clock::now();
-    offered_.notify_all();
+    handOver(camera_, cv::Mat());
 }
 
 int RemoteHub::takeKey() {

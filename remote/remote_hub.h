@@ -107,6 +107,8 @@ private:
         bool asked = false;
     };
     bool wants(const Picture& picture) const;
+    // Keeps `image` (empty: nothing to show) as the latest picture; the lock is held.
+    void handOver(Picture& picture, cv::Mat image);
     cv::Mat waitFor(Picture& picture, std::chrono::milliseconds wait,
                     std::unique_lock<std::mutex>& lock);
 
