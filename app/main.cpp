@@ -8,6 +8,7 @@
 
 #include "app/options.h"
 #include "app/player.h"
+#include "app/web_remote.h"
 #include "platform/camera.h"
 #include "platform/video_devices.h"
 #include "platform/memory_info.h"
@@ -103,6 +104,19 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The console questions go through one desk, so the web remote can see and answer them.
+    QuestionDesk questions(console);
+    std::unique_ptr<WebRemote> web;
+    std::unique_ptr<RemoteKeyWindow> remoteKeys;
+    if (!options->httpAddress.empty()) {
+        web = WebRemote::open(*options, console, questions, error);
+        if (!web) {
+            console.printErr("kalvento: %s\n", error.c_str());
+            return 2;
+        }
+        remoteKeys = std::make_unique<RemoteKeyWindow>(window, web->hub());
+    }
+
     TurboJpegLoader images;
     CameraSettings cameraSettings;
     cameraSettings.paceFiles = !options->cameraSourceUnpaced;
@@ -114,7 +128,7 @@ int main(int argc, char** argv) {
         clips = std::make_unique<ThreadedClipReader>(
             [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
             ClipRing::Limits{});
-    Io io{window, console, files, clock, images, camera, {}, {}};
+    Io io{remoteKeys ? *remoteKeys : window, console, files, clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure,
                                     uint32_t& owner) {
@@ -124,6 +138,8 @@ int main(int argc, char** argv) {
     PosixProcessRunner processes;
     io.processes = &processes;
     io.osc = osc.get();
+    io.questions = &questions;
     Player player(io, std::move(*options));
+    player.attachRemote(web ? &web->hub() : nullptr);
     return player.run();
 }

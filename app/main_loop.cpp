@@ -328,6 +328,7 @@ void Player::endTurn() {
 
 void Player::mainLoop() {
     initialise();
+    startMicros_ = io.clock.nowMicros();
     if (options_.gesture)
         enterGestureModeAtStart();
     else if (options_.cameraOn)
@@ -338,6 +339,7 @@ void Player::mainLoop() {
         retryLostCamera();
         receiveOsc();
         printOscCounts();
+        applyRemoteThreshold();
         runMotionEngine();
         sendOscMotion();
         if (state.playback.PlayEngine == 1) {
@@ -352,6 +354,7 @@ void Player::mainLoop() {
         if (!displayClip()) continue;
         planReadAhead();
         sendOscClip();
+        publishRemote();
         injectOscKey();
         dispatchTurnKey(*this);
         endTurn();

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "core/decimal.h"
+#include "remote/key_list.h"
 
 namespace kalvento {
 
@@ -91,6 +92,24 @@ bool takeCameraFit(Options& options, const std::string& value, std::string& erro
     return true;
 }
 
+bool takeHttpKeys(Options& options, const std::string& value, std::string& error) {
+    if (!KeyList::parse(value, error)) {
+        error = "--http-keys: " + error;
+        return false;
+    }
+    options.httpKeys = value;
+    return true;
+}
+
+bool takeHttpToken(Options& options, const std::string& value, std::string& error) {
+    if (value.empty()) {
+        error = "--http-token takes a token that is not empty";
+        return false;
+    }
+    options.httpToken = value;
+    return true;
+}
+
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &takeWorkdir},
@@ -155,6 +174,16 @@ const std::array kOptions = {
                                 [](Options& o, uint32_t n) { o.oscRateHz = static_cast<int>(n); }}},
     OptionRow{"--osc-status", nullptr, nullptr, "print the OSC counts once a second",
               &Options::oscStatus},
+    OptionRow{"--http", nullptr, "[HOST:]PORT",
+              "the web remote on PORT (host 127.0.0.1; port 0: any)", &Options::httpAddress},
+    OptionRow{"--http-keys", nullptr, "LIST",
+              "keys the web remote may type, e.g. z,x,p,n,TAB (default:\n"
+              "keys that move and change the view, not ESC or ENTER)",
+              &takeHttpKeys},
+    OptionRow{"--http-token", nullptr, "TOKEN",
+              "token every web request must carry (made up and printed\n"
+              "at start when the host is not 127.0.0.1)",
+              &takeHttpToken},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
     OptionRow{

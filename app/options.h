@@ -39,6 +39,9 @@ struct Options {
     KeySet oscKeys = defaultRemoteKeys();  // --osc-keys LIST: the keys taken over OSC
     int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
     bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
+    std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
+    std::string httpKeys;        // --http-keys LIST: keys the web remote may type; "" default
+    std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.

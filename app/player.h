@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "commands/player_context.h"
 #include "ipc/osc_bridge.h"
+#include "remote/remote_hub.h"
 
 namespace kalvento {
 
@@ -60,6 +61,10 @@ public:
 
     const Options& options() const { return options_; }
 
+    // The web remote's hub, fed once a turn and drained of its threshold values; null: none.
+    // It must outlive the run.
+    void attachRemote(RemoteHub* hub) { remote_ = hub; }
+
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
     // The camera options into the camera state: source, size, fit, lock, normalize.
@@ -91,6 +96,11 @@ private:
     void sendOscGesture();  // every gesture turn, after the drive
     void injectOscKey();
     void printOscCounts();
+    // Web remote: a threshold value taken before the turn measures, the status, a motion
+    // sample and (when watched) the pictures handed over after the display.
+    void applyRemoteThreshold();
+    void publishRemote();
+    void offerRemotePictures();
     void runGestureTurn();
     void learningTurnEnd();
     void endTurn();
@@ -111,6 +121,8 @@ private:
     std::unique_ptr<OscBridge> osc_;  // null without io.osc
     int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
     int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
+    RemoteHub* remote_ = nullptr;
+    int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

@@ -8,6 +8,7 @@
 
 #include "commands/commands.h"
 #include "commands/player_context.h"
+#include "commands/set_threshold.h"
 #include "gesture/calibration.h"
 #include "settings/threshold_file.h"
 
@@ -58,6 +59,15 @@ void thresholdStepCommand(PlayerContext& player, const KeyCommand& command) {
     writeThresholdFile(player.io.files, console, threshold);
     console.print("%s（変数設定： QBN_threshold = [ %6d ] (step = %d )）\n",
                   player.state.playback.PromptText.c_str(), threshold, kThresholdStep);
+    player.state.playback.MotionDisplayMode = 0;
+}
+
+void setThreshold(PlayerContext& player, int value) {
+    int& threshold = player.state.camera.QBN_threshold;
+    threshold = value > 0 ? value : 0;
+    writeThresholdFile(player.io.files, player.io.console, threshold);
+    player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] (web)）\n",
+                            player.state.playback.PromptText.c_str(), threshold);
     player.state.playback.MotionDisplayMode = 0;
 }
 

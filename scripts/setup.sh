@@ -9,7 +9,8 @@ packages=(build-essential cmake pkg-config libopencv-dev libsdl2-dev libx11-dev 
           liblo-dev liblo-tools libgtest-dev libgmock-dev libbenchmark-dev ffmpeg xvfb xauth xdotool
           x11-utils x11-xkb-utils xkb-data python3
           dpkg-dev file lintian groff man-db desktop-file-utils systemd librsvg2-bin imagemagick
-          opencv-doc exfat-fuse exfatprogs fuse locales)
+          opencv-doc exfat-fuse exfatprogs fuse locales
+          libcivetweb-dev nlohmann-json3-dev curl chromium chromium-driver python3-selenium)
 scripts/install_missing.sh "${packages[@]}"
 
 build_dir=${BUILD_DIR:-build}

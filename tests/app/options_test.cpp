@@ -236,3 +236,27 @@ TEST(OscOptions, KeysTakenOverOsc) {
 
 }  // namespace
 }  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+TEST(WebRemoteOptions, TheThreeOptionsAndTheirRefusals) {
+    auto options = parse({"--http", "0.0.0.0:8080", "--http-keys", "x,ESC", "--http-token", "abc"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->httpAddress, "0.0.0.0:8080");
+    EXPECT_EQ(options->httpKeys, "x,ESC");
+    EXPECT_EQ(options->httpToken, "abc");
+    auto plain = parse({});
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->httpAddress.empty());  // off unless asked
+    std::string error;
+    EXPECT_FALSE(parse({"--http-keys", "x,,y"}, &error));
+    EXPECT_EQ(error.rfind("--http-keys: not a key", 0), 0u) << error;
+    EXPECT_FALSE(parse({"--http-token", ""}, &error));
+    EXPECT_EQ(error, "--http-token takes a token that is not empty");
+    EXPECT_FALSE(parse({"--http"}, &error));
+    EXPECT_EQ(error, "option --http needs a value");
+}
+
+}  // namespace
+}  // namespace kalvento

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 
 #include "commands/command.h"
+#include "commands/set_threshold.h"
 #include "commands/dispatch.h"
 #include "gesture/calibration.h"
 #include "settings/threshold_file.h"
@@ -304,6 +305,24 @@ TEST_F(ThresholdTest, HAndUpperHWithNoMotionMeasuredChangeOnlyTheMargin) {
     press('h');
     EXPECT_EQ(cam().QBN_threshold, 1050);
     EXPECT_EQ(fileText(), "1050");
+}
+
+}  // namespace
+}  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+TEST_F(ThresholdTest, AGivenValueIsSetAndWrittenLikeAStep) {
+    player.state.playback.MotionDisplayMode = 1;
+    setThreshold(player, 4321);
+    EXPECT_EQ(cam().QBN_threshold, 4321);
+    EXPECT_EQ(fileText(), "4321");
+    EXPECT_EQ(player.state.playback.MotionDisplayMode, 0);
+    EXPECT_EQ(out(), prompt() + "（変数設定： QBN_threshold = [   4321 ] (web)）\n");
+    setThreshold(player, -5);  // never below 0
+    EXPECT_EQ(cam().QBN_threshold, 0);
+    EXPECT_EQ(fileText(), "0");
 }
 
 }  // namespace

@@ -1,0 +1,72 @@
+// What the player gives the web remote each turn and takes from it.
+
+#include "app/options.h"
+#include "app/player.h"
+#include "commands/set_threshold.h"
+#include "core/paths.h"
+#include "ipc/shared_motion.h"
+
+namespace kalvento {
+
+void Player::applyRemoteThreshold() {
+    if (remote_ == nullptr) return;
+    if (std::optional<int> value = remote_->takeThreshold()) setThreshold(*this, *value);
+}
+
+void Player::publishRemote() {
+    if (remote_ == nullptr) return;
+    const CameraState& camera = state.camera;
+    const PlaybackState& playback = state.playback;
+    RemoteStatus status;
+    status.version = kVersionText;
+    if (!status.version.empty() && status.version.back() == '\n') status.version.pop_back();
+    const double seconds = static_cast<double>(io.clock.nowMicros() - startMicros_) / 1e6;
+    status.uptimeSeconds = seconds;
+    status.folder = state.contents.DirNum + 1;
+    status.folderName = folderName(state.contents.DirNum);
+    status.clip = clipIndexOf(playback.frame_no);
+    status.clipCount = state.contents.MaxCount;
+    status.cameraOn = camera.CamActive == 1;
+    status.cameraSource = camera.CameraSource;
+    status.cameraChannel = camera.CamChan;
+    status.differenceSum = camera.DifferenceSum;
+    status.diffSum = diffSumOf(state.SI);
+    status.threshold = camera.QBN_threshold;
+    status.margin = camera.ThresholdMargin;
+    status.gestureEngine = playback.PlayEngine == 0;
+    status.autoReplay = playback.AutoReplayFlag != 0;
+    status.flipMode = playback.flip_mode;
+    const GestureOutputs& out = recogniser.outputs;
+    status.gesture = {out.GestureResult, std::string(fieldText(out.GestureName)), out.PHASE,
+                      out.SPEED,         out.ACCEL,
+                      out.WIDTH};
+    status.turnsPerSecond = playback.f_rate;
+    if (osc_) {
+        status.oscKeys = osc_->counters().keys;
+        status.oscMotions = osc_->counters().motions;
+        status.oscDropped = osc_->counters().dropped();
+    }
+    remote_->publish(status);
+    if (status.cameraOn || status.diffSum > 0)
+        remote_->addSample({seconds, status.differenceSum, status.diffSum, status.threshold});
+    offerRemotePictures();
+}
+
+void Player::offerRemotePictures() {
+    if (remote_->wantsClipPicture()) {
+        const cv::Mat* shown = state.playback.VR_step >= 0.0 ? cachedCurrentClip() : nullptr;
+        if (shown != nullptr)
+            remote_->offerClipPicture(*shown, state.playback.flip_mode);
+        else
+            remote_->noClipPicture();
+    }
+    if (remote_->wantsCameraPicture()) {
+        const CameraState& camera = state.camera;
+        if (camera.CamActive == 1 && !camera.CamFrame.empty())
+            remote_->offerCameraPicture(camera.CamFrame, state.gesture.DiffImage);
+        else
+            remote_->noCameraPicture();
+    }
+}
+
+}  // namespace kalvento

@@ -1,0 +1,100 @@
+#include "app/web_remote.h"
+
+#include <charconv>
+#include <random>
+
+namespace kalvento {
+
+namespace {
+
+// 128 random bits as 32 hexadecimal digits.
+std::string makeToken() {
+    std::random_device device;
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(device()));
+        token += part;
+    }
+    return token;
+}
+
+}  // namespace
+
+bool splitHttpAddress(const std::string& text, std::string& host, int& port) {
+    const size_t colon = text.rfind(':');
+    host = colon == std::string::npos ? "127.0.0.1" : text.substr(0, colon);
+    const std::string digits = colon == std::string::npos ? text : text.substr(colon + 1);
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (host.empty() || digits.empty() || ec != std::errc() ||
+        end != digits.data() + digits.size() || value > 65535)
+        return false;
+    port = static_cast<int>(value);
+    return true;
+}
+
+bool isLoopbackHost(const std::string& host) {
+    return host == "127.0.0.1" || host == "localhost";
+}
+
+std::string DeskQuestions::currentQuestion() const {
+    const std::optional<AskedQuestion> asked = desk_.current();
+    return asked ? withoutBlanks(asked->prompt) : std::string();
+}
+
+std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& console,
+                                           QuestionDesk& questions, std::string& error) {
+    std::string host;
+    int port = 0;
+    if (!splitHttpAddress(options.httpAddress, host, port)) {
+        error = "--http takes [HOST:]PORT with a port from 0 to 65535";
+        return nullptr;
+    }
+    RemoteAccess access;
+    if (!options.httpKeys.empty()) {
+        std::optional<KeyList> keys = KeyList::parse(options.httpKeys, error);
+        if (!keys) return nullptr;
+        access.keys = *keys;
+    }
+    access.token = options.httpToken;
+    const bool madeToken = access.token.empty() && !isLoopbackHost(host);
+    if (madeToken) access.token = makeToken();
+
+    auto remote = std::unique_ptr<WebRemote>(new WebRemote());
+    remote->questions_ = std::make_unique<DeskQuestions>(questions);
+    remote->api_ = std::make_unique<RemoteApi>(remote->hub_, access, remote->questions_.get());
+    remote->server_ = openCivetHttpServer(host, port, *remote->api_, error);
+    if (!remote->server_) return nullptr;
+    HttpServer& server = *remote->server_;
+    remote->api_->setServerCounts([&server] { return server.counts(); });
+    remote->live_ = std::make_unique<LiveUpdates>(*remote->api_, remote->hub_, server);
+    console.print("Web remote: http://%s:%d/\n", host.c_str(), remote->port());
+    if (madeToken) console.print("Web remote token: %s\n", access.token.c_str());
+    return remote;
+}
+
+int RemoteKeyWindow::waitKey(int ms) {
+    constexpr int kRemoteLookMs = 50;
+    for (;;) {
+        if (held_ != 0) {
+            const int key = held_;
+            held_ = 0;
+            return key;
+        }
+        const int key = inner_.waitKey(ms == 0 ? kRemoteLookMs : ms);
+        if (key != kNoKey) return key;
+        if (const int remote = hub_.takeKey(); remote != 0) return remote;
+        if (ms != 0) return kNoKey;
+    }
+}
+
+int RemoteKeyWindow::peekKey(int ms) {
+    if (held_ != 0) return held_;
+    const int key = inner_.peekKey(ms);
+    if (key != kNoKey) return key;
+    held_ = hub_.takeKey();
+    return held_ != 0 ? held_ : kNoKey;
+}
+
+}  // namespace kalvento

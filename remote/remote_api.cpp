@@ -1,0 +1,195 @@
+#include "remote/remote_api.h"
+
+#include <climits>
+
+namespace kalvento {
+
+namespace {
+
+using nlohmann::json;
+
+HttpResponse jsonResponse(int status, const json& body) {
+    return {status, "application/json", body.dump(-1, ' ', false, json::error_handler_t::replace)};
+}
+
+// Compares without stopping at the first difference, so the time taken tells nothing.
+bool sameSecret(const std::string& given, const std::string& wanted) {
+    unsigned diff = given.size() != wanted.size();
+    for (size_t i = 0; i < given.size(); ++i)
+        diff |= static_cast<unsigned char>(given[i]) ^
+                static_cast<unsigned char>(wanted[i % std::max<size_t>(1, wanted.size())]);
+    return diff == 0;
+}
+
+// The value of `name` in a query string, undecoded; "" when it is not there.
+std::string queryValue(const std::string& query, const std::string& name) {
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos) end = query.size();
+        const std::string item = query.substr(start, end - start);
+        if (item.compare(0, name.size() + 1, name + "=") == 0) return item.substr(name.size() + 1);
+        start = end + 1;
+    }
+    return {};
+}
+
+// The host part of a Host header ("127.0.0.1:8080" -> "127.0.0.1", "[::1]:80" -> "[::1]").
+std::string hostName(const std::string& host) {
+    if (!host.empty() && host[0] == '[') return host.substr(0, host.find(']') + 1);
+    return host.substr(0, host.find(':'));
+}
+
+}  // namespace
+
+RemoteApi::RemoteApi(RemoteHub& hub, RemoteAccess access, QuestionSeam* questions)
+    : hub_(hub), access_(std::move(access)), questions_(questions), previews_(hub) {}
+
+HttpResponse RemoteApi::refuse(int status, const std::string& message,
+                               std::atomic<int64_t>& counter) {
+    ++counter;
+    return jsonResponse(status, {{"error", message}});
+}
+
+bool RemoteApi::authorised(const HttpRequest& request) const {
+    if (access_.token.empty()) {
+        // Without a token the player listens on this machine only; a page that reached it
+        // under another host name (DNS rebinding) is not answered.
+        const std::string name = hostName(request.header("host"));
+        return name == "127.0.0.1" || name == "localhost" || name == "[::1]";
+    }
+    std::string given = queryValue(request.query, "token");
+    const std::string authorization = request.header("authorization");
+    if (authorization.rfind("Bearer ", 0) == 0) given = authorization.substr(7);
+    return sameSecret(given, access_.token);
+}
+
+bool RemoteApi::sameOrigin(const HttpRequest& request) const {
+    const std::string origin = request.header("origin");
+    return origin.empty() || origin == "http://" + request.header("host");
+}
+
+HttpResponse RemoteApi::handle(const HttpRequest& request) {
+    ++counts_.requests;
+    if (!authorised(request)) return refuse(401, "a valid token is needed", counts_.unauthorised);
+    const bool writes = request.method != "GET" && request.method != "HEAD";
+    if ((writes || request.webSocket) && !sameOrigin(request))
+        return refuse(403, "requests from another site's page are refused", counts_.foreignOrigin);
+    if (request.bodyTooLarge) return refuse(413, "the body is larger than 4 KB", counts_.tooLarge);
+    return route(request);
+}
+
+HttpResponse RemoteApi::route(const HttpRequest& request) {
+    const std::string& path = request.path;
+    const bool get = request.method == "GET";
+    if (request.webSocket) {
+        if (path == "/api/v1/ws") return {101, "", ""};
+        return refuse(404, "no such WebSocket", counts_.notFound);
+    }
+    if (get && (path == "/" || path == "/index.html")) return {200, "text/html; charset=utf-8", remotePage()};
+    if (get && path == "/favicon.ico") return {204, "image/x-icon", ""};  // browsers ask
+    if (get && path == "/api/v1/status") return jsonResponse(200, statusJson());
+    if (get && path == "/api/v1/frame.jpg") return jpeg(previews_.clipJpeg(), "no clip is shown");
+    if (get && path == "/api/v1/camera.jpg")
+        return jpeg(previews_.cameraJpeg(), "the camera is off");
+    const bool post = request.method == "POST";
+    const bool known = path == "/api/v1/key" || path == "/api/v1/threshold" || path == "/api/v1/answer";
+    if (!post || !known) return refuse(404, "no such request", counts_.notFound);
+    json body = json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object())
+        return refuse(400, "the body is not a JSON object", counts_.badRequest);
+    if (path == "/api/v1/key") return postKey(body);
+    if (path == "/api/v1/threshold") return postThreshold(body);
+    return postAnswer(body);
+}
+
+HttpResponse RemoteApi::postKey(const json& body) {
+    int code = 0;
+    if (body.contains("key") && body["key"].is_string())
+        code = keyCodeOf(body["key"].get<std::string>());
+    else if (body.contains("code") && body["code"].is_number_integer()) {
+        const auto value = body["code"].get<int64_t>();
+        code = value >= 1 && value <= 254 ? static_cast<int>(value) : 0;
+    }
+    if (code == 0)
+        return refuse(400, "give {\"key\": \"x\"} or {\"code\": 1..254}", counts_.badRequest);
+    if (!access_.keys.allows(code))
+        return refuse(403, "the key " + keyNameOf(code) + " is not allowed", counts_.keysRefused);
+    if (!hub_.queueKey(code)) return refuse(429, "too many keys are waiting", counts_.keysRefused);
+    ++counts_.keys;
+    return jsonResponse(200, {{"queued", keyNameOf(code)}});
+}
+
+HttpResponse RemoteApi::postThreshold(const json& body) {
+    if (!body.contains("value") || !body["value"].is_number_integer())
+        return refuse(400, "give {\"value\": N}", counts_.badRequest);
+    const auto value = body["value"].get<int64_t>();
+    if (value < 0 || value > INT_MAX)
+        return refuse(400, "the threshold is a whole number from 0 up", counts_.badRequest);
+    hub_.setThreshold(static_cast<int>(value));
+    return jsonResponse(200, {{"threshold", value}});
+}
+
+HttpResponse RemoteApi::postAnswer(const json& body) {
+    if (!body.contains("text") || !body["text"].is_string())
+        return refuse(400, "give {\"text\": \"...\"}", counts_.badRequest);
+    const std::string text = body["text"].get<std::string>();
+    if (text.size() > kMaxAnswer || text.find_first_of("\r\n") != std::string::npos)
+        return refuse(400, "an answer is one line of at most 250 bytes", counts_.badRequest);
+    if (questions_ == nullptr || !questions_->answer(text))
+        return jsonResponse(409, {{"error", "no question is being asked"}});
+    return jsonResponse(200, {{"answered", text}});
+}
+
+HttpResponse RemoteApi::jpeg(const std::vector<uint8_t>& bytes, const char* missing) {
+    if (bytes.empty()) return jsonResponse(404, {{"error", missing}});
+    return {200, "image/jpeg", std::string(bytes.begin(), bytes.end())};
+}
+
+json RemoteApi::statusJson() const {
+    const RemoteStatus s = hub_.status();
+    json keys = json::array();
+    for (int code : access_.keys.codes()) keys.push_back(keyNameOf(code));
+    const HttpServerCounts server = serverCounts_ ? serverCounts_() : HttpServerCounts{};
+    return {
+        {"version", s.version},
+        {"uptime", s.uptimeSeconds},
+        {"folder", {{"number", s.folder}, {"name", s.folderName}}},
+        {"clip", {{"index", s.clip}, {"count", s.clipCount}}},
+        {"camera", {{"on", s.cameraOn}, {"source", s.cameraSource}, {"channel", s.cameraChannel}}},
+        {"motion",
+         {{"DifferenceSum", s.differenceSum}, {"DiffSum", s.diffSum},
+          {"QBN_threshold", s.threshold}, {"margin", s.margin}}},
+        {"engine", s.gestureEngine ? "gesture" : "motion"},
+        {"gesture",
+         {{"result", s.gesture.result}, {"name", s.gesture.name}, {"phase", s.gesture.phase},
+          {"speed", s.gesture.speed}, {"acceleration", s.gesture.accel}, {"width", s.gesture.width}}},
+        {"autoReplay", s.autoReplay},
+        {"flip", s.flipMode},
+        {"turnsPerSecond", s.turnsPerSecond},
+        {"osdLevel", s.osdLevel},
+        {"osdKey", s.osdKey},
+        {"question", questions_ != nullptr ? questions_->currentQuestion() : s.question},
+        {"osc", {{"keys", s.oscKeys}, {"motion", s.oscMotions}, {"dropped", s.oscDropped}}},
+        {"keys", keys},
+        {"http",
+         {{"requests", counts_.requests.load()}, {"unauthorised", counts_.unauthorised.load()},
+          {"foreignOrigin", counts_.foreignOrigin.load()}, {"tooLarge", counts_.tooLarge.load()},
+          {"badRequest", counts_.badRequest.load()}, {"notFound", counts_.notFound.load()},
+          {"keys", counts_.keys.load()}, {"keysRefused", counts_.keysRefused.load()},
+          {"refusedConnections", server.refusedConnections},
+          {"droppedClients", server.droppedClients}, {"clients", server.clients}}},
+    };
+}
+
+std::string RemoteApi::liveMessage(const std::vector<MotionSample>& samples) const {
+    json message = statusJson();
+    json list = json::array();
+    for (const MotionSample& sample : samples)
+        list.push_back({sample.seconds, sample.own, sample.shared, sample.threshold});
+    message["type"] = "status";
+    message["samples"] = std::move(list);
+    return message.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace kalvento

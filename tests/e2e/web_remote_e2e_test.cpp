@@ -1,0 +1,280 @@
+// The web remote against a real headless player: curl reads the status and the previews and
+// sends keys; a player on another address wants its token; a flood of broken requests does not
+// stop it.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <sys/mman.h>
+
+#include <regex>
+#include <thread>
+
+#include "support/run_player.h"
+#include "tools/demo_contents.h"
+#include "support/web_client.h"
+#include "support/workspace.h"
+
+namespace kalvento::test {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+// A headless player running on its own thread until its script ends or ESC ESC comes.
+class BackgroundPlayer {
+public:
+    BackgroundPlayer(const Workspace& workspace, std::vector<std::string> args, int seconds)
+        : thread_([this, &workspace, args, seconds]() mutable {
+              args.insert(args.begin(), {"--input", workspace.script(turningScript(seconds)),
+                                         "--shm-name", shmName_});
+              result_ = runPlayer(args, workspace.work());
+          }) {}
+    ~BackgroundPlayer() {
+        if (thread_.joinable()) thread_.join();
+        ::shm_unlink(("/" + shmName_).c_str());
+    }
+    const RunResult& finish() {
+        thread_.join();
+        return result_;
+    }
+
+private:
+    // A shared block of its own, so no other test's player moves its clips.
+    std::string shmName_ = "kalvento_e2e_web_" + std::to_string(::getpid()) + "_" +
+                           std::to_string(++players_);
+    static inline int players_ = 0;
+    RunResult result_;
+    std::thread thread_;
+};
+
+std::string base(int port, const char* host = "127.0.0.1") {
+    return "http://" + std::string(host) + ":" + std::to_string(port);
+}
+
+json status(int port) {
+    CurlResult answer = curl("'" + base(port) + "/api/v1/status'");
+    EXPECT_EQ(answer.status, 200);
+    return json::parse(answer.body, nullptr, false);
+}
+
+CurlResult postKey(int port, const std::string& key) {
+    return curl("-X POST -d '{\"key\":\"" + key + "\"}' '" + base(port) + "/api/v1/key'");
+}
+
+// Waits until the status satisfies `done` (the loop takes keys at its own pace).
+json waitForStatus(int port, const std::function<bool(const json&)>& done) {
+    json s;
+    for (int i = 0; i < 100; ++i) {
+        s = status(port);
+        if (!s.is_discarded() && done(s)) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    return s;
+}
+
+TEST(WebRemoteE2E, CurlReadsTheStatusAndFrameAndSteersWithAllowedKeys) {
+    Workspace workspace;
+    workspace.addClipRange(1, 6, 800, 600);
+    workspace.addClipRange(2, 3, 800, 600);
+    const int port = freeTcpPort();
+    BackgroundPlayer player(workspace, {"--seed", "1", "--http", std::to_string(port)}, 14);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+
+    json s = waitForStatus(port, [](const json& s) { return s["clip"]["count"] == 6; });
+    EXPECT_EQ(s["version"], "KALVENTO PLAYER 1.0");
+    EXPECT_EQ(s["folder"], json({{"number", 1}, {"name", "S001"}}));
+    EXPECT_EQ(s["clip"], json({{"index", 0}, {"count", 6}}));
+    EXPECT_EQ(s["camera"]["on"], false);
+    EXPECT_EQ(s["engine"], "motion");
+    EXPECT_GT(s["turnsPerSecond"].get<double>(), 0.0);
+
+    // x steps one clip; ESC and ENTER are not on the default list.
+    EXPECT_EQ(postKey(port, "x").status, 200);
+    s = waitForStatus(port, [](const json& s) { return s["clip"]["index"] == 1; });
+    EXPECT_EQ(s["clip"]["index"], 1);
+    EXPECT_EQ(postKey(port, "ESC").status, 403);
+    EXPECT_EQ(postKey(port, "ENTER").status, 403);
+    // n: the next folder.
+    EXPECT_EQ(postKey(port, "n").status, 200);
+    s = waitForStatus(port, [](const json& s) { return s["folder"]["number"] == 2; });
+    EXPECT_EQ(s["folder"], json({{"number", 2}, {"name", "S002"}}));
+    EXPECT_EQ(s["clip"]["count"], 3);
+    // The threshold as the keys set it: the file is written.
+    EXPECT_EQ(curl("-X POST -d '{\"value\":4321}' '" + base(port) + "/api/v1/threshold'").status,
+              200);
+    s = waitForStatus(port, [](const json& s) { return s["motion"]["QBN_threshold"] == 4321; });
+    EXPECT_EQ(s["motion"]["QBN_threshold"], 4321);
+    EXPECT_EQ(readFile(workspace.work() + "/QBN_THRESHOLD.dat"), "4321");
+
+    // The frame is the shown clip of S002 scaled to 640 wide.
+    std::this_thread::sleep_for(300ms);
+    CurlResult frame = curl("'" + base(port) + "/api/v1/frame.jpg'");
+    ASSERT_EQ(frame.status, 200);
+    cv::Mat shown = cv::imdecode(std::vector<uint8_t>(frame.body.begin(), frame.body.end()),
+                                 cv::IMREAD_COLOR);
+    ASSERT_EQ(shown.size(), cv::Size(640, 480));
+    char name[32];
+    std::snprintf(name, sizeof name, "/clip_%05d.jpg", s["clip"]["index"].get<int>());
+    cv::Mat clip = cv::imread(workspace.folder(2) + name, cv::IMREAD_COLOR);
+    ASSERT_FALSE(clip.empty());
+    cv::resize(clip, clip, shown.size(), 0, 0, cv::INTER_AREA);
+    // Away from the position marker along the bottom edge.
+    const cv::Rect body(0, 0, 640, 440);
+    cv::Mat difference;
+    cv::absdiff(shown(body), clip(body), difference);
+    EXPECT_LT(cv::mean(difference)[0], 8.0);
+    EXPECT_EQ(curl("'" + base(port) + "/api/v1/camera.jpg'").status, 404);
+
+    const RunResult& result = player.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Web remote: " + base(port) + "/\n"), std::string::npos);
+    EXPECT_EQ(result.out.find("Web remote token"), std::string::npos);
+}
+
+TEST(WebRemoteE2E, TheCameraViewAndTheMotionComeFromTheCamera) {
+    Workspace workspace;
+    workspace.addClipRange(1, 40);
+    const std::string video = workspace.root() + "/camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 15.0, 20, 10, 40));
+    const int port = freeTcpPort();
+    BackgroundPlayer player(
+        workspace, {"--http", std::to_string(port), "--camera-source", video, "--camera-on"}, 20);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+    json s = waitForStatus(port, [](const json& s) {
+        return s["camera"]["on"] == true && s["motion"]["DifferenceSum"].get<int>() > 0;
+    });
+    EXPECT_EQ(s["camera"]["source"], video);
+    EXPECT_GT(s["motion"]["DifferenceSum"].get<int>(), 0);
+    CurlResult camera = curl("'" + base(port) + "/api/v1/camera.jpg'");
+    ASSERT_EQ(camera.status, 200);
+    cv::Mat picture = cv::imdecode(std::vector<uint8_t>(camera.body.begin(), camera.body.end()),
+                                   cv::IMREAD_COLOR);
+    EXPECT_EQ(picture.size(), cv::Size(320, 240));
+    // "q" switches the camera off; then there is no camera picture.
+    EXPECT_EQ(postKey(port, "q").status, 200);
+    waitForStatus(port, [](const json& s) { return s["camera"]["on"] == false; });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(curl("'" + base(port) + "/api/v1/camera.jpg'").status, 404);
+    EXPECT_EQ(player.finish().status, 0);
+}
+
+TEST(WebRemoteE2E, AnotherAddressWantsTheToken) {
+    Workspace workspace;
+    workspace.addClipRange(1, 3);
+    const int port = freeTcpPort("127.0.0.2");
+    ASSERT_GT(port, 0);
+    const std::string address = "127.0.0.2:" + std::to_string(port);
+    {
+        BackgroundPlayer player(workspace, {"--http", address, "--http-token", "t0k3n"}, 8);
+        const std::string url = base(port, "127.0.0.2") + "/api/v1/status";
+        ASSERT_TRUE(waitForServer(url));
+        EXPECT_EQ(curl("'" + url + "'").status, 401);
+        EXPECT_EQ(curl("'" + url + "?token=wrong'").status, 401);
+        EXPECT_EQ(curl("-X POST -d '{\"key\":\"x\"}' '" + base(port, "127.0.0.2") + "/api/v1/key'").status,
+                  401);
+        EXPECT_EQ(curl("'" + url + "?token=t0k3n'").status, 200);
+        EXPECT_EQ(curl("-H 'Authorization: Bearer t0k3n' '" + url + "'").status, 200);
+        EXPECT_EQ(curl("-H 'Authorization: Bearer t0k3n' '" + base(port, "127.0.0.2") + "/'").status,
+                  200);
+        const RunResult& result = player.finish();
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out.find("t0k3n"), std::string::npos);  // a given token is not printed
+    }
+    // Without --http-token one is made up and printed once.
+    BackgroundPlayer player(workspace, {"--http", address}, 6);
+    const std::string url = base(port, "127.0.0.2") + "/api/v1/status";
+    ASSERT_TRUE(waitForServer(url));
+    EXPECT_EQ(curl("'" + url + "'").status, 401);
+    const RunResult& result = player.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.out, match, std::regex("Web remote token: ([0-9a-f]{32})\n")));
+    EXPECT_EQ(result.out.find(match[1].str()), result.out.rfind(match[1].str()));
+}
+
+// The broken requests of the flood, round and round.
+std::string brokenRequest(int i, int port) {
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    switch (i % 8) {
+        case 0: return "POST /api/v1/key HTTP/1.1\r\n" + host + "Content-Length: 9\r\n\r\n{\"key\":x}";
+        case 1: return "POST /api/v1/key HTTP/1.1\r\n" + host + "Content-Length: 100000\r\n\r\n" +
+                       std::string(20000, '{');
+        case 2: return "GET /../../etc/passwd HTTP/1.1\r\n" + host + "\r\n";
+        case 3: return "GET /api/v1/ws HTTP/1.1\r\n" + host +
+                       "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n\x81\xff\xff\xff\xff\xff";
+        case 4: return "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n";
+        case 5: return "POST /api/v1/threshold HTTP/1.1\r\n" + host +
+                       "Transfer-Encoding: chunked\r\n\r\nZZZ\r\nnot a chunk\r\n";
+        case 6: return "GET /api/v1/status?" + std::string(9000, 'a') + " HTTP/1.1\r\n" + host + "\r\n";
+        default: return "POST /api/v1/answer HTTP/1.1\r\n" + host +
+                        "Origin: http://evil.example\r\nContent-Length: 13\r\n\r\n{\"text\":\"hi\"}";
+    }
+}
+
+// A WebSocket client that stays connected; `answer` is the server's reply to the upgrade.
+struct HeldWebSocket {
+    explicit HeldWebSocket(int port) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        timeval tv{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+        const std::string upgrade = "GET /api/v1/ws HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                    std::to_string(port) +
+                                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                    "Sec-WebSocket-Version: 13\r\n"
+                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+        ::send(fd, upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
+        char buffer[256];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) answer.assign(buffer, static_cast<size_t>(n));
+    }
+    ~HeldWebSocket() { ::close(fd); }
+    int fd = -1;
+    std::string answer;
+};
+
+TEST(WebRemoteE2E, AThousandBrokenRequestsLeaveThePlayerRunning) {
+    Workspace workspace;
+    workspace.addClipRange(1, 3);
+    const int port = freeTcpPort();
+    BackgroundPlayer player(workspace, {"--http", std::to_string(port), "--http-keys", "x,ESC"}, 120);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+    const double before = status(port)["uptime"].get<double>();
+    for (int i = 0; i < 1000; ++i) sendRaw(port, brokenRequest(i, port), "127.0.0.1", 2000ms);
+    json s = status(port);
+    ASSERT_FALSE(s.is_discarded());
+    EXPECT_GT(s["uptime"].get<double>(), before);  // the loop went on turning
+    const json& http = s["http"];
+    EXPECT_GE(http["badRequest"].get<int>() + http["tooLarge"].get<int>() +
+                  http["notFound"].get<int>() + http["foreignOrigin"].get<int>(),
+              400);
+    {
+        // Eight clients fill the connections; the ninth, WebSocket or not, is turned away.
+        std::vector<std::unique_ptr<HeldWebSocket>> clients;
+        for (int i = 0; i < 8; ++i) {
+            clients.push_back(std::make_unique<HeldWebSocket>(port));
+            EXPECT_EQ(clients.back()->answer.rfind("HTTP/1.1 101", 0), 0u) << i;
+        }
+        EXPECT_EQ(HeldWebSocket(port).answer.rfind("HTTP/1.1 503", 0), 0u);
+        EXPECT_EQ(curl("'" + base(port) + "/api/v1/status'").status, 503);
+    }
+    s = waitForStatus(port, [](const json& s) { return s["http"]["clients"] == 0; });
+    EXPECT_GE(s["http"]["refusedConnections"].get<int>(), 2);
+    EXPECT_EQ(postKey(port, "ESC").status, 200);  // pause
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(postKey(port, "ESC").status, 200);  // and quit
+    const RunResult& result = player.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+}
+
+}  // namespace
+}  // namespace kalvento::test

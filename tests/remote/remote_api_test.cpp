@@ -1,0 +1,346 @@
+#include "remote/remote_api.h"
+#include "remote/live_updates.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/fake_http_server.h"
+
+namespace kalvento {
+namespace {
+
+using nlohmann::json;
+using test::localRequest;
+
+struct GateCase {
+    const char* what;
+    std::string token;  // the player's
+    std::string host, origin, authorization, query;
+    const char* method;
+    const char* path;
+    bool tooLarge;
+    int status;
+};
+
+TEST(RemoteApi, GateRefusesWhatItMust) {
+    const GateCase cases[] = {
+        {"local read", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/status", false, 200},
+        {"localhost", "", "localhost:8080", "", "", "", "GET", "/", false, 200},
+        {"rebinding host name", "", "evil.example:80", "", "", "", "GET", "/api/v1/status", false, 401},
+        {"no host at all", "", "", "", "", "", "GET", "/api/v1/status", false, 401},
+        {"token missing", "s3cret", "10.0.0.5:80", "", "", "", "GET", "/api/v1/status", false, 401},
+        {"token wrong", "s3cret", "10.0.0.5:80", "", "", "token=s3creT", "GET", "/api/v1/status", false, 401},
+        {"token in query", "s3cret", "10.0.0.5:80", "", "", "a=1&token=s3cret", "GET", "/api/v1/status", false, 200},
+        {"token as bearer", "s3cret", "10.0.0.5:80", "", "Bearer s3cret", "", "GET", "/api/v1/status", false, 200},
+        {"token longer", "s3cret", "10.0.0.5:80", "", "Bearer s3cret1", "", "GET", "/", false, 401},
+        {"own page posts", "", "127.0.0.1:80", "http://127.0.0.1:80", "", "", "POST", "/api/v1/key", false, 200},
+        {"foreign page posts", "", "127.0.0.1:80", "http://evil.example", "", "", "POST", "/api/v1/key", false, 403},
+        {"foreign page reads", "", "127.0.0.1:80", "http://evil.example", "", "", "GET", "/api/v1/status", false, 200},
+        {"body too large", "", "127.0.0.1:80", "", "", "", "POST", "/api/v1/key", true, 413},
+        {"unknown path", "", "127.0.0.1:80", "", "", "", "GET", "/etc/passwd", false, 404},
+        {"upward path", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/../../x", false, 404},
+        {"wrong method", "", "127.0.0.1:80", "", "", "", "DELETE", "/api/v1/status", false, 404},
+        {"get on a post path", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/key", false, 404},
+        {"the browser's icon", "", "127.0.0.1:80", "", "", "", "GET", "/favicon.ico", false, 204},
+    };
+    for (const GateCase& c : cases) {
+        RemoteHub hub;
+        RemoteAccess access;
+        access.token = c.token;
+        RemoteApi api(hub, access);
+        HttpRequest request = localRequest(c.method, c.path, R"({"key":"x"})");
+        request.headers = {{"host", c.host}};
+        if (!c.origin.empty()) request.headers.push_back({"origin", c.origin});
+        if (!c.authorization.empty()) request.headers.push_back({"authorization", c.authorization});
+        request.query = c.query;
+        request.bodyTooLarge = c.tooLarge;
+        EXPECT_EQ(api.handle(request).status, c.status) << c.what;
+    }
+}
+
+TEST(RemoteApi, RefusalsAreCountedInTheStatus) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    HttpRequest foreign = localRequest("POST", "/api/v1/key", R"({"key":"x"})");
+    foreign.headers.push_back({"origin", "http://evil.example"});
+    api.handle(foreign);
+    HttpRequest large = localRequest("POST", "/api/v1/key");
+    large.bodyTooLarge = true;
+    api.handle(large);
+    api.handle(localRequest("GET", "/nothing"));
+    api.handle(localRequest("POST", "/api/v1/key", "{not json"));
+    api.handle(localRequest("POST", "/api/v1/key", R"({"key":"ESC"})"));
+    const json http = api.statusJson()["http"];
+    EXPECT_EQ(http["requests"], 5);
+    EXPECT_EQ(http["foreignOrigin"], 1);
+    EXPECT_EQ(http["tooLarge"], 1);
+    EXPECT_EQ(http["notFound"], 1);
+    EXPECT_EQ(http["badRequest"], 1);
+    EXPECT_EQ(http["keysRefused"], 1);
+}
+
+TEST(RemoteApi, KeysAreQueuedUnderTheAllowList) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    struct {
+        const char* body;
+        int status;
+        int queued;
+    } cases[] = {
+        {R"({"key":"x"})", 200, 'x'},      {R"({"key":"TAB"})", 200, 9},
+        {R"({"code":122})", 200, 'z'},     {R"({"key":"ESC"})", 403, 0},
+        {R"({"key":"ENTER"})", 403, 0},    {R"({"code":27})", 403, 0},
+        {R"({"key":"W"})", 403, 0},        {R"({"key":"xx"})", 400, 0},
+        {R"({"key":""})", 400, 0},         {R"({"code":0})", 400, 0},
+        {R"({"code":255})", 400, 0},       {R"({"code":"x"})", 400, 0},
+        {R"({"key":7})", 400, 0},          {R"(["x"])", 400, 0},
+        {R"({"code":1e300})", 400, 0},     {"", 400, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/key", c.body)).status, c.status) << c.body;
+        EXPECT_EQ(hub.takeKey(), c.queued) << c.body;
+    }
+    for (size_t i = 0; i < RemoteHub::kKeyQueueLimit; ++i)
+        ASSERT_EQ(api.handle(localRequest("POST", "/api/v1/key", R"({"key":"x"})")).status, 200);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/key", R"({"key":"x"})")).status, 429);
+}
+
+TEST(RemoteApi, AnotherAllowListLetsEscThrough) {
+    RemoteHub hub;
+    std::string error;
+    RemoteAccess access;
+    access.keys = *KeyList::parse("ESC,ENTER", error);
+    RemoteApi api(hub, access);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/key", R"({"key":"ESC"})")).status, 200);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/key", R"({"key":"x"})")).status, 403);
+    EXPECT_EQ(hub.takeKey(), 27);
+    EXPECT_EQ(api.statusJson()["keys"], json::array({"ESC", "ENTER"}));
+}
+
+TEST(RemoteApi, ThresholdValuesAreCheckedAndTheLatestWins) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    for (const char* bad : {R"({"value":-1})", R"({"value":1.5})", R"({"value":"100"})",
+                            R"({"value":4294967296})", R"({})", "[1]"})
+        EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/threshold", bad)).status, 400) << bad;
+    EXPECT_FALSE(hub.takeThreshold());
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/threshold", R"({"value":900})")).status, 200);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/threshold", R"({"value":0})")).status, 200);
+    EXPECT_EQ(hub.takeThreshold(), 0);
+    EXPECT_FALSE(hub.takeThreshold());
+}
+
+class OneQuestion final : public QuestionSeam {
+public:
+    std::string currentQuestion() const override { return asked ? "How many clips?" : ""; }
+    bool answer(const std::string& text) override {
+        if (!asked) return false;
+        answers.push_back(text);
+        asked = false;
+        return true;
+    }
+    bool asked = true;
+    std::vector<std::string> answers;
+};
+
+TEST(RemoteApi, AnswersGoToTheQuestionAsked) {
+    RemoteHub hub;
+    OneQuestion question;
+    RemoteApi api(hub, {}, &question);
+    EXPECT_EQ(api.statusJson()["question"], "How many clips?");
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"1\n2"})")).status, 400);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":12})")).status, 400);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"12"})")).status, 200);
+    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status, 409);
+    EXPECT_EQ(question.answers, std::vector<std::string>{"12"});
+    EXPECT_EQ(api.statusJson()["question"], "");
+
+    RemoteApi withoutQuestions(hub, {});
+    EXPECT_EQ(withoutQuestions.handle(localRequest("POST", "/api/v1/answer", R"({"text":"1"})")).status,
+              409);
+}
+
+TEST(RemoteApi, StatusCarriesThePublishedValues) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    RemoteStatus status;
+    status.version = "KALVENTO PLAYER 1.0";
+    status.folder = 3;
+    status.folderName = "S003";
+    status.clip = 7;
+    status.clipCount = 20;
+    status.cameraOn = true;
+    status.cameraSource = "clip.mp4";
+    status.differenceSum = 1234;
+    status.diffSum = 2345;
+    status.threshold = 11500;
+    status.margin = 1.05;
+    status.gestureEngine = true;
+    status.gesture = {1, "A", 2, 3, 4, 5};
+    status.osdLevel = 2;
+    status.oscKeys = 9;
+    hub.publish(status);
+    HttpResponse response = api.handle(localRequest("GET", "/api/v1/status"));
+    ASSERT_EQ(response.status, 200);
+    EXPECT_EQ(response.contentType, "application/json");
+    const json s = json::parse(response.body);
+    EXPECT_EQ(s["version"], "KALVENTO PLAYER 1.0");
+    EXPECT_EQ(s["folder"], json({{"number", 3}, {"name", "S003"}}));
+    EXPECT_EQ(s["clip"], json({{"index", 7}, {"count", 20}}));
+    EXPECT_EQ(s["camera"]["on"], true);
+    EXPECT_EQ(s["camera"]["source"], "clip.mp4");
+    EXPECT_EQ(s["motion"]["DifferenceSum"], 1234);
+    EXPECT_EQ(s["motion"]["DiffSum"], 2345);
+    EXPECT_EQ(s["motion"]["QBN_threshold"], 11500);
+    EXPECT_DOUBLE_EQ(s["motion"]["margin"].get<double>(), 1.05);
+    EXPECT_EQ(s["engine"], "gesture");
+    EXPECT_EQ(s["gesture"]["name"], "A");
+    EXPECT_EQ(s["gesture"]["width"], 5);
+    EXPECT_EQ(s["osdLevel"], 2);
+    EXPECT_EQ(s["osc"]["keys"], 9);
+}
+
+TEST(RemoteApi, ThePageNeedsNothingFromElsewhere) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    HttpResponse page = api.handle(localRequest("GET", "/"));
+    ASSERT_EQ(page.status, 200);
+    EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+    for (const char* id : {"id=\"next-folder\"", "id=\"plot\"", "id=\"folder\"", "id=\"clip\"",
+                           "id=\"answer\"", "id=\"slider\"", "/api/v1/ws"})
+        EXPECT_NE(page.body.find(id), std::string::npos) << id;
+    for (const char* outside : {"http://", "https://", "//cdn", "@import"})
+        EXPECT_EQ(page.body.find(outside), std::string::npos) << outside;
+}
+
+// Hands the loop's pictures to the hub while a request waits for one.
+struct LoopStandIn {
+    explicit LoopStandIn(RemoteHub& hub, cv::Mat clip, int flipMode)
+        : thread([&hub, clip, flipMode, this] {
+              while (!done) {
+                  if (hub.wantsClipPicture()) hub.offerClipPicture(clip, flipMode);
+                  if (hub.wantsCameraPicture()) hub.noCameraPicture();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          }) {}
+    ~LoopStandIn() {
+        done = true;
+        thread.join();
+    }
+    std::atomic<bool> done{false};
+    std::thread thread;
+};
+
+TEST(RemoteApi, FrameIsTheShownClipMirroredAndScaled) {
+    cv::Mat clip(720, 1280, CV_8UC3, cv::Scalar(0, 0, 0));
+    clip(cv::Rect(0, 0, 640, 720)).setTo(cv::Scalar(255, 255, 255));  // white left half
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    LoopStandIn loop(hub, clip, 1);
+    HttpResponse frame = api.handle(localRequest("GET", "/api/v1/frame.jpg"));
+    ASSERT_EQ(frame.status, 200);
+    EXPECT_EQ(frame.contentType, "image/jpeg");
+    cv::Mat decoded = cv::imdecode(std::vector<uint8_t>(frame.body.begin(), frame.body.end()),
+                                   cv::IMREAD_COLOR);
+    ASSERT_EQ(decoded.size(), cv::Size(640, 360));
+    EXPECT_LT(cv::mean(decoded(cv::Rect(0, 0, 300, 360)))[0], 10.0);    // mirrored: dark left
+    EXPECT_GT(cv::mean(decoded(cv::Rect(340, 0, 300, 360)))[0], 245.0);  // and white right
+    HttpResponse camera = api.handle(localRequest("GET", "/api/v1/camera.jpg"));
+    EXPECT_EQ(camera.status, 404);
+}
+
+TEST(RemotePreviews, SmallClipsKeepTheirSizeAndCellsAreMarked) {
+    cv::Mat small(240, 320, CV_8UC3, cv::Scalar(0, 0, 0));
+    EXPECT_EQ(clipPreview(small, 0).size(), small.size());
+    EXPECT_EQ(clipPreview(small, 2).size(), small.size());
+    CellGrid cells{};
+    cells[static_cast<size_t>(10 * kGridColumns + 20)] = 5;  // row 10, column 20
+    cells[0] = 7;                                            // a bright cell is not a change
+    cv::Mat marked = cameraPreview(small, cells);
+    EXPECT_EQ(marked.at<cv::Vec3b>(40, 80), cv::Vec3b(0, 0, 255));
+    EXPECT_EQ(marked.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
+    EXPECT_EQ(small.at<cv::Vec3b>(40, 80), cv::Vec3b(0, 0, 0));  // the frame itself unchanged
+}
+
+TEST(RemoteHub, PicturesAreAskedForOnlyWhileWatchedAndAtMostFiveTimesASecond) {
+    RemoteHub hub;
+    EXPECT_FALSE(hub.wantsClipPicture());
+    cv::Mat clip(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
+    int offers = 0;
+    std::atomic<bool> done{false};
+    std::thread loop([&] {
+        while (!done) {
+            if (hub.wantsClipPicture()) {
+                hub.offerClipPicture(clip, 0);
+                ++offers;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    int flipMode = -1;
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(600))
+        EXPECT_FALSE(hub.clipPicture(flipMode, std::chrono::milliseconds(500)).empty());
+    done = true;
+    loop.join();
+    EXPECT_GE(offers, 2);
+    EXPECT_LE(offers, 5);  // 600 ms at one per 200 ms, plus the first
+}
+
+TEST(RemoteHub, SamplesAreBoundedAndTakenOnce) {
+    RemoteHub hub;
+    for (size_t i = 0; i < RemoteHub::kSampleLimit + 10; ++i)
+        hub.addSample({static_cast<double>(i), static_cast<int>(i), 0, 0});
+    std::vector<MotionSample> samples = hub.takeSamples();
+    ASSERT_EQ(samples.size(), RemoteHub::kSampleLimit);
+    EXPECT_EQ(samples.front().own, 10);  // the oldest went first
+    EXPECT_TRUE(hub.takeSamples().empty());
+}
+
+TEST(LiveUpdates, PushStatusAndSamplesTenTimesASecondToClients) {
+    RemoteHub hub;
+    RemoteApi api(hub, {});
+    test::FakeHttpServer server;
+    {
+        LiveUpdates live(api, hub, server);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_TRUE(server.sent().empty());  // nobody listens
+        server.setClients(1);
+        hub.addSample({1.5, 100, 200, 300});
+        std::this_thread::sleep_for(std::chrono::milliseconds(550));
+    }
+    const std::vector<std::string> sent = server.sent();
+    ASSERT_GE(sent.size(), 3u);
+    ASSERT_LE(sent.size(), 7u);
+    const json first = json::parse(sent.front());
+    EXPECT_EQ(first["type"], "status");
+    EXPECT_EQ(first["samples"], json::array({json::array({1.5, 100, 200, 300})}));
+    EXPECT_EQ(json::parse(sent.back())["samples"], json::array());
+    EXPECT_EQ(first["clip"]["count"], 0);
+}
+
+TEST(KeyList, ParsesItemsAndRefusesWhatIsNoKey) {
+    std::string error;
+    std::optional<KeyList> list = KeyList::parse("z,x,ESC,SPACE,COMMA,z", error);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->codes(), (std::vector<int>{'z', 'x', 27, ' ', ','}));
+    for (const char* bad : {"", "z,,x", "zx", "esc", "\x01"}) {
+        EXPECT_FALSE(KeyList::parse(bad, error)) << bad;
+        EXPECT_NE(error.find("not a key"), std::string::npos);
+    }
+    const KeyList defaults = KeyList::defaults();
+    for (int allowed : std::initializer_list<int>{'z', 'x', 'n', 'p', 'J', 9, 'q', 'g', 'v', 'V', '1', '!'})
+        EXPECT_TRUE(defaults.allows(allowed)) << allowed;
+    for (int refused : std::initializer_list<int>{27, 13, 'W', 'U', 'A', '*', 'L', 8, ' '})
+        EXPECT_FALSE(defaults.allows(refused)) << refused;
+    EXPECT_EQ(keyNameOf(27), "ESC");
+    EXPECT_EQ(keyNameOf('x'), "x");
+    EXPECT_EQ(keyCodeOf("ENTER"), 13);
+}
+
+}  // namespace
+}  // namespace kalvento
