@@ -50,6 +50,10 @@ public:
     }
     void release() override {}
     bool isOpen() const override { return true; }
+    CameraStatus status() const override { return CameraStatus::Open; }
+    CameraFailure failure() const override { return CameraFailure::None; }
+    bool turnOff(CameraControl) override { return true; }
+    std::vector<VideoDevice> devices() const override { return {}; }
 
 private:
     cv::Mat frames_[2];
