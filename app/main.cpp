@@ -9,6 +9,7 @@
 #include "app/player.h"
 #include "platform/camera.h"
 #include "platform/memory_info.h"
+#include "platform/on_screen_display.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
@@ -16,6 +17,42 @@
 #include "platform/shared_block.h"
 
 using namespace kalvento;
+
+namespace {
+
+// The on-screen display and what feeds it: none in a headless run or without a font (said on
+// the error stream; the player then runs without it).
+struct DisplayParts {
+    std::unique_ptr<TextRenderer> text;
+    std::unique_ptr<OnScreenDisplay> display;
+    std::unique_ptr<DisplayConsole> console;
+    std::unique_ptr<DisplayWindow> window;
+};
+
+DisplayParts openDisplay(const Options& options, Console& console, Clock& clock, Window& screen,
+                         Window& playerWindow) {
+    DisplayParts parts;
+    if (options.headless) return parts;
+    std::string error;
+    std::optional<std::string> font = options.osdFont;
+    if (font->empty()) font = findDisplayFont(error);
+    if (font) parts.text = TextRenderer::open(*font, error);
+    if (!parts.text) {
+        console.printErr("kalvento: no on-screen display: %s\n", error.c_str());
+        return parts;
+    }
+    // Questions are answered in the window when nobody can type them on a terminal, unless a
+    // script gives the answers.
+    const bool answerInWindow = !console.inputIsTerminal() && options.inputScript.empty();
+    parts.display = std::make_unique<OnScreenDisplay>(*parts.text, clock, screen, screen,
+                                                      options.osdLevel, answerInWindow);
+    parts.console = std::make_unique<DisplayConsole>(console, *parts.display);
+    parts.window = std::make_unique<DisplayWindow>(playerWindow, *parts.display);
+    screen.setOverlay(parts.display.get());
+    return parts;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     StdConsole console;
@@ -99,12 +136,24 @@ int main(int argc, char** argv) {
         clips = std::make_unique<ThreadedClipReader>(
             [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
             ClipRing::Limits{});
-    Io io{window, console, files, clock, images, camera, {}, {}};
+    DisplayParts display = openDisplay(*options, console, clock, *baseWindow, window);
+    Console& playerConsole = display.console ? *display.console : static_cast<Console&>(console);
+    QuestionDesk questions(playerConsole);
+    questions.setSource(display.display.get());
+    Io io{display.window ? *display.window : window,
+          playerConsole,
+          files,
+          clock,
+          images,
+          camera,
+          {},
+          {}};
     io.clips = clips.get();
-    io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure,
-                                    uint32_t& owner) {
+    io.questions = &questions;
+    io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
+                                          uint32_t& owner) {
         return std::unique_ptr<SharedBlock>(
-            PosixSharedBlock::open(name, failure, &console, &owner));
+            PosixSharedBlock::open(name, failure, &playerConsole, &owner));
     };
     PosixProcessRunner processes;
     io.processes = &processes;

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake pkg-config libopencv-dev libsdl2-dev libx11-dev libturbojpeg0-dev
           liblo-dev liblo-tools libgtest-dev libgmock-dev libbenchmark-dev ffmpeg xvfb xauth xdotool
           x11-utils x11-xkb-utils xkb-data python3
-          dpkg-dev file lintian groff man-db desktop-file-utils systemd librsvg2-bin imagemagick)
+          dpkg-dev file lintian groff man-db desktop-file-utils systemd librsvg2-bin imagemagick
+          libsdl2-ttf-dev libfontconfig-dev fonts-noto-cjk tesseract-ocr tesseract-ocr-jpn)
 scripts/install_missing.sh "${packages[@]}"
 
 build_dir=${BUILD_DIR:-build}
