@@ -52,6 +52,20 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
     return parts;
 }
 
+// The window of the run: one that shows nothing when headless, else the SDL window; null
+// (said on the error stream) when that cannot open.
+std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
+    if (options.headless) return std::make_unique<RecordingWindow>(false);
+    std::string error;
+    std::unique_ptr<Window> window = SdlWindow::open(error, options.fullscreen);
+    if (!window)
+        console.printErr(
+            "kalvento: the player window cannot open (%s). Without a display, run with "
+            "--headless (and --input FILE).\n",
+            error.c_str());
+    return window;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,19 +114,8 @@ int main(int argc, char** argv) {
     }
 
     SteadyClock clock;
-    std::unique_ptr<Window> baseWindow;
-    if (options->headless) {
-        baseWindow = std::make_unique<RecordingWindow>(false);
-    } else {
-        baseWindow = SdlWindow::open(error, options->fullscreen);
-        if (!baseWindow) {
-            console.printErr(
-                "kalvento: the player window cannot open (%s). Without a display, run with "
-                "--headless (and --input FILE).\n",
-                error.c_str());
-            return 1;
-        }
-    }
+    std::unique_ptr<Window> baseWindow = openWindow(*options, console);
+    if (!baseWindow) return 1;
     std::unique_ptr<Window> scripted;
     if (!options->inputScript.empty() || options->headless)
         scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(script), clock,
