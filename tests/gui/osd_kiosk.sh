@@ -64,10 +64,12 @@ read_shots() {
             convert "$shot" -colorspace gray -negate -threshold 50% "$T/crop.png"
             psm=11
         else
-            convert "$shot" -fuzz 15% -fill magenta -opaque 'rgb(255,230,80)' -opaque 'rgb(90,255,90)' \
-                -opaque 'rgb(255,60,60)' -fuzz 0 -fill white +opaque magenta \
-                -fill black -opaque magenta -bordercolor white -border 10 -resize 50% \
-                "$T/crop.png"
+            # The calibration fills the clip with marks of pure colours: the banner colours
+            # are marked with one that no clip or mark has, kept black, all else white.
+            convert "$shot" -fuzz 10% -fill 'rgb(1,2,3)' -opaque 'rgb(255,230,80)' \
+                -opaque 'rgb(90,255,90)' -opaque 'rgb(255,60,60)' -fuzz 0 -fill white \
+                +opaque 'rgb(1,2,3)' -fill black -opaque 'rgb(1,2,3)' -bordercolor white \
+                -border 10 -resize 50% "$T/crop.png"
             psm=7
         fi
         sum=$(convert "$T/crop.png" -resize 96x -threshold 50% pgm:- | md5sum | cut -c1-32)
