@@ -194,5 +194,5 @@ read_shots calibration
 expect_digits calibration
 expect_read calibration STOP Go!
 read_shots question page
-expect_read question "How many motion clips do you want?"
+expect_read question "clips do you want"
 echo "ok: countdowns, STOP, Go!, camera failure, help page and A's question read from the screen"
