@@ -12,6 +12,7 @@
 #include "platform/camera.h"
 #include "platform/video_devices.h"
 #include "platform/memory_info.h"
+#include "platform/on_screen_display.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
@@ -19,6 +20,56 @@
 #include "platform/shared_block.h"
 
 using namespace kalvento;
+
+namespace {
+
+// The on-screen display and what feeds it: none in a headless run or without a font (said on
+// the error stream; the player then runs without it).
+struct DisplayParts {
+    std::unique_ptr<TextRenderer> text;
+    std::unique_ptr<OnScreenDisplay> display;
+    std::unique_ptr<DisplayConsole> console;
+    std::unique_ptr<DisplayWindow> window;
+};
+
+DisplayParts openDisplay(const Options& options, Console& console, Clock& clock, Window& screen,
+                         Window& playerWindow) {
+    DisplayParts parts;
+    if (options.headless) return parts;
+    std::string error;
+    std::optional<std::string> font = options.osdFont;
+    if (font->empty()) font = findDisplayFont(error);
+    if (font) parts.text = TextRenderer::open(*font, error);
+    if (!parts.text) {
+        console.printErr("kalvento: no on-screen display: %s\n", error.c_str());
+        return parts;
+    }
+    // Questions are answered in the window when nobody can type them on a terminal, unless a
+    // script gives the answers.
+    const bool answerInWindow = !console.inputIsTerminal() && options.inputScript.empty();
+    parts.display = std::make_unique<OnScreenDisplay>(*parts.text, clock, screen, screen,
+                                                      options.osdLevel, answerInWindow);
+    parts.console = std::make_unique<DisplayConsole>(console, *parts.display);
+    parts.window = std::make_unique<DisplayWindow>(playerWindow, *parts.display);
+    screen.setOverlay(parts.display.get());
+    return parts;
+}
+
+// The window of the run: one that shows nothing when headless, else the SDL window; null
+// (said on the error stream) when that cannot open.
+std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
+    if (options.headless) return std::make_unique<RecordingWindow>(false);
+    std::string error;
+    std::unique_ptr<Window> window = SdlWindow::open(error, options.fullscreen);
+    if (!window)
+        console.printErr(
+            "kalvento: the player window cannot open (%s). Without a display, run with "
+            "--headless (and --input FILE).\n",
+            error.c_str());
+    return window;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     StdConsole console;
@@ -76,19 +127,8 @@ int main(int argc, char** argv) {
     }
 
     SteadyClock clock;
-    std::unique_ptr<Window> baseWindow;
-    if (options->headless) {
-        baseWindow = std::make_unique<RecordingWindow>(false);
-    } else {
-        baseWindow = SdlWindow::open(error, options->fullscreen);
-        if (!baseWindow) {
-            console.printErr(
-                "kalvento: the player window cannot open (%s). Without a display, run with "
-                "--headless (and --input FILE).\n",
-                error.c_str());
-            return 1;
-        }
-    }
+    std::unique_ptr<Window> baseWindow = openWindow(*options, console);
+    if (!baseWindow) return 1;
     std::unique_ptr<Window> scripted;
     if (!options->inputScript.empty() || options->headless)
         scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(script), clock,
@@ -104,19 +144,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The console questions go through one desk, so the web remote can see and answer them.
-    QuestionDesk questions(console);
-    std::unique_ptr<WebRemote> web;
-    std::unique_ptr<RemoteKeyWindow> remoteKeys;
-    if (!options->httpAddress.empty()) {
-        web = WebRemote::open(*options, console, questions, error);
-        if (!web) {
-            console.printErr("kalvento: %s\n", error.c_str());
-            return 2;
-        }
-        remoteKeys = std::make_unique<RemoteKeyWindow>(window, web->hub());
-    }
-
     TurboJpegLoader images;
     CameraSettings cameraSettings;
     cameraSettings.paceFiles = !options->cameraSourceUnpaced;
@@ -128,17 +155,34 @@ int main(int argc, char** argv) {
         clips = std::make_unique<ThreadedClipReader>(
             [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
             ClipRing::Limits{});
-    Io io{remoteKeys ? *remoteKeys : window, console, files, clock, images, camera, {}, {}};
+    DisplayParts display = openDisplay(*options, console, clock, *baseWindow, window);
+    Console& playerConsole = display.console ? *display.console : static_cast<Console&>(console);
+    Window& shownWindow = display.window ? *display.window : window;
+    // The questions go through one desk: the window and the web remote can see and answer them.
+    QuestionDesk questions(playerConsole);
+    questions.setSource(display.display.get());
+    std::unique_ptr<WebRemote> web;
+    std::unique_ptr<RemoteKeyWindow> remoteKeys;
+    if (!options->httpAddress.empty()) {
+        web = WebRemote::open(*options, playerConsole, questions, error);
+        if (!web) {
+            console.printErr("kalvento: %s\n", error.c_str());
+            return 2;
+        }
+        remoteKeys = std::make_unique<RemoteKeyWindow>(shownWindow, web->hub());
+    }
+    Io io{remoteKeys ? *remoteKeys : shownWindow, playerConsole, files, clock, images, camera,
+          {}, {}};
     io.clips = clips.get();
-    io.openSharedBlock = [&console](const std::string& name, SharedBlockFailure& failure,
-                                    uint32_t& owner) {
+    io.questions = &questions;
+    io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
+                                          uint32_t& owner) {
         return std::unique_ptr<SharedBlock>(
-            PosixSharedBlock::open(name, failure, &console, &owner));
+            PosixSharedBlock::open(name, failure, &playerConsole, &owner));
     };
     PosixProcessRunner processes;
     io.processes = &processes;
     io.osc = osc.get();
-    io.questions = &questions;
     Player player(io, std::move(*options));
     player.attachRemote(web ? &web->hub() : nullptr);
     return player.run();

@@ -186,6 +186,15 @@ const std::array kOptions = {
               &takeHttpToken},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
+    OptionRow{"--osd", nullptr, "LEVEL",
+              "what the window shows over the clip: 0 nothing; 1 banners,\n"
+              "questions, errors (default); 2 also every message; 3 also\n"
+              "the status lines (key F1 cycles the level)",
+              WholeNumberOption{0, 3, "--osd takes a level from 0 to 3",
+                                [](Options& o, uint32_t n) { o.osdLevel = static_cast<int>(n); }}},
+    OptionRow{"--osd-font", nullptr, "FILE",
+              "font of the on-screen display (default: a Japanese font\nfound by fontconfig)",
+              &Options::osdFont},
     OptionRow{
         "--cache-budget", nullptr, "MB",
         "decoded clips held in memory at most (default: a quarter\n"

@@ -43,6 +43,8 @@ struct Options {
     std::string httpKeys;        // --http-keys LIST: keys the web remote may type; "" default
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
+    int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3
+    std::string osdFont;         // --osd-font: its font file; empty: found by fontconfig
     int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.
     int64_t cacheBudgetBytes = int64_t{1} << 62;

@@ -4,7 +4,8 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
-                        [--modes headless,window,window-gl] [--no-mpv] [--no-reversal]
+                        [--modes headless,window,window-gl,window-help,window-osd]
+                        [--no-mpv] [--no-reversal]
                         [--no-tab]
 
 A --player may carry options ("BIN --decoders 2"). Every --player is measured in the same run (give main's build first and the changed one
@@ -18,6 +19,11 @@ clip at a time, and the first turn after each reversal is compared with the medi
 
 Mode window-gl is the real window through SDL's OpenGL texture framebuffer instead of the X11
 shared-memory one (SDL_FRAMEBUFFER_ACCELERATION=1), to compare the two.
+
+Modes window-help and window-osd keep the on-screen display busy in the real window:
+window-help keeps the help page up over every clip (ENTER before the run, no key after it);
+window-osd runs with "--osd 3", so the status line, the prompt and every console message of
+the turn are drawn over the clips, each line changing from turn to turn.
 
 Turns are timed from the player's per-turn status line (the i key's mode), when it reaches
 this script, which runs at a raised priority (nice -10, when allowed) so that it reads each line
@@ -144,6 +150,7 @@ def run_player(player, root, script, video, env, timeout=600):
         args += ["--camera-source", video, "--camera-source-unpaced"]
     if env.get("HEADLESS"):
         args.append("--headless")
+    args += shlex.split(env.get("BENCH_PLAYER_ARGS", ""))
     proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             stdin=subprocess.DEVNULL, env=env, preexec_fn=normal_priority)
     lines, pending = [], b""
@@ -200,7 +207,8 @@ def motion_rate(turn_list):
 
 
 def measure_motion(player, root, video, clips, env):
-    script = "key i\nkey q\nidle %d\nkey ESC\nkey ESC\n" % (clips + 20)
+    help_page = "key ENTER\n" if env.get("BENCH_HELP_PAGE") else ""
+    script = "key i\nkey q\n%sidle %d\nkey ESC\nkey ESC\n" % (help_page, clips + 20)
     lines, status = run_player(player, root, script, video, env)
     rate, shown = motion_rate(turns(lines))
     if status != 0 or rate is None:
@@ -304,7 +312,9 @@ def main():
     # The window through SDL's OpenGL texture framebuffer (Mesa's software rasteriser here),
     # for comparison with the plain X11 shared-memory framebuffer the player chooses.
     env_window_gl = dict(env_window, SDL_FRAMEBUFFER_ACCELERATION="1")
-    envs = {"headless": env_headless, "window": env_window, "window-gl": env_window_gl}
+    envs = {"headless": env_headless, "window": env_window, "window-gl": env_window_gl,
+            "window-help": dict(env_window, BENCH_HELP_PAGE="1"),
+            "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3")}
     results = {}
     try:
         for size in sizes:

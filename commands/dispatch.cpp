@@ -28,6 +28,7 @@ void dispatchTurnKey(PlayerContext& player) {
     if (playback.PlayStepMode == 0) playback.PlayStepMode = 1;
     if (key == kKeyEnter) {
         player.showHelp();
+        player.io.console.write(Say::HelpPage, "");
         player.resetSharedMotion();
     }
     if (playback.PendingKey != 0 && playback.PendingKey < 256) key = playback.PendingKey & 0xFF;

@@ -24,6 +24,7 @@ enum class Say {
     PositionBar,  // the share of the clips passed, "0.000" .. "1.000" (not printed)
     HelpBegin,    // the output up to HelpEnd is the help page (neither is printed)
     HelpEnd,
+    HelpPage,  // the help page last printed is to be shown, as ENTER asks (not printed)
 };
 
 // True for the kinds that go to standard output as well as to the display.

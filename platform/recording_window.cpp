@@ -20,10 +20,25 @@ void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
     if (!record_) return;
     log_.push_back("show " + std::to_string(picture.cols) + "x" + std::to_string(picture.rows));
     if (mirror == Mirror::None) {
-        picture.copyTo(lastShown_);
+        picture.copyTo(picture_);
     } else {
-        cv::flip(picture, lastShown_, flipCodeOf(mirror));
+        cv::flip(picture, picture_, flipCodeOf(mirror));
     }
+    compose();
+}
+
+void RecordingWindow::redraw() {
+    if (record_ && !picture_.empty()) compose();
+}
+
+void RecordingWindow::compose() {
+    Overlay* over = overlay();
+    if (over == nullptr || !over->visible()) {
+        lastShown_ = picture_;
+        return;
+    }
+    picture_.copyTo(lastShown_);
+    over->drawOver(lastShown_);
 }
 
 void RecordingWindow::setMouseCallback(MouseCallback callback, void* user) {

@@ -31,7 +31,9 @@ public:
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
     int keyWaits() const { return keyWaits_; }
+    // With an overlay that has something to say, lastShown() is the picture with the overlay.
     const cv::Mat& lastShown() const { return lastShown_; }
+    void redraw() override;
     bool isOpen() const { return open_; }
     MouseCallback callback() const { return callback_; }
     void* callbackUser() const { return user_; }
@@ -39,7 +41,10 @@ public:
 private:
     void showPicture(const cv::Mat& picture, Mirror mirror) override;
 
+    void compose();
+
     std::vector<std::string> log_;
+    cv::Mat picture_;  // the last picture, mirrored as asked
     cv::Mat lastShown_;
     bool record_ = true;
     bool open_ = false;

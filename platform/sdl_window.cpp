@@ -72,6 +72,8 @@ int keyFromKeyDown(SDL_Keycode sym) {
             return 'z';
         case SDLK_RIGHT:
             return 'x';
+        case SDLK_F1:
+            return kKeyDisplayLevel;
         default:
             return kNoKey;
     }
@@ -99,6 +101,8 @@ struct SdlWindow::Impl {
     SDL_Rect view{0, 0, 0, 0};
     cv::Mat scaled;    // reused for pictures that do not have the window's size
     cv::Mat mirrored;  // reused for mirrored pictures in a window of another pixel format
+
+    Overlay* overlay = nullptr;  // the window's overlay, handed in at every draw
 
     MouseCallback callback = nullptr;
     void* callbackUser = nullptr;
@@ -202,6 +206,8 @@ struct SdlWindow::Impl {
             cv::flip(*source, mirrored, flipCodeOf(mirror));
             source = &mirrored;
         }
+        clearBars(surface);
+        Overlay* over = overlay != nullptr && overlay->visible() ? overlay : nullptr;
         if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
         if (xrgb) {
             // XRGB8888 in memory is B, G, R, X: OpenCV's BGRA.
@@ -220,6 +226,7 @@ struct SdlWindow::Impl {
                     break;
             }
             if (mirror != Mirror::None) cv::flip(area, area, flipCodeOf(mirror));
+            if (over != nullptr) over->drawOver(target);
         } else {
             // Any other window format: a BGR picture of the view's size, converted by SDL.
             cv::Mat bgr;
@@ -228,8 +235,9 @@ struct SdlWindow::Impl {
             } else if (source->channels() == 4) {
                 cv::cvtColor(*source, bgr, cv::COLOR_BGRA2BGR);
             } else {
-                bgr = *source;
+                bgr = over != nullptr ? source->clone() : *source;
             }
+            if (over != nullptr) over->drawOver(bgr);
             auto* pixels = static_cast<unsigned char*>(surface->pixels) +
                            static_cast<size_t>(view.y) * static_cast<size_t>(surface->pitch) +
                            static_cast<size_t>(view.x) * format->BytesPerPixel;
@@ -238,7 +246,6 @@ struct SdlWindow::Impl {
                               surface->pitch);
         }
         if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        clearBars(surface);
         if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
     }
 
@@ -496,7 +503,13 @@ void SdlWindow::destroy() {
 }
 
 void SdlWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
+    impl_->overlay = overlay();
     impl_->show(picture, mirror);
+}
+
+void SdlWindow::redraw() {
+    impl_->overlay = overlay();
+    impl_->draw();
 }
 
 void SdlWindow::setMouseCallback(MouseCallback callback, void* user) {

@@ -25,6 +25,7 @@ public:
     int waitKey(int ms) override;
     void delay(int ms) override;
     int peekKey(int ms) override;
+    void redraw() override;
 
     struct Impl;
 

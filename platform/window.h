@@ -16,6 +16,8 @@ inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyTab = 9;
 inline constexpr int kKeyBackspace = 8;
 inline constexpr int kKeySpace = 32;
+// F1: cycles the level of the on-screen display; the display takes it, the player never sees it.
+inline constexpr int kKeyDisplayLevel = 17;
 
 // Mouse events as the callback receives them.
 enum MouseEventCode : int {
@@ -42,6 +44,17 @@ inline int flipCodeOf(Mirror mirror) {
     return mirror == Mirror::LeftRight ? 1 : 0;
 }
 
+// What is drawn over every picture the window shows (the on-screen display), at the window's
+// own size, in the window's copy of the picture: the caller's pixels are never touched.
+class Overlay {
+public:
+    virtual ~Overlay() = default;
+    // False when there is nothing to draw: the picture then goes to the screen as it is.
+    virtual bool visible() = 0;
+    // Draws over `target`, an 8-bit BGR or BGRA picture of the whole window.
+    virtual void drawOver(cv::Mat& target) = 0;
+};
+
 enum class WindowMode {
     Normal,    // resizable; opens at the size of the first image shown after creation
     AutoSize,  // takes the size of every image it shows; not resizable
@@ -61,7 +74,9 @@ public:
     // The caller keeps ownership; a window may keep a reference to the pixels (not a copy)
     // until the next show, to draw them again when it is exposed or resized, so changes a
     // caller makes to them afterwards may appear then.
-    void show(const cv::Mat& picture, Mirror mirror = Mirror::None) { showPicture(picture, mirror); }
+    void show(const cv::Mat& picture, Mirror mirror = Mirror::None) {
+        showPicture(picture, mirror);
+    }
 
     virtual void setMouseCallback(MouseCallback callback, void* user) = 0;
 
@@ -80,7 +95,17 @@ public:
     // pressed meanwhile are dropped. Scripted input is not consumed by it.
     virtual void delay(int ms) = 0;
 
+    // Draws `overlay` over every picture from now on (null: nothing). It must outlive its use.
+    void setOverlay(Overlay* overlay) { overlay_ = overlay; }
+    // Shows the last picture again, with the overlay as it is now (it changed meanwhile).
+    virtual void redraw() {}
+
+protected:
+    Overlay* overlay() const { return overlay_; }
+
 private:
+    Overlay* overlay_ = nullptr;
+
     virtual void showPicture(const cv::Mat& picture, Mirror mirror) = 0;
 };
 

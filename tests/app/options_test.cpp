@@ -234,6 +234,25 @@ TEST(OscOptions, KeysTakenOverOsc) {
     EXPECT_FALSE(parse({})->gesture);
 }
 
+TEST(DisplayOptions, LevelFromZeroToThreeAndAFontFile) {
+    std::string error;
+    const char* plain[] = {"kalvento"};
+    EXPECT_EQ(parseOptions(1, plain, error)->osdLevel, 1);
+    EXPECT_EQ(parseOptions(1, plain, error)->osdFont, "");
+    const char* argv[] = {"kalvento", "--osd", "3", "--osd-font", "/f/a.otf"};
+    auto options = parseOptions(5, argv, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->osdLevel, 3);
+    EXPECT_EQ(options->osdFont, "/f/a.otf");
+    for (const char* bad : {"4", "-1", "one"}) {
+        const char* refused[] = {"kalvento", "--osd", bad};
+        EXPECT_FALSE(parseOptions(3, refused, error)) << bad;
+        EXPECT_EQ(error, "--osd takes a level from 0 to 3");
+    }
+    for (const char* option : {"--osd LEVEL", "--osd-font FILE", "F1"})
+        EXPECT_NE(usageText().find(option), std::string::npos) << option;
+}
+
 }  // namespace
 }  // namespace kalvento
 

@@ -25,17 +25,6 @@ player_window() {
     return 1
 }
 
-# Waits up to $2 tenths of a second until the player's output holds the fixed line $1.
-wait_for_line() {
-    local i
-    for i in $(seq "$2"); do
-        grep -q -x -F -- "$1" "$T/player.out" && return 0
-        player_running || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
 # Types keys into the player's window.
 type_keys() {
     local wid

@@ -1,6 +1,6 @@
 # Sourced by the real-window tests that run the player (not a test itself: only *.sh files are
-# run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running and
-# player_titled_windows. Turns leak detection off, checks that the tools named in TOOLS are
+# run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running, player_titled_windows
+# and wait_for_line. Turns leak detection off, checks that the tools named in TOOLS are
 # installed and the player is executable; makes the scratch folder T; removes it, the shared
 # block and the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the player's
 # output and ends the test.
@@ -67,4 +67,15 @@ wait_for_player() {
         fi
         sleep 0.1
     done
+}
+
+# Waits up to $2 tenths of a second until the player's output holds the fixed line $1.
+wait_for_line() {
+    local i
+    for i in $(seq "$2"); do
+        grep -q -x -F -- "$1" "$T/player.out" && return 0
+        player_running || return 1
+        sleep 0.1
+    done
+    return 1
 }

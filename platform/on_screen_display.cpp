@@ -1,0 +1,433 @@
+#include "platform/on_screen_display.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/display_drawing.h"
+
+namespace kalvento {
+
+namespace {
+
+constexpr int64_t kMotionMicros = 2000000;
+constexpr size_t kMotionLines = 3;
+constexpr double kBacking = 0.55;  // how much the backing darkens the picture
+const cv::Scalar kWhite(255, 255, 255);
+
+std::string_view trimmed(std::string_view text) {
+    const size_t begin = text.find_first_not_of(" \t\r\n\a");
+    if (begin == std::string_view::npos) return {};
+    const size_t end = text.find_last_not_of(" \t\r\n\a");
+    return text.substr(begin, end - begin + 1);
+}
+
+// The lines of `text` that hold more than blanks, each without its outer blanks.
+std::vector<std::string> linesOf(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = trimmed(text.substr(start, end - start));
+        if (!line.empty()) lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool isErrorLine(const std::string& line) {
+    return line.find("ERROR") != std::string::npos;
+}
+
+cv::Scalar bannerColour(const std::string& words) {
+    if (words == "STOP") return cv::Scalar(60, 60, 255);
+    if (words.rfind("Go!", 0) == 0) return cv::Scalar(90, 255, 90);
+    return cv::Scalar(80, 230, 255);
+}
+
+}  // namespace
+
+OnScreenDisplay::OnScreenDisplay(TextRenderer& text, Clock& clock, Window& screen, Window& keys,
+                                 int level, bool answerInWindow)
+    : text_(text),
+      clock_(clock),
+      screen_(screen),
+      keys_(keys),
+      answerInWindow_(answerInWindow),
+      owner_(std::this_thread::get_id()),
+      level_(std::clamp(level, 0, kDisplayLevels - 1)) {}
+
+void OnScreenDisplay::setLevel(int level) {
+    level_.store(std::clamp(level, 0, kDisplayLevels - 1));
+    changed(true);
+}
+
+void OnScreenDisplay::hear(Say what, std::string_view text) {
+    bool redraw = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        redraw = hearLocked(what, text, clock_.nowMicros());
+    }
+    changed(redraw);
+}
+
+void OnScreenDisplay::hearError(std::string_view text) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        addLines(notices_, text, clock_.nowMicros(), kNoticeMicros);
+    }
+    changed(true);
+}
+
+bool OnScreenDisplay::hearLocked(Say what, std::string_view text, int64_t now) {
+    bool urgent = what == Say::Notice || what == Say::Banner || what == Say::Caption ||
+                  what == Say::HelpPage;
+    switch (what) {
+        case Say::Message:
+            urgent = hearMessage(text, now);
+            break;
+        case Say::Notice:
+            addLines(notices_, text, now, kNoticeMicros);
+            break;
+        case Say::Banner:
+            if (collectingHelp_) {
+                helpCollected_.emplace_back(text);
+            } else {
+                bannerUntilKey_ = text == "PAUSE!";
+                banner_ = Line{std::string(text), now, bannerUntilKey_ ? 0 : kBannerMicros};
+            }
+            break;
+        case Say::Caption:
+            caption_ = std::string(trimmed(text));
+            break;
+        case Say::Status:
+            status_ = std::string(trimmed(text));
+            break;
+        case Say::Prompt:
+            prompt_ = std::string(trimmed(text));
+            break;
+        case Say::Gauge:
+        case Say::Gesture:
+            addLines(motion_, text, now, kMotionMicros);
+            while (motion_.size() > kMotionLines) motion_.pop_front();
+            break;
+        case Say::PositionBar:
+            positionShare_ = std::clamp(std::atof(std::string(text).c_str()), 0.0, 1.0);
+            positionBar_ = Line{"", now, kMotionMicros};
+            break;
+        case Say::HelpBegin:
+            collectingHelp_ = true;
+            helpCollected_.clear();
+            break;
+        case Say::HelpEnd:
+            collectingHelp_ = false;
+            lastHelp_ = std::move(helpCollected_);
+            helpCollected_.clear();
+            break;
+        case Say::HelpPage:
+            helpPage_ = lastHelp_;
+            helpLayout_ = HelpLayout{};
+            break;
+        case Say::BannerRows:
+            break;  // the banner's words say it
+    }
+    while (messages_.size() > kMessageLines) messages_.pop_front();
+    while (notices_.size() > kMessageLines) notices_.pop_front();
+    return urgent && !collectingHelp_;
+}
+
+bool OnScreenDisplay::hearMessage(std::string_view text, int64_t now) {
+    bool error = false;
+    for (std::string& line : linesOf(text)) {
+        if (collectingHelp_) {
+            helpCollected_.push_back(std::move(line));
+            continue;
+        }
+        const bool errorLine = isErrorLine(line);
+        error = error || errorLine;
+        (errorLine ? notices_ : messages_)
+            .push_back(Line{std::move(line), now, errorLine ? kNoticeMicros : kMessageMicros});
+    }
+    return error;
+}
+
+void OnScreenDisplay::addLines(std::deque<Line>& to, std::string_view text, int64_t now,
+                               int64_t life) {
+    for (std::string& line : linesOf(text)) to.push_back(Line{std::move(line), now, life});
+}
+
+void OnScreenDisplay::keyRead(int) {
+    bool removed = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        removed = !helpPage_.empty() || (banner_ && bannerUntilKey_);
+        helpPage_.clear();
+        if (bannerUntilKey_) banner_.reset();
+        bannerUntilKey_ = false;
+    }
+    changed(removed);
+}
+
+void OnScreenDisplay::changed(bool redraw) {
+    if (redraw && std::this_thread::get_id() == owner_) screen_.redraw();
+}
+
+double OnScreenDisplay::opacity(const Line& line, int64_t now) const {
+    if (line.life <= 0) return 1.0;
+    const int64_t left = line.since + line.life - now;
+    if (left <= 0) return 0.0;
+    return left >= kFadeMicros ? 1.0 : static_cast<double>(left) / kFadeMicros;
+}
+
+void OnScreenDisplay::forgetOld(int64_t now) {
+    const auto gone = [&](const Line& line) { return opacity(line, now) <= 0.0; };
+    for (std::deque<Line>* lines : {&notices_, &messages_, &motion_})
+        while (!lines->empty() && gone(lines->front())) lines->pop_front();
+    if (banner_ && gone(*banner_)) banner_.reset();
+    if (positionBar_ && gone(*positionBar_)) positionBar_.reset();
+}
+
+bool OnScreenDisplay::anythingLocked(int64_t) const {
+    const int shown = level();
+    if (shown <= 0) return false;
+    if (banner_ || !caption_.empty() || !notices_.empty() || question_ || !helpPage_.empty() ||
+        !motion_.empty() || positionBar_)
+        return true;
+    if (shown >= 2 && !messages_.empty()) return true;
+    return shown >= 3 && (!status_.empty() || !prompt_.empty());
+}
+
+bool OnScreenDisplay::visible() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t now = clock_.nowMicros();
+    forgetOld(now);
+    return anythingLocked(now);
+}
+
+void OnScreenDisplay::questionChanged(const AskedQuestion* question) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (question != nullptr)
+            question_ = std::string(trimmed(question->prompt));
+        else
+            question_.reset();
+        typed_.clear();
+    }
+    changed(true);
+}
+
+std::optional<std::string> OnScreenDisplay::nextLine(const AskedQuestion&, QuestionDesk& desk) {
+    constexpr int kPollMs = 100;
+    for (;;) {
+        if (std::optional<std::string> delivered = desk.takeDelivered()) return delivered;
+        const int key = keys_.waitKey(kPollMs);
+        if (key == kNoKey) continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (key == kKeyEnter) {
+                std::string line = std::move(typed_);
+                typed_.clear();
+                return line;
+            }
+            if (key == kKeyEsc) return std::nullopt;
+            if (key == kKeyBackspace) {
+                // Whole UTF-8 characters go.
+                while (!typed_.empty() &&
+                       (static_cast<unsigned char>(typed_.back()) & 0xC0) == 0x80)
+                    typed_.pop_back();
+                if (!typed_.empty()) typed_.pop_back();
+            } else if (key >= 32 && key <= 126) {
+                typed_ += static_cast<char>(key);
+            }
+        }
+        if (key == kKeyDisplayLevel)
+            cycleLevel();
+        else
+            changed(true);
+    }
+}
+
+// --- Drawing ---------------------------------------------------------------------------------
+// Sizes follow the window: a text line is a 36th of its height, a banner a quarter.
+
+namespace {
+
+int lineSize(const cv::Mat& target) {
+    return std::max(12, target.rows / 36);
+}
+
+}  // namespace
+
+void OnScreenDisplay::drawOver(cv::Mat& target) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t now = clock_.nowMicros();
+    if (level() <= 0) return;
+    const int unit = lineSize(target);
+    if (!helpPage_.empty()) drawHelpPage(target);
+    drawLines(target, topLines(now), unit, cv::Point(unit, unit / 2), false);
+    const int barSpace = positionBar_ ? unit * 2 : unit / 2;
+    drawLines(target, bottomLines(now), unit, cv::Point(unit, target.rows - barSpace), true);
+    if (positionBar_) drawPositionBar(target, now);
+    drawBanner(target, now);
+    if (question_) drawQuestion(target);
+}
+
+void OnScreenDisplay::drawLines(cv::Mat& target,
+                                const std::vector<std::pair<std::string, double>>& lines, int size,
+                                cv::Point at, bool fromBottom) {
+    const int pad = std::max(2, size / 5);
+    int y = at.y;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto& [words, strength] = fromBottom ? lines[lines.size() - 1 - i] : lines[i];
+        const cv::Mat& mask = text_.line(words, size);
+        if (mask.empty()) continue;
+        const int top = fromBottom ? y - mask.rows : y;
+        darken(target, cv::Rect(at.x - pad, top, mask.cols + 2 * pad, mask.rows),
+               kBacking * strength);
+        blendMask(target, mask, cv::Point(at.x, top), kWhite, strength);
+        y = fromBottom ? top : top + mask.rows;
+    }
+}
+
+std::vector<std::pair<std::string, double>> OnScreenDisplay::topLines(int64_t now) const {
+    std::vector<std::pair<std::string, double>> lines;
+    if (level() >= 3) {
+        if (!prompt_.empty()) lines.emplace_back(prompt_, 1.0);
+        if (!status_.empty()) lines.emplace_back(status_, 1.0);
+    }
+    for (const Line& line : motion_) lines.emplace_back(line.text, opacity(line, now));
+    return lines;
+}
+
+// Notices and, from level 2, messages, in the order they came, newest last.
+std::vector<std::pair<std::string, double>> OnScreenDisplay::bottomLines(int64_t now) const {
+    std::vector<const Line*> all;
+    for (const Line& line : notices_) all.push_back(&line);
+    if (level() >= 2)
+        for (const Line& line : messages_) all.push_back(&line);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Line* a, const Line* b) { return a->since < b->since; });
+    if (all.size() > kMessageLines) all.erase(all.begin(), all.end() - kMessageLines);
+    std::vector<std::pair<std::string, double>> lines;
+    for (const Line* line : all) lines.emplace_back(line->text, opacity(*line, now));
+    return lines;
+}
+
+void OnScreenDisplay::drawBanner(cv::Mat& target, int64_t now) {
+    const int unit = lineSize(target);
+    int below = target.rows / 6;  // where the caption goes without a banner
+    if (banner_) {
+        const double strength = opacity(*banner_, now);
+        int size = target.rows / 4;
+        const cv::Mat* mask = &text_.line(banner_->text, size);
+        const int room = target.cols * 9 / 10;
+        if (mask->cols > room) mask = &text_.line(banner_->text, size * room / mask->cols);
+        const cv::Point at((target.cols - mask->cols) / 2, (target.rows * 2 / 5) - mask->rows / 2);
+        darken(target, cv::Rect(at.x - unit, at.y, mask->cols + 2 * unit, mask->rows),
+               kBacking * strength);
+        blendMask(target, *mask, at, bannerColour(banner_->text), strength);
+        below = at.y + mask->rows + unit / 2;
+    }
+    if (caption_.empty()) return;
+    const cv::Mat& mask = text_.line(caption_, unit * 3 / 2);
+    const cv::Point at((target.cols - mask.cols) / 2, below);
+    darken(target, cv::Rect(at.x - unit / 2, at.y, mask.cols + unit, mask.rows), kBacking);
+    blendMask(target, mask, at, kWhite, 1.0);
+}
+
+void OnScreenDisplay::drawQuestion(cv::Mat& target) {
+    const int unit = lineSize(target);
+    const std::string words = *question_ + " " + typed_ + "_";
+    int size = unit * 3 / 2;
+    const cv::Mat* mask = &text_.line(words, size);
+    const int room = target.cols * 9 / 10;
+    if (mask->cols > room) mask = &text_.line(words, size * room / mask->cols);
+    const cv::Point at((target.cols - mask->cols) / 2, target.rows * 3 / 4 - mask->rows / 2);
+    fillArea(target,
+             cv::Rect(at.x - unit, at.y - unit / 2, mask->cols + 2 * unit, mask->rows + unit),
+             cv::Scalar(60, 20, 0), 0.8);
+    blendMask(target, *mask, at, kWhite, 1.0);
+}
+
+void OnScreenDisplay::drawPositionBar(cv::Mat& target, int64_t now) {
+    const int unit = lineSize(target);
+    const double strength = opacity(*positionBar_, now);
+    const cv::Rect track(target.cols / 20, target.rows - unit * 3 / 2, target.cols * 9 / 10, unit);
+    darken(target, track, 0.7 * strength);
+    cv::Rect done = track;
+    done.width = static_cast<int>(track.width * positionShare_);
+    fillArea(target, done, cv::Scalar(0, 200, 0), strength);
+}
+
+// The help page over the picture: one column of lines, or two when one does not fit; the
+// letters shrink until every line fits its column.
+void OnScreenDisplay::layOutHelp(cv::Size window) {
+    if (helpLayout_.window == window && helpLayout_.size > 0) return;
+    const int unit = std::max(12, window.height / 36);
+    const int height = window.height * 19 / 20;
+    const int width = window.width * 19 / 20;
+    const int lines = std::max(1, static_cast<int>(helpPage_.size()));
+    int size = std::min(unit, height * 10 / (lines * 13));
+    const int columns = size < unit * 3 / 4 ? 2 : 1;
+    const int rows = (lines + columns - 1) / columns;
+    size = std::min(unit, height * 10 / (rows * 13));
+    const int columnWidth = width / columns - size;
+    int widest = 1;
+    for (const std::string& line : helpPage_) widest = std::max(widest, text_.width(line, size));
+    if (widest > columnWidth) size = std::max(6, size * columnWidth / widest);
+    helpLayout_ = HelpLayout{window, size, columns, rows};
+}
+
+void OnScreenDisplay::drawHelpPage(cv::Mat& target) {
+    layOutHelp(target.size());
+    const cv::Rect page(target.cols / 40, target.rows / 40, target.cols * 19 / 20,
+                        target.rows * 19 / 20);
+    darken(target, page, 0.75);
+    const HelpLayout& layout = helpLayout_;
+    const int step = std::max(1, page.height / std::max(1, layout.rows));
+    for (size_t i = 0; i < helpPage_.size(); ++i) {
+        const int row = static_cast<int>(i) % layout.rows;
+        const int column = static_cast<int>(i) / layout.rows;
+        const cv::Point at(page.x + layout.size / 2 + column * (page.width / layout.columns),
+                           page.y + row * step);
+        blendMask(target, text_.line(helpPage_[i], layout.size), at, kWhite, 1.0);
+    }
+}
+
+void DisplayConsole::out(std::string_view text) {
+    inner_.out(text);
+    display_.hear(Say::Message, text);
+}
+
+void DisplayConsole::err(std::string_view text) {
+    inner_.err(text);
+    display_.hearError(text);
+}
+
+void DisplayConsole::write(Say what, std::string_view text) {
+    inner_.write(what, text);
+    display_.hear(what, text);
+}
+
+int DisplayWindow::waitKey(int ms) {
+    for (;;) {
+        const int key = inner_.waitKey(ms);
+        if ((key & 0xFF) == kKeyDisplayLevel) {
+            display_.cycleLevel();
+            if (ms > 0) return kNoKey;
+            continue;
+        }
+        if (key != kNoKey) display_.keyRead(key);
+        return key;
+    }
+}
+
+int DisplayWindow::peekKey(int ms) {
+    const int key = inner_.peekKey(ms);
+    if ((key & 0xFF) != kKeyDisplayLevel) return key;
+    (void)inner_.waitKey(1);
+    display_.cycleLevel();
+    return kNoKey;
+}
+
+}  // namespace kalvento
