@@ -112,7 +112,7 @@ xdotool mousemove 5 5
 
 start_shots learning
 "$PLAYER" -C "$T/work" --shm-name "$SHM_NAME" --fullscreen --seed 7 --learn 1 \
-    --camera-source "$T/camera.avi" <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
+    --camera-source "$T/camera.avi" --camera-source-unpaced <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
 PLAYER_PID=$!
 wait_for_line "$GO_ROW" 600 || fail "no Go! after the learning countdown within 60 s"
 sleep 1
@@ -154,6 +154,15 @@ for i in $(seq 600); do
 done
 sleep 1
 stop_shots
+
+# The video ends again after the calibration: keys typed while the camera closes are dropped,
+# so A waits until it is closed.
+for i in $(seq 600); do
+    [ "$(grep -c 'cvQueryFrame() failed' "$T/player.out")" -ge 2 ] && break
+    player_running || fail "the player ended"
+    sleep 0.1
+done
+sleep 1.5
 
 # A asks how many folders; the answer is typed into the window.
 type_keys A
