@@ -50,9 +50,9 @@ echo
 echo "=== Gesture tour, part 1: learning motions A and B from $demo/learning.avi, then W ==="
 printf 'idle 20\nkey W\n' > "$gestures/learn.txt"
 build/kalvento --headless --input "$gestures/learn.txt" -C "$gestures" \
-    --camera-source "$demo/learning.avi" --learn 2
+    --camera-source "$demo/learning.avi" --camera-source-unpaced --learn 2
 echo
 echo "=== Gesture tour, part 2: camera on, ; reads the gestures, i shows the position bar ==="
 printf 'key q\nkey ;\nkey i\nidle 110\n' > "$gestures/drive.txt"
 exec build/kalvento --headless --input "$gestures/drive.txt" -C "$gestures" \
-    --camera-source "$demo/recognition.avi"
+    --camera-source "$demo/recognition.avi" --camera-source-unpaced
