@@ -349,6 +349,7 @@ void Player::mainLoop() {
         }
         if (learningRunUnderWay(recogniser)) {
             learningTurnEnd();
+            if (quitRequested) return;
             continue;
         }
         if (!displayClip()) continue;
@@ -357,6 +358,7 @@ void Player::mainLoop() {
         publishRemote();
         injectOscKey();
         dispatchTurnKey(*this);
+        if (quitRequested) return;
         endTurn();
     }
 }

@@ -68,6 +68,11 @@ void writeParametersCommand(PlayerContext& player, const KeyCommand& command);
 void readParametersCommand(PlayerContext& player, const KeyCommand& command);
 
 // Pause (ESC), window size (BS) and the keys that do nothing.
+// The pause: lets the camera and the clip cache go and waits for ENTER (resume: the camera is
+// taken again) or ESC (quit: the player is left as it is, for the shut-down).
+enum class PauseEnd { Resumed, Quit };
+PauseEnd pausePlayer(PlayerContext& player);
+// The ESC key: the pause; a quit sets player.quitRequested, on which the main loop ends.
 void pauseCommand(PlayerContext& player, const KeyCommand& command);
 void initWindowSizeCommand(PlayerContext& player, const KeyCommand& command);
 void noActionCommand(PlayerContext& player, const KeyCommand& command);

@@ -4,11 +4,10 @@
 #include "commands/commands.h"
 #include "commands/player_context.h"
 #include "core/banners.h"
-#include "core/exit.h"
 
 namespace kalvento {
 
-void pauseCommand(PlayerContext& player, const KeyCommand&) {
+PauseEnd pausePlayer(PlayerContext& player) {
     State& state = player.state;
     player.dropReadAhead();
     // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
@@ -27,7 +26,7 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
         int key = player.io.window.waitKey(waitMs) & 0xff;
         if (key == kNoKey && waitMs != 0) key = player.takeRemoteKeyWhilePaused();
         if (key == kKeyEnter) break;
-        if (key == kKeyEsc) throw PlayerExit{0, true};
+        if (key == kKeyEsc) return PauseEnd::Quit;
     }
 
     if (state.camera.CamActive == 1) {
@@ -40,6 +39,11 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
     state.playback.PendingKey = 0;
     // The cache was emptied: the current clip is loaded and shown again in the next turn.
     state.playback.LastShownFrame = -1.0;
+    return PauseEnd::Resumed;
+}
+
+void pauseCommand(PlayerContext& player, const KeyCommand&) {
+    if (pausePlayer(player) == PauseEnd::Quit) player.quitRequested = true;
 }
 
 void initWindowSizeCommand(PlayerContext& player, const KeyCommand&) {

@@ -70,6 +70,7 @@ public:
     Io& io;
     TurnTimer timer;
     std::unique_ptr<SharedBlock> sharedBlock;  // open from the main loop's start on
+    bool quitRequested = false;  // the user quit from the pause: the main loop ends this turn
 };
 
 }  // namespace kalvento
