@@ -17,21 +17,9 @@
 #include <vector>
 
 #include "platform/osc.h"
+#include "support/free_port.h"
 
 namespace kalvento::test {
-
-// A free UDP port on 127.0.0.1 (taken by nobody at the moment of asking).
-inline int freeUdpPort() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // Sends one datagram to `port` on 127.0.0.1.
 inline void sendUdp(int port, const void* data, size_t size) {

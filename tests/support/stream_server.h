@@ -21,22 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "support/free_port.h"
+
 extern char** environ;
 
 namespace kalvento::test {
-
-// A TCP port on 127.0.0.1 that nobody listens on at the moment of asking.
-inline int freeTcpPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // Whether something listens on 127.0.0.1:`port` (read from /proc/net/tcp, without connecting,
 // as ffmpeg's one-client server would take a test connection for its client).
