@@ -69,6 +69,35 @@ std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
     return window;
 }
 
+// Tests list the capture devices of a sysfs tree of their own (KALVENTO_SYSFS_ROOT).
+std::string sysfsRootFromEnvironment() {
+    const char* sysfs = std::getenv("KALVENTO_SYSFS_ROOT");
+    return sysfs && *sysfs ? std::string(sysfs) : std::string("/sys");
+}
+
+// The events of --input (none without it); nullopt, said on the console, when the file cannot
+// be read or parsed.
+std::optional<std::vector<ScriptEvent>> readInputScript(const Options& options, FileOps& files,
+                                                        Console& console) {
+    if (options.inputScript.empty()) return std::vector<ScriptEvent>{};
+    std::string error = "cannot read it";
+    std::optional<std::vector<ScriptEvent>> events;
+    if (std::optional<std::string> text = files.readFile(options.inputScript, 16u << 20))
+        events = parseInputScript(*text, error);
+    if (!events)
+        console.printErr("kalvento: --input %s: %s\n", options.inputScript.c_str(), error.c_str());
+    return events;
+}
+
+// Decoder threads read the clips ahead of the display into a small ring, not the cache; none
+// with --decoders 0.
+std::unique_ptr<ThreadedClipReader> openClipReader(const Options& options) {
+    if (options.decoders <= 0) return nullptr;
+    return std::make_unique<ThreadedClipReader>(
+        [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options.decoders,
+        ClipRing::Limits{});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,21 +108,15 @@ int main(int argc, char** argv) {
         console.printErr("kalvento: %s\n%s", error.c_str(), usageText().c_str());
         return 2;
     }
-    if (options->help) {
-        console.out(usageText());
-        return 0;
-    }
-    if (options->version) {
-        console.out(kVersionText);
+    if (options->help || options->version) {
+        console.out(options->help ? usageText() : std::string(kVersionText));
         return 0;
     }
     std::setlocale(LC_ALL, "");
     // Numbers are read and written with a decimal point under every locale: the player's
     // files and console lines are read by programs.
     std::setlocale(LC_NUMERIC, "C");
-    // Tests list the capture devices of a sysfs tree of their own.
-    std::string sysfsRoot = "/sys";
-    if (const char* sysfs = std::getenv("KALVENTO_SYSFS_ROOT"); sysfs && *sysfs) sysfsRoot = sysfs;
+    const std::string sysfsRoot = sysfsRootFromEnvironment();
     if (options->listCameras) {
         console.out(cameraListText(listVideoDevices(sysfsRoot, sysfsRoot == "/sys")));
         return 0;
@@ -110,28 +133,15 @@ int main(int argc, char** argv) {
                          options->workdir.c_str());
         return 1;
     }
-    std::vector<ScriptEvent> script;
-    if (!options->inputScript.empty()) {
-        std::optional<std::string> text = files.readFile(options->inputScript, 16u << 20);
-        std::optional<std::vector<ScriptEvent>> events;
-        if (text)
-            events = parseInputScript(*text, error);
-        else
-            error = "cannot read it";
-        if (!events) {
-            console.printErr("kalvento: --input %s: %s\n", options->inputScript.c_str(),
-                             error.c_str());
-            return 2;
-        }
-        script = std::move(*events);
-    }
+    std::optional<std::vector<ScriptEvent>> script = readInputScript(*options, files, console);
+    if (!script) return 2;
 
     SteadyClock clock;
     std::unique_ptr<Window> baseWindow = openWindow(*options, console);
     if (!baseWindow) return 1;
     std::unique_ptr<Window> scripted;
     if (!options->inputScript.empty() || options->headless)
-        scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(script), clock,
+        scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(*script), clock,
                                                     options->headless);
     Window& window = scripted ? *scripted : *baseWindow;
 
@@ -149,12 +159,7 @@ int main(int argc, char** argv) {
     cameraSettings.paceFiles = !options->cameraSourceUnpaced;
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
-    // Decoder threads read the clips ahead of the display into a small ring, not the cache.
-    std::unique_ptr<ThreadedClipReader> clips;
-    if (options->decoders > 0)
-        clips = std::make_unique<ThreadedClipReader>(
-            [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options->decoders,
-            ClipRing::Limits{});
+    std::unique_ptr<ThreadedClipReader> clips = openClipReader(*options);
     DisplayParts display = openDisplay(*options, console, clock, *baseWindow, window);
     Console& playerConsole = display.console ? *display.console : static_cast<Console&>(console);
     Window& shownWindow = display.window ? *display.window : window;
