@@ -90,12 +90,10 @@ bool OnScreenDisplay::hearLocked(Say what, std::string_view text, int64_t now) {
             addLines(notices_, text, now, kNoticeMicros);
             break;
         case Say::Banner:
-            if (collectingHelp_) {
+            if (collectingHelp_)
                 helpCollected_.emplace_back(text);
-            } else {
-                bannerUntilKey_ = text == "PAUSE!";
-                banner_ = Line{std::string(text), now, bannerUntilKey_ ? 0 : kBannerMicros};
-            }
+            else
+                hearBanner(text, now);
             break;
         case Say::Caption:
             caption_ = std::string(trimmed(text));
@@ -134,6 +132,34 @@ bool OnScreenDisplay::hearLocked(Say what, std::string_view text, int64_t now) {
     while (messages_.size() > kMessageLines) messages_.pop_front();
     while (notices_.size() > kMessageLines) notices_.pop_front();
     return urgent && !collectingHelp_;
+}
+
+void OnScreenDisplay::hearBanner(std::string_view text, int64_t now) {
+    const bool untilKey = text == "PAUSE!";
+    Line line{std::string(text), now, untilKey ? 0 : kBannerMicros};
+    if (banner_ && banner_->text == line.text && !heldBanner_) {
+        banner_->since = now;  // said again: it stays, and its hold counts from the first time
+        return;
+    }
+    const bool young = banner_ && !bannerUntilKey_ && now - bannerShownAt_ < kBannerHoldMicros;
+    if (young && !untilKey) {
+        heldBanner_ = std::move(line);
+        return;
+    }
+    banner_ = std::move(line);
+    bannerUntilKey_ = untilKey;
+    bannerShownAt_ = now;
+    heldBanner_.reset();
+}
+
+int64_t OnScreenDisplay::microsUntilHeldBanner() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!heldBanner_) return -1;
+    return std::max<int64_t>(0, bannerShownAt_ + kBannerHoldMicros - clock_.nowMicros());
+}
+
+void OnScreenDisplay::showHeldBannerIfDue() {
+    if (microsUntilHeldBanner() == 0) changed(true);
 }
 
 bool OnScreenDisplay::hearMessage(std::string_view text, int64_t now) {
@@ -183,6 +209,13 @@ void OnScreenDisplay::forgetOld(int64_t now) {
     const auto gone = [&](const Line& line) { return opacity(line, now) <= 0.0; };
     for (std::deque<Line>* lines : {&notices_, &messages_, &motion_})
         while (!lines->empty() && gone(lines->front())) lines->pop_front();
+    if (heldBanner_ && (!banner_ || now - bannerShownAt_ >= kBannerHoldMicros)) {
+        banner_ = std::move(heldBanner_);
+        banner_->since = now;  // its time runs from when it shows
+        bannerUntilKey_ = false;
+        bannerShownAt_ = now;
+        heldBanner_.reset();
+    }
     if (banner_ && gone(*banner_)) banner_.reset();
     if (positionBar_ && gone(*positionBar_)) positionBar_.reset();
 }
@@ -190,7 +223,7 @@ void OnScreenDisplay::forgetOld(int64_t now) {
 bool OnScreenDisplay::anythingLocked(int64_t) const {
     const int shown = level();
     if (shown <= 0) return false;
-    if (banner_ || !caption_.empty() || !notices_.empty() || question_ || !helpPage_.empty() ||
+    if (banner_ || heldBanner_ || !caption_.empty() || !notices_.empty() || question_ || !helpPage_.empty() ||
         !motion_.empty() || positionBar_)
         return true;
     if (shown >= 2 && !messages_.empty()) return true;
@@ -409,9 +442,34 @@ void DisplayConsole::write(Say what, std::string_view text) {
     display_.hear(what, text);
 }
 
+int DisplayWindow::waitShowingBanners(int ms, bool wantKey) {
+    for (;;) {
+        display_.showHeldBannerIfDue();  // also when the loop waits a millisecond at a time
+        const int64_t due = display_.microsUntilHeldBanner();
+        const bool untilKey = wantKey && ms <= 0;
+        const int step = due < 0 ? ms : static_cast<int>(due / 1000) + 1;
+        if (due < 0 || (!untilKey && step >= ms)) {
+            if (wantKey) return inner_.waitKey(ms);
+            inner_.delay(ms);
+            return kNoKey;
+        }
+        int key = kNoKey;
+        if (wantKey)
+            key = inner_.waitKey(step);
+        else
+            inner_.delay(step);
+        if (key != kNoKey) return key;
+        if (!untilKey) ms -= step;
+    }
+}
+
+void DisplayWindow::delay(int ms) {
+    (void)waitShowingBanners(ms, false);
+}
+
 int DisplayWindow::waitKey(int ms) {
     for (;;) {
-        const int key = inner_.waitKey(ms);
+        const int key = waitShowingBanners(ms, true);
         if ((key & 0xFF) == kKeyDisplayLevel) {
             display_.cycleLevel();
             if (ms > 0) return kNoKey;

@@ -43,6 +43,12 @@ public:
     // A key the player read: the help page and the PAUSE! banner end with it.
     void keyRead(int key);
 
+    // Micros until a banner held back behind a younger one is due (see kBannerHoldMicros), or
+    // -1 when none waits.
+    int64_t microsUntilHeldBanner() const;
+    // Draws the window again when a held-back banner is due.
+    void showHeldBannerIfDue();
+
     int level() const { return level_.load(); }
     void setLevel(int level);
     void cycleLevel() { setLevel((level() + 1) % kDisplayLevels); }
@@ -61,6 +67,11 @@ public:
     static constexpr int64_t kNoticeMicros = 8000000;
     static constexpr int64_t kBannerMicros = 2500000;
     static constexpr int64_t kFadeMicros = 1000000;
+    // A banner stays at least this long before a different one takes its place, so that one
+    // followed at once by another (Go! and the next countdown) can still be read; the newer
+    // waits meanwhile (shorter than a countdown step of 600 ms, so no digit is lost). A banner
+    // repeated every turn (STOP) counts from when it first showed.
+    static constexpr int64_t kBannerHoldMicros = 400000;
     static constexpr size_t kMessageLines = 8;
 
 private:
@@ -83,6 +94,8 @@ private:
     // An ordinary message: a line of the help page being printed, a notice when it holds
     // ERROR (true then), or a message of level 2.
     bool hearMessage(std::string_view text, int64_t now);
+    // A banner said: shown now, or held back while the one on the screen is young.
+    void hearBanner(std::string_view text, int64_t now);
     void addLines(std::deque<Line>& to, std::string_view text, int64_t now, int64_t life);
     void changed(bool redraw);
     double opacity(const Line& line, int64_t now) const;
@@ -108,6 +121,8 @@ private:
     mutable std::mutex mutex_;
     std::optional<Line> banner_;
     bool bannerUntilKey_ = false;
+    int64_t bannerShownAt_ = 0;
+    std::optional<Line> heldBanner_;  // waits until banner_ has been up kBannerHoldMicros
     std::string caption_;
     std::deque<Line> notices_;   // level 1
     std::deque<Line> messages_;  // level 2
@@ -152,13 +167,16 @@ public:
     }
     int waitKey(int ms) override;
     int peekKey(int ms) override;
-    void delay(int ms) override { inner_.delay(ms); }
+    void delay(int ms) override;
     void redraw() override { inner_.redraw(); }
 
 private:
     void showPicture(const cv::Mat& picture, Mirror mirror) override {
         inner_.show(picture, mirror);
     }
+    // The inner window's key wait (`delay` without `wantKey`), broken where a held-back banner
+    // falls due so that it shows on time although no picture comes meanwhile.
+    int waitShowingBanners(int ms, bool wantKey);
 
     Window& inner_;
     OnScreenDisplay& display_;

@@ -90,6 +90,70 @@ TEST_F(OnScreenDisplayTest, ABannerIsBigDrawnOverACopyAndGoesAfterItsTime) {
     EXPECT_EQ(changedPixels(), 0) << "gone";
 }
 
+// A window whose waits take their time on the fake clock; it logs how long each wait was.
+class TickingWindow final : public Window {
+public:
+    explicit TickingWindow(FakeClock& clock) : clock_(clock) {}
+    void create(WindowMode) override {}
+    void destroy() override {}
+    void setMouseCallback(MouseCallback, void*) override {}
+    int waitKey(int ms) override { return wait(ms); }
+    int peekKey(int ms) override { return wait(ms); }
+    void delay(int ms) override { (void)wait(ms); }
+    std::vector<int> waits;
+
+private:
+    int wait(int ms) {
+        waits.push_back(ms);
+        clock_.advanceMicros(static_cast<int64_t>(ms) * 1000);
+        return kNoKey;
+    }
+    void showPicture(const cv::Mat&, Mirror) override {}
+    FakeClock& clock_;
+};
+
+TEST_F(OnScreenDisplayTest, ABannerFollowedAtOnceByAnotherStaysLongEnoughToBeRead) {
+    const auto alone = [&](const char* words) {
+        makeDisplay(1);
+        console->write(Say::Banner, words);
+        (void)changedPixels();
+        return window.lastShown().clone();
+    };
+    const cv::Mat go = alone("Go!"), five = alone("5"), stop = alone("STOP");
+    const auto same = [](const cv::Mat& a, const cv::Mat& b) {
+        return cv::norm(a, b, cv::NORM_INF) == 0;
+    };
+    makeDisplay(1);
+    TickingWindow inner(clock);
+    DisplayWindow playerWindow(inner, *display);
+
+    for (int turn = 0; turn < 20; ++turn) {
+        console->write(Say::Banner, "STOP");
+        clock.advanceMicros(100000);
+    }
+    console->write(Say::Banner, "Go!");
+    EXPECT_TRUE(same(window.lastShown(), go)) << "STOP said every turn for 2 s does not hold Go!";
+    clock.advanceMicros(100000);
+    console->write(Say::Banner, "5");
+    (void)changedPixels();
+    EXPECT_TRUE(same(window.lastShown(), go)) << "Go! stays while young; 5 waits";
+
+    playerWindow.delay(960);
+    EXPECT_EQ(inner.waits, (std::vector<int>{301, 659})) << "the wait breaks when 5 is due";
+    EXPECT_TRUE(same(window.lastShown(), five)) << "5 shows without a new picture";
+    clock.advanceMicros(OnScreenDisplay::kBannerMicros - OnScreenDisplay::kFadeMicros - 700000);
+    (void)changedPixels();
+    EXPECT_TRUE(same(window.lastShown(), five)) << "5's time runs from when it showed";
+
+    console->write(Say::Banner, "4");
+    console->write(Say::Banner, "PAUSE!");
+    (void)changedPixels();
+    EXPECT_FALSE(same(window.lastShown(), five)) << "PAUSE! is never held back";
+    inner.waits.clear();
+    playerWindow.delay(50);
+    EXPECT_EQ(inner.waits, (std::vector<int>{50})) << "nothing held: one wait";
+}
+
 TEST_F(OnScreenDisplayTest, WhatEachLevelAddsTable) {
     struct Case {
         Say say;
