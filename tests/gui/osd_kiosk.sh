@@ -26,6 +26,24 @@ type_keys() {
     xdotool key "$@"
 }
 
+# Lines of the player's output that hold the text $1.
+said() { grep -c -F -- "$1" "$T/player.out"; }
+
+# Types key $1 until the player's output holds the text $2 at least $3 times: a key typed into
+# a window that has just taken the focus can be lost. Fails after three tries of 5 s.
+type_until_said() {
+    local try i
+    for try in 1 2 3; do
+        type_keys "$1"
+        for i in $(seq 50); do
+            [ "$(said "$2")" -ge "$3" ] && return 0
+            player_running || fail "the player ended"
+            sleep 0.1
+        done
+    done
+    fail "typing $1 did not make the player say '$2'"
+}
+
 shoot() {  # the whole screen into the PNG file $1
     ffmpeg -nostdin -loglevel error -f x11grab -draw_mouse 0 -video_size "${SCREEN_W}x$SCREEN_H" \
         -i "$DISPLAY+0,0" -frames:v 1 -y "$1"
@@ -52,30 +70,40 @@ stop_shots() {
 }
 
 # The text OCR reads in the screenshots of phase $1. Banners: the band of the screen they are
-# drawn in, only the banner colours kept as dark letters on white, at a quarter size, one line
-# each.
-# With $2 = page (and $3 = the languages): the whole screen, light letters made dark. Pictures
-# that look the same at a tiny size are read once. What each screenshot reads is kept beside it (.txt).
+# drawn in, only the banner colours kept as dark letters on white, one line each. With $2 =
+# page (and $3 = the languages): the whole screen, light letters made dark. Pictures that look
+# the same at a tiny size are read once, but at two scales, since a single reading may miss a
+# word OCR reads at the other. With $2 = question: the band of the screen a question is drawn
+# in (around three quarters of its height), light letters made dark. What each screenshot
+# reads is kept beside it (.txt).
 read_shots() {
-    local shot sum seen=" " psm lang=${3:-eng}
+    local shot sum seen=" " psm lang=${3:-eng} scales="50% 100%"
+    [ "${2:-}" != "" ] && scales="100% 200%"
     for shot in "$T/shots/$1"/*.png; do
         [ -e "$shot" ] || continue
         if [ "${2:-}" = page ]; then
             convert "$shot" -colorspace gray -negate -threshold 50% "$T/crop.png"
             psm=11
+        elif [ "${2:-}" = question ]; then
+            convert "$shot" -crop "${SCREEN_W}x$((SCREEN_H / 5))+0+$((SCREEN_H * 13 / 20))" +repage \
+                -colorspace gray -negate -threshold 40% "$T/crop.png"
+            psm=6
         else
             # The calibration fills the clip with marks of pure colours: the banner colours
             # are marked with one that no clip or mark has, kept black, all else white.
             convert "$shot" -fuzz 10% -fill 'rgb(1,2,3)' -opaque 'rgb(255,230,80)' \
                 -opaque 'rgb(90,255,90)' -opaque 'rgb(255,60,60)' -fuzz 0 -fill white \
                 +opaque 'rgb(1,2,3)' -fill black -opaque 'rgb(1,2,3)' -bordercolor white \
-                -border 10 -resize 50% "$T/crop.png"
+                -border 10 "$T/crop.png"
             psm=7
         fi
         sum=$(convert "$T/crop.png" -resize 96x -threshold 50% pgm:- | md5sum | cut -c1-32)
         case "$seen" in *" $sum "*) continue ;; esac
         seen="$seen$sum "
-        tesseract "$T/crop.png" - -l "$lang" --psm "$psm" 2>/dev/null | tee "${shot%.png}.txt"
+        for scale in $scales; do
+            convert "$T/crop.png" -resize "$scale" "$T/scaled.png"
+            tesseract "$T/scaled.png" - -l "$lang" --psm "$psm" 2>/dev/null
+        done | tee "${shot%.png}.txt"
     done >"$T/ocr-$1.txt"
 }
 
@@ -90,11 +118,12 @@ expect_read() {
     done
 }
 
-# The countdown digits 5 .. 1 each as the whole line read.
+# The countdown digits 5 .. 1 each as the whole line read, but for stray marks OCR reads
+# around it (a calibration mark under a digit may read as a dot).
 expect_digits() {
     local digit
     for digit in 5 4 3 2 1; do
-        grep -q -x -- "$digit" "$T/ocr-$1.txt" ||
+        tr -d ' .,:;|/\\_~`"'"'"'' <"$T/ocr-$1.txt" | grep -q -x -- "$digit" ||
             fail "OCR did not read the digit $digit during $1; it read: $(tr '\n' '|' <"$T/ocr-$1.txt")"
     done
 }
@@ -105,6 +134,9 @@ trap 'cleanup_shots; cleanup' EXIT
 # Three folders of a few clips; a camera video whose figure walks for 400 frames and ends.
 "$MAKE_DEMO" --root "$T" --folders 3 --clips "$CLIPS" --size 320x240 --video "$T/camera.avi" \
     --video-pattern 400,0,1 >/dev/null || fail "no demo contents"
+# The calibration's quiet phase alone may take 300 frames: q opens a longer video.
+"$MAKE_DEMO" --root "$T/long" --folders 1 --clips 1 --size 320x240 --video "$T/camera-long.avi" \
+    --video-pattern 700,0,1 >/dev/null || fail "no second camera video"
 mkdir -p "$T/work"
 start_xvfb
 read -r SCREEN_W SCREEN_H < <(xdotool getdisplaygeometry)
@@ -137,21 +169,19 @@ sleep 0.5
 mkdir -p "$T/shots/help"
 shoot "$T/shots/help/0000.png" || fail "cannot grab the screen"
 
-# q opens the camera video again, g calibrates the threshold: digits, STOP, Go!.
+# q opens the (longer) camera video again, g calibrates the threshold: digits, STOP, Go!.
 type_keys x
-type_keys q
-for i in $(seq 100); do
-    [ "$(grep -c 'NOW, TURNING ON THE CAMERA DEVICE' "$T/player.out")" -ge 2 ] && break
-    sleep 0.1
-done
+mv "$T/camera-long.avi" "$T/camera.avi" || fail "cannot replace the camera video"
+type_until_said q 'NOW, TURNING ON THE CAMERA DEVICE' 2
 sleep 1.5
 start_shots calibration
-type_keys g
+type_until_said g 'Setting QBN_threshold.  GET READY!  (5)' 1
 for i in $(seq 600); do
     [ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -ge 2 ] && break
     player_running || fail "the player ended"
     sleep 0.1
 done
+[ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -ge 2 ] || fail "no Go! after the calibration"
 sleep 1
 stop_shots
 
@@ -165,11 +195,7 @@ done
 sleep 1.5
 
 # A asks how many folders; the answer is typed into the window.
-type_keys A
-for i in $(seq 100); do
-    grep -q -F '*** How many motion clips do you want? : ' "$T/player.out" && break
-    sleep 0.1
-done
+type_until_said A '*** How many motion clips do you want? : ' 1
 sleep 0.5
 mkdir -p "$T/shots/question"
 shoot "$T/shots/question/0000.png" || fail "cannot grab the screen"
@@ -202,6 +228,6 @@ expect_read help "PLAYER" "[ESC]"
 read_shots calibration
 expect_digits calibration
 expect_read calibration STOP Go!
-read_shots question page
+read_shots question question
 expect_read question "clips do you want"
 echo "ok: countdowns, STOP, Go!, camera failure, help page and A's question read from the screen"
