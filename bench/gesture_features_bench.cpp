@@ -19,6 +19,7 @@
 #include "gesture/recogniser.h"
 #include "gesture/start_values.h"
 #include "platform/console.h"
+#include "support/capture_console.h"
 #include "turn_bench.h"
 
 using namespace kalvento;
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     auto recogniser = std::make_unique<Recogniser>();
     auto gesture = std::make_unique<GestureState>();
     auto camera = std::make_unique<CameraState>();
-    CaptureConsole console;
+    test::CaptureConsole console;
     setRecogniserStartValues(*recogniser, *gesture);
     MovingScene scene;
 

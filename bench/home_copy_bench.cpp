@@ -35,6 +35,7 @@
 #include "platform/image_loader.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
+#include "support/fake_camera.h"
 #include "temp_folder.h"
 #include "tools/demo_contents.h"
 
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
     kalvento::PosixFileOps files;
     kalvento::SteadyClock clock;
     kalvento::TurboJpegLoader images;
-    kalvento::FakeCamera camera;
+    kalvento::test::FakeCamera camera;
     kalvento::Io io{window, console, files, clock, images, camera, {}, {}};
     kalvento::Player player{io, kalvento::Options{}};
     player.scan();

@@ -26,6 +26,7 @@
 #include "platform/io.h"
 #include "platform/recording_window.h"
 #include "platform/shared_block.h"
+#include "support/capture_console.h"
 #include "turn_bench.h"
 
 using namespace kalvento;
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open the shared block\n");
         return 1;
     }
-    CaptureConsole console;
+    test::CaptureConsole console;
     RecordingWindow window;
     PosixFileOps files;
     SteadyClock clock;

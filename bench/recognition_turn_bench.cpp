@@ -20,6 +20,7 @@
 #include "gesture/start_values.h"
 #include "gesture/view_weights.h"
 #include "platform/console.h"
+#include "support/capture_console.h"
 #include "turn_bench.h"
 
 using namespace kalvento;
@@ -62,7 +63,7 @@ public:
     Console& console() override { return console_; }
 
 private:
-    CaptureConsole console_;
+    test::CaptureConsole console_;
 };
 
 }  // namespace

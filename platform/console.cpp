@@ -95,12 +95,4 @@ bool StdConsole::inputIsTerminal() const {
     return isatty(STDIN_FILENO) == 1;
 }
 
-std::optional<std::string> CaptureConsole::readLine() {
-    if (input_.empty()) return std::nullopt;
-    size_t end = input_.find('\n');
-    std::string line = input_.substr(0, end);
-    input_.erase(0, end == std::string::npos ? input_.size() : end + 1);
-    return line;
-}
-
 }  // namespace kalvento

@@ -74,28 +74,4 @@ public:
     bool inputIsTerminal() const override;
 };
 
-// Keeps what was printed, for tests; answers questions from a prepared list of lines.
-class CaptureConsole final : public Console {
-public:
-    void out(std::string_view text) override { out_ += text; }
-    void err(std::string_view text) override { err_ += text; }
-    std::optional<std::string> readLine() override;
-
-    const std::string& outText() const { return out_; }
-    const std::string& errText() const { return err_; }
-    void clear() {
-        out_.clear();
-        err_.clear();
-    }
-    void addInputLine(std::string line) { input_ += line + "\n"; }
-    bool inputIsTerminal() const override { return terminal_; }
-    void setInputIsTerminal(bool terminal) { terminal_ = terminal; }
-
-private:
-    std::string out_;
-    std::string err_;
-    std::string input_;
-    bool terminal_ = false;
-};
-
 }  // namespace kalvento

@@ -1,6 +1,6 @@
 #pragma once
 // What the player touches outside itself, bundled: each piece is a small interface with a real
-// implementation and, where tests need one, a fake.
+// implementation (the fakes of tests are in tests/support/).
 
 #include <functional>
 #include <memory>

@@ -1,10 +1,9 @@
 #pragma once
 // Open Sound Control over UDP, the protocol of show-control and visual software: messages out
 // to one address, datagrams in on one port. The real port uses liblo to encode and to check
-// what arrives; the fake records what was sent and serves what a test hands in.
+// what arrives.
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,19 +91,5 @@ inline constexpr int kMaxOscBundleDepth = 8;
 // nested) are appended in their order. A bundle element that is not sound is one Malformed
 // entry; a bundle whose framing is broken ends there with one Malformed entry.
 void decodeOscPacket(const void* data, size_t size, std::vector<OscDatagram>& out);
-
-class FakeOscPort final : public OscPort {
-public:
-    void send(const OscMessage& message) override { sent.push_back(message); }
-    std::optional<OscDatagram> receive() override {
-        if (incoming.empty()) return std::nullopt;
-        OscDatagram datagram = std::move(incoming.front());
-        incoming.pop_front();
-        return datagram;
-    }
-
-    std::vector<OscMessage> sent;
-    std::deque<OscDatagram> incoming;
-};
 
 }  // namespace kalvento

@@ -1,6 +1,6 @@
 #pragma once
-// A window that shows nothing: the window of a headless run, and the fake of tests. It keeps a
-// log of the operations and the last image shown.
+// A window that shows nothing: the window of a headless run. Asked to, it keeps a log of the
+// operations and the last image shown, which tests and benchmarks read.
 
 #include <string>
 #include <vector>

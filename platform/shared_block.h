@@ -55,7 +55,8 @@ private:
     bool lockFailureReported_ = false;
 };
 
-// A block in this process's memory, for tests.
+// A block in this process's memory: the player's own when no shared block is opened (an
+// embedded player, a measurement before the loop starts).
 class MemorySharedBlock final : public SharedBlock {
 public:
     bool exchange(BlockBytes& copy, const std::function<void(BlockBytes&)>& change) override {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/startup.h"
+#include "support/capture_console.h"
 #include "support/fake_io.h"
 #include "support/racing_file_ops.h"
 #include "support/workspace.h"

@@ -6,6 +6,7 @@
 
 #include "commands/command.h"
 #include "commands/dispatch.h"
+#include "support/fake_clock.h"
 #include "support/player_fixture.h"
 
 namespace kalvento::test {

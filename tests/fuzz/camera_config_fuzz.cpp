@@ -3,6 +3,7 @@
 #include "core/state.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/camera_config.h"
+#include "support/capture_console.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
@@ -11,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static State state;  // built once: a whole state record is large
     state.camera = CameraState{};
     state.playback = PlaybackState{};
-    CaptureConsole console;
+    test::CaptureConsole console;
     ReadCameraConfig(state, files, console);
     const CameraState& camera = state.camera;
     if (camera.CamChan < 0 || camera.CamChan > 31 || state.playback.CamOnMemory < 1 ||

@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "core/decimal.h"
 #include "fuzz/fuzz_support.h"
+#include "support/capture_console.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         parseOptions(static_cast<int>(argv.size()), argv.data(), error);
     if (!options) return 0;
     CommandLineState commandLine;
-    CaptureConsole console;
+    test::CaptureConsole console;
     if (!storeCommandLine(options->words, commandLine, console)) return 0;
     for (const std::string& kept : commandLine.ArgText)
         if (kept.size() > kArgWordBytes) __builtin_trap();

@@ -2,6 +2,7 @@
 
 #include "contents/frame_data_file.h"
 #include "fuzz/fuzz_support.h"
+#include "support/capture_console.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
@@ -10,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<FrameData> table(kMaxClips);
     std::fill(table.begin(), table.end(), FrameData{});
     int maxCount = -1;
-    CaptureConsole console;
+    test::CaptureConsole console;
     if (readFrameDataFile("frame_data0001.dat", table, maxCount, files, console) &&
         (maxCount < 0 || maxCount > kMaxClips))
         __builtin_trap();  // the count must always come out in range

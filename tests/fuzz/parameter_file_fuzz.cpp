@@ -5,6 +5,7 @@
 #include "core/state.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/parameter_file.h"
+#include "support/capture_console.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state.contents.DirNum = 0;
     state.contents.MaxCount = 0;
     if (choice & 4) state.contents.MaxCount = 300;  // as after a scan
-    CaptureConsole console;
+    test::CaptureConsole console;
     ReadParameters(state, files, console);
     const PlaybackState& playback = state.playback;
     if (state.contents.DirNum < 0 || state.keyFrames.KeyFrameIndex < 0 ||

@@ -11,6 +11,7 @@
 #include "core/exit.h"
 #include "gesture/features.h"
 #include "gesture/start_values.h"
+#include "support/capture_console.h"
 
 namespace kalvento::test {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "input/mouse.h"
 #include "platform/window.h"
+#include "support/capture_console.h"
 
 namespace kalvento::test {
 namespace {

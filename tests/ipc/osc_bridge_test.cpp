@@ -10,6 +10,7 @@
 
 #include "ipc/osc_bridge.h"
 #include "ipc/shared_motion.h"
+#include "support/fake_osc_port.h"
 
 namespace kalvento {
 namespace {
@@ -146,7 +147,7 @@ TEST(OscPacket, BundlesNestAndActAtOnceWhateverTheirTimeTag) {
 }
 
 TEST(OscBridge, NumbersOfEveryTypeRefusedKeysAndTheSlotsItFilled) {
-    FakeOscPort port;
+    test::FakeOscPort port;
     OscBridge bridge(port, *[] {
         std::string error;
         return parseKeyList("x,J,ENTER", error);
@@ -205,7 +206,7 @@ TEST(OscBridge, NumbersOfEveryTypeRefusedKeysAndTheSlotsItFilled) {
 }
 
 TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
-    FakeOscPort port;
+    test::FakeOscPort port;
     OscBridge bridge(port, defaultRemoteKeys());
     MemorySharedBlock block;
     BlockBytes copy{};
@@ -265,7 +266,7 @@ TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
 }
 
 TEST(OscBridge, FullKeyQueueDropsAndCountsAndSendsOnlyChangedClips) {
-    FakeOscPort port;
+    test::FakeOscPort port;
     OscBridge bridge(port, defaultRemoteKeys());
     MemorySharedBlock block;
     BlockBytes copy{};

@@ -13,6 +13,7 @@
 
 #include "ipc/shared_motion.h"
 #include "platform/shared_block.h"
+#include "support/capture_console.h"
 #include "support/unprivileged_child.h"
 
 namespace kalvento {
@@ -142,7 +143,7 @@ TEST(SharedBlock, ExchangeThatCannotLockIsSkippedAndReportedOnce) {
     ASSERT_TRUE(other);
     BlockBytes copy{};
     publishMotion(*other, copy, 3, 300);
-    CaptureConsole console;
+    test::CaptureConsole console;
     SharedBlockFailure failure = SharedBlockFailure::None;
     auto broken = PosixSharedBlock::open(*name, failure, &console);
     ASSERT_TRUE(broken);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "support/capture_console.h"
 #include "support/comma_locale.h"
 
 namespace kalvento::test {

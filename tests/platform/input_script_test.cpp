@@ -5,6 +5,7 @@
 #include "platform/input_script.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
+#include "support/fake_clock.h"
 
 namespace kalvento {
 namespace {
@@ -72,7 +73,7 @@ struct MouseLog {
 
 TEST(ScriptedWindow, ServesEventsToKeyReadsThenEscape) {
     RecordingWindow inner;
-    FakeClock clock;
+    test::FakeClock clock;
     ScriptedWindow window(inner, parse("key a\nidle 2\nmouse move 7 8 1\nsleep 40\nkey b\n"), clock,
                           true);
     MouseLog mouse;
@@ -93,7 +94,7 @@ TEST(ScriptedWindow, ServesEventsToKeyReadsThenEscape) {
 
 TEST(ScriptedWindow, DelaysTakeNoEventsAndUntimedWaitsSkipToAKey) {
     RecordingWindow inner;
-    FakeClock clock;
+    test::FakeClock clock;
     ScriptedWindow window(inner, parse("idle 5\nmouse move 1 1\nkey q\n"), clock, true);
     window.delay(100);
     EXPECT_EQ(inner.log(), (std::vector<std::string>{"delay 100"}));
@@ -102,7 +103,7 @@ TEST(ScriptedWindow, DelaysTakeNoEventsAndUntimedWaitsSkipToAKey) {
 
 TEST(ScriptedWindow, APeekShowsTheNextKeyWithoutTakingIt) {
     RecordingWindow inner;
-    FakeClock clock;
+    test::FakeClock clock;
     ScriptedWindow window(inner, parse("idle 1\nsleep 30\nkey W\nmouse move 1 1\nkey a\n"), clock,
                           true);
     EXPECT_EQ(window.peekKey(1), kNoKey) << "an idle count comes first";
@@ -124,7 +125,7 @@ TEST(ScriptedWindow, APeekShowsTheNextKeyWithoutTakingIt) {
 
 TEST(ScriptedWindow, LiveWindowTakesOverWithoutHeadless) {
     RecordingWindow inner;
-    FakeClock clock;
+    test::FakeClock clock;
     ScriptedWindow window(inner, parse("key a\n"), clock, false);
     EXPECT_EQ(window.waitKey(1), 'a');
     EXPECT_EQ(window.waitKey(1), kNoKey);

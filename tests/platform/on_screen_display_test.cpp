@@ -12,6 +12,8 @@
 #include "platform/on_screen_display.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
+#include "support/capture_console.h"
+#include "support/fake_clock.h"
 
 namespace kalvento::test {
 namespace {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/question.h"
+#include "support/capture_console.h"
 
 namespace kalvento::test {
 namespace {

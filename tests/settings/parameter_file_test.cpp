@@ -22,6 +22,7 @@
 #include "commands/dispatch.h"
 #include "core/paths.h"
 #include "settings/parameter_file.h"
+#include "support/capture_console.h"
 #include "support/fake_io.h"
 #include "support/player_fixture.h"
 #include "support/text.h"

@@ -8,6 +8,7 @@
 #include "settings/folder_config.h"
 #include "settings/parameter_file.h"
 #include "settings/threshold_file.h"
+#include "support/capture_console.h"
 #include "support/failing_read_file_ops.h"
 #include "support/workspace.h"
 

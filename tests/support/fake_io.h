@@ -9,6 +9,10 @@
 #include "platform/image_loader.h"
 #include "platform/io.h"
 #include "platform/recording_window.h"
+#include "support/capture_console.h"
+#include "support/fake_camera.h"
+#include "support/fake_clock.h"
+#include "support/fake_process_runner.h"
 
 namespace kalvento::test {
 

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include "gesture/recogniser_host.h"
+#include "support/capture_console.h"
 
 namespace kalvento::test {
 

@@ -9,7 +9,11 @@
 #include "app/options.h"
 #include "app/player.h"
 #include "platform/scripted_window.h"
+#include "support/capture_console.h"
+#include "support/fake_camera.h"
+#include "support/fake_clock.h"
 #include "support/fake_io.h"
+#include "support/fake_process_runner.h"
 #include "support/keys.h"
 #include "support/workspace.h"
 

@@ -10,6 +10,7 @@
 #include "gesture/recogniser.h"
 #include "gesture/recognition.h"
 #include "platform/console.h"
+#include "support/capture_console.h"
 #include "support/fake_recogniser_host.h"
 
 namespace kalvento::test {
