@@ -17,6 +17,7 @@
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
+#include "platform/threaded_clip_reader.h"
 #include "platform/shared_block.h"
 
 using namespace kalvento;

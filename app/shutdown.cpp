@@ -1,6 +1,7 @@
 #include "app/shutdown.h"
 
 #include "core/banners.h"
+#include "core/player_state.h"
 
 namespace kalvento {
 

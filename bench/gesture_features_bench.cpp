@@ -14,7 +14,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "gesture/features.h"
 #include "gesture/recogniser.h"
 #include "gesture/start_values.h"

@@ -15,7 +15,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
 #include "platform/camera.h"

@@ -15,7 +15,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "gesture/recognition.h"
 #include "gesture/start_values.h"
 #include "gesture/view_weights.h"

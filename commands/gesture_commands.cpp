@@ -9,6 +9,7 @@
 #include "commands/player_context.h"
 #include "gesture/kb_files.h"
 #include "motion/camera_capture.h"
+#include "platform/question.h"
 
 namespace kalvento {
 

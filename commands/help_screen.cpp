@@ -5,6 +5,7 @@
 #include "commands/command.h"
 #include "core/banners.h"
 #include "core/paths.h"
+#include "core/player_state.h"
 
 namespace kalvento {
 

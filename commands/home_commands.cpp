@@ -14,6 +14,7 @@
 #include "commands/random_selection.h"
 #include "contents/home_folder.h"
 #include "core/paths.h"
+#include "platform/question.h"
 
 namespace kalvento {
 

@@ -22,6 +22,7 @@
 #include "core/numbered_copy.h"
 #include "core/paths.h"
 #include "platform/console.h"
+#include "platform/question.h"
 
 namespace kalvento {
 

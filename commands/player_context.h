@@ -8,7 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "contents/clip_cache.h"
-#include "core/state.h"
+#include "core/player_state.h"
 #include "core/turn_timer.h"
 #include "gesture/recogniser.h"
 #include "gesture/recogniser_host.h"

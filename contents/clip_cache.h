@@ -15,7 +15,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "core/state.h"
+#include "core/player_state.h"
 
 namespace kalvento {
 

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/banners.h"
+#include "core/player_state.h"
 #include "gesture/motion_images.h"
 
 namespace kalvento {

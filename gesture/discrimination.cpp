@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/player_state.h"
 #include "gesture/features.h"
 #include "gesture/learning.h"
 #include "gesture/recognition.h"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/player_state.h"
 #include "gesture/learning.h"
 
 namespace kalvento {

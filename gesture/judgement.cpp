@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/player_state.h"
 #include "gesture/recognition.h"
 
 namespace kalvento {

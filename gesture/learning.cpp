@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/banners.h"
+#include "core/player_state.h"
 #include "gesture/calibration.h"
 #include "gesture/features.h"
 #include "gesture/view_weights.h"

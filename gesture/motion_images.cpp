@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/player_state.h"
+
 namespace kalvento {
 
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "core/player_state.h"
 #include "platform/window.h"
 
 namespace kalvento {

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/banners.h"
+#include "core/player_state.h"
 #include "ipc/shared_motion.h"
 #include "platform/video_devices.h"
 #include "settings/camera_config.h"

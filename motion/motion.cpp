@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/player_state.h"
 #include "ipc/shared_motion.h"
 
 namespace kalvento {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/camera.h"
@@ -14,11 +15,13 @@
 #include "platform/image_loader.h"
 #include "platform/osc.h"
 #include "platform/process_runner.h"
-#include "platform/question.h"
 #include "platform/shared_block.h"
 #include "platform/window.h"
 
 namespace kalvento {
+
+struct Question;
+class QuestionDesk;
 
 // The mouse callback and its user data, registered again whenever the window is re-created.
 struct MouseHook {
@@ -51,16 +54,8 @@ struct Io {
     QuestionDesk* questions = nullptr;
 
     // A console question and its answer (nullopt when none came), through `questions`.
-    std::optional<std::string> ask(const Question& question) {
-        if (questions != nullptr) return questions->ask(question);
-        QuestionDesk desk(console);
-        return desk.ask(question);
-    }
-    std::optional<int> askNumber(const Question& question) {
-        if (questions != nullptr) return questions->askNumber(question);
-        QuestionDesk desk(console);
-        return desk.askNumber(question);
-    }
+    std::optional<std::string> ask(const Question& question);
+    std::optional<int> askNumber(const Question& question);
 
     // Creates the player window and registers the mouse callback on it.
     void createWindow(WindowMode mode) {

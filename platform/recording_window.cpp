@@ -1,5 +1,7 @@
 #include "platform/recording_window.h"
 
+#include <opencv2/core.hpp>
+
 namespace kalvento {
 
 void RecordingWindow::create(WindowMode mode) {

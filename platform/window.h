@@ -2,7 +2,7 @@
 // The player window: the four operations the player uses (create, show, mouse callback,
 // key wait) plus destroy and the settling delays of window re-creation.
 
-#include <opencv2/core.hpp>
+#include <opencv2/core/mat.hpp>
 
 namespace kalvento {
 

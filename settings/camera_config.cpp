@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/decimal.h"
+#include "core/player_state.h"
 #include "core/read_whole.h"
 
 namespace kalvento {

@@ -9,6 +9,7 @@
 
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "core/player_state.h"
 #include "core/read_whole.h"
 #include "settings/folder_config.h"
 

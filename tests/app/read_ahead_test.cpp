@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "platform/clip_reader.h"
+#include "platform/threaded_clip_reader.h"
 #include "platform/console.h"
 #include "support/player_fixture.h"
 

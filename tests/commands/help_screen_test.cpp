@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/help_screen.h"
+#include "core/player_state.h"
 #include "support/capture_console.h"
 #include "support/temp_dir.h"
 

@@ -14,7 +14,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "settings/parameter_file.h"
 #include "support/run_player.h"
 #include "support/stream_server.h"

@@ -19,7 +19,7 @@
 #include <random>
 #include <thread>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "platform/osc.h"
 #include "settings/parameter_file.h"
 #include "support/osc_listener.h"

@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "contents/frame_data_file.h"
-#include "core/state.h"
+#include "core/player_state.h"
 #include "gesture/kb_files.h"
 #include "settings/parameter_file.h"
 #include "support/run_player.h"

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <thread>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "ipc/shared_motion.h"
 #include "settings/parameter_file.h"
 #include "support/osc_listener.h"

@@ -17,7 +17,7 @@
 #include <fstream>
 #include <thread>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "settings/parameter_file.h"
 #include "support/osc_listener.h"
 #include "support/run_player.h"

@@ -1,6 +1,6 @@
 // The camera configuration "SetCamera3.txt": five whole numbers.
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/camera_config.h"
 #include "support/capture_console.h"

@@ -2,7 +2,7 @@
 // then the folder's configuration import that the parameter reader runs after them. The first
 // byte chooses which files exist and whether a folder was loaded before.
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/parameter_file.h"
 #include "support/capture_console.h"

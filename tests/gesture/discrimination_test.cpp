@@ -11,6 +11,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "core/player_state.h"
 #include "gesture/learning.h"
 #include "gesture/recognition.h"
 #include "gesture/start_values.h"

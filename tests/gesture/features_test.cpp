@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/exit.h"
+#include "core/player_state.h"
 #include "gesture/features.h"
 #include "gesture/start_values.h"
 #include "support/capture_console.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/player_state.h"
 #include "gesture/gesture_drive.h"
 #include "support/recogniser_fixture.h"
 #include "support/text.h"

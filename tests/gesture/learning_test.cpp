@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/player_state.h"
 #include "gesture/learning.h"
 #include "support/recogniser_fixture.h"
 #include "support/text.h"

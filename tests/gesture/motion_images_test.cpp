@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "gesture/motion_images.h"
 
 namespace kalvento::test {

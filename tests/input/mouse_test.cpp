@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/player_state.h"
 #include "input/mouse.h"
 #include "platform/window.h"
 #include "support/capture_console.h"

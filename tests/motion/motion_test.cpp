@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "ipc/shared_motion.h"
 #include "motion/motion.h"
 

@@ -15,7 +15,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "platform/clip_reader.h"
+#include "platform/threaded_clip_reader.h"
 #include "support/temp_dir.h"
 
 namespace kalvento::test {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "contents/frame_data_file.h"
+#include "core/player_state.h"
 #include "settings/camera_config.h"
 #include "settings/folder_config.h"
 #include "settings/parameter_file.h"

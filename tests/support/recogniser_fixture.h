@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "core/state.h"
+#include "core/player_state.h"
 #include "gesture/recogniser.h"
 #include "gesture/recognition.h"
 #include "platform/console.h"

@@ -1,4 +1,4 @@
-#include "platform/clip_reader.h"
+#include "platform/threaded_clip_reader.h"
 
 #include <pthread.h>
 #include <sched.h>
