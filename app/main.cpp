@@ -10,15 +10,15 @@
 #include "app/player.h"
 #include "app/web_remote.h"
 #include "platform/camera.h"
-#include "platform/video_devices.h"
 #include "platform/memory_info.h"
 #include "platform/on_screen_display.h"
 #include "platform/process_runner.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
-#include "platform/threaded_clip_reader.h"
 #include "platform/shared_block.h"
+#include "platform/threaded_clip_reader.h"
+#include "platform/video_devices.h"
 
 using namespace kalvento;
 
@@ -99,6 +99,102 @@ std::unique_ptr<ThreadedClipReader> openClipReader(const Options& options) {
         ClipRing::Limits{});
 }
 
+// Numbers are read and written with a decimal point under every locale: the player's files and
+// console lines are read by programs. Everything else follows the user's locale.
+void useUserLocaleWithDecimalPoint() {
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+// Without --cache-budget: a quarter of the machine's memory, so that a large CamOnMemory never
+// exhausts it.
+void setDefaultCacheBudget(Options& options) {
+    if (options.cacheBudgetGiven) return;
+    constexpr int64_t kFloor = int64_t{256} << 20;
+    options.cacheBudgetBytes = std::max(kFloor, physicalMemoryBytes() / 4);
+}
+
+// Changes to --workdir when one is given; false (said on the console) when that fails.
+bool enterWorkdir(const Options& options, FileOps& files, Console& console) {
+    if (options.workdir.empty() || files.changeDirectory(options.workdir)) return true;
+    console.printErr("kalvento: cannot change to the working directory %s\n",
+                     options.workdir.c_str());
+    return false;
+}
+
+// A scripted run (--input) and a headless one take their input from the script; null: the
+// window's own input is used.
+std::unique_ptr<Window> openScriptedWindow(const Options& options, Window& baseWindow,
+                                           std::vector<ScriptEvent> script, Clock& clock) {
+    if (options.inputScript.empty() && !options.headless) return nullptr;
+    return std::make_unique<ScriptedWindow>(baseWindow, std::move(script), clock, options.headless);
+}
+
+// The OSC port of --osc-send and --osc-listen (null without either); false (said on the
+// console) when an address is wrong or the port cannot be bound.
+bool openOsc(const Options& options, std::unique_ptr<OscPort>& osc, Console& console) {
+    if (options.oscSend.empty() && options.oscListen.empty()) return true;
+    std::string error;
+    osc = openOscPort(options.oscSend, options.oscListen, error);
+    if (!osc) console.printErr("kalvento: %s\n", error.c_str());
+    return osc != nullptr;
+}
+
+// What main has built so far: the console, the files, the clock, the window (and the window
+// the player sees, scripted or the same) and the OSC port.
+struct Basics {
+    Console& console;
+    FileOps& files;
+    Clock& clock;
+    Window& baseWindow;
+    Window& window;
+    OscPort* osc;
+};
+
+// Builds the rest of the player's world (camera, clip decoders, on-screen display, question
+// desk, web remote) and runs the player; the exit status.
+int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basics) {
+    TurboJpegLoader images;
+    CameraSettings cameraSettings;
+    cameraSettings.paceFiles = !options.cameraSourceUnpaced;
+    cameraSettings.sysfsRoot = sysfsRoot;
+    OpenCvCamera camera(cameraSettings);
+    std::unique_ptr<ThreadedClipReader> clips = openClipReader(options);
+    DisplayParts display =
+        openDisplay(options, basics.console, basics.clock, basics.baseWindow, basics.window);
+    Console& playerConsole = display.console ? *display.console : basics.console;
+    Window& shownWindow = display.window ? *display.window : basics.window;
+    // The questions go through one desk: the window and the web remote can see and answer them.
+    QuestionDesk questions(playerConsole);
+    questions.setSource(display.display.get());
+    std::unique_ptr<WebRemote> web;
+    std::unique_ptr<RemoteKeyWindow> remoteKeys;
+    if (!options.httpAddress.empty()) {
+        std::string error;
+        web = WebRemote::open(options, playerConsole, questions, error);
+        if (!web) {
+            basics.console.printErr("kalvento: %s\n", error.c_str());
+            return 2;
+        }
+        remoteKeys = std::make_unique<RemoteKeyWindow>(shownWindow, web->hub());
+    }
+    Io io{remoteKeys ? *remoteKeys : shownWindow, playerConsole, basics.files, basics.clock,
+          images, camera, {}, {}};
+    io.clips = clips.get();
+    io.questions = &questions;
+    io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
+                                          uint32_t& owner) {
+        return std::unique_ptr<SharedBlock>(
+            PosixSharedBlock::open(name, failure, &playerConsole, &owner));
+    };
+    PosixProcessRunner processes;
+    io.processes = &processes;
+    io.osc = basics.osc;
+    Player player(io, std::move(options));
+    player.attachRemote(web ? &web->hub() : nullptr);
+    return player.run();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,83 +209,27 @@ int main(int argc, char** argv) {
         console.out(options->help ? usageText() : std::string(kVersionText));
         return 0;
     }
-    std::setlocale(LC_ALL, "");
-    // Numbers are read and written with a decimal point under every locale: the player's
-    // files and console lines are read by programs.
-    std::setlocale(LC_NUMERIC, "C");
+    useUserLocaleWithDecimalPoint();
     const std::string sysfsRoot = sysfsRootFromEnvironment();
     if (options->listCameras) {
         console.out(cameraListText(listVideoDevices(sysfsRoot, sysfsRoot == "/sys")));
         return 0;
     }
-    if (!options->cacheBudgetGiven) {
-        // A quarter of the machine's memory, so that a large CamOnMemory never exhausts it.
-        constexpr int64_t kFloor = int64_t{256} << 20;
-        options->cacheBudgetBytes = std::max(kFloor, physicalMemoryBytes() / 4);
-    }
+    setDefaultCacheBudget(*options);
 
     PosixFileOps files;
-    if (!options->workdir.empty() && !files.changeDirectory(options->workdir)) {
-        console.printErr("kalvento: cannot change to the working directory %s\n",
-                         options->workdir.c_str());
-        return 1;
-    }
+    if (!enterWorkdir(*options, files, console)) return 1;
     std::optional<std::vector<ScriptEvent>> script = readInputScript(*options, files, console);
     if (!script) return 2;
 
     SteadyClock clock;
     std::unique_ptr<Window> baseWindow = openWindow(*options, console);
     if (!baseWindow) return 1;
-    std::unique_ptr<Window> scripted;
-    if (!options->inputScript.empty() || options->headless)
-        scripted = std::make_unique<ScriptedWindow>(*baseWindow, std::move(*script), clock,
-                                                    options->headless);
+    std::unique_ptr<Window> scripted =
+        openScriptedWindow(*options, *baseWindow, std::move(*script), clock);
     Window& window = scripted ? *scripted : *baseWindow;
-
     std::unique_ptr<OscPort> osc;
-    if (!options->oscSend.empty() || !options->oscListen.empty()) {
-        osc = openOscPort(options->oscSend, options->oscListen, error);
-        if (!osc) {
-            console.printErr("kalvento: %s\n", error.c_str());
-            return 2;
-        }
-    }
-
-    TurboJpegLoader images;
-    CameraSettings cameraSettings;
-    cameraSettings.paceFiles = !options->cameraSourceUnpaced;
-    cameraSettings.sysfsRoot = sysfsRoot;
-    OpenCvCamera camera(cameraSettings);
-    std::unique_ptr<ThreadedClipReader> clips = openClipReader(*options);
-    DisplayParts display = openDisplay(*options, console, clock, *baseWindow, window);
-    Console& playerConsole = display.console ? *display.console : static_cast<Console&>(console);
-    Window& shownWindow = display.window ? *display.window : window;
-    // The questions go through one desk: the window and the web remote can see and answer them.
-    QuestionDesk questions(playerConsole);
-    questions.setSource(display.display.get());
-    std::unique_ptr<WebRemote> web;
-    std::unique_ptr<RemoteKeyWindow> remoteKeys;
-    if (!options->httpAddress.empty()) {
-        web = WebRemote::open(*options, playerConsole, questions, error);
-        if (!web) {
-            console.printErr("kalvento: %s\n", error.c_str());
-            return 2;
-        }
-        remoteKeys = std::make_unique<RemoteKeyWindow>(shownWindow, web->hub());
-    }
-    Io io{remoteKeys ? *remoteKeys : shownWindow, playerConsole, files, clock, images, camera,
-          {}, {}};
-    io.clips = clips.get();
-    io.questions = &questions;
-    io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
-                                          uint32_t& owner) {
-        return std::unique_ptr<SharedBlock>(
-            PosixSharedBlock::open(name, failure, &playerConsole, &owner));
-    };
-    PosixProcessRunner processes;
-    io.processes = &processes;
-    io.osc = osc.get();
-    Player player(io, std::move(*options));
-    player.attachRemote(web ? &web->hub() : nullptr);
-    return player.run();
+    if (!openOsc(*options, osc, console)) return 2;
+    return runPlayer(std::move(*options), sysfsRoot,
+                     Basics{console, files, clock, *baseWindow, window, osc.get()});
 }

@@ -159,6 +159,74 @@ Question movieQuestion(const char* prompt) {
     return question;
 }
 
+// The run of home frames a sound movie is made of: from the first home slot that holds a
+// frame up to the first gap after it.
+struct HomeFrames {
+    int start = 0;
+    int count = 0;
+};
+
+// nullopt (said on the console) when the home folder holds no frame.
+std::optional<HomeFrames> findHomeFrames(PlayerContext& player) {
+    FileOps& files = player.io.files;
+    HomeFrames frames;
+    while (frames.start < movie::kHomeSlotSearchLimit && !files.exists(homeSlotPath(frames.start)))
+        ++frames.start;
+    if (frames.start == movie::kHomeSlotSearchLimit) {
+        player.io.console.print(
+            "\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
+            "folder. No movie is made.\n\n",
+            movie::kHomeSlotSearchLimit - 1);
+        return std::nullopt;
+    }
+    frames.count = 1;
+    while (frames.start + frames.count < INT_MAX &&
+           files.exists(homeSlotPath(frames.start + frames.count)))
+        ++frames.count;
+    return frames;
+}
+
+// The sound file and the length of a sound movie, as the questions were answered.
+struct SoundAnswers {
+    std::string soundName;
+    int seconds = 0;  // 1 .. INT_MAX
+};
+
+// Asks for the sound file and the length; nullopt (said on the console) when an answer is
+// missing or cannot be used.
+std::optional<SoundAnswers> askSoundMovie(PlayerContext& player) {
+    const std::optional<std::string> soundName =
+        player.io.ask(movieQuestion(">> Enter full name of sound file = "));
+    if (!soundName) return std::nullopt;
+    const std::optional<int> minutes =
+        player.io.askNumber(movieQuestion(">> Enter how many minutes (min)  = "));
+    if (!minutes) return std::nullopt;
+    const std::optional<int> seconds =
+        player.io.askNumber(movieQuestion(">> Enter how many seconds (sec)  = "));
+    if (!seconds) return std::nullopt;
+
+    // The name is judged once every answer is in, so none of them is left over to be taken
+    // for the answer of a later question.
+    Console& console = player.io.console;
+    if (soundName->find('\0') != std::string::npos ||
+        soundName->size() + 3 > movie::kMaxSoundPathBytes) {
+        console.print(
+            "\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
+            "NUL byte. No movie is made.\n\n",
+            movie::kMaxSoundPathBytes - 3);
+        return std::nullopt;
+    }
+    const long long total = 60LL * *minutes + *seconds;
+    if (total < 1 || total > INT_MAX) {
+        console.print(
+            "\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
+            "is made.\n\n",
+            INT_MAX, total);
+        return std::nullopt;
+    }
+    return SoundAnswers{*soundName, static_cast<int>(total)};
+}
+
 }  // namespace
 
 void folderMovieCommand(PlayerContext& player, const KeyCommand&) {
@@ -184,66 +252,26 @@ void homeMovieCommand(PlayerContext& player, const KeyCommand&) {
 }
 
 void homeSoundMovieCommand(PlayerContext& player, const KeyCommand&) {
-    Console& console = player.io.console;
-    FileOps& files = player.io.files;
     printPromptLine(player);
     printKeyLine(player,
                  "キー入力[ Y ]→ 現在ホームフォルダにある全画像と音楽ファイルで"
                  "動画ファイルを作成します。\n");
     if (!encoderReady(player)) return;
-
-    int startNumber = 0;
-    while (startNumber < movie::kHomeSlotSearchLimit && !files.exists(homeSlotPath(startNumber)))
-        ++startNumber;
-    if (startNumber == movie::kHomeSlotSearchLimit) {
-        console.print(
-            "\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
-            "folder. No movie is made.\n\n",
-            movie::kHomeSlotSearchLimit - 1);
-        return;
-    }
-    int vframes = 1;
-    while (startNumber + vframes < INT_MAX && files.exists(homeSlotPath(startNumber + vframes)))
-        ++vframes;
-
+    const std::optional<HomeFrames> frames = findHomeFrames(player);
+    if (!frames) return;
+    Console& console = player.io.console;
     console.print("\n***************************************************\n");
     console.print("******** Start Creating a Home Sound Movie ********\n");
     console.print("***************************************************\n\n");
-    console.print("AUTO-SET: FF_start_number = [ %5d ]\n\n", startNumber);
-    console.print("AUTO-SET: FF_vframes      = [ %5d ]\n\n", vframes);
-
-    const std::optional<std::string> soundName =
-        player.io.ask(movieQuestion(">> Enter full name of sound file = "));
-    if (!soundName) return;
-    const std::optional<int> minutes =
-        player.io.askNumber(movieQuestion(">> Enter how many minutes (min)  = "));
-    if (!minutes) return;
-    const std::optional<int> seconds =
-        player.io.askNumber(movieQuestion(">> Enter how many seconds (sec)  = "));
-    if (!seconds) return;
-
-    // The name is judged once every answer is in, so none of them is left over to be taken
-    // for the answer of a later question.
-    if (soundName->find('\0') != std::string::npos ||
-        soundName->size() + 3 > movie::kMaxSoundPathBytes) {
-        console.print(
-            "\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
-            "NUL byte. No movie is made.\n\n",
-            movie::kMaxSoundPathBytes - 3);
-        return;
-    }
-    const long long total = 60LL * *minutes + *seconds;
-    if (total < 1 || total > INT_MAX) {
-        console.print(
-            "\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
-            "is made.\n\n",
-            INT_MAX, total);
-        return;
-    }
-    const double rate = static_cast<double>(vframes) / static_cast<double>(total);
+    console.print("AUTO-SET: FF_start_number = [ %5d ]\n\n", frames->start);
+    console.print("AUTO-SET: FF_vframes      = [ %5d ]\n\n", frames->count);
+    const std::optional<SoundAnswers> answers = askSoundMovie(player);
+    if (!answers) return;
+    const double rate = static_cast<double>(frames->count) / static_cast<double>(answers->seconds);
     const std::string program = movie::encoderProgram(*player.io.processes);
-    runEncoders(player, movie::homeSoundMovieCommands(program, rate, startNumber, *soundName,
-                                                      vframes, static_cast<int>(total)));
+    runEncoders(player,
+                movie::homeSoundMovieCommands(program, rate, frames->start, answers->soundName,
+                                              frames->count, answers->seconds));
     console.print("\nDone.\n\n");
 }
 

@@ -5,12 +5,14 @@ signature to the closing brace.
     scripts/function_lengths.py [--top N] [--over LINES] [FOLDER or FILE ...]
 
 Without folders it reads the product folders (app commands contents core gesture input ipc motion
-platform settings) below the repository root. A brace counter, not a compiler: comments, string
-and character literals and preprocessor lines are blanked first; a brace opens a function body
-when the text before it at namespace or class level ends with a parameter list (and qualifiers
-such as const, override, noexcept, a trailing return type or a constructor's initialiser list).
-Lambdas and local classes count as part of the function around them. With --over it exits 1
-when a function is longer than LINES, so it can guard a limit.
+platform remote settings) below the repository root. A brace counter, not a compiler: comments,
+string and character literals and preprocessor lines are blanked first; a brace opens a
+function body when the text before it at namespace or class level ends with a parameter list
+(and qualifiers such as const, override, noexcept, a trailing return type or a constructor's
+initialiser list). Lambdas and local classes count as part of the function around them. The
+lines wholly inside a raw string literal (an embedded document such as the web remote's page)
+are data and do not count. With --over it exits 1 when a function is longer than LINES, so it
+can guard a limit.
 """
 
 import argparse
@@ -19,7 +21,7 @@ import re
 import sys
 
 PRODUCT_FOLDERS = ["app", "commands", "contents", "core", "gesture", "input", "ipc", "motion",
-                   "platform", "settings"]
+                   "platform", "remote", "settings"]
 SOURCE_ENDINGS = (".cpp", ".h", ".hpp", ".cc")
 
 QUALIFIERS = r"(?:\s|const\b|override\b|final\b|mutable\b|noexcept\b(?:\s*\([^()]*\))?|&|&&)*"
@@ -28,9 +30,10 @@ CONSTRUCTOR_HEAD = re.compile(r"\)\s*:(?!:)[\s\S]*[)}]\s*$")
 SCOPE_HEAD = re.compile(r"(?:^|[\s;}])(namespace|class|struct|union|enum)\b[^()=]*$|extern\s*\"\"\s*$")
 
 
-def blank_literals(text):
+def blank_literals(text, data_lines=None):
     """The text with comments, literals and preprocessor lines replaced by spaces; line breaks
-    are kept so that line numbers stay."""
+    are kept so that line numbers stay. The numbers of the lines wholly inside a raw string
+    literal are added to `data_lines`."""
     out = []
     i, n = 0, len(text)
     line_start = True
@@ -62,6 +65,10 @@ def blank_literals(text):
             closing = ")" + raw.group(1) + '"'
             end = text.find(closing, i + len(raw.group(0)))
             end = n if end < 0 else end + len(closing)
+            if data_lines is not None:
+                first = text.count("\n", 0, i) + 1
+                last = text.count("\n", 0, end) + 1
+                data_lines.update(range(first + 1, last))
             out.append('""' + re.sub(r"[^\n]", " ", text[i + 2:end]))
             i = end
             continue
@@ -115,8 +122,9 @@ def matching_brace(text, i):
 
 def functions_of(path):
     """(name, first line, length) of every function body in the file."""
+    data_lines = set()
     with open(path, encoding="utf-8", errors="replace") as f:
-        text = blank_literals(f.read())
+        text = blank_literals(f.read(), data_lines)
     found = []
     head_start = 0
     i = 0
@@ -134,7 +142,9 @@ def functions_of(path):
                 first = head_start + (len(head) - len(head.lstrip()))
                 first_line = text.count("\n", 0, first) + 1
                 last_line = text.count("\n", 0, end) + 1
-                found.append((function_name(stripped), first_line, last_line - first_line + 1))
+                data = sum(1 for line in data_lines if first_line <= line <= last_line)
+                length = last_line - first_line + 1 - data
+                found.append((function_name(stripped), first_line, length))
                 i = end
                 head_start = end + 1
             else:
@@ -168,6 +178,8 @@ def main():
     if args.over:
         longer = [r for r in rows if r[0] > args.over]
         if longer:
+            for length, path, line, fn in longer:
+                print(f"{length:5d}  {fn}  {path}:{line}", file=sys.stderr)
             print(f"{len(longer)} function(s) longer than {args.over} lines", file=sys.stderr)
             return 1
     return 0

@@ -124,34 +124,33 @@ std::string boundedText(std::string data) {
     return data;
 }
 
-// Reads the lines of one parameter file into the state and prints what it read.
-void applyParameterText(const std::string& text, const std::string& name, State& state,
-                        Console& console) {
-    ContentsState& contents = state.contents;
-    PlaybackState& playback = state.playback;
-    CameraState& camera = state.camera;
-    KeyFrameState& keyFrames = state.keyFrames;
-    NumberReader in(text);
+// Where the file was saved. The clip table loaded by a scan belongs to DirNum. Before the first
+// scan there is none, and the file's folder is taken so that the scan loads it; afterwards a
+// file saved in another folder must not move the player away from the clips it holds.
+struct FileFolder {
+    int dirNum = 0;
+    bool own = true;  // the folder, position and key frames of the file are taken
+};
 
-    readIntField(in, camera.PixelStep, 1, kCamWidth);
-
-    // The clip table loaded by a scan belongs to DirNum. Before the first scan there is none,
-    // and the file's folder is taken so that the scan loads it; afterwards a file saved in
-    // another folder must not move the player away from the clips it holds.
+// Reads the folder, the clip count (always the one the scan found instead) and the position.
+FileFolder readFolderAndPosition(NumberReader& in, ContentsState& contents,
+                                 PlaybackState& playback) {
     const bool folderLoaded = contents.MaxCount > 0;
-    int fileDirNum = contents.DirNum;
-    bool folderKnown = readIntField(in, fileDirNum, 0, kMaxParameterDirNum) == 1;
-    bool ownFolder = !folderLoaded || !folderKnown || fileDirNum == contents.DirNum;
-    if (!folderLoaded) contents.DirNum = fileDirNum;
+    FileFolder folder{contents.DirNum, true};
+    bool folderKnown = readIntField(in, folder.dirNum, 0, kMaxParameterDirNum) == 1;
+    folder.own = !folderLoaded || !folderKnown || folder.dirNum == contents.DirNum;
+    if (!folderLoaded) contents.DirNum = folder.dirNum;
 
-    // The clip count is always the one the scan found.
     int fileMaxCount = 0;
     in.readInt(fileMaxCount);
 
     double position = 0.0;
-    if (in.readDouble(position) == 1 && ownFolder)
+    if (in.readDouble(position) == 1 && folder.own)
         playback.frame_no = positionInFolder(position, contents.MaxCount);
+    return folder;
+}
 
+void readPlaybackSettings(NumberReader& in, PlaybackState& playback, CameraState& camera) {
     readIntField(in, camera.VR_threshold);
     readIntField(in, playback.ReplayDirection, 0, 1);
     readDoubleField(in, playback.VR_step);
@@ -164,7 +163,10 @@ void applyParameterText(const std::string& text, const std::string& name, State&
     readIntField(in, camera.CameraLogMode);
     readIntField(in, playback.WrapAroundFlag);
     readIntField(in, playback.PlayStepMode);
+}
 
+// The key frames are read in any case and kept only when the file is of the player's folder.
+void readKeyFrames(NumberReader& in, KeyFrameState& keyFrames, bool ownFolder) {
     int keyFrameIndex = keyFrames.KeyFrameIndex;
     if (readIntField(in, keyFrameIndex, 0, kKeyFrameSlots - 1) == 1 && ownFolder)
         keyFrames.KeyFrameIndex = keyFrameIndex;
@@ -172,33 +174,50 @@ void applyParameterText(const std::string& text, const std::string& name, State&
         double value = slot;
         if (readDoubleField(in, value) == 1 && ownFolder) slot = value;
     }
+}
 
+// The additional parameters (replay period, mouse flags, flip mode), printed as they are read;
+// a file without them clears them.
+void readAdditionalParameters(NumberReader& in, State& state, Console& console) {
+    PlaybackState& playback = state.playback;
     int start = 0;
-    if (in.readInt(start) == 1) {
-        console.print("\nLOADING Additional Parameters...\n\n");
-        playback.StartFrameNum = start;
-        console.print("SET(%d): StartFrameNum = %d\n", 1, playback.StartFrameNum);
-        int result = readIntField(in, playback.EndFrameNum);
-        console.print("SET(%d): EndFrameNum   = %d\n", result, playback.EndFrameNum);
-        result = readIntField(in, state.mouse.MouseReverseFlag, 0, 1);
-        console.print("SET(%d): MouseReverseFlag = %d\n", result, state.mouse.MouseReverseFlag);
-        result = readIntField(in, state.mouse.MouseVertFlag, 0, 1);
-        console.print("SET(%d): MouseVertFlag    = %d\n", result, state.mouse.MouseVertFlag);
-        result = readIntField(in, playback.flip_mode, 0, 2);
-        console.print("SET(%d): flip_mode = %d\n", result, playback.flip_mode);
-    } else {
+    if (in.readInt(start) != 1) {
         playback.StartFrameNum = 0;
         playback.EndFrameNum = 0;
         state.mouse.MouseReverseFlag = 0;
         state.mouse.MouseVertFlag = 0;
         playback.flip_mode = 0;
+        return;
     }
+    console.print("\nLOADING Additional Parameters...\n\n");
+    playback.StartFrameNum = start;
+    console.print("SET(%d): StartFrameNum = %d\n", 1, playback.StartFrameNum);
+    int result = readIntField(in, playback.EndFrameNum);
+    console.print("SET(%d): EndFrameNum   = %d\n", result, playback.EndFrameNum);
+    result = readIntField(in, state.mouse.MouseReverseFlag, 0, 1);
+    console.print("SET(%d): MouseReverseFlag = %d\n", result, state.mouse.MouseReverseFlag);
+    result = readIntField(in, state.mouse.MouseVertFlag, 0, 1);
+    console.print("SET(%d): MouseVertFlag    = %d\n", result, state.mouse.MouseVertFlag);
+    result = readIntField(in, playback.flip_mode, 0, 2);
+    console.print("SET(%d): flip_mode = %d\n", result, playback.flip_mode);
+}
+
+// Reads the lines of one parameter file into the state and prints what it read.
+void applyParameterText(const std::string& text, const std::string& name, State& state,
+                        Console& console) {
+    NumberReader in(text);
+    readIntField(in, state.camera.PixelStep, 1, kCamWidth);
+    const FileFolder folder = readFolderAndPosition(in, state.contents, state.playback);
+    readPlaybackSettings(in, state.playback, state.camera);
+    readKeyFrames(in, state.keyFrames, folder.own);
+    readAdditionalParameters(in, state, console);
     console.print("Finished Reading QBN Parameters from File : %s\n", name.c_str());
-    if (!ownFolder)
+    if (!folder.own)
         console.print(
             "NOTE: [ %s ] was saved in folder [ %s ]; the folder, position and key frames of "
             "[ %s ] are kept.\n",
-            name.c_str(), folderName(fileDirNum).c_str(), folderName(contents.DirNum).c_str());
+            name.c_str(), folderName(folder.dirNum).c_str(),
+            folderName(state.contents.DirNum).c_str());
 }
 
 void appendInt(std::string& text, int value) {
