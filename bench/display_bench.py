@@ -4,7 +4,7 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
-                        [--modes headless,window,window-gl,window-help,window-osd]
+                        [--modes headless,window,window-gl,window-message,window-help,window-osd]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
 
@@ -20,10 +20,12 @@ clip at a time, and the first turn after each reversal is compared with the medi
 Mode window-gl is the real window through SDL's OpenGL texture framebuffer instead of the X11
 shared-memory one (SDL_FRAMEBUFFER_ACCELERATION=1), to compare the two.
 
-Modes window-help and window-osd keep the on-screen display busy in the real window:
-window-help keeps the help page up over every clip (ENTER before the run, no key after it);
-window-osd runs with "--osd 3", so the status line, the prompt and every console message of
-the turn are drawn over the clips, each line changing from turn to turn.
+Mode window runs with "--osd 0": nothing is drawn over the clips (at the default level the
+"camera ON" banner of the camera key would be up for the first seconds). The other window
+modes keep the on-screen display busy: window-message runs with "--osd 2", so the console
+messages of the last turns (a new one every turn) stay up at the bottom; window-help keeps the
+help page up over every clip (ENTER before the run, no key after it); window-osd runs with
+"--osd 3", so the status line and the prompt are drawn too, each changing from turn to turn.
 
 Turns are timed from the player's per-turn status line (the i key's mode), when it reaches
 this script, which runs at a raised priority (nice -10, when allowed) so that it reads each line
@@ -312,7 +314,9 @@ def main():
     # The window through SDL's OpenGL texture framebuffer (Mesa's software rasteriser here),
     # for comparison with the plain X11 shared-memory framebuffer the player chooses.
     env_window_gl = dict(env_window, SDL_FRAMEBUFFER_ACCELERATION="1")
-    envs = {"headless": env_headless, "window": env_window, "window-gl": env_window_gl,
+    envs = {"headless": env_headless, "window": dict(env_window, BENCH_PLAYER_ARGS="--osd 0"),
+            "window-gl": dict(env_window_gl, BENCH_PLAYER_ARGS="--osd 0"),
+            "window-message": dict(env_window, BENCH_PLAYER_ARGS="--osd 2"),
             "window-help": dict(env_window, BENCH_HELP_PAGE="1"),
             "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3")}
     results = {}

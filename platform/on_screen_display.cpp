@@ -1,7 +1,9 @@
 #include "platform/on_screen_display.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/display_drawing.h"
 
@@ -13,6 +15,12 @@ constexpr int64_t kMotionMicros = 2000000;
 constexpr size_t kMotionLines = 3;
 constexpr double kBacking = 0.55;  // how much the backing darkens the picture
 const cv::Scalar kWhite(255, 255, 255);
+const cv::Scalar kBarColour(0, 200, 0);
+const cv::Scalar kPageColour(40, 24, 16);
+const cv::Scalar kGaugeColour(0, 170, 255);
+constexpr int kGaugeBars = 4;
+constexpr int kGaugeReach = 18;  // a mark of the gauge's text lies 0 .. 18 into its segment
+constexpr size_t kGaugeSegment = 20;
 
 std::string_view trimmed(std::string_view text) {
     const size_t begin = text.find_first_not_of(" \t\r\n\a");
@@ -105,6 +113,8 @@ bool OnScreenDisplay::hearLocked(Say what, std::string_view text, int64_t now) {
             prompt_ = std::string(trimmed(text));
             break;
         case Say::Gauge:
+            gauge_ = gaugeOf(text, now);
+            break;
         case Say::Gesture:
             addLines(motion_, text, now, kMotionMicros);
             while (motion_.size() > kMotionLines) motion_.pop_front();
@@ -177,6 +187,23 @@ bool OnScreenDisplay::hearMessage(std::string_view text, int64_t now) {
     return error;
 }
 
+// The gauge line "[clip/count] gauge": the count in words, and how far into each of the
+// first four segments of the gauge its mark '#' lies.
+OnScreenDisplay::Gauge OnScreenDisplay::gaugeOf(std::string_view text, int64_t now) {
+    const size_t end = text.find("] ");
+    const std::string_view marks = end == std::string_view::npos ? text : text.substr(end + 2);
+    Gauge gauge;
+    gauge.line = Line{std::string(trimmed(text.substr(0, end == std::string_view::npos ? 0 : end + 1))),
+                      now, kMotionMicros};
+    for (size_t bar = 0; bar < gauge.marks.size(); ++bar) {
+        const size_t at = bar * kGaugeSegment;
+        const size_t mark = at < marks.size() ? marks.substr(at, kGaugeReach + 1).find('#')
+                                              : std::string_view::npos;
+        gauge.marks[bar] = mark == std::string_view::npos ? -1 : static_cast<int>(mark);
+    }
+    return gauge;
+}
+
 void OnScreenDisplay::addLines(std::deque<Line>& to, std::string_view text, int64_t now,
                                int64_t life) {
     for (std::string& line : linesOf(text)) to.push_back(Line{std::move(line), now, life});
@@ -218,13 +245,14 @@ void OnScreenDisplay::forgetOld(int64_t now) {
     }
     if (banner_ && gone(*banner_)) banner_.reset();
     if (positionBar_ && gone(*positionBar_)) positionBar_.reset();
+    if (gauge_ && gone(gauge_->line)) gauge_.reset();
 }
 
 bool OnScreenDisplay::anythingLocked(int64_t) const {
     const int shown = level();
     if (shown <= 0) return false;
-    if (banner_ || heldBanner_ || !caption_.empty() || !notices_.empty() || question_ || !helpPage_.empty() ||
-        !motion_.empty() || positionBar_)
+    if (banner_ || heldBanner_ || !caption_.empty() || !notices_.empty() || question_ ||
+        !helpPage_.empty() || !motion_.empty() || positionBar_ || gauge_)
         return true;
     if (shown >= 2 && !messages_.empty()) return true;
     return shown >= 3 && (!status_.empty() || !prompt_.empty());
@@ -281,7 +309,9 @@ std::optional<std::string> OnScreenDisplay::nextLine(const AskedQuestion&, Quest
 }
 
 // --- Drawing ---------------------------------------------------------------------------------
-// Sizes follow the window: a text line is a 36th of its height, a banner a quarter.
+// Sizes follow the window: a text line is a 36th of its height, a banner a quarter. Every
+// piece is a tile composed once for what it shows (its words, size, colour and fading step)
+// and laid over each picture while it stays the same.
 
 namespace {
 
@@ -289,25 +319,71 @@ int lineSize(const cv::Mat& target) {
     return std::max(12, target.rows / 36);
 }
 
+// Fading goes in this many steps, so a fading line is composed a bounded number of times.
+constexpr int kFadeSteps = 32;
+
+double fadeStep(double strength) {
+    return std::round(std::clamp(strength, 0.0, 1.0) * kFadeSteps) / kFadeSteps;
+}
+
+std::string keyOf(std::initializer_list<std::string_view> parts) {
+    std::string key;
+    for (std::string_view part : parts) {
+        key += part;
+        key += '\x1f';
+    }
+    return key;
+}
+
 }  // namespace
+
+void OnScreenDisplay::lay(cv::Mat& target, const std::string& key, cv::Rect area,
+                          const std::function<void(OverlayTile&)>& compose) {
+    if (area.empty()) return;
+    tiles_.tile(key, area.size(), target.channels(), compose).layOver(target, area.tl());
+}
 
 void OnScreenDisplay::drawOver(cv::Mat& target) {
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t now = clock_.nowMicros();
+    const cv::Rect promised = std::exchange(promised_, cv::Rect());
+    const bool page = level() > 0 && !helpPage_.empty();
+    // The window left out the picture under the page it was told of: a page that went since
+    // (another thread changed the level) still leaves no hole.
+    if (!page && !promised.empty())
+        target(promised & cv::Rect(cv::Point(0, 0), target.size())).setTo(kPageColour);
     if (level() <= 0) return;
     const int unit = lineSize(target);
-    if (!helpPage_.empty()) drawHelpPage(target);
-    drawLines(target, topLines(now), unit, cv::Point(unit, unit / 2), false);
+    if (page) drawHelpPage(target);
+    const int below = drawLines(target, topLines(now), unit, cv::Point(unit, unit / 2), false);
+    if (gauge_) drawGauge(target, cv::Point(unit, below), now);
     const int barSpace = positionBar_ ? unit * 2 : unit / 2;
     drawLines(target, bottomLines(now), unit, cv::Point(unit, target.rows - barSpace), true);
     if (positionBar_) drawPositionBar(target, now);
     drawBanner(target, now);
     if (question_) drawQuestion(target);
+    tiles_.endPicture();
 }
 
-void OnScreenDisplay::drawLines(cv::Mat& target,
-                                const std::vector<std::pair<std::string, double>>& lines, int size,
-                                cv::Point at, bool fromBottom) {
+// A line of text on a dark backing `pad` wider on each side, both at `strength`.
+void OnScreenDisplay::drawBacked(cv::Mat& target, const std::string& words, int size,
+                                 cv::Point at, int pad, cv::Scalar colour, double strength) {
+    const cv::Mat& mask = text_.line(words, size);
+    const double shown = fadeStep(strength);
+    if (mask.empty() || shown <= 0.0) return;
+    const cv::Rect area(at.x - pad, at.y, mask.cols + 2 * pad, mask.rows);
+    const std::string key = keyOf({"line", std::to_string(size), std::to_string(pad),
+                                   std::to_string(shown), std::to_string(colour[0]),
+                                   std::to_string(colour[1]), std::to_string(colour[2]), words});
+    lay(target, key, area, [&](OverlayTile& tile) {
+        tile.fill(cv::Rect(cv::Point(0, 0), area.size()), cv::Scalar(0, 0, 0), kBacking * shown);
+        tile.ink(mask, cv::Point(pad, 0), colour, shown);
+    });
+}
+
+int OnScreenDisplay::drawLines(cv::Mat& target,
+                               const std::vector<std::pair<std::string, double>>& lines, int size,
+                               cv::Point at, bool fromBottom) {
     const int pad = std::max(2, size / 5);
     int y = at.y;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -315,11 +391,10 @@ void OnScreenDisplay::drawLines(cv::Mat& target,
         const cv::Mat& mask = text_.line(words, size);
         if (mask.empty()) continue;
         const int top = fromBottom ? y - mask.rows : y;
-        darken(target, cv::Rect(at.x - pad, top, mask.cols + 2 * pad, mask.rows),
-               kBacking * strength);
-        blendMask(target, mask, cv::Point(at.x, top), kWhite, strength);
+        drawBacked(target, words, size, cv::Point(at.x, top), pad, kWhite, strength);
         y = fromBottom ? top : top + mask.rows;
     }
+    return y;
 }
 
 std::vector<std::pair<std::string, double>> OnScreenDisplay::topLines(int64_t now) const {
@@ -350,50 +425,88 @@ void OnScreenDisplay::drawBanner(cv::Mat& target, int64_t now) {
     const int unit = lineSize(target);
     int below = target.rows / 6;  // where the caption goes without a banner
     if (banner_) {
-        const double strength = opacity(*banner_, now);
         int size = target.rows / 4;
-        const cv::Mat* mask = &text_.line(banner_->text, size);
         const int room = target.cols * 9 / 10;
-        if (mask->cols > room) mask = &text_.line(banner_->text, size * room / mask->cols);
-        const cv::Point at((target.cols - mask->cols) / 2, (target.rows * 2 / 5) - mask->rows / 2);
-        darken(target, cv::Rect(at.x - unit, at.y, mask->cols + 2 * unit, mask->rows),
-               kBacking * strength);
-        blendMask(target, *mask, at, bannerColour(banner_->text), strength);
-        below = at.y + mask->rows + unit / 2;
+        const int wide = text_.line(banner_->text, size).cols;
+        if (wide > room) size = size * room / wide;
+        const cv::Mat& mask = text_.line(banner_->text, size);
+        const cv::Point at((target.cols - mask.cols) / 2, (target.rows * 2 / 5) - mask.rows / 2);
+        drawBacked(target, banner_->text, size, at, unit, bannerColour(banner_->text),
+                   opacity(*banner_, now));
+        below = at.y + mask.rows + unit / 2;
     }
     if (caption_.empty()) return;
     const cv::Mat& mask = text_.line(caption_, unit * 3 / 2);
-    const cv::Point at((target.cols - mask.cols) / 2, below);
-    darken(target, cv::Rect(at.x - unit / 2, at.y, mask.cols + unit, mask.rows), kBacking);
-    blendMask(target, mask, at, kWhite, 1.0);
+    drawBacked(target, caption_, unit * 3 / 2, cv::Point((target.cols - mask.cols) / 2, below),
+               unit / 2, kWhite, 1.0);
 }
 
 void OnScreenDisplay::drawQuestion(cv::Mat& target) {
     const int unit = lineSize(target);
     const std::string words = *question_ + " " + typed_ + "_";
     int size = unit * 3 / 2;
-    const cv::Mat* mask = &text_.line(words, size);
     const int room = target.cols * 9 / 10;
-    if (mask->cols > room) mask = &text_.line(words, size * room / mask->cols);
-    const cv::Point at((target.cols - mask->cols) / 2, target.rows * 3 / 4 - mask->rows / 2);
-    fillArea(target,
-             cv::Rect(at.x - unit, at.y - unit / 2, mask->cols + 2 * unit, mask->rows + unit),
-             cv::Scalar(60, 20, 0), 0.8);
-    blendMask(target, *mask, at, kWhite, 1.0);
+    const int wide = text_.line(words, size).cols;
+    if (wide > room) size = size * room / wide;
+    const cv::Mat& mask = text_.line(words, size);
+    const cv::Point at((target.cols - mask.cols) / 2, target.rows * 3 / 4 - mask.rows / 2);
+    const cv::Rect box(at.x - unit, at.y - unit / 2, mask.cols + 2 * unit, mask.rows + unit);
+    lay(target, keyOf({"question", std::to_string(size), std::to_string(unit), words}), box,
+        [&](OverlayTile& tile) {
+            tile.fill(cv::Rect(cv::Point(0, 0), box.size()), cv::Scalar(60, 20, 0), 0.8);
+            tile.ink(mask, cv::Point(unit, unit / 2), kWhite, 1.0);
+        });
 }
 
+// A bar over the bottom of the window: a dark track, filled from the left as far as the
+// share of the clips passed.
 void OnScreenDisplay::drawPositionBar(cv::Mat& target, int64_t now) {
     const int unit = lineSize(target);
-    const double strength = opacity(*positionBar_, now);
+    const double shown = fadeStep(opacity(*positionBar_, now));
+    if (shown <= 0.0) return;
     const cv::Rect track(target.cols / 20, target.rows - unit * 3 / 2, target.cols * 9 / 10, unit);
-    darken(target, track, 0.7 * strength);
-    cv::Rect done = track;
-    done.width = static_cast<int>(track.width * positionShare_);
-    fillArea(target, done, cv::Scalar(0, 200, 0), strength);
+    const int done = static_cast<int>(track.width * positionShare_);
+    lay(target, keyOf({"bar", std::to_string(shown), std::to_string(done)}), track,
+        [&](OverlayTile& tile) {
+            tile.fill(cv::Rect(cv::Point(0, 0), track.size()), cv::Scalar(0, 0, 0), 0.7 * shown);
+            tile.fill(cv::Rect(0, 0, done, track.height), kBarColour, shown);
+        });
 }
 
-// The help page over the picture: one column of lines, or two when one does not fit; the
-// letters shrink until every line fits its column.
+// The gesture gauge: the clip count, then a bar for each of the phase, the acceleration, the
+// width and the speed, filled as far as the gauge's mark, on a dark backing.
+void OnScreenDisplay::drawGauge(cv::Mat& target, cv::Point at, int64_t now) {
+    const int unit = lineSize(target);
+    const double shown = fadeStep(opacity(gauge_->line, now));
+    const cv::Mat& count = text_.line(gauge_->line.text, unit);
+    if (count.empty() || shown <= 0.0) return;
+    const int pad = std::max(2, unit / 5);
+    const int barWidth = unit * 4;
+    const int barHeight = std::max(4, count.rows / 2);
+    const int barTop = (count.rows - barHeight) / 2;
+    std::string key = keyOf({"gauge", std::to_string(unit), std::to_string(shown),
+                             gauge_->line.text});
+    for (int mark : gauge_->marks) key += std::to_string(mark) + ",";
+    const cv::Rect area(at.x - pad, at.y, pad * 3 + count.cols + kGaugeBars * (barWidth + unit),
+                        count.rows);
+    lay(target, key, area, [&](OverlayTile& tile) {
+        tile.fill(cv::Rect(cv::Point(0, 0), area.size()), cv::Scalar(0, 0, 0), kBacking * shown);
+        tile.ink(count, cv::Point(pad, 0), kWhite, shown);
+        int x = pad * 2 + count.cols + unit / 2;
+        for (int mark : gauge_->marks) {
+            const cv::Rect bar(x, barTop, barWidth, barHeight);
+            tile.fill(bar, cv::Scalar(90, 90, 90), shown);
+            if (mark >= 0)
+                tile.fill(cv::Rect(x, barTop, barWidth * (mark + 1) / (kGaugeReach + 1), barHeight),
+                          kGaugeColour, shown);
+            x += barWidth + unit;
+        }
+    });
+}
+
+// The help page, an opaque page over the picture (cheaper to lay than a translucent one, and
+// better read): one column of lines, or two when one does not fit; the letters shrink until
+// every line fits its column.
 void OnScreenDisplay::layOutHelp(cv::Size window) {
     if (helpLayout_.window == window && helpLayout_.size > 0) return;
     const int unit = std::max(12, window.height / 36);
@@ -411,20 +524,33 @@ void OnScreenDisplay::layOutHelp(cv::Size window) {
     helpLayout_ = HelpLayout{window, size, columns, rows};
 }
 
+cv::Rect OnScreenDisplay::helpPageArea(cv::Size window) {
+    return cv::Rect(window.width / 40, window.height / 40, window.width * 19 / 20,
+                    window.height * 19 / 20);
+}
+
+cv::Rect OnScreenDisplay::opaqueArea(cv::Size window) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    promised_ = level() <= 0 || helpPage_.empty() ? cv::Rect() : helpPageArea(window);
+    return promised_;
+}
+
 void OnScreenDisplay::drawHelpPage(cv::Mat& target) {
     layOutHelp(target.size());
-    const cv::Rect page(target.cols / 40, target.rows / 40, target.cols * 19 / 20,
-                        target.rows * 19 / 20);
-    darken(target, page, 0.75);
+    const cv::Rect page = helpPageArea(target.size());
     const HelpLayout& layout = helpLayout_;
-    const int step = std::max(1, page.height / std::max(1, layout.rows));
-    for (size_t i = 0; i < helpPage_.size(); ++i) {
-        const int row = static_cast<int>(i) % layout.rows;
-        const int column = static_cast<int>(i) / layout.rows;
-        const cv::Point at(page.x + layout.size / 2 + column * (page.width / layout.columns),
-                           page.y + row * step);
-        blendMask(target, text_.line(helpPage_[i], layout.size), at, kWhite, 1.0);
-    }
+    std::string key = keyOf({"help", std::to_string(layout.size), std::to_string(layout.columns)});
+    for (const std::string& line : helpPage_) key += line + "\n";
+    lay(target, key, page, [&](OverlayTile& tile) {
+        tile.fill(cv::Rect(cv::Point(0, 0), page.size()), kPageColour, 1.0);
+        const int step = std::max(1, page.height / std::max(1, layout.rows));
+        for (size_t i = 0; i < helpPage_.size(); ++i) {
+            const int row = static_cast<int>(i) % layout.rows;
+            const int column = static_cast<int>(i) / layout.rows;
+            const cv::Point at(layout.size / 2 + column * (page.width / layout.columns), row * step);
+            tile.ink(text_.line(helpPage_[i], layout.size), at, kWhite, 1.0);
+        }
+    });
 }
 
 void DisplayConsole::out(std::string_view text) {

@@ -9,9 +9,11 @@
 // gesture gauge, gesture lines and position bar; 2 also every console message for a few
 // seconds, fading, newest at the bottom; 3 also the per-turn status line and the prompt.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +22,7 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/display_drawing.h"
 #include "platform/question.h"
 #include "platform/text_renderer.h"
 #include "platform/window.h"
@@ -55,7 +58,14 @@ public:
 
     // Overlay
     bool visible() override;
+    // Lays what there is to show over `target`; each piece is composed once while it stays
+    // the same (see composeCount).
     void drawOver(cv::Mat& target) override;
+    // The help page, while it is up.
+    cv::Rect opaqueArea(cv::Size window) override;
+
+    // How many pieces (a line, a banner, the help page, a bar) were composed since the start.
+    int64_t composeCount() const { return tiles_.composeCount(); }
 
     // AnswerSource
     void questionChanged(const AskedQuestion* question) override;
@@ -87,7 +97,14 @@ private:
         int columns = 1;
         int rows = 0;
     };
+    // The gesture gauge: its clip count, and each bar's mark, 0 .. 18 (-1: none).
+    struct Gauge {
+        Line line;
+        std::array<int, 4> marks{};
+    };
     void layOutHelp(cv::Size window);
+    static cv::Rect helpPageArea(cv::Size window);
+    static Gauge gaugeOf(std::string_view text, int64_t now);
 
     // Takes in what was said; true when it should be on the screen before the next picture.
     bool hearLocked(Say what, std::string_view text, int64_t now);
@@ -100,12 +117,19 @@ private:
     void changed(bool redraw);
     double opacity(const Line& line, int64_t now) const;
     bool anythingLocked(int64_t now) const;
+    // Lays the tile of `key` over `area` of `target`, composed by `compose` when not kept.
+    void lay(cv::Mat& target, const std::string& key, cv::Rect area,
+             const std::function<void(OverlayTile&)>& compose);
+    void drawBacked(cv::Mat& target, const std::string& words, int size, cv::Point at, int pad,
+                    cv::Scalar colour, double strength);
     void drawBanner(cv::Mat& target, int64_t now);
-    void drawLines(cv::Mat& target, const std::vector<std::pair<std::string, double>>& lines,
-                   int size, cv::Point at, bool fromBottom);
+    // Returns the row below the last line drawn (above it with `fromBottom`).
+    int drawLines(cv::Mat& target, const std::vector<std::pair<std::string, double>>& lines,
+                  int size, cv::Point at, bool fromBottom);
     void drawQuestion(cv::Mat& target);
     void drawHelpPage(cv::Mat& target);
     void drawPositionBar(cv::Mat& target, int64_t now);
+    void drawGauge(cv::Mat& target, cv::Point at, int64_t now);
     std::vector<std::pair<std::string, double>> bottomLines(int64_t now) const;
     std::vector<std::pair<std::string, double>> topLines(int64_t now) const;
     void forgetOld(int64_t now);
@@ -126,7 +150,8 @@ private:
     std::string caption_;
     std::deque<Line> notices_;   // level 1
     std::deque<Line> messages_;  // level 2
-    std::deque<Line> motion_;    // gauge and gesture lines, level 1
+    std::deque<Line> motion_;    // gesture lines, level 1
+    std::optional<Gauge> gauge_;
     std::optional<Line> positionBar_;
     double positionShare_ = 0.0;
     std::string status_;  // level 3
@@ -138,6 +163,8 @@ private:
     HelpLayout helpLayout_;
     std::optional<std::string> question_;
     std::string typed_;
+    TileShelf tiles_;    // what the last picture showed, composed
+    cv::Rect promised_;  // the opaque area the window was last told of
 };
 
 // A console that prints through another and tells the display what it printed.

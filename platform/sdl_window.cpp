@@ -194,59 +194,97 @@ struct SdlWindow::Impl {
         }
         view = fitInto(shown.cols, shown.rows, surface->w, surface->h);
         if (view.w <= 0 || view.h <= 0) return;
+        const SDL_PixelFormat* format = surface->format;
+        const bool xrgb = format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
+                          format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu;
+        const cv::Mat& source = fittedPicture(xrgb);
+        clearBars(surface);
+        Overlay* over = overlay != nullptr && overlay->visible() ? overlay : nullptr;
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+        if (xrgb)
+            drawXrgb(surface, source, over);
+        else
+            drawOtherFormat(surface, source, over);
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
+    }
+
+    // `shown` at the size of `view`; mirrored already unless the window is XRGB, where the
+    // mirroring is done in the window's buffer.
+    const cv::Mat& fittedPicture(bool xrgb) {
         const cv::Mat* source = &shown;
         if (view.w != shown.cols || view.h != shown.rows) {
             cv::resize(*source, scaled, cv::Size(view.w, view.h), 0, 0, cv::INTER_LINEAR);
             source = &scaled;
         }
-        const SDL_PixelFormat* format = surface->format;
-        const bool xrgb = format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
-                          format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu;
         if (mirror != Mirror::None && !xrgb) {
             cv::flip(*source, mirrored, flipCodeOf(mirror));
             source = &mirrored;
         }
-        clearBars(surface);
-        Overlay* over = overlay != nullptr && overlay->visible() ? overlay : nullptr;
-        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-        if (xrgb) {
-            // XRGB8888 in memory is B, G, R, X: OpenCV's BGRA.
-            cv::Mat target(surface->h, surface->w, CV_8UC4, surface->pixels,
-                           static_cast<size_t>(surface->pitch));
-            cv::Mat area = target(cv::Rect(view.x, view.y, view.w, view.h));
-            switch (source->channels()) {
-                case 1:
-                    cv::cvtColor(*source, area, cv::COLOR_GRAY2BGRA);
-                    break;
-                case 3:
-                    cv::cvtColor(*source, area, cv::COLOR_BGR2BGRA);
-                    break;
-                default:
-                    source->copyTo(area);
-                    break;
-            }
-            if (mirror != Mirror::None) cv::flip(area, area, flipCodeOf(mirror));
-            if (over != nullptr) over->drawOver(target);
+        return *source;
+    }
+
+    // An XRGB8888 window, in memory B, G, R, X: OpenCV's BGRA, written in place. What the
+    // overlay covers with opaque pixels is left out.
+    void drawXrgb(SDL_Surface* surface, const cv::Mat& source, Overlay* over) {
+        cv::Mat target(surface->h, surface->w, CV_8UC4, surface->pixels,
+                       static_cast<size_t>(surface->pitch));
+        const cv::Rect inView(view.x, view.y, view.w, view.h);
+        cv::Mat area = target(inView);
+        cv::Rect hidden;
+        if (over != nullptr) hidden = (over->opaqueArea(target.size()) & inView) - inView.tl();
+        if (hidden.empty()) {
+            convertInto(source, area, cv::Rect(0, 0, view.w, view.h));
         } else {
-            // Any other window format: a BGR picture of the view's size, converted by SDL.
-            cv::Mat bgr;
-            if (source->channels() == 1) {
-                cv::cvtColor(*source, bgr, cv::COLOR_GRAY2BGR);
-            } else if (source->channels() == 4) {
-                cv::cvtColor(*source, bgr, cv::COLOR_BGRA2BGR);
-            } else {
-                bgr = over != nullptr ? source->clone() : *source;
-            }
-            if (over != nullptr) over->drawOver(bgr);
-            auto* pixels = static_cast<unsigned char*>(surface->pixels) +
-                           static_cast<size_t>(view.y) * static_cast<size_t>(surface->pitch) +
-                           static_cast<size_t>(view.x) * format->BytesPerPixel;
-            SDL_ConvertPixels(view.w, view.h, SDL_PIXELFORMAT_BGR24, bgr.data,
-                              static_cast<int>(bgr.step[0]), format->format, pixels,
-                              surface->pitch);
+            const cv::Rect bands[4] = {
+                {0, 0, view.w, hidden.y},
+                {0, hidden.br().y, view.w, view.h - hidden.br().y},
+                {0, hidden.y, hidden.x, hidden.height},
+                {hidden.br().x, hidden.y, view.w - hidden.br().x, hidden.height},
+            };
+            for (const cv::Rect& band : bands)
+                if (!band.empty()) convertInto(source, area, band);
         }
-        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
+        if (over != nullptr) over->drawOver(target);
+    }
+
+    // Puts the part of `source` that `part` of `area` shows (mirrored as asked) there.
+    void convertInto(const cv::Mat& source, cv::Mat& area, cv::Rect part) const {
+        cv::Rect from = part;
+        if (mirror == Mirror::LeftRight) from.x = area.cols - part.br().x;
+        if (mirror == Mirror::UpsideDown) from.y = area.rows - part.br().y;
+        cv::Mat into = area(part);
+        switch (source.channels()) {
+            case 1:
+                cv::cvtColor(source(from), into, cv::COLOR_GRAY2BGRA);
+                break;
+            case 3:
+                cv::cvtColor(source(from), into, cv::COLOR_BGR2BGRA);
+                break;
+            default:
+                source(from).copyTo(into);
+                break;
+        }
+        if (mirror != Mirror::None) cv::flip(into, into, flipCodeOf(mirror));
+    }
+
+    // Any other window format: a BGR picture of the view's size, converted by SDL.
+    void drawOtherFormat(SDL_Surface* surface, const cv::Mat& source, Overlay* over) {
+        cv::Mat bgr;
+        if (source.channels() == 1) {
+            cv::cvtColor(source, bgr, cv::COLOR_GRAY2BGR);
+        } else if (source.channels() == 4) {
+            cv::cvtColor(source, bgr, cv::COLOR_BGRA2BGR);
+        } else {
+            bgr = over != nullptr ? source.clone() : source;
+        }
+        if (over != nullptr) over->drawOver(bgr);
+        const SDL_PixelFormat* format = surface->format;
+        auto* pixels = static_cast<unsigned char*>(surface->pixels) +
+                       static_cast<size_t>(view.y) * static_cast<size_t>(surface->pitch) +
+                       static_cast<size_t>(view.x) * format->BytesPerPixel;
+        SDL_ConvertPixels(view.w, view.h, SDL_PIXELFORMAT_BGR24, bgr.data,
+                          static_cast<int>(bgr.step[0]), format->format, pixels, surface->pitch);
     }
 
     // The largest rectangle of the picture's aspect ratio that fits the window, centred.
@@ -332,76 +370,83 @@ struct SdlWindow::Impl {
                 // The window's close button: the player treats it like ESC (pause, and quit
                 // when pressed again in the pause). The window stays open until then.
                 return kKeyEsc;
-
             case SDL_WINDOWEVENT:
-                if (!isOurs(e.window.windowID)) return kNoKey;
-                switch (e.window.event) {
-                    case SDL_WINDOWEVENT_EXPOSED:
-                    case SDL_WINDOWEVENT_SHOWN:
-                    case SDL_WINDOWEVENT_RESTORED:
-                    case SDL_WINDOWEVENT_SIZE_CHANGED:
-                        draw();
-                        break;
-                    case SDL_WINDOWEVENT_FOCUS_LOST:
-                        leftHeld = false;
-                        break;
-                    default:
-                        break;
-                }
+                handleWindowEvent(e.window);
                 return kNoKey;
-
             case SDL_KEYDOWN:
             case SDL_KEYUP:
                 ctrlHeld = (e.key.keysym.mod & KMOD_CTRL) != 0;
                 return e.type == SDL_KEYDOWN ? keyFromKeyDown(e.key.keysym.sym) : kNoKey;
-
-            case SDL_TEXTINPUT: {
-                if (ctrlHeld) return kNoKey;  // Ctrl+letter is no key
-                int first = kNoKey;
-                forEachCodePoint(e.text.text, [&](std::uint32_t cp) {
-                    if (cp < 32 || cp > 126) return;  // only printable ASCII is a key
-                    if (first == kNoKey) {
-                        first = static_cast<int>(cp);
-                    } else if (keepKeys) {
-                        pendingKeys.push_back(static_cast<int>(cp));
-                    }
-                });
-                return first;
-            }
-
+            case SDL_TEXTINPUT:
+                return handleText(e.text, keepKeys);
             case SDL_MOUSEMOTION:
                 if (!isOurs(e.motion.windowID)) return kNoKey;
                 leftHeld = (e.motion.state & SDL_BUTTON_LMASK) != 0;
                 deliverMouse(kMouseMove, imageX(e.motion.x), imageY(e.motion.y));
                 return kNoKey;
-
             case SDL_MOUSEBUTTONDOWN:
-                if (!isOurs(e.button.windowID)) return kNoKey;
-                if (e.button.button == SDL_BUTTON_LEFT) leftHeld = true;
-                if (e.button.clicks >= 2) return kNoKey;  // double clicks are not passed on
-                switch (e.button.button) {
-                    case SDL_BUTTON_LEFT:
-                        deliverMouse(kMouseLeftDown, imageX(e.button.x), imageY(e.button.y));
-                        break;
-                    case SDL_BUTTON_RIGHT:
-                        deliverMouse(kMouseRightDown, imageX(e.button.x), imageY(e.button.y));
-                        break;
-                    case SDL_BUTTON_MIDDLE:
-                        deliverMouse(kMouseMiddleDown, imageX(e.button.x), imageY(e.button.y));
-                        break;
-                    default:
-                        break;
-                }
+                handleButtonDown(e.button);
                 return kNoKey;
-
             case SDL_MOUSEBUTTONUP:
                 if (!isOurs(e.button.windowID) || e.button.button != SDL_BUTTON_LEFT) return kNoKey;
                 leftHeld = false;
                 deliverMouse(kMouseLeftUp, imageX(e.button.x), imageY(e.button.y));
                 return kNoKey;
-
             default:
                 return kNoKey;
+        }
+    }
+
+    // The window shown again or resized is drawn again; one that lost the focus holds no button.
+    void handleWindowEvent(const SDL_WindowEvent& e) {
+        if (!isOurs(e.windowID)) return;
+        switch (e.event) {
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                draw();
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                leftHeld = false;
+                break;
+            default:
+                break;
+        }
+    }
+
+    // The first printable ASCII character of typed text is the key; the others wait for the
+    // next key reads when `keepKeys` is set.
+    int handleText(const SDL_TextInputEvent& e, bool keepKeys) {
+        if (ctrlHeld) return kNoKey;  // Ctrl+letter is no key
+        int first = kNoKey;
+        forEachCodePoint(e.text, [&](std::uint32_t cp) {
+            if (cp < 32 || cp > 126) return;  // only printable ASCII is a key
+            if (first == kNoKey) {
+                first = static_cast<int>(cp);
+            } else if (keepKeys) {
+                pendingKeys.push_back(static_cast<int>(cp));
+            }
+        });
+        return first;
+    }
+
+    void handleButtonDown(const SDL_MouseButtonEvent& e) {
+        if (!isOurs(e.windowID)) return;
+        if (e.button == SDL_BUTTON_LEFT) leftHeld = true;
+        if (e.clicks >= 2) return;  // double clicks are not passed on
+        switch (e.button) {
+            case SDL_BUTTON_LEFT:
+                deliverMouse(kMouseLeftDown, imageX(e.x), imageY(e.y));
+                break;
+            case SDL_BUTTON_RIGHT:
+                deliverMouse(kMouseRightDown, imageX(e.x), imageY(e.y));
+                break;
+            case SDL_BUTTON_MIDDLE:
+                deliverMouse(kMouseMiddleDown, imageX(e.x), imageY(e.y));
+                break;
+            default:
+                break;
         }
     }
 

@@ -53,6 +53,10 @@ public:
     virtual bool visible() = 0;
     // Draws over `target`, an 8-bit BGR or BGRA picture of the whole window.
     virtual void drawOver(cv::Mat& target) = 0;
+    // The part of a window of `size` that the next drawOver covers with opaque pixels, so the
+    // window need not put the picture there first (empty: none). Asked on the thread that
+    // draws, just before drawOver.
+    virtual cv::Rect opaqueArea(cv::Size) { return {}; }
 };
 
 enum class WindowMode {

@@ -207,6 +207,26 @@ xdotool key v
 expect "key 118" "shown upside-down 320 240"
 wait_for_line "shown upside-down 320 240" 1
 check_picture "$WID" 320 240 "picture upside down"
+# An overlay that is opaque off the centre: the window leaves the picture out there, also
+# when it is mirrored.
+xdotool key o
+expect "key 111" "patch on" "shown 320 240"
+wait_for_line "patch on" 1
+check_picture "$WID" 320 240 "picture with an opaque patch"
+for key in h v g; do
+    xdotool key $key
+    case $key in
+        h) expect "key 104" "shown left-right 320 240"; what="left-right 320 240" ;;
+        v) expect "key 118" "shown upside-down 320 240"; what="upside-down 320 240" ;;
+        g) expect "key 103" "shown gray 320 240"; what="gray 320 240" ;;
+    esac
+    wait_for_line "shown $what" 2
+    check_picture "$WID" 320 240 "picture $what with an opaque patch"
+done
+xdotool key o
+expect "key 111" "patch off" "shown 320 240"
+wait_for_line "patch off" 1
+check_picture "$WID" 320 240 "picture without the patch again"
 
 # Shifted letters stay upper-case; SHIFT+digit gives what the layout puts there.
 xdotool key Z X

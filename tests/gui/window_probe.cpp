@@ -17,6 +17,9 @@
 //   n  shows the picture of the next size of the list (cycling)
 //   g  shows the current picture in gray (one channel)
 //   h / v  shows the current picture mirrored left to right / upside down
+//   o  switches an overlay on or off ("patch on" / "patch off") and shows the current
+//      picture: it covers a rectangle off the centre with one opaque colour, and tells the
+//      window so, which then leaves the picture out there
 //   c  re-creates the window the way the player does (destroy, settle, create, register the
 //      callback again, settle, show)
 //   d  a delay of 1500 ms
@@ -68,6 +71,20 @@ cv::Mat makePicture(int width, int height) {
     }
     return picture;
 }
+
+// An opaque patch off the centre, so a window that leaves the picture out under it in the
+// wrong place (a mirrored picture) shows.
+class Patch final : public kalvento::Overlay {
+public:
+    static constexpr int kX = 20, kY = 30, kWidth = 100, kHeight = 60;
+    bool visible() override { return true; }
+    cv::Rect opaqueArea(cv::Size) override { return cv::Rect(kX, kY, kWidth, kHeight); }
+    void drawOver(cv::Mat& target) override { paint(target); }
+    static void paint(cv::Mat& target) {
+        target(cv::Rect(kX, kY, kWidth, kHeight) & cv::Rect(0, 0, target.cols, target.rows))
+            .setTo(cv::Scalar(0, 128, 255, 255));
+    }
+};
 
 // Writes the BGR bytes of `shown` (gray expanded to three equal channels), rows packed.
 bool dumpPicture(const std::string& file, const cv::Mat& shown) {
@@ -136,11 +153,20 @@ int main(int argc, char** argv) {
 
     std::size_t current = 0;
     cv::Mat picture = makePicture(sizes[0].first, sizes[0].second);
+    Patch patch;
+    bool patched = false;
     auto show = [&](const cv::Mat& shown, kalvento::Mirror mirror = kalvento::Mirror::None) {
         window->show(shown, mirror);
         cv::Mat expected = shown;
         if (mirror != kalvento::Mirror::None)
             cv::flip(shown, expected, kalvento::flipCodeOf(mirror));
+        if (patched) {
+            if (expected.channels() == 1)
+                cv::cvtColor(expected, expected, cv::COLOR_GRAY2BGR);
+            else
+                expected = expected.clone();
+            Patch::paint(expected);
+        }
         if (!dumpFile.empty() && !dumpPicture(dumpFile, expected)) {
             std::fprintf(stderr, "cannot write %s\n", dumpFile.c_str());
             std::exit(1);
@@ -181,6 +207,12 @@ int main(int argc, char** argv) {
                 break;
             case 'v':
                 show(picture, kalvento::Mirror::UpsideDown);
+                break;
+            case 'o':
+                patched = !patched;
+                window->setOverlay(patched ? &patch : nullptr);
+                printLine(patched ? "patch on" : "patch off");
+                show(picture);
                 break;
             case 'c':
                 window->destroy();

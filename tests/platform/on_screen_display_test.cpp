@@ -201,6 +201,75 @@ TEST_F(OnScreenDisplayTest, MessagesFadeAndEachTextIsRenderedOnce) {
     EXPECT_EQ(text->renderCount(), renders + 1);
 }
 
+TEST_F(OnScreenDisplayTest, APieceIsComposedOnceWhileWhatItShowsIsUnchanged) {
+    makeDisplay(3);
+    console->write(Say::Notice, "*** The camera stopped giving frames ***\n");
+    console->write(Say::Caption, "Learning gesture A (standard)");
+    console->write(Say::Prompt, "S001:(00010)> ");
+    (void)changedPixels();
+    const int64_t composed = display->composeCount();
+    const int64_t renders = text->renderCount();
+    EXPECT_EQ(composed, 3) << "the notice, the caption and the prompt";
+    for (int i = 0; i < 10; ++i) {
+        clock.advanceMicros(1000);
+        (void)changedPixels();
+    }
+    EXPECT_EQ(display->composeCount(), composed) << "nothing changed: nothing composed";
+    for (int i = 0; i < 10; ++i) {
+        console->say(Say::Status, "[S1] [ %4d / 10]\n", i);
+        (void)changedPixels();
+        (void)changedPixels();
+    }
+    EXPECT_EQ(display->composeCount(), composed + 10) << "only the status line, once per change";
+    EXPECT_EQ(text->renderCount(), renders + 10);
+}
+
+// Pixels of the last shown picture in exactly `bgr`.
+int pixelsOf(const cv::Mat& shown, cv::Scalar bgr) {
+    cv::Mat hits;
+    cv::inRange(shown, bgr, bgr, hits);
+    return cv::countNonZero(hits);
+}
+
+TEST_F(OnScreenDisplayTest, ThePositionBarAndTheGaugeAreFilledBars) {
+    const cv::Scalar barGreen(0, 200, 0);
+    console->write(Say::PositionBar, "0.250");
+    (void)changedPixels();
+    const int quarter = pixelsOf(window.lastShown(), barGreen);
+    console->write(Say::PositionBar, "0.750");
+    (void)changedPixels();
+    const int threeQuarters = pixelsOf(window.lastShown(), barGreen);
+    EXPECT_GT(quarter, clip.cols / 8 * 8) << "a bar, not a line of text";
+    EXPECT_NEAR(threeQuarters, 3 * quarter, quarter / 20);
+
+    // The gauge: '#' at 0 + p1, 20 + p2, 40 + p3, 60 + p4 and 81.
+    const auto gauge = [](int p1, int p2, int p3, int p4) {
+        std::string marks(103, '.');
+        for (int at : {p1, 20 + p2, 40 + p3, 60 + p4, 81}) marks[static_cast<size_t>(at)] = '#';
+        return "[   12/  100] " + marks + "\n";
+    };
+    const cv::Scalar gaugeOrange(0, 170, 255);
+    console->write(Say::Gauge, gauge(0, 0, 0, 0));
+    const int shown = changedPixels();
+    const int least = pixelsOf(window.lastShown(), gaugeOrange);
+    console->write(Say::Gauge, gauge(18, 18, 18, 18));
+    (void)changedPixels();
+    const int most = pixelsOf(window.lastShown(), gaugeOrange);
+    console->write(Say::Gauge, gauge(9, 18, 0, 0));
+    (void)changedPixels();
+    const int some = pixelsOf(window.lastShown(), gaugeOrange);
+    EXPECT_GT(shown, 0);
+    const int fullBar = most / 4;  // marks 0 .. 18 fill 1 .. 19 nineteenths of a bar
+    EXPECT_GT(fullBar, clip.cols / 20 * 4) << "bars, not letters";
+    EXPECT_NEAR(least, 4 * fullBar / 19, fullBar / 10) << "each bar shows its first step";
+    EXPECT_NEAR(some, fullBar * (10 + 19 + 1 + 1) / 19, fullBar / 10)
+        << "each bar filled to its mark";
+    EXPECT_EQ(capture.outText(), gauge(0, 0, 0, 0) + gauge(18, 18, 18, 18) + gauge(9, 18, 0, 0))
+        << "the console prints the gauge as text";
+    clock.advanceMicros(3000000);
+    EXPECT_EQ(changedPixels(), 0) << "bar and gauge go when they are no longer said";
+}
+
 TEST_F(OnScreenDisplayTest, TheHelpPageStaysUntilTheNextKeyAndF1CyclesTheLevel) {
     std::string error;
     auto events = parseInputScript("key code 17\nkey x\nkey code 17\nkey code 17\n", error);
@@ -215,12 +284,25 @@ TEST_F(OnScreenDisplayTest, TheHelpPageStaysUntilTheNextKeyAndF1CyclesTheLevel) 
     EXPECT_EQ(changedPixels(), 0) << "a help list printed at start is no page";
     console->write(Say::HelpPage, "");
     EXPECT_GT(changedPixels(), clip.total() / 2) << "a page over the clip";
+    // The window may leave out the picture where the page is opaque: what is drawn there does
+    // not depend on the picture below, and outside the page the picture shows.
+    const cv::Rect page = display->opaqueArea(clip.size());
+    EXPECT_GT(page.area(), static_cast<int>(clip.total()) * 8 / 10);
+    cv::Mat black(clip.size(), CV_8UC4, cv::Scalar::all(0));
+    cv::Mat noise(clip.size(), CV_8UC4);
+    cv::randu(noise, 0, 255);
+    const cv::Mat noiseBefore = noise.clone();
+    display->drawOver(black);
+    display->drawOver(noise);
+    EXPECT_EQ(cv::norm(black(page), noise(page), cv::NORM_INF), 0);
+    EXPECT_EQ(cv::norm(noise.row(0), noiseBefore.row(0), cv::NORM_INF), 0);
     clock.advanceMicros(60000000);
     EXPECT_GT(changedPixels(), 0) << "the page does not fade";
 
     EXPECT_EQ(playerWindow.waitKey(0), 'x') << "F1 is not passed on";
     EXPECT_EQ(display->level(), 2);
     EXPECT_EQ(changedPixels(), 0) << "the key ended the page";
+    EXPECT_TRUE(display->opaqueArea(clip.size()).empty());
     EXPECT_EQ(playerWindow.peekKey(1), kNoKey);
     EXPECT_EQ(playerWindow.waitKey(10), kNoKey);
     EXPECT_EQ(display->level(), 0) << "3 wraps round to 0";
