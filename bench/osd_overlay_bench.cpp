@@ -1,7 +1,8 @@
 // kalvento_bench_osd_overlay: what the on-screen display adds to the window's work for one
 // 1920x1080 picture, against the conversion of the clip into the window's pixels that every
-// picture costs anyway. Scenes: nothing to say, a notice kept up, the status line, prompt and
-// a message changing every turn (level 3), the help page; for each, microseconds per picture
+// picture costs anyway. Scenes: nothing to say, a notice kept up, a banner that fades out
+// again and again, a new message every turn (level 2), the status line, prompt and a message
+// changing every turn (level 3), the help page; for each, microseconds per picture
 // and the share of the conversion, and how many pieces were composed per picture. Times are
 // the processor time of the one thread doing the work, all of OpenCV's work included.
 //
@@ -80,6 +81,7 @@ void convertAround(const cv::Mat& clip, cv::Mat& window, cv::Rect hidden) {
 struct Scene {
     const char* name;
     int level;
+    int64_t stepMicros;  // how far the clock moves each turn
     std::function<void(Console&, int turn)> say;  // before the turn's picture
 };
 
@@ -112,18 +114,24 @@ int main(int argc, char** argv) {
     std::printf("conversion of a 1920x1080 clip into the window: %.0f us\n", conversion);
 
     const Scene scenes[] = {
-        {"nothing to say", 1, [](Console&, int) {}},
-        {"a notice kept up", 1,
+        {"nothing to say", 1, 1000, [](Console&, int) {}},
+        {"a notice kept up", 1, 1000,
          [](Console& c, int turn) {
              if (turn == 0) c.write(Say::Notice, "*** The camera stopped giving frames ***\n");
          }},
-        {"level 3, lines changing every turn", 3,
+        {"a banner, fading out, every 2.5 s", 1, 10000,
+         [](Console& c, int turn) {
+             if (turn % 250 == 0) c.write(Say::Banner, "camera ON");
+         }},
+        {"level 2, a new message every turn", 2, 1000,
+         [](Console& c, int turn) { c.print("DISP: FrameData[ %4d ].http[2]\n", turn % 500); }},
+        {"level 3, lines changing every turn", 3, 1000,
          [](Console& c, int turn) {
              c.say(Say::Prompt, "S001:(%05d)> ", turn % 500);
              c.say(Say::Status, " * [SI.DiffSum=%8d ] [%5d /  500]\n", turn * 37, turn % 500);
              c.print("DISP: FrameData[ %4d ].http[2]\n", turn % 500);
          }},
-        {"the help page", 1,
+        {"the help page", 1, 1000,
          [](Console& c, int turn) {
              if (turn != 0) return;
              c.write(Say::HelpBegin, "");
@@ -145,7 +153,7 @@ int main(int argc, char** argv) {
             int sum = 0;
             for (int i = 0; i < n; ++i, ++turn) {
                 scene.say(console, turn);
-                clock.advanceMicros(1000);
+                clock.advanceMicros(scene.stepMicros);
                 if (display.visible()) {
                     convertAround(clip, window, display.opaqueArea(window.size()));
                     display.drawOver(window);

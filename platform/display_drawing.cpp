@@ -10,22 +10,54 @@ namespace kalvento {
 
 namespace {
 
-// target = colour + target * (keep + 1) / 256, byte by byte, saturated.
+// target = colour + target * (keep + 1) / 256, byte by byte, saturated. With vector
+// instructions the target byte goes into the high byte of a 16-bit lane (a zip with zero), so
+// one high-half multiply by keep + 1 gives the product already shifted.
 void layBytes(uint8_t* target, const uint8_t* colour, const uint8_t* keep, int count) {
     int i = 0;
 #if CV_SIMD
+    const cv::v_uint8 zero = cv::vx_setzero_u8();
     const cv::v_uint16 one = cv::vx_setall_u16(1);
     for (; i <= count - cv::v_uint8::nlanes; i += cv::v_uint8::nlanes) {
-        cv::v_uint16 t0, t1, k0, k1;
-        cv::v_expand(cv::vx_load(target + i), t0, t1);
+        cv::v_uint8 t0, t1;
+        cv::v_zip(zero, cv::vx_load(target + i), t0, t1);
+        cv::v_uint16 k0, k1;
         cv::v_expand(cv::vx_load(keep + i), k0, k1);
-        const cv::v_uint8 kept = cv::v_pack(cv::v_shr<8>(cv::v_mul_wrap(t0, k0 + one)),
-                                            cv::v_shr<8>(cv::v_mul_wrap(t1, k1 + one)));
+        const cv::v_uint8 kept =
+            cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), k0 + one),
+                       cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), k1 + one));
         cv::v_store(target + i, cv::vx_load(colour + i) + kept);  // saturating
     }
 #endif
     for (; i < count; ++i) {
         const unsigned value = colour[i] + ((target[i] * (keep[i] + 1u)) >> 8);
+        target[i] = static_cast<uint8_t>(std::min(value, 255u));
+    }
+}
+
+// layBytes for `width` pixels of 4 channels that all lay the same `colour` and `keep`: both
+// stay in registers.
+void layUniform4(uint8_t* target, const uint8_t* colour, const uint8_t* keep, int width) {
+    int i = 0;
+    const int count = width * 4;
+#if CV_SIMD
+    uint8_t colours[cv::v_uint8::nlanes];
+    uint16_t keeps[cv::v_uint16::nlanes];
+    for (int b = 0; b < cv::v_uint8::nlanes; ++b) colours[b] = colour[b % 4];
+    for (int b = 0; b < cv::v_uint16::nlanes; ++b) keeps[b] = static_cast<uint16_t>(keep[b % 4] + 1);
+    const cv::v_uint8 zero = cv::vx_setzero_u8();
+    const cv::v_uint8 add = cv::vx_load(colours);
+    const cv::v_uint16 times = cv::vx_load(keeps);
+    for (; i <= count - cv::v_uint8::nlanes; i += cv::v_uint8::nlanes) {
+        cv::v_uint8 t0, t1;
+        cv::v_zip(zero, cv::vx_load(target + i), t0, t1);
+        const cv::v_uint8 kept = cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), times),
+                                            cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), times));
+        cv::v_store(target + i, add + kept);
+    }
+#endif
+    for (; i < count; ++i) {
+        const unsigned value = colour[i % 4] + ((target[i] * (keep[i % 4] + 1u)) >> 8);
         target[i] = static_cast<uint8_t>(std::min(value, 255u));
     }
 }
@@ -206,6 +238,10 @@ void OverlayTile::layRun(const Run& run, int first, int width, uint8_t* target) 
         return;
     }
     const Strip& strip = strips_[static_cast<size_t>(run.strip)];
+    if (run.kind == Kind::Translucent && n == 4) {
+        layUniform4(target, strip.colour.data(), strip.keep.data(), width);
+        return;
+    }
     for (int x = 0; x < width; x += kStrip) {
         const int count = std::min(kStrip, width - x) * n;
         if (run.kind == Kind::Opaque)

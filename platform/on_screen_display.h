@@ -65,7 +65,10 @@ public:
     cv::Rect opaqueArea(cv::Size window) override;
 
     // How many pieces (a line, a banner, the help page, a bar) were composed since the start.
-    int64_t composeCount() const { return tiles_.composeCount(); }
+    int64_t composeCount() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return tiles_.composeCount();
+    }
 
     // AnswerSource
     void questionChanged(const AskedQuestion* question) override;
