@@ -81,7 +81,7 @@ void convertAround(const cv::Mat& clip, cv::Mat& window, cv::Rect hidden) {
 struct Scene {
     const char* name;
     int level;
-    int64_t stepMicros;  // how far the clock moves each turn
+    int64_t stepMicros;                           // how far the clock moves each turn
     std::function<void(Console&, int turn)> say;  // before the turn's picture
 };
 
@@ -168,9 +168,10 @@ int main(int argc, char** argv) {
         const double us = cpuMicrosPerTurn(turns, run) - conversion;
         const double composed =
             static_cast<double>(display.composeCount() - composedBefore) / (turn ? turn : 1);
-        std::printf("%-36s %7.0f us more per picture (%5.1f %% of the conversion), %.2f pieces "
-                    "composed per picture\n",
-                    scene.name, us, 100.0 * us / conversion, composed);
+        std::printf(
+            "%-36s %7.0f us more per picture (%5.1f %% of the conversion), %.2f pieces "
+            "composed per picture\n",
+            scene.name, us, 100.0 * us / conversion, composed);
     }
     return 0;
 }

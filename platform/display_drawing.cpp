@@ -23,9 +23,8 @@ void layBytes(uint8_t* target, const uint8_t* colour, const uint8_t* keep, int c
         cv::v_zip(zero, cv::vx_load(target + i), t0, t1);
         cv::v_uint16 k0, k1;
         cv::v_expand(cv::vx_load(keep + i), k0, k1);
-        const cv::v_uint8 kept =
-            cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), k0 + one),
-                       cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), k1 + one));
+        const cv::v_uint8 kept = cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), k0 + one),
+                                            cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), k1 + one));
         cv::v_store(target + i, cv::vx_load(colour + i) + kept);  // saturating
     }
 #endif
@@ -44,7 +43,8 @@ void layUniform4(uint8_t* target, const uint8_t* colour, const uint8_t* keep, in
     uint8_t colours[cv::v_uint8::nlanes];
     uint16_t keeps[cv::v_uint16::nlanes];
     for (int b = 0; b < cv::v_uint8::nlanes; ++b) colours[b] = colour[b % 4];
-    for (int b = 0; b < cv::v_uint16::nlanes; ++b) keeps[b] = static_cast<uint16_t>(keep[b % 4] + 1);
+    for (int b = 0; b < cv::v_uint16::nlanes; ++b)
+        keeps[b] = static_cast<uint16_t>(keep[b % 4] + 1);
     const cv::v_uint8 zero = cv::vx_setzero_u8();
     const cv::v_uint8 add = cv::vx_load(colours);
     const cv::v_uint16 times = cv::vx_load(keeps);
@@ -154,8 +154,8 @@ OverlayTile::Kind OverlayTile::kindAt(int y, int x) const {
     const uint8_t* keep = keep_.ptr(y) + x * n;
     if (keep[0] == 0 && keep[1] == 0 && keep[2] == 0 && (n < 4 || keep[3] == 0))
         return Kind::Opaque;
-    if (colour[0] == 0 && colour[1] == 0 && colour[2] == 0 && keep[0] == 255 &&
-        keep[1] == 255 && keep[2] == 255)
+    if (colour[0] == 0 && colour[1] == 0 && colour[2] == 0 && keep[0] == 255 && keep[1] == 255 &&
+        keep[2] == 255)
         return Kind::Transparent;
     return Kind::Translucent;
 }

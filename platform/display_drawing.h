@@ -39,8 +39,12 @@ public:
     int channels() const { return colour_.channels(); }
     // The premultiplied colour and the share kept (0 .. 255) of the picture below at one pixel
     // and channel (0 .. 2); for tests and for pictures of the tile.
-    int colourAt(cv::Point p, int channel) const { return colour_.ptr(p.y)[p.x * channels() + channel]; }
-    int keepAt(cv::Point p, int channel) const { return keep_.ptr(p.y)[p.x * channels() + channel]; }
+    int colourAt(cv::Point p, int channel) const {
+        return colour_.ptr(p.y)[p.x * channels() + channel];
+    }
+    int keepAt(cv::Point p, int channel) const {
+        return keep_.ptr(p.y)[p.x * channels() + channel];
+    }
 
     // How many times the tile was laid over a picture.
     int64_t lays() const { return lays_; }

@@ -193,8 +193,9 @@ OnScreenDisplay::Gauge OnScreenDisplay::gaugeOf(std::string_view text, int64_t n
     const size_t end = text.find("] ");
     const std::string_view marks = end == std::string_view::npos ? text : text.substr(end + 2);
     Gauge gauge;
-    gauge.line = Line{std::string(trimmed(text.substr(0, end == std::string_view::npos ? 0 : end + 1))),
-                      now, kMotionMicros};
+    gauge.line =
+        Line{std::string(trimmed(text.substr(0, end == std::string_view::npos ? 0 : end + 1))), now,
+             kMotionMicros};
     for (size_t bar = 0; bar < gauge.marks.size(); ++bar) {
         const size_t at = bar * kGaugeSegment;
         const size_t mark = at < marks.size() ? marks.substr(at, kGaugeReach + 1).find('#')
@@ -262,7 +263,9 @@ bool OnScreenDisplay::visible() {
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t now = clock_.nowMicros();
     forgetOld(now);
-    return anythingLocked(now);
+    const bool anything = anythingLocked(now);
+    if (!anything) tiles_.endPicture();  // a picture without the display keeps no tiles
+    return anything;
 }
 
 void OnScreenDisplay::questionChanged(const AskedQuestion* question) {
@@ -366,8 +369,8 @@ void OnScreenDisplay::drawOver(cv::Mat& target) {
 }
 
 // A line of text on a dark backing `pad` wider on each side, both at `strength`.
-void OnScreenDisplay::drawBacked(cv::Mat& target, const std::string& words, int size,
-                                 cv::Point at, int pad, cv::Scalar colour, double strength) {
+void OnScreenDisplay::drawBacked(cv::Mat& target, const std::string& words, int size, cv::Point at,
+                                 int pad, cv::Scalar colour, double strength) {
     const cv::Mat& mask = text_.line(words, size);
     const double shown = fadeStep(strength);
     if (mask.empty() || shown <= 0.0) return;
@@ -484,8 +487,8 @@ void OnScreenDisplay::drawGauge(cv::Mat& target, cv::Point at, int64_t now) {
     const int barWidth = unit * 4;
     const int barHeight = std::max(4, count.rows / 2);
     const int barTop = (count.rows - barHeight) / 2;
-    std::string key = keyOf({"gauge", std::to_string(unit), std::to_string(shown),
-                             gauge_->line.text});
+    std::string key =
+        keyOf({"gauge", std::to_string(unit), std::to_string(shown), gauge_->line.text});
     for (int mark : gauge_->marks) key += std::to_string(mark) + ",";
     const cv::Rect area(at.x - pad, at.y, pad * 3 + count.cols + kGaugeBars * (barWidth + unit),
                         count.rows);
@@ -547,7 +550,8 @@ void OnScreenDisplay::drawHelpPage(cv::Mat& target) {
         for (size_t i = 0; i < helpPage_.size(); ++i) {
             const int row = static_cast<int>(i) % layout.rows;
             const int column = static_cast<int>(i) / layout.rows;
-            const cv::Point at(layout.size / 2 + column * (page.width / layout.columns), row * step);
+            const cv::Point at(layout.size / 2 + column * (page.width / layout.columns),
+                               row * step);
             tile.ink(text_.line(helpPage_[i], layout.size), at, kWhite, 1.0);
         }
     });

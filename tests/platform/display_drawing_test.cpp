@@ -18,7 +18,8 @@ cv::Mat gradient(int channels) {
     for (int y = 0; y < picture.rows; ++y)
         for (int x = 0; x < picture.cols; ++x)
             for (int c = 0; c < channels; ++c)
-                picture.ptr(y)[x * channels + c] = static_cast<uint8_t>((x * 3 + y * 5 + c * 70) % 256);
+                picture.ptr(y)[x * channels + c] =
+                    static_cast<uint8_t>((x * 3 + y * 5 + c * 70) % 256);
     return picture;
 }
 
@@ -44,9 +45,12 @@ TEST(OverlayTile, AFillIsTheAlphaBlendAndOutsideItThePictureIsUntouchedTable) {
         cv::Scalar colour;
     };
     const Case cases[] = {
-        {3, 0.55, cv::Scalar(0, 0, 0)},     {4, 0.55, cv::Scalar(0, 0, 0)},
-        {3, 0.8, cv::Scalar(60, 20, 0)},    {4, 0.3, cv::Scalar(0, 200, 0)},
-        {3, 1.0, cv::Scalar(40, 24, 16)},   {4, 1.0, cv::Scalar(255, 230, 80)},
+        {3, 0.55, cv::Scalar(0, 0, 0)},
+        {4, 0.55, cv::Scalar(0, 0, 0)},
+        {3, 0.8, cv::Scalar(60, 20, 0)},
+        {4, 0.3, cv::Scalar(0, 200, 0)},
+        {3, 1.0, cv::Scalar(40, 24, 16)},
+        {4, 1.0, cv::Scalar(255, 230, 80)},
         {4, 1.0 / 255, cv::Scalar(255, 255, 255)},
     };
     for (const Case& c : cases) {
@@ -68,8 +72,8 @@ TEST(OverlayTile, AFillIsTheAlphaBlendAndOutsideItThePictureIsUntouchedTable) {
         EXPECT_EQ(cv::norm(diff, cv::NORM_INF), 0) << "not a pixel outside the fill changes";
         if (c.channels == 4) {
             const int alphaInside = shown.at<cv::Vec4b>(inPicture.y, inPicture.x)[3];
-            EXPECT_EQ(alphaInside, c.opacity >= 1.0 ? 255 : original.at<cv::Vec4b>(inPicture.y,
-                                                                                   inPicture.x)[3])
+            EXPECT_EQ(alphaInside,
+                      c.opacity >= 1.0 ? 255 : original.at<cv::Vec4b>(inPicture.y, inPicture.x)[3])
                 << "the fourth channel is kept, or 255 under an opaque tile";
         }
         if (c.opacity >= 1.0) {
@@ -106,17 +110,17 @@ TEST(OverlayTile, TextOverABackingBlendsByItsCoverage) {
             EXPECT_LE(worstBlendError(shown, expected, column, cv::Scalar(0, 0, 0), 0.0), 2.0)
                 << "column " << x << " of " << channels << " channels";
         }
-        EXPECT_LE(worstBlendError(shown, original, cv::Rect(20, 20, 5, 10), cv::Scalar(0, 0, 0),
-                                  0.5),
-                  1.0)
+        EXPECT_LE(
+            worstBlendError(shown, original, cv::Rect(20, 20, 5, 10), cv::Scalar(0, 0, 0), 0.5),
+            1.0)
             << "beside the text only the backing";
     }
 }
 
 TEST(OverlayTile, ATileIsClippedToThePicture) {
     const cv::Mat original = gradient(3);
-    for (const cv::Point at : {cv::Point(-30, -5), cv::Point(60, 35), cv::Point(-100, 0),
-                               cv::Point(0, 100)}) {
+    for (const cv::Point at :
+         {cv::Point(-30, -5), cv::Point(60, 35), cv::Point(-100, 0), cv::Point(0, 100)}) {
         cv::Mat shown = original.clone();
         OverlayTile tile(cv::Size(50, 20), 3);
         tile.fill(cv::Rect(0, 0, 50, 20), cv::Scalar(0, 0, 255), 1.0);
