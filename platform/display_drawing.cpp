@@ -34,30 +34,25 @@ void layBytes(uint8_t* target, const uint8_t* colour, const uint8_t* keep, int c
     }
 }
 
-// layBytes for `width` pixels of 4 channels that all lay the same `colour` and `keep`: both
-// stay in registers.
-void layUniform4(uint8_t* target, const uint8_t* colour, const uint8_t* keep, int width) {
+// layBytes for `count` bytes that repeat one pixel of 4 channels: `colours` holds it repeated
+// and `times` its keep + 1 for each byte, at least a vector's length of each, so both stay in
+// registers.
+void layRepeated(uint8_t* target, const uint8_t* colours, const uint16_t* times, int count) {
     int i = 0;
-    const int count = width * 4;
 #if CV_SIMD
-    uint8_t colours[cv::v_uint8::nlanes];
-    uint16_t keeps[cv::v_uint16::nlanes];
-    for (int b = 0; b < cv::v_uint8::nlanes; ++b) colours[b] = colour[b % 4];
-    for (int b = 0; b < cv::v_uint16::nlanes; ++b)
-        keeps[b] = static_cast<uint16_t>(keep[b % 4] + 1);
     const cv::v_uint8 zero = cv::vx_setzero_u8();
     const cv::v_uint8 add = cv::vx_load(colours);
-    const cv::v_uint16 times = cv::vx_load(keeps);
+    const cv::v_uint16 keep = cv::vx_load(times);
     for (; i <= count - cv::v_uint8::nlanes; i += cv::v_uint8::nlanes) {
         cv::v_uint8 t0, t1;
         cv::v_zip(zero, cv::vx_load(target + i), t0, t1);
-        const cv::v_uint8 kept = cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), times),
-                                            cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), times));
+        const cv::v_uint8 kept = cv::v_pack(cv::v_mul_hi(cv::v_reinterpret_as_u16(t0), keep),
+                                            cv::v_mul_hi(cv::v_reinterpret_as_u16(t1), keep));
         cv::v_store(target + i, add + kept);
     }
 #endif
     for (; i < count; ++i) {
-        const unsigned value = colour[i % 4] + ((target[i] * (keep[i % 4] + 1u)) >> 8);
+        const unsigned value = colours[i % 4] + ((target[i] * unsigned{times[i % 4]}) >> 8);
         target[i] = static_cast<uint8_t>(std::min(value, 255u));
     }
 }
@@ -218,9 +213,11 @@ int OverlayTile::stripOf(int y, int x) {
     Strip strip;
     strip.colour.resize(n * kStrip);
     strip.keep.resize(n * kStrip);
+    strip.times.resize(n * kStrip);
     for (size_t i = 0; i < static_cast<size_t>(kStrip); ++i) {
         std::memcpy(strip.colour.data() + i * n, colour, n);
         std::memcpy(strip.keep.data() + i * n, keep, n);
+        for (size_t c = 0; c < n; ++c) strip.times[i * n + c] = static_cast<uint16_t>(keep[c] + 1);
     }
     strips_.push_back(std::move(strip));
     return static_cast<int>(strips_.size() - 1);
@@ -239,7 +236,7 @@ void OverlayTile::layRun(const Run& run, int first, int width, uint8_t* target) 
     }
     const Strip& strip = strips_[static_cast<size_t>(run.strip)];
     if (run.kind == Kind::Translucent && n == 4) {
-        layUniform4(target, strip.colour.data(), strip.keep.data(), width);
+        layRepeated(target, strip.colour.data(), strip.times.data(), width * n);
         return;
     }
     for (int x = 0; x < width; x += kStrip) {

@@ -64,10 +64,11 @@ private:
         Kind kind = Kind::Translucent;
         int strip = -1;
     };
-    // One pixel repeated kStrip times.
+    // One pixel repeated kStrip times; `times` is keep + 1 of each byte.
     struct Strip {
         std::vector<uint8_t> colour;
         std::vector<uint8_t> keep;
+        std::vector<uint16_t> times;
     };
     void over(int y, int x, const int bgr[3], int alpha);
     void findRuns();
