@@ -175,7 +175,7 @@ bool OverlayTile::samePixel(int y, int x1, int x2) const {
 
 // Splits every row into stretches of equal pixels: transparent ones are left out, long ones
 // become runs of one pixel laid from a strip, and the rest are joined into runs read pixel by
-// pixel, opaque ones (copied) apart from translucent ones (blended).
+// pixel, copied when all their pixels are opaque and blended otherwise.
 void OverlayTile::findRuns() {
     runs_.clear();
     strips_.clear();
@@ -190,9 +190,12 @@ void OverlayTile::findRuns() {
                 // nothing to lay
             } else if (end - x >= kUniformRun) {
                 runs_.push_back(Run{y, x, end - x, kind, stripOf(y, x)});
-            } else if (!runs_.empty() && runs_.back().strip < 0 && runs_.back().kind == kind &&
-                       runs_.back().y == y && runs_.back().x + runs_.back().width == x) {
+            } else if (!runs_.empty() && runs_.back().strip < 0 && runs_.back().y == y &&
+                       runs_.back().x + runs_.back().width == x) {
+                // Joined: a blend gives opaque pixels their colour exactly, and one long run
+                // costs less than many short ones.
                 runs_.back().width += end - x;
+                if (kind != Kind::Opaque) runs_.back().kind = Kind::Translucent;
             } else {
                 runs_.push_back(Run{y, x, end - x, kind, -1});
             }
