@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "core/decimal.h"
-#include "remote/key_list.h"
 
 namespace kalvento {
 
@@ -52,14 +51,23 @@ bool takeLearnCount(Options& options, const std::string& value, std::string& err
     return true;
 }
 
-bool takeOscKeys(Options& options, const std::string& value, std::string& error) {
-    std::optional<KeySet> keys = parseKeyList(value, error);
-    if (!keys) {
-        error = "--osc-keys: " + error;
+// --osc-keys and --http-keys: the keys a remote may type, read alike.
+bool takeKeyList(KeySet& keys, const char* option, const std::string& value, std::string& error) {
+    std::optional<KeySet> list = parseKeyList(value, error);
+    if (!list) {
+        error = std::string(option) + ": " + error;
         return false;
     }
-    options.oscKeys = *keys;
+    keys = *list;
     return true;
+}
+
+bool takeOscKeys(Options& options, const std::string& value, std::string& error) {
+    return takeKeyList(options.oscKeys, "--osc-keys", value, error);
+}
+
+bool takeHttpKeys(Options& options, const std::string& value, std::string& error) {
+    return takeKeyList(options.httpKeys, "--http-keys", value, error);
 }
 
 // "640x480": each side 16 .. 8192.
@@ -89,15 +97,6 @@ bool takeCameraFit(Options& options, const std::string& value, std::string& erro
         return false;
     }
     options.cameraStretch = value == "stretch";
-    return true;
-}
-
-bool takeHttpKeys(Options& options, const std::string& value, std::string& error) {
-    if (!KeyList::parse(value, error)) {
-        error = "--http-keys: " + error;
-        return false;
-    }
-    options.httpKeys = value;
     return true;
 }
 
@@ -177,8 +176,8 @@ const std::array kOptions = {
     OptionRow{"--http", nullptr, "[HOST:]PORT",
               "the web remote on PORT (host 127.0.0.1; port 0: any)", &Options::httpAddress},
     OptionRow{"--http-keys", nullptr, "LIST",
-              "keys the web remote may type, e.g. z,x,p,n,TAB (default:\n"
-              "keys that move and change the view, not ESC or ENTER)",
+              "keys the web remote may type, as --osc-keys (default: the\n"
+              "same keys)",
               &takeHttpKeys},
     OptionRow{"--http-token", nullptr, "TOKEN",
               "token every web request must carry (made up and printed\n"

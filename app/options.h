@@ -40,7 +40,7 @@ struct Options {
     int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
     bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
     std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
-    std::string httpKeys;        // --http-keys LIST: keys the web remote may type; "" default
+    KeySet httpKeys = defaultRemoteKeys();  // --http-keys LIST: keys the web remote may type
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3

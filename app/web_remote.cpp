@@ -52,11 +52,7 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
         return nullptr;
     }
     RemoteAccess access;
-    if (!options.httpKeys.empty()) {
-        std::optional<KeyList> keys = KeyList::parse(options.httpKeys, error);
-        if (!keys) return nullptr;
-        access.keys = *keys;
-    }
+    access.keys = options.httpKeys;
     access.token = options.httpToken;
     const bool madeToken = access.token.empty() && !isLoopbackHost(host);
     if (madeToken) access.token = makeToken();

@@ -3,17 +3,20 @@
 #include <array>
 #include <utility>
 
+#include "platform/window.h"
+
 namespace kalvento {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, int>, 6> kKeyNames = {{
-    {"ESC", 27},
-    {"ENTER", 13},
-    {"TAB", 9},
-    {"BS", 8},
-    {"SPACE", 32},
+constexpr std::array<std::pair<const char*, int>, 7> kKeyNames = {{
+    {"ESC", kKeyEsc},
+    {"ENTER", kKeyEnter},
+    {"TAB", kKeyTab},
+    {"BS", kKeyBackspace},
+    {"SPACE", kKeySpace},
     {"COMMA", ','},
+    {"F1", kKeyDisplayLevel},
 }};
 
 // Adds one item of a key list to `keys`; false when it is no item.
@@ -26,20 +29,34 @@ bool addItem(const std::string& item, KeySet& keys) {
         keys.addAll(defaultRemoteKeys());
         return true;
     }
-    for (const auto& [name, code] : kKeyNames) {
-        if (item == name) {
-            keys.add(code);
-            return true;
-        }
-    }
-    if (item.size() == 1 && item[0] > 32 && item[0] < 127 && item[0] != ',') {
-        keys.add(static_cast<unsigned char>(item[0]));
-        return true;
-    }
-    return false;
+    const int code = keyCodeOf(item);  // never a comma: the list is split at them
+    if (code == 0) return false;
+    keys.add(code);
+    return true;
 }
 
 }  // namespace
+
+std::vector<int> KeySet::codes() const {
+    std::vector<int> held;
+    for (size_t code = 0; code < codes_.size(); ++code)
+        if (codes_.test(code)) held.push_back(static_cast<int>(code));
+    return held;
+}
+
+int keyCodeOf(const std::string& text) {
+    for (const auto& [name, code] : kKeyNames)
+        if (text == name) return code;
+    if (text.size() == 1 && text[0] > 32 && text[0] < 127) return static_cast<unsigned char>(text[0]);
+    return 0;
+}
+
+std::string keyNameOf(int code) {
+    for (const auto& [name, named] : kKeyNames)
+        if (code == named) return name;
+    if (code > 32 && code < 127) return std::string(1, static_cast<char>(code));
+    return "code " + std::to_string(code);
+}
 
 KeySet defaultRemoteKeys() {
     // The default list is made of valid items only.
@@ -60,7 +77,7 @@ std::optional<KeySet> parseKeyList(const std::string& text, std::string& error) 
             text.substr(start, comma == std::string::npos ? comma : comma - start);
         if (!addItem(item, keys)) {
             error = "unknown key \"" + item +
-                    "\" in the key list (one character, ESC, ENTER, TAB, BS, SPACE, COMMA, "
+                    "\" in the key list (one character, ESC, ENTER, TAB, BS, SPACE, COMMA, F1, "
                     "default or all, separated by commas)";
             return std::nullopt;
         }

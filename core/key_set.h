@@ -6,6 +6,7 @@
 #include <bitset>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalvento {
 
@@ -18,6 +19,8 @@ public:
     void addAll() { codes_.set(); }
     void addAll(const KeySet& other) { codes_ |= other.codes_; }
     size_t size() const { return codes_.count(); }
+    // The codes held, smallest first.
+    std::vector<int> codes() const;
     bool operator==(const KeySet&) const = default;
 
 private:
@@ -36,9 +39,16 @@ inline constexpr const char* kDefaultRemoteKeyList =
     "SPACE,m,M,`,q,i,;";
 
 // Reads a key list: items separated by commas, each a single character (33..126; a comma is
-// written COMMA), a name (ESC, ENTER, TAB, BS, SPACE, COMMA), "default" (the default keys) or
-// "all" (every key). An empty list accepts no key. nullopt, with the reason in `error`, for an
-// item that is none of these.
+// written COMMA), a name (ESC, ENTER, TAB, BS, SPACE, COMMA, F1), "default" (the default keys)
+// or "all" (every key). An empty list accepts no key. nullopt, with the reason in `error`, for
+// an item that is none of these.
 std::optional<KeySet> parseKeyList(const std::string& text, std::string& error);
+
+// The code of one key as a remote names it: a name of the list above or one character 33..126
+// (a comma included); 0 when `text` is neither.
+int keyCodeOf(const std::string& text);
+// The name or character of a key code, as keyCodeOf reads it back; "code N" for a code that
+// has neither.
+std::string keyNameOf(int code);
 
 }  // namespace kalvento

@@ -8,6 +8,11 @@ namespace {
 
 using nlohmann::json;
 
+// A remote types the key codes 1..254, as a key read returns them (255 is no key).
+bool isKeyCode(int64_t code) {
+    return code >= 1 && code <= 254;
+}
+
 HttpResponse jsonResponse(int status, const json& body) {
     return {status, "application/json", body.dump(-1, ' ', false, json::error_handler_t::replace)};
 }
@@ -109,11 +114,11 @@ HttpResponse RemoteApi::postKey(const json& body) {
         code = keyCodeOf(body["key"].get<std::string>());
     else if (body.contains("code") && body["code"].is_number_integer()) {
         const auto value = body["code"].get<int64_t>();
-        code = value >= 1 && value <= 254 ? static_cast<int>(value) : 0;
+        code = isKeyCode(value) ? static_cast<int>(value) : 0;
     }
     if (code == 0)
         return refuse(400, "give {\"key\": \"x\"} or {\"code\": 1..254}", counts_.badRequest);
-    if (!access_.keys.allows(code))
+    if (!access_.keys.contains(code))
         return refuse(403, "the key " + keyNameOf(code) + " is not allowed", counts_.keysRefused);
     if (!hub_.queueKey(code)) return refuse(429, "too many keys are waiting", counts_.keysRefused);
     ++counts_.keys;
@@ -149,7 +154,8 @@ HttpResponse RemoteApi::jpeg(const std::vector<uint8_t>& bytes, const char* miss
 json RemoteApi::statusJson() const {
     const RemoteStatus s = hub_.status();
     json keys = json::array();
-    for (int code : access_.keys.codes()) keys.push_back(keyNameOf(code));
+    for (int code : access_.keys.codes())
+        if (isKeyCode(code)) keys.push_back(keyNameOf(code));
     const HttpServerCounts server = serverCounts_ ? serverCounts_() : HttpServerCounts{};
     return {
         {"version", s.version},

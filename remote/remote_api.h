@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/key_set.h"
 #include "platform/http_server.h"
-#include "remote/key_list.h"
 #include "remote/previews.h"
 #include "remote/remote_hub.h"
 
@@ -32,7 +32,7 @@ public:
 
 struct RemoteAccess {
     std::string token;  // required on every request when not empty
-    KeyList keys = KeyList::defaults();
+    KeySet keys = defaultRemoteKeys();
 };
 
 struct RemoteCounts {

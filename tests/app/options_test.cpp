@@ -260,17 +260,21 @@ namespace kalvento {
 namespace {
 
 TEST(WebRemoteOptions, TheThreeOptionsAndTheirRefusals) {
+    std::string error;
     auto options = parse({"--http", "0.0.0.0:8080", "--http-keys", "x,ESC", "--http-token", "abc"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->httpAddress, "0.0.0.0:8080");
-    EXPECT_EQ(options->httpKeys, "x,ESC");
+    EXPECT_EQ(options->httpKeys, *parseKeyList("ESC,x", error));
     EXPECT_EQ(options->httpToken, "abc");
     auto plain = parse({});
     ASSERT_TRUE(plain);
     EXPECT_TRUE(plain->httpAddress.empty());  // off unless asked
-    std::string error;
+    EXPECT_EQ(plain->httpKeys, defaultRemoteKeys());  // the same keys as over OSC
+    EXPECT_EQ(plain->httpKeys, plain->oscKeys);
+    EXPECT_EQ(parse({"--http-keys", "default,g,F1"})->httpKeys.size(), 49u);
+    EXPECT_EQ(parse({"--http-keys", ""})->httpKeys.size(), 0u);
     EXPECT_FALSE(parse({"--http-keys", "x,,y"}, &error));
-    EXPECT_EQ(error.rfind("--http-keys: not a key", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("--http-keys: unknown key \"\"", 0), 0u) << error;
     EXPECT_FALSE(parse({"--http-token", ""}, &error));
     EXPECT_EQ(error, "--http-token takes a token that is not empty");
     EXPECT_FALSE(parse({"--http"}, &error));

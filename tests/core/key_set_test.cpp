@@ -17,7 +17,7 @@ TEST(KeyList, ReadsCharactersNamesDefaultAndAll) {
     };
     const Case cases[] = {
         {"x,z,J", "xzJ", "XZj\x1b\r"},
-        {"ENTER,ESC,TAB,BS,SPACE,COMMA", "\r\x1b\t\b ,", "xq"},
+        {"ENTER,ESC,TAB,BS,SPACE,COMMA,F1", "\r\x1b\t\b ,\x11", "xq"},
         {"default,ENTER", "xzq;i\r", "\x1b*+:OKWt"},
         {"", "", "xz\r\x1b"},
         {"all", "xz\r\x1b*\x01\xff", ""},
@@ -31,7 +31,7 @@ TEST(KeyList, ReadsCharactersNamesDefaultAndAll) {
         for (char key : c.out)
             EXPECT_FALSE(keys->contains(static_cast<unsigned char>(key))) << c.list << " " << key;
     }
-    for (const char* bad : {"x,,z", "xz", "enter", "x,", " ", "é"}) {
+    for (const char* bad : {"x,,z", "xz", "enter", "x,", " ", "é", "f1", "\x01"}) {
         std::string error;
         EXPECT_FALSE(parseKeyList(bad, error)) << bad;
         EXPECT_NE(error.find("unknown key"), std::string::npos) << bad;
@@ -48,6 +48,26 @@ TEST(KeyList, TheDefaultMovesAndChangesTheViewButNeverPausesWritesOrStartsAProgr
     for (char key : std::string("\x1b\r\b*+:OKoctTUkAC{}EIQY^WLgvVhHdDFf<>rw[]"))
         EXPECT_FALSE(keys.contains(static_cast<unsigned char>(key))) << key;
     EXPECT_EQ(keys.size(), 47u);
+    EXPECT_FALSE(keys.contains(17));  // F1, the display level: asked for by name
+}
+
+TEST(KeyList, NamesAndCodesReadBothWays) {
+    const struct {
+        const char* name;
+        int code;
+    } cases[] = {{"ESC", 27}, {"ENTER", 13}, {"TAB", 9}, {"BS", 8}, {"SPACE", 32},
+                 {"COMMA", ','}, {"F1", 17},  {"x", 'x'}, {"~", '~'}, {"!", '!'}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(keyCodeOf(c.name), c.code) << c.name;
+        EXPECT_EQ(keyNameOf(c.code), c.name) << c.code;
+    }
+    EXPECT_EQ(keyCodeOf(","), ',');  // a single comma names itself outside a list
+    for (const char* none : {"", "xx", " ", "esc", "\x7f", "F2"}) EXPECT_EQ(keyCodeOf(none), 0) << none;
+    EXPECT_EQ(keyNameOf(1), "code 1");
+    EXPECT_EQ(keyNameOf(200), "code 200");
+    std::string error;
+    EXPECT_EQ(parseKeyList("z,ESC,x,z", error)->codes(), (std::vector<int>{27, 'x', 'z'}));
+    EXPECT_EQ(parseKeyList("all", error)->codes().size(), 256u);
 }
 
 }  // namespace
