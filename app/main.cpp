@@ -160,15 +160,16 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
     std::unique_ptr<ThreadedClipReader> clips = openClipReader(options);
+    // Web remote keys come in under the display's window, which sees them as typed keys.
+    RemoteKeyWindow remoteKeys(basics.window);
     DisplayParts display =
-        openDisplay(options, basics.console, basics.clock, basics.baseWindow, basics.window);
+        openDisplay(options, basics.console, basics.clock, basics.baseWindow, remoteKeys);
     Console& playerConsole = display.console ? *display.console : basics.console;
-    Window& shownWindow = display.window ? *display.window : basics.window;
+    Window& shownWindow = display.window ? *display.window : static_cast<Window&>(remoteKeys);
     // The questions go through one desk: the window and the web remote can see and answer them.
     QuestionDesk questions(playerConsole);
     questions.setSource(display.display.get());
     std::unique_ptr<WebRemote> web;
-    std::unique_ptr<RemoteKeyWindow> remoteKeys;
     if (!options.httpAddress.empty()) {
         std::string error;
         web = WebRemote::open(options, playerConsole, questions, error);
@@ -176,10 +177,9 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
             basics.console.printErr("kalvento: %s\n", error.c_str());
             return 2;
         }
-        remoteKeys = std::make_unique<RemoteKeyWindow>(shownWindow, web->hub());
+        remoteKeys.attach(web->hub());
     }
-    Io io{remoteKeys ? *remoteKeys : shownWindow, playerConsole, basics.files, basics.clock,
-          images, camera, {}, {}};
+    Io io{shownWindow, playerConsole, basics.files, basics.clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.questions = &questions;
     io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
@@ -191,7 +191,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     io.processes = &processes;
     io.osc = basics.osc;
     Player player(io, std::move(options));
-    player.attachRemote(web ? &web->hub() : nullptr);
+    player.attachRemote(web ? &web->hub() : nullptr, display.display.get());
     return player.run();
 }
 

@@ -12,6 +12,8 @@
 
 namespace kalvento {
 
+class OnScreenDisplay;
+
 class Player final : public PlayerContext {
 public:
     // `io` must outlive the player. The player registers its own mouse callback in `io`.
@@ -61,9 +63,12 @@ public:
 
     const Options& options() const { return options_; }
 
-    // The web remote's hub, fed once a turn and drained of its threshold values; null: none.
-    // It must outlive the run.
-    void attachRemote(RemoteHub* hub) { remote_ = hub; }
+    // The web remote's hub, fed once a turn and drained of its threshold values, and the
+    // on-screen display whose level it reports; null: none. Both must outlive the run.
+    void attachRemote(RemoteHub* hub, const OnScreenDisplay* display = nullptr) {
+        remote_ = hub;
+        display_ = display;
+    }
 
 private:
     static void onMouse(int event, int x, int y, int flags, void* user);
@@ -122,6 +127,7 @@ private:
     int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
     int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
     RemoteHub* remote_ = nullptr;
+    const OnScreenDisplay* display_ = nullptr;
     int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.

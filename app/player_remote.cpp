@@ -3,8 +3,10 @@
 #include "app/options.h"
 #include "app/player.h"
 #include "commands/set_threshold.h"
+#include "core/key_set.h"
 #include "core/paths.h"
 #include "ipc/shared_motion.h"
+#include "platform/on_screen_display.h"
 
 namespace kalvento {
 
@@ -41,6 +43,10 @@ void Player::publishRemote() {
                       out.SPEED,         out.ACCEL,
                       out.WIDTH};
     status.turnsPerSecond = playback.f_rate;
+    if (display_ != nullptr) {
+        status.osdLevel = display_->level();
+        status.osdKey = keyNameOf(kKeyDisplayLevel);
+    }
     if (osc_) {
         status.oscKeys = osc_->counters().keys;
         status.oscMotions = osc_->counters().motions;

@@ -78,18 +78,18 @@ int RemoteKeyWindow::waitKey(int ms) {
             held_ = 0;
             return key;
         }
-        const int key = inner_.waitKey(ms == 0 ? kRemoteLookMs : ms);
+        const int key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms);
         if (key != kNoKey) return key;
-        if (const int remote = hub_.takeKey(); remote != 0) return remote;
+        if (const int remote = takeRemoteKey(); remote != 0) return remote;
         if (ms != 0) return kNoKey;
     }
 }
 
 int RemoteKeyWindow::peekKey(int ms) {
     if (held_ != 0) return held_;
-    const int key = inner_.peekKey(ms);
+    const int key = inner().peekKey(ms);
     if (key != kNoKey) return key;
-    held_ = hub_.takeKey();
+    held_ = takeRemoteKey();
     return held_ != 0 ? held_ : kNoKey;
 }
 

@@ -55,26 +55,24 @@ private:
     std::unique_ptr<LiveUpdates> live_;
 };
 
-// Passes everything to `inner`; a key read that finds no key takes the next remote key
-// instead. A read without a time limit looks for remote keys every 50 ms.
-class RemoteKeyWindow final : public Window {
+// Passes everything to `inner`; a key read that finds no key takes the next key a remote
+// left in `hub` instead, once one is attached. A read without a time limit looks for remote
+// keys every 50 ms. It stands under the on-screen display's window, so a remote key reaches
+// the display as a typed one does (F1 changes the display's level).
+class RemoteKeyWindow final : public ForwardingWindow {
 public:
-    RemoteKeyWindow(Window& inner, RemoteHub& hub) : inner_(inner), hub_(hub) {}
+    explicit RemoteKeyWindow(Window& inner, RemoteHub* hub = nullptr)
+        : ForwardingWindow(inner), hub_(hub) {}
+    // The remote opens after the window stack is built; `hub` must outlive the key reads.
+    void attach(RemoteHub& hub) { hub_ = &hub; }
 
-    void create(WindowMode mode) override { inner_.create(mode); }
-    void destroy() override { inner_.destroy(); }
-    void setMouseCallback(MouseCallback callback, void* user) override {
-        inner_.setMouseCallback(callback, user);
-    }
     int waitKey(int ms) override;
     int peekKey(int ms) override;
-    void delay(int ms) override { inner_.delay(ms); }
 
 private:
-    void showPicture(const cv::Mat& picture, Mirror mirror) override { inner_.show(picture, mirror); }
+    int takeRemoteKey() { return hub_ != nullptr ? hub_->takeKey() : 0; }
 
-    Window& inner_;
-    RemoteHub& hub_;
+    RemoteHub* hub_;
     int held_ = 0;  // a remote key looked at by peekKey and not yet read
 };
 

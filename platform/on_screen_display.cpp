@@ -579,15 +579,15 @@ int DisplayWindow::waitShowingBanners(int ms, bool wantKey) {
         const bool untilKey = wantKey && ms <= 0;
         const int step = due < 0 ? ms : static_cast<int>(due / 1000) + 1;
         if (due < 0 || (!untilKey && step >= ms)) {
-            if (wantKey) return inner_.waitKey(ms);
-            inner_.delay(ms);
+            if (wantKey) return inner().waitKey(ms);
+            inner().delay(ms);
             return kNoKey;
         }
         int key = kNoKey;
         if (wantKey)
-            key = inner_.waitKey(step);
+            key = inner().waitKey(step);
         else
-            inner_.delay(step);
+            inner().delay(step);
         if (key != kNoKey) return key;
         if (!untilKey) ms -= step;
     }
@@ -611,9 +611,9 @@ int DisplayWindow::waitKey(int ms) {
 }
 
 int DisplayWindow::peekKey(int ms) {
-    const int key = inner_.peekKey(ms);
+    const int key = inner().peekKey(ms);
     if ((key & 0xFF) != kKeyDisplayLevel) return key;
-    (void)inner_.waitKey(1);
+    (void)inner().waitKey(1);
     display_.cycleLevel();
     return kNoKey;
 }

@@ -187,28 +187,19 @@ private:
 
 // The player's window with the display's key: F1 cycles the level and is not passed on; any
 // other key read is shown to the display (it ends the help page).
-class DisplayWindow final : public Window {
+class DisplayWindow final : public ForwardingWindow {
 public:
-    DisplayWindow(Window& inner, OnScreenDisplay& display) : inner_(inner), display_(display) {}
-    void create(WindowMode mode) override { inner_.create(mode); }
-    void destroy() override { inner_.destroy(); }
-    void setMouseCallback(MouseCallback callback, void* user) override {
-        inner_.setMouseCallback(callback, user);
-    }
+    DisplayWindow(Window& inner, OnScreenDisplay& display)
+        : ForwardingWindow(inner), display_(display) {}
     int waitKey(int ms) override;
     int peekKey(int ms) override;
     void delay(int ms) override;
-    void redraw() override { inner_.redraw(); }
 
 private:
-    void showPicture(const cv::Mat& picture, Mirror mirror) override {
-        inner_.show(picture, mirror);
-    }
     // The inner window's key wait (`delay` without `wantKey`), broken where a held-back banner
     // falls due so that it shows on time although no picture comes meanwhile.
     int waitShowingBanners(int ms, bool wantKey);
 
-    Window& inner_;
     OnScreenDisplay& display_;
 };
 

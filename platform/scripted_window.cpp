@@ -4,12 +4,12 @@ namespace kalvento {
 
 ScriptedWindow::ScriptedWindow(Window& inner, std::vector<ScriptEvent> events, Clock& clock,
                                bool escapeWhenDone)
-    : inner_(inner), events_(std::move(events)), clock_(clock), escapeWhenDone_(escapeWhenDone) {}
+    : ForwardingWindow(inner), events_(std::move(events)), clock_(clock), escapeWhenDone_(escapeWhenDone) {}
 
 void ScriptedWindow::setMouseCallback(MouseCallback callback, void* user) {
     callback_ = callback;
     user_ = user;
-    inner_.setMouseCallback(callback, user);
+    inner().setMouseCallback(callback, user);
 }
 
 int ScriptedWindow::waitKey(int ms) {
@@ -25,7 +25,7 @@ int ScriptedWindow::peekKey(int ms) {
     // Real time passes for a peek as for a read.
     while (next_ < events_.size() && events_[next_].kind == ScriptEvent::Sleep)
         clock_.sleepMillis(events_[next_++].value);
-    if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner_.peekKey(ms);
+    if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner().peekKey(ms);
     const ScriptEvent& event = events_[next_];
     return event.kind == ScriptEvent::Key ? event.value : kNoKey;
 }
@@ -36,7 +36,7 @@ int ScriptedWindow::nextKey(int ms) {
             --idleLeft_;
             return kNoKey;
         }
-        if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner_.waitKey(ms);
+        if (next_ >= events_.size()) return escapeWhenDone_ ? kKeyEsc : inner().waitKey(ms);
         const ScriptEvent& event = events_[next_++];
         switch (event.kind) {
             case ScriptEvent::Key:

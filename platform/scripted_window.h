@@ -10,18 +10,15 @@
 
 namespace kalvento {
 
-class ScriptedWindow final : public Window {
+class ScriptedWindow final : public ForwardingWindow {
 public:
     // When the script is used up, key reads go to `inner` (a live window) or, with
     // `escapeWhenDone`, return ESC every time, so that a scripted run ends by itself.
     ScriptedWindow(Window& inner, std::vector<ScriptEvent> events, Clock& clock,
                    bool escapeWhenDone);
 
-    void create(WindowMode mode) override { inner_.create(mode); }
-    void destroy() override { inner_.destroy(); }
     void setMouseCallback(MouseCallback callback, void* user) override;
     int waitKey(int ms) override;
-    void delay(int ms) override { inner_.delay(ms); }
     int peekKey(int ms) override;
 
     // Adds events after those not yet served.
@@ -31,11 +28,9 @@ public:
     bool scriptDone() const { return next_ >= events_.size() && idleLeft_ == 0; }
 
 private:
-    void showPicture(const cv::Mat& picture, Mirror mirror) override { inner_.show(picture, mirror); }
     // The result of one scripted key read, or of the inner window's once the script is done.
     int nextKey(int ms);
 
-    Window& inner_;
     std::vector<ScriptEvent> events_;
     Clock& clock_;
     bool escapeWhenDone_;

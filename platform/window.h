@@ -113,4 +113,29 @@ private:
     virtual void showPicture(const cv::Mat& picture, Mirror mirror) = 0;
 };
 
+// A window in front of another that passes everything on to it. A wrapper that changes some
+// operations (the keys read, the pictures shown) derives from it and overrides only those.
+class ForwardingWindow : public Window {
+public:
+    explicit ForwardingWindow(Window& inner) : inner_(inner) {}
+
+    void create(WindowMode mode) override { inner_.create(mode); }
+    void destroy() override { inner_.destroy(); }
+    void setMouseCallback(MouseCallback callback, void* user) override {
+        inner_.setMouseCallback(callback, user);
+    }
+    int waitKey(int ms) override { return inner_.waitKey(ms); }
+    int peekKey(int ms) override { return inner_.peekKey(ms); }
+    void delay(int ms) override { inner_.delay(ms); }
+    void redraw() override { inner_.redraw(); }
+
+protected:
+    Window& inner() const { return inner_; }
+
+private:
+    void showPicture(const cv::Mat& picture, Mirror mirror) override { inner_.show(picture, mirror); }
+
+    Window& inner_;
+};
+
 }  // namespace kalvento

@@ -34,7 +34,7 @@ td:last-child{text-align:right;font-variant-numeric:tabular-nums}
 <section><h3>Motion, last 60 s</h3><canvas id="plot" width="600" height="160"></canvas>
 <p>own <b id="own">-</b> &middot; shared <b id="shared">-</b> &middot; threshold <b id="threshold">-</b></p>
 <input id="slider" type="range" min="0" max="50000" step="8" aria-label="threshold">
-<div><button data-key="v">threshold &minus;</button><button data-key="V">threshold +</button><button data-key="g">calibrate</button></div></section>
+<div><button id="threshold-down" data-step="-8">threshold &minus;</button><button id="threshold-up" data-step="8">threshold +</button><button data-key="g">calibrate</button></div></section>
 <section><h3>Steer</h3>
 <div><button id="prev-folder" data-key="p">&#9664; folder</button><button id="next-folder" data-key="n">folder &#9654;</button>
 <button data-key="J">random clip</button><button data-key="TAB">automatic replay</button>
@@ -61,6 +61,9 @@ document.querySelectorAll("button[data-key]").forEach(b => b.addEventListener("c
 $("key-form").addEventListener("submit", e => { e.preventDefault(); post("key", {key: $("key").value}); });
 $("answer-form").addEventListener("submit", e => { e.preventDefault(); post("answer", {text: $("answer").value}); });
 $("slider").addEventListener("change", () => post("threshold", {value: Number($("slider").value)}));
+// The steps of the v and V keys, set as a value, so they need no key on the list.
+document.querySelectorAll("button[data-step]").forEach(b => b.addEventListener("click", () => status &&
+  post("threshold", {value: Math.max(0, status.motion.QBN_threshold + Number(b.dataset.step))})));
 $("osd").addEventListener("click", () => status && status.osdKey && post("key", {key: status.osdKey}));
 function show(s) {
   status = s;
@@ -72,8 +75,10 @@ function show(s) {
   $("question").textContent = s.question || "none";
   $("camera").hidden = !s.camera.on; $("camera-off").hidden = s.camera.on;
   allowed = s.keys || [];
-  document.querySelectorAll("button[data-key]").forEach(b => b.disabled = !allowed.includes(b.dataset.key));
-  $("osd").disabled = !(s.osdKey && allowed.includes(s.osdKey));
+  const offer = (b, key) => { b.disabled = !allowed.includes(key);
+    b.title = !key ? "no on-screen display" : b.disabled ? key + " is not on the player's --http-keys list" : ""; };
+  document.querySelectorAll("button[data-key]").forEach(b => offer(b, b.dataset.key));
+  offer($("osd"), s.osdKey);
   const rows = [["engine", s.engine], ["camera", s.camera.on ? "on " + (s.camera.source || "#" + s.camera.channel) : "off"],
     ["margin", s.motion.margin.toFixed(2)], ["turns per second", s.turnsPerSecond.toFixed(1)], ["OSD level", s.osdLevel],
     ["gesture", s.gesture.name + " phase " + s.gesture.phase + " speed " + s.gesture.speed + " accel " + s.gesture.acceleration + " width " + s.gesture.width],

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/on_screen_display.h"
 #include "platform/recording_window.h"
+#include "support/fake_clock.h"
 #include "support/fake_http_server.h"
 
 namespace kalvento {
@@ -42,7 +44,11 @@ TEST(WebRemoteOptions, AddressesSplitIntoHostAndPort) {
 TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
     RecordingWindow typed;
     RemoteHub hub;
-    RemoteKeyWindow window(typed, hub);
+    RemoteKeyWindow window(typed);
+    hub.queueKey('y');
+    EXPECT_EQ(window.waitKey(1), kNoKey);  // no remote attached yet
+    window.attach(hub);
+    EXPECT_EQ(window.waitKey(1), 'y');
     EXPECT_EQ(window.waitKey(1), kNoKey);
     hub.queueKey('x');
     hub.queueKey('n');
@@ -61,6 +67,32 @@ TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
     later.join();
     window.show(cv::Mat(2, 3, CV_8UC3, cv::Scalar(1, 2, 3)));
     EXPECT_EQ(typed.log().back(), "show 3x2");
+}
+
+TEST(RemoteKeyWindow, UnderTheDisplaysWindowARemoteF1ChangesTheLevelAndIsNotPassedOn) {
+    std::string error;
+    std::optional<std::string> font = findDisplayFont(error);
+    ASSERT_TRUE(font) << error;
+    std::unique_ptr<TextRenderer> text = TextRenderer::open(*font, error);
+    ASSERT_TRUE(text) << error;
+    test::FakeClock clock;
+    RecordingWindow screen;
+    OnScreenDisplay display(*text, clock, screen, screen, 1, false);
+    RemoteHub hub;
+    RemoteKeyWindow remoteKeys(screen, &hub);
+    DisplayWindow playerWindow(remoteKeys, display);
+    for (int key : {kKeyDisplayLevel, int{'x'}, kKeyDisplayLevel, kKeyDisplayLevel}) hub.queueKey(key);
+    EXPECT_EQ(playerWindow.waitKey(0), 'x');
+    EXPECT_EQ(display.level(), 2);
+    EXPECT_EQ(playerWindow.peekKey(1), kNoKey);  // the display took the F1 looked at
+    EXPECT_EQ(display.level(), 3);
+    EXPECT_EQ(playerWindow.waitKey(1), kNoKey);
+    EXPECT_EQ(display.level(), 0);
+    // Everything else goes through both wrappers to the screen.
+    playerWindow.show(cv::Mat(4, 5, CV_8UC3, cv::Scalar(1, 2, 3)));
+    EXPECT_EQ(screen.log().back(), "show 5x4");
+    playerWindow.delay(3);
+    EXPECT_EQ(screen.log().back(), "delay 3");
 }
 
 // A console where nobody types: each read waits a little and finds a blank line.

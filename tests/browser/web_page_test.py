@@ -98,6 +98,12 @@ def check_page(driver, base, screenshot):
     assert driver.find_element(By.ID, "camera-off").is_displayed()
     assert status_of(base)["http"]["notFound"] == 0, "the page asked for something that is not there"
     assert driver.find_element(By.CSS_SELECTOR, "button[data-key='ESC']").is_enabled()
+    # Threshold + sets the threshold one step of V higher; the OSD level button stays off in a
+    # player without an on-screen display.
+    before = status_of(base)["motion"]["QBN_threshold"]
+    driver.find_element(By.ID, "threshold-up").click()
+    wait.until(lambda d: status_of(base)["motion"]["QBN_threshold"] == before + 8)
+    assert not driver.find_element(By.ID, "osd").is_enabled()
     if screenshot:
         height = driver.execute_script("return document.documentElement.scrollHeight")
         driver.set_window_size(390, height + 140)
