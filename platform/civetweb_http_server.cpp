@@ -3,7 +3,9 @@
 // slowly falls behind alone and is dropped without holding up the others or the broadcaster.
 
 #include <civetweb.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,6 +61,33 @@ void writeResponse(mg_connection* conn, const HttpResponse& response) {
               response.status, reasonOf(response.status), response.contentType.c_str(),
               response.body.size());
     if (!response.body.empty()) mg_write(conn, response.body.data(), response.body.size());
+}
+
+// The kernel holds this much unsent data of a connection at most (it doubles the number),
+// instead of the megabytes it would grow to for a client that does not read: a WebSocket
+// client that reads too slowly then falls behind its backlog within seconds and is dropped.
+constexpr int kSendBufferBytes = 32 * 1024;
+
+// Connections take their send buffer size from the listening socket. civetweb does not give
+// its sockets out, so the listening one is found among the process's descriptors by its port.
+void limitSendBuffers(int port) {
+    const int last = static_cast<int>(sysconf(_SC_OPEN_MAX));
+    for (int fd = 0; fd < last && fd < 65536; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
+            continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+        int bound = -1;
+        if (address.ss_family == AF_INET)
+            bound = ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+        else if (address.ss_family == AF_INET6)
+            bound = ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+        if (bound == port)
+            (void)setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
+    }
 }
 
 // The request line and headers; the body is read separately.
@@ -142,6 +171,7 @@ public:
             return false;
         }
         port_ = listening[0].port;
+        limitSendBuffers(port_);
         return true;
     }
 

@@ -1,6 +1,6 @@
 // The web remote against a real headless player: curl reads the status and the previews and
 // sends keys; a player on another address wants its token; a flood of broken requests does not
-// stop it.
+// stop it, nor does a WebSocket client that never reads, which is dropped.
 
 #include <gtest/gtest.h>
 
@@ -218,8 +218,11 @@ std::string brokenRequest(int i, int port) {
 
 // A WebSocket client that stays connected; `answer` is the server's reply to the upgrade.
 struct HeldWebSocket {
-    explicit HeldWebSocket(int port) {
+    // `receiveBuffer`: the socket's receive buffer in bytes; 0 the system's.
+    explicit HeldWebSocket(int port, int receiveBuffer = 0) {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0)
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         timeval tv{5, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         sockaddr_in address{};
@@ -274,6 +277,75 @@ TEST(WebRemoteE2E, AThousandBrokenRequestsLeaveThePlayerRunning) {
     EXPECT_EQ(postKey(port, "ESC").status, 200);  // and quit
     const RunResult& result = player.finish();
     EXPECT_EQ(result.status, 0) << result.err;
+}
+
+// Reads the first WebSocket frame after the upgrade answer: its payload, "" when none came.
+std::string firstFrame(HeldWebSocket& client) {
+    const size_t head = client.answer.find("\r\n\r\n");
+    if (head == std::string::npos) return {};
+    std::string bytes = client.answer.substr(head + 4);
+    char buffer[4096];
+    while (bytes.size() < 4) {
+        const ssize_t n = ::recv(client.fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    size_t length = static_cast<unsigned char>(bytes[1]) & 0x7F, start = 2;
+    if (length == 126) {
+        length = static_cast<unsigned char>(bytes[2]) << 8 | static_cast<unsigned char>(bytes[3]);
+        start = 4;
+    }
+    while (bytes.size() < start + length) {
+        const ssize_t n = ::recv(client.fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes.substr(start, length);
+}
+
+TEST(WebRemoteE2E, AWebSocketClientThatNeverReadsIsDroppedWhileTheLoopTurnsOn) {
+    Workspace workspace;
+    workspace.addClipRange(1, 3);
+    const int port = freeTcpPort();
+    BackgroundPlayer player(workspace, {"--http", std::to_string(port), "--http-keys", "ESC"}, 180);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+    // A small receive window, so what the server sends fills it within seconds; after the
+    // upgrade answer the client reads nothing more.
+    HeldWebSocket stuck(port, 2048);
+    ASSERT_EQ(stuck.answer.rfind("HTTP/1.1 101", 0), 0u) << stuck.answer;
+
+    const auto start = std::chrono::steady_clock::now();
+    const double startUptime = status(port)["uptime"].get<double>();
+    json s;
+    int answers = 0;
+    for (int i = 0; i < 1200; ++i) {  // two minutes at most
+        s = status(port);            // every request is answered meanwhile
+        ASSERT_FALSE(s.is_discarded());
+        ++answers;
+        if (s["http"]["droppedClients"] == 1 && s["http"]["clients"] == 0) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(s["http"]["droppedClients"], 1) << s["http"];
+    EXPECT_EQ(s["http"]["clients"], 0) << "the dropped client's connection was not ended";
+    // The loop turned all the while: its uptime, counted by the loop, kept up with the clock.
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(s["uptime"].get<double>() - startUptime, seconds * 0.8) << answers << " answers";
+    EXPECT_GT(s["turnsPerSecond"].get<double>(), 0.0);
+    char byte;
+    EXPECT_EQ(::recv(stuck.fd, &byte, 1, MSG_PEEK), 1) << "what was sent waits unread";
+
+    // A client that reads still gets the live updates.
+    HeldWebSocket reader(port);
+    ASSERT_EQ(reader.answer.rfind("HTTP/1.1 101", 0), 0u) << reader.answer;
+    const json update = json::parse(firstFrame(reader), nullptr, false);
+    ASSERT_FALSE(update.is_discarded());
+    EXPECT_EQ(update["type"], "status");
+    EXPECT_EQ(update["http"]["droppedClients"], 1);
+
+    EXPECT_EQ(postKey(port, "ESC").status, 200);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(postKey(port, "ESC").status, 200);
+    EXPECT_EQ(player.finish().status, 0);
 }
 
 }  // namespace
