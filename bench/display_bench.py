@@ -4,7 +4,8 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
-                        [--modes headless,window,window-gl,window-message,window-help,window-osd]
+                        [--modes headless,window,window-gl,window-message,window-help,window-osd,
+                                 headless-web,window-web]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
 
@@ -30,6 +31,12 @@ help page up over every clip (ENTER before the run, no key after it); window-osd
 Each motion run also prints the processor time the player used (all its threads, start-up
 included) divided by its turns: on a shared machine it varies less than the turn rate.
 
+Modes headless-web and window-web are headless and window with the web remote on (--http)
+and its page open in headless Chromium (Debian's chromium, chromium-driver and
+python3-selenium: run the script with /usr/bin/python3) for the whole run: the player waits
+15 s for the page before the clips start, and only turns after the page went live count. The
+summary prints their rate against the mode without the page (the goal: within 5 %).
+
 Turns are timed from the player's per-turn status line (the i key's mode), when it reaches
 this script, which runs at a raised priority (nice -10, when allowed) so that it reads each line
 as it is written; the players run at the usual priority. Clips shown are counted from the DISP
@@ -45,11 +52,14 @@ import select
 import shlex
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import urllib.request
 
 CLIPS_FOR = {"640x480": 1200, "1920x1080": 500, "3840x2160": 150}
 RECORD = 756
@@ -144,11 +154,62 @@ def normal_priority():
     os.setpriority(os.PRIO_PROCESS, 0, 0)
 
 
+class WebPage:
+    """The web remote's page in headless Chromium while the player runs: opened as soon as the
+    player answers on `port`; `live_at` is the time its live updates began (None until then)."""
+
+    def __init__(self, port):
+        self.port, self.live_at, self.driver, self.stop = port, None, None, False
+        self.thread = threading.Thread(target=self.open)
+        self.thread.start()
+
+    def open(self):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        from selenium.webdriver.common.by import By
+        base = "http://127.0.0.1:%d" % self.port
+        while not self.stop:
+            try:
+                urllib.request.urlopen(base + "/api/v1/status", timeout=2).read()
+                break
+            except OSError:
+                time.sleep(0.1)
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844"):
+            options.add_argument(argument)
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.get(base + "/")
+        while not self.stop and self.live_at is None:
+            if self.driver.find_element(By.ID, "state").text == "live":
+                self.live_at = time.monotonic()
+            time.sleep(0.1)
+
+    def close(self):
+        self.stop = True
+        self.thread.join()
+        if self.driver:
+            self.driver.quit()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
 def run_player(player, root, script, video, env, timeout=600, usage=None):
     """Runs the player in root/work; returns [(time, line)] of its stdout and its status.
     With a dict `usage`, its "cpu" becomes the processor seconds the player used (all its
-    threads, user and system)."""
+    threads, user and system). With BENCH_WEB in `env` the web remote is on and its page open
+    (lines before the page went live are left out)."""
     work = os.path.join(root, "work")
+    page = None
+    if env.get("BENCH_WEB"):
+        port = free_port()
+        page = WebPage(port)
+        script = "sleep 15000\n" + script
+        env = dict(env, BENCH_PLAYER_ARGS=env.get("BENCH_PLAYER_ARGS", "") + " --http %d" % port)
     with open(os.path.join(work, "bench_input.txt"), "w") as out:
         out.write(script)
     args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
@@ -185,6 +246,12 @@ def run_player(player, root, script, video, env, timeout=600, usage=None):
         os.unlink("/dev/shm/kalvento_bench_%d" % os.getpid())
     except OSError:
         pass
+    if page:
+        page.close()
+        if page.live_at is None:
+            log("note: the page never went live")
+            return [], 1
+        lines = [(t, line) for t, line in lines if t >= page.live_at]
     return lines, status
 
 
@@ -331,7 +398,9 @@ def main():
             "window-gl": dict(env_window_gl, BENCH_PLAYER_ARGS="--osd 0"),
             "window-message": dict(env_window, BENCH_PLAYER_ARGS="--osd 2"),
             "window-help": dict(env_window, BENCH_HELP_PAGE="1"),
-            "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3")}
+            "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3"),
+            "headless-web": dict(env_headless, BENCH_WEB="1"),
+            "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1")}
     results = {}
     try:
         for size in sizes:
@@ -370,6 +439,17 @@ def main():
         log("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
     except OSError:
         pass
+    for size in sizes:
+        for mode in modes:
+            if not mode.endswith("-web"):
+                continue
+            for n in range(len(options.player)):
+                plain, web = results.get((size, mode[:-4], n)), results.get((size, mode, n))
+                if plain and web:
+                    log("%-10s %s against %s, player %d: %.1f %% of the turn rate (want >= 95 %%), "
+                        "%.1f %% of the processor time per turn" % (
+                            size, mode, mode[:-4], n + 1, web[0] / plain[0] * 100,
+                            web[1] / plain[1] * 100))
     if len(options.player) >= 2:
         log("\n| clips | mode | player 1 turns/s | player 2 turns/s | player 1 ms/turn | "
             "player 2 ms/turn |")
