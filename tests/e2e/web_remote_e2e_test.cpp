@@ -65,6 +65,15 @@ CurlResult postKey(int port, const std::string& key) {
     return curl("-X POST -d '{\"key\":\"" + key + "\"}' '" + base(port) + "/api/v1/key'");
 }
 
+// Pauses and quits a player whose key list allows ESC, as typed ESC, ESC would; it ends well.
+void quitWithEscEsc(int port, BackgroundPlayer& player) {
+    EXPECT_EQ(postKey(port, "ESC").status, 200);  // pause
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(postKey(port, "ESC").status, 200);  // and quit
+    const RunResult& result = player.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+}
+
 // Waits until the status satisfies `done` (the loop takes keys at its own pace).
 json waitForStatus(int port, const std::function<bool(const json&)>& done) {
     json s;
@@ -272,11 +281,7 @@ TEST(WebRemoteE2E, AThousandBrokenRequestsLeaveThePlayerRunning) {
     }
     s = waitForStatus(port, [](const json& s) { return s["http"]["clients"] == 0; });
     EXPECT_GE(s["http"]["refusedConnections"].get<int>(), 2);
-    EXPECT_EQ(postKey(port, "ESC").status, 200);  // pause
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(postKey(port, "ESC").status, 200);  // and quit
-    const RunResult& result = player.finish();
-    EXPECT_EQ(result.status, 0) << result.err;
+    quitWithEscEsc(port, player);
 }
 
 // Reads the first WebSocket frame after the upgrade answer: its payload, "" when none came.
@@ -342,10 +347,7 @@ TEST(WebRemoteE2E, AWebSocketClientThatNeverReadsIsDroppedWhileTheLoopTurnsOn) {
     EXPECT_EQ(update["type"], "status");
     EXPECT_EQ(update["http"]["droppedClients"], 1);
 
-    EXPECT_EQ(postKey(port, "ESC").status, 200);
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(postKey(port, "ESC").status, 200);
-    EXPECT_EQ(player.finish().status, 0);
+    quitWithEscEsc(port, player);
 }
 
 }  // namespace
