@@ -163,9 +163,9 @@ const std::array kOptions = {
               &Options::oscListen},
     OptionRow{"--osc-keys", nullptr, "LIST",
               "keys taken over OSC: characters and ESC, ENTER, TAB, BS,\n"
-              "SPACE, COMMA, default, all, separated by commas (default:\n"
-              "the keys that only move through the contents or change\n"
-              "the view)",
+              "SPACE, COMMA, F1, default, all, separated by commas\n"
+              "(default: the keys that only move through the contents or\n"
+              "change the view)",
               &takeOscKeys},
     OptionRow{"--osc-rate", nullptr, "HZ",
               "motion messages sent a second at most, 1 to 1000 (default\n60)",

@@ -19,6 +19,7 @@
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
 #include "motion/motion_meter.h"
+#include "platform/on_screen_display.h"
 #include "settings/camera_config.h"
 #include "settings/parameter_file.h"
 
@@ -293,7 +294,14 @@ void Player::sendOscClip() {
 
 int Player::takeRemoteKeyWhilePaused() {
     receiveOsc();
-    return osc_ ? osc_->takeKey() : 0;
+    return osc_ ? takeOscKey() : 0;
+}
+
+int Player::takeOscKey() {
+    const int key = osc_->takeKey();
+    if (key != kKeyDisplayLevel || display_ == nullptr) return key;
+    display_->cycleLevel();
+    return 0;
 }
 
 void Player::clearFilledSlots() {
@@ -303,7 +311,7 @@ void Player::clearFilledSlots() {
 }
 
 void Player::injectOscKey() {
-    if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = osc_->takeKey();
+    if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = takeOscKey();
 }
 
 void Player::printOscCounts() {

@@ -64,8 +64,9 @@ public:
     const Options& options() const { return options_; }
 
     // The web remote's hub, fed once a turn and drained of its threshold values, and the
-    // on-screen display whose level it reports; null: none. Both must outlive the run.
-    void attachRemote(RemoteHub* hub, const OnScreenDisplay* display = nullptr) {
+    // on-screen display, whose level the hub reports and which an OSC F1 cycles; null: none.
+    // Both must outlive the run.
+    void attachRemote(RemoteHub* hub, OnScreenDisplay* display = nullptr) {
         remote_ = hub;
         display_ = display;
     }
@@ -100,6 +101,8 @@ private:
     void sendOscClip();
     void sendOscGesture();  // every gesture turn, after the drive
     void injectOscKey();
+    // The next OSC key; F1 goes to the on-screen display instead, as typed in the window (0).
+    int takeOscKey();
     void printOscCounts();
     // Web remote: a threshold value taken before the turn measures, the status, a motion
     // sample and (when watched) the pictures handed over after the display.
@@ -127,7 +130,7 @@ private:
     int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
     int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
     RemoteHub* remote_ = nullptr;
-    const OnScreenDisplay* display_ = nullptr;
+    OnScreenDisplay* display_ = nullptr;
     int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
