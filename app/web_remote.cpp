@@ -71,6 +71,9 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
 }
 
 int RemoteKeyWindow::waitKey(int ms) {
+    // Without a remote a read is the inner window's own (one without a window and without a
+    // time limit ends there at once rather than wait for ever).
+    if (hub_ == nullptr) return inner().waitKey(ms);
     constexpr int kRemoteLookMs = 50;
     for (;;) {
         if (held_ != 0) {

@@ -56,8 +56,8 @@ private:
 };
 
 // Passes everything to `inner`; a key read that finds no key takes the next key a remote
-// left in `hub` instead, once one is attached. A read without a time limit looks for remote
-// keys every 50 ms. It stands under the on-screen display's window, so a remote key reaches
+// left in `hub` instead, once one is attached. A read without a time limit then looks for
+// remote keys every 50 ms. It stands under the on-screen display's window, so a remote key reaches
 // the display as a typed one does (F1 changes the display's level).
 class RemoteKeyWindow final : public ForwardingWindow {
 public:

@@ -47,6 +47,8 @@ TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
     RemoteKeyWindow window(typed);
     hub.queueKey('y');
     EXPECT_EQ(window.waitKey(1), kNoKey);  // no remote attached yet
+    EXPECT_EQ(window.waitKey(0), kNoKey);  // nor is an untimed read held for one
+    EXPECT_EQ(typed.keyWaits(), 2);
     window.attach(hub);
     EXPECT_EQ(window.waitKey(1), 'y');
     EXPECT_EQ(window.waitKey(1), kNoKey);
