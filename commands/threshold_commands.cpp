@@ -44,6 +44,17 @@ void printMarginLine(PlayerContext& player) {
                             player.state.camera.QBN_threshold, player.state.camera.ThresholdMargin);
 }
 
+// The threshold from the measured mean motion and the margin, written to its file; false
+// when no motion has been measured (a mean of 0, with the camera off or a picture that never
+// changes, would make every flicker count as motion).
+bool thresholdFromMeasuredMean(PlayerContext& player) {
+    CameraState& camera = player.state.camera;
+    if (camera.DifferenceSum <= 0) return false;
+    camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
+    writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
+    return true;
+}
+
 }  // namespace
 
 void thresholdStepCommand(PlayerContext& player, const KeyCommand& command) {
@@ -76,12 +87,7 @@ void autoThresholdCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ g ]→ 動きしきい値を自動設定します。\n");
     runThresholdCalibration(player.state, player);
-    // A mean of 0 (camera off, or a picture that never changes) would make every flicker count
-    // as motion.
-    if (camera.DifferenceSum > 0) {
-        camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
-        writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
-    } else {
+    if (!thresholdFromMeasuredMean(player)) {
         player.io.console.print(
             "WARNING: no motion was measured (mean 0; is the camera on?): QBN_threshold stays "
             "[ %d ]\n",
@@ -97,10 +103,7 @@ void thresholdMarginCommand(PlayerContext& player, const KeyCommand& command) {
                                   : "キー入力[ h, H ]→ 動きしきい値の余裕率を増加させました。\n");
     camera.ThresholdMargin =
         steppedMargin(camera.ThresholdMargin, decrease ? -kMarginStep : kMarginStep);
-    if (camera.DifferenceSum > 0) {
-        camera.QBN_threshold = marginThreshold(camera.DifferenceSum, camera.ThresholdMargin);
-        writeThresholdFile(player.io.files, player.io.console, camera.QBN_threshold);
-    } else {
+    if (!thresholdFromMeasuredMean(player)) {
         // The margin has nothing to multiply: the threshold it would give is 0.
         player.io.console.print(
             "QBN_threshold stays [ %d ]: no motion has been measured yet (q switches the camera "
