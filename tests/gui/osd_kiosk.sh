@@ -188,7 +188,7 @@ stop_shots
 # The video ends again after the calibration: keys typed while the camera closes are dropped,
 # so A waits until it is closed.
 for i in $(seq 600); do
-    [ "$(grep -c 'cvQueryFrame() failed' "$T/player.out")" -ge 2 ] && break
+    [ "$(said 'cvQueryFrame() failed')" -ge 2 ] && break
     player_running || fail "the player ended"
     sleep 0.1
 done
