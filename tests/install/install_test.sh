@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # cmake --install into a home-like prefix (~/.local of a temporary HOME) and, with DESTDIR, into
-# /usr/local: the program runs from there; the README, copyright, changelog, manual page, icon,
-# menu entry and example settings file are in place; the systemd user unit lies where the user
-# manager of that prefix looks (systemd-analyze --user unit-paths), starts the installed program
-# with the graphical session and stops being restarted after a few failed starts; the menu
-# entry's launcher asks for the working directory once and keeps the answer.
+# /usr/local: the program runs from there; the README and guides with their pictures, copyright,
+# changelog, manual page, icon, menu entry and example settings file are in place; the systemd
+# user unit lies where the user manager of that prefix looks (systemd-analyze --user
+# unit-paths), starts the installed program with the graphical session and stops being
+# restarted after a few failed starts; the menu entry's launcher asks for the working directory
+# once and keeps the answer.
 # Usage: install_test.sh BUILD_DIR
 set -u
 BUILD=${1:?usage: install_test.sh BUILD_DIR}
@@ -25,6 +26,17 @@ UNIT="$P/share/systemd/user/kalvento.service"
 DOC="$P/share/doc/kalvento"
 [ -x "$P/bin/kalvento" ] || fail "bin/kalvento is missing or not executable"
 cmp -s "$DOC/README.md" "$SOURCE/README.md" || fail "README not installed"
+# The guides beside it, with every picture the README and the guides link, where the links lead.
+for guide in guide.md developers.md; do
+    cmp -s "$DOC/docs/$guide" "$SOURCE/docs/$guide" || fail "docs/$guide not installed"
+done
+links=$(cd "$DOC" && { grep -o '](docs/pictures/[^)]*)' README.md
+                       grep -oh '](pictures/[^)]*)' docs/guide.md docs/developers.md | sed 's|](|](docs/|'; })
+[ -n "$links" ] || fail "no picture links found in the installed documents"
+for link in $links; do
+    picture=${link#](}; picture=${picture%)}
+    cmp -s "$DOC/$picture" "$SOURCE/$picture" || fail "$picture not installed"
+done
 cmp -s "$DOC/copyright" "$SOURCE/scripts/install/copyright" || fail "copyright not installed"
 gzip -dc "$DOC/changelog.gz" | grep -q '^kalvento (1.0) ' || fail "changelog.gz missing or wrong"
 gzip -dc "$P/share/man/man1/kalvento.1.gz" | cmp -s - "$SOURCE/scripts/install/kalvento.1" ||

@@ -41,6 +41,8 @@ expect_field Description '.+'
 if grep -q '^Homepage:' "$T/control"; then fail "the package names a homepage"; fi
 dpkg-deb --contents "$DEB" | awk '{print $6}' | sed 's|^\./|/|' >"$T/contents"
 for path in /usr/bin/kalvento /usr/share/doc/kalvento/README.md /usr/share/doc/kalvento/copyright \
+    /usr/share/doc/kalvento/docs/guide.md /usr/share/doc/kalvento/docs/pictures/web_remote_phone.png \
+    /usr/share/doc/kalvento/docs/pictures/learning_countdown.png \
     /usr/share/doc/kalvento/changelog.gz /usr/share/man/man1/kalvento.1.gz \
     /usr/lib/systemd/user/kalvento.service /usr/share/kalvento/kalvento.env \
     /usr/share/applications/kalvento.desktop /usr/libexec/kalvento/kalvento-desktop \
