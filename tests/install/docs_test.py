@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""The documentation against the program: every option `kalvento --help` prints is in the
+option list of docs/guide.md (its "Command line" block) and in the manual page's OPTIONS, and
+every key the player takes (printed by kalvento_list_keys from the key table) is in the manual
+page's KEYS.
+Usage: docs_test.py KALVENTO_BINARY LIST_KEYS_BINARY SOURCE_DIR"""
+import os
+import re
+import subprocess
+import sys
+
+
+def help_options(player):
+    env = dict(os.environ)
+    env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "detect_leaks=0"]))
+    text = subprocess.run([player, "--help"], env=env, check=True, capture_output=True,
+                          text=True).stdout
+    # An option starts a line of the list or follows "-C, "; options named inside the
+    # explanations (such as --camera-source in --camera-source-unpaced's) are listed anyway.
+    return sorted(set(re.findall(r"(?:^|[ ,])(--?[A-Za-z][A-Za-z0-9-]*)", text, re.M)))
+
+
+def guide_option_block(guide):
+    """The first code block after the heading "## Command line"."""
+    text = open(guide, encoding="utf-8").read()
+    after = text.split("\n## Command line\n", 1)
+    if len(after) < 2:
+        sys.exit(f"FAIL: {guide} has no section '## Command line'")
+    block = re.search(r"^```[^\n]*\n(.*?)^```", after[1], re.S | re.M)
+    if not block:
+        sys.exit(f"FAIL: the section '## Command line' of {guide} has no option list")
+    return block.group(1)
+
+
+def listed(option, lines, head):
+    """Whether a line starts with `head` and then the option (after "-C, " or "-C DIR, ")."""
+    pattern = re.compile(head + re.escape(option) + r"(?:[ ,]|$)")
+    return any(pattern.match(line) for line in lines)
+
+
+def manual_sections(page):
+    env = dict(os.environ, LC_ALL="C.UTF-8", MANWIDTH="100")
+    text = subprocess.run(["man", "-l", page], env=env, check=True, capture_output=True,
+                          text=True).stdout
+    sections, name = {}, None
+    for line in text.splitlines():
+        if re.match(r"^[A-Z]", line):
+            name = line.strip()
+            sections[name] = []
+        elif name:
+            sections[name].append(line)
+    return sections
+
+
+def manual_keys(lines):
+    """The keys the KEYS section names: the tags at the start of its paragraphs, a comma ending
+    a key name unless it is the key itself; "1 ... 9" names every key between."""
+    named = set()
+    for line in lines:
+        m = re.match(r"^ {7}(\S.*?)(?: {2,}|$)", line)
+        if not m:
+            continue
+        tokens = [t[:-1] if len(t) > 1 and t.endswith(",") else t for t in m.group(1).split()]
+        named.update(tokens)
+        for before, dots, after in zip(tokens, tokens[1:], tokens[2:]):
+            if dots == "..." and len(before) == 1 and len(after) == 1:
+                named.update(chr(c) for c in range(ord(before), ord(after) + 1))
+    return named
+
+
+def main():
+    player, list_keys, source = sys.argv[1:4]
+    guide = os.path.join(source, "docs", "guide.md")
+    page = os.path.join(source, "scripts", "install", "kalvento.1")
+    failures = []
+
+    options = help_options(player)
+    if len(options) < 10:
+        failures.append(f"too few options found in --help: {options}")
+    block = guide_option_block(guide).splitlines()
+    sections = manual_sections(page)
+    manual_options = sections.get("OPTIONS", [])
+    missing = [o for o in options if not listed(o, block, r"^\s+(?:\S+, )*")]
+    if missing:
+        failures.append("options of --help missing from the option list of docs/guide.md: "
+                        + " ".join(missing))
+    missing = [o for o in options if not listed(o, manual_options, r"^ {7}(?:.*, )?")]
+    if missing:
+        failures.append("options of --help missing from the manual page: " + " ".join(missing))
+
+    keys = subprocess.run([list_keys], check=True, capture_output=True, text=True).stdout.split()
+    if len(keys) < 60:
+        failures.append(f"too few keys from {list_keys}: {keys}")
+    named = manual_keys(sections.get("KEYS", []))
+    missing = [k for k in keys if k not in named]
+    if missing:
+        failures.append("keys missing from the manual page's KEYS: " + " ".join(missing))
+
+    for failure in failures:
+        print("FAIL:", failure, file=sys.stderr)
+    if failures:
+        return 1
+    print(f"PASS: {len(options)} options in docs/guide.md and the manual page, "
+          f"{len(keys)} keys in the manual page")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
