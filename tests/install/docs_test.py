@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The documentation against the program: every option `kalvento --help` prints is in the
-option list of docs/guide.md (its "Command line" block) and in the manual page's OPTIONS, and
-every key the player takes (printed by kalvento_list_keys from the key table) is in the manual
-page's KEYS.
+option list of docs/guide.md (its "Command line" block) and in the manual page's OPTIONS, every
+key the player takes (printed by kalvento_list_keys from the key table) is in the manual page's
+KEYS, and every link between the README, the guides and their pictures leads somewhere.
 Usage: docs_test.py KALVENTO_BINARY LIST_KEYS_BINARY SOURCE_DIR"""
 import os
 import re
@@ -68,6 +68,34 @@ def manual_keys(lines):
     return named
 
 
+def anchor(heading):
+    """The anchor a Markdown viewer gives a heading: lower case, punctuation dropped."""
+    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+
+
+def broken_links(source):
+    """Links of the README and the guides to a file that is not there, or to a heading that
+    is not in the file named."""
+    documents = ["README.md", "docs/guide.md", "docs/developers.md"]
+    broken = []
+    for document in documents:
+        text = open(os.path.join(source, document), encoding="utf-8").read()
+        for target in re.findall(r"\]\(([^)\s]+)\)", text):
+            if re.match(r"[a-z]+:", target):
+                continue  # http:, mailto:
+            path, _, fragment = target.partition("#")
+            linked = os.path.normpath(os.path.join(os.path.dirname(document), path or
+                                                   os.path.basename(document)))
+            full = os.path.join(source, linked)
+            if not os.path.isfile(full):
+                broken.append(f"{document}: {target}")
+            elif fragment:
+                headings = re.findall(r"^#+ (.*)$", open(full, encoding="utf-8").read(), re.M)
+                if fragment not in {anchor(h) for h in headings}:
+                    broken.append(f"{document}: {target}")
+    return broken
+
+
 def main():
     player, list_keys, source = sys.argv[1:4]
     guide = os.path.join(source, "docs", "guide.md")
@@ -95,6 +123,10 @@ def main():
     missing = [k for k in keys if k not in named]
     if missing:
         failures.append("keys missing from the manual page's KEYS: " + " ".join(missing))
+
+    broken = broken_links(source)
+    if broken:
+        failures.append("links that lead nowhere: " + ", ".join(broken))
 
     for failure in failures:
         print("FAIL:", failure, file=sys.stderr)
