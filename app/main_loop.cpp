@@ -328,6 +328,7 @@ void Player::endTurn() {
 
 void Player::mainLoop() {
     initialise();
+    if (options_.follow) state.gesture.GestureFollow = 1;
     startMicros_ = io.clock.nowMicros();
     if (options_.gesture)
         enterGestureModeAtStart();
