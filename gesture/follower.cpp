@@ -21,6 +21,9 @@ constexpr double kCostScale = 0.06;
 constexpr double kKeepShare = 0.5;
 // Probabilities below this are taken as none, so that long runs stay finite.
 constexpr double kTiny = 1e-300;
+// The turn is no learned motion when at half the view points or more the nearest sample is
+// further away than this share of the farthest one.
+constexpr double kMostUnlike = 0.45;
 // A position change smaller than this does not count as a move.
 constexpr double kLeastMove = 1e-9;
 
@@ -129,7 +132,8 @@ bool followCostsOfTurn(const Recogniser& rec, FollowCosts& costs) {
         const int learned = rec.kb.labels[static_cast<size_t>(g)].MotionLength;
         costs.length[static_cast<size_t>(g)] = std::clamp(learned, 0, kSamples);
     }
-    bool any = false;
+    double likeness[kViewPoints];
+    int measured = 0;
     for (int v = 0; v < kViewPoints; ++v) {
         double nearest = 1e300, farthest = -1.0;
         for (int g = 0; g < kGestures; ++g)
@@ -140,7 +144,7 @@ bool followCostsOfTurn(const Recogniser& rec, FollowCosts& costs) {
                 farthest = std::max(farthest, d);
             }
         if (!(farthest > nearest)) continue;
-        any = true;
+        likeness[measured++] = nearest / farthest;
         for (int g = 0; g < kGestures; ++g)
             for (int s = 0; s < costs.length[static_cast<size_t>(g)]; ++s) {
                 const double d = f.distance[v][g][s];
@@ -152,7 +156,11 @@ bool followCostsOfTurn(const Recogniser& rec, FollowCosts& costs) {
     for (int g = 0; g < kGestures; ++g)
         for (int s = 0; s < kSamples; ++s)
             costs.cost[g][s] = count[g][s] > 0 ? sum[g][s] / count[g][s] : 1.0;
-    return any;
+    if (measured == 0) return false;
+    // A picture that changed as a whole (the light) is about as far from every sample as from
+    // the farthest one; a learned motion is much nearer to one of them.
+    std::nth_element(likeness, likeness + measured / 2, likeness + measured);
+    return likeness[measured / 2] <= kMostUnlike;
 }
 
 }  // namespace kalvento

@@ -38,7 +38,9 @@ void resetFollower(FollowerState& follower);
 // The costs of the turn from the distances the matching filled in: at each view point the
 // distances to every learned sample of every gesture are scaled to 0 (the nearest) .. 1 (the
 // farthest), and a sample's cost is the mean over the view points that measured it. False when
-// no view point measured anything.
+// no view point measured anything, or when the turn is like no learned sample (at most view
+// points the nearest sample is nearly as far as the farthest: the light changed, say); the
+// follower then holds its position.
 bool followCostsOfTurn(const Recogniser& recogniser, FollowCosts& costs);
 
 // Marks every distance of the turn as not measured; the matching then fills them in.

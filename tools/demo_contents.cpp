@@ -414,11 +414,11 @@ std::vector<BenchGestureVideo> benchGestureVideos() {
     const GestureMotion a = GestureMotion::SweepArm, b = GestureMotion::RaiseArms;
     GestureVideoLook shifted, noisy, light, quietNoise;
     shifted.shiftX = 40;
-    noisy.noise = 3.0;
+    noisy.noise = 8.0;
     noisy.noiseFrom = kChangeAt;
-    light.lightChange = 25.0;
+    light.lightChange = 50.0;
     light.lightFrom = kChangeAt;
-    light.lightFrames = 3;
+    light.lightFrames = 1;
     quietNoise = noisy;
     return {
         {"A-as-learned", kLeadIn, {{a, f, false, kRestAfter}}, {}},
