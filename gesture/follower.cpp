@@ -24,6 +24,8 @@ constexpr double kTiny = 1e-300;
 // The turn is no learned motion when at half the view points or more the nearest sample is
 // further away than this share of the farthest one.
 constexpr double kMostUnlike = 0.45;
+// A change of the sample by more than this the other way turns the direction of the motion.
+constexpr double kTurnBack = 0.25;
 // A position change smaller than this does not count as a move.
 constexpr double kLeastMove = 1e-9;
 
@@ -66,9 +68,9 @@ void forwardStep(FollowerState& f, int g, int length, const double* cost, bool f
     f.logLikelihood[static_cast<size_t>(g)] += std::log(z);
 }
 
-// The position within gesture g: the probability-weighted sample number around the most
-// probable sample, as a share of the learned motion (sample s ends s + 1 of `length` turns).
-double positionOf(const FollowerState& f, int g, int length) {
+// The sample the performer is at in gesture g: the probability-weighted sample number around
+// the most probable sample, so that it moves smoothly between samples.
+double sampleOf(const FollowerState& f, int g, int length) {
     const double* alpha = f.alpha[g];
     const int best = static_cast<int>(std::max_element(alpha, alpha + length) - alpha);
     double weight = 0.0, weighted = 0.0;
@@ -76,8 +78,7 @@ double positionOf(const FollowerState& f, int g, int length) {
         weight += alpha[s];
         weighted += alpha[s] * s;
     }
-    const double sample = weight > 0.0 ? weighted / weight : best;
-    return (sample + 1.0) / length;
+    return weight > 0.0 ? weighted / weight : best;
 }
 
 }  // namespace
@@ -98,8 +99,17 @@ void followStep(FollowerState& f, const FollowCosts& costs) {
     const double before = f.position;
     const int gestureBefore = f.gesture;
     if (leader >= 0) {
+        // Sample s is the motion from the pose after s of `length` turns to the pose after
+        // s + 1; a motion image shows no direction, so going forward the performer is at the
+        // end of that stretch, going back at its start.
+        const double sample = sampleOf(f, leader, costs.length[static_cast<size_t>(leader)]);
+        if (fresh || leader != gestureBefore || sample > f.sample + kTurnBack)
+            f.backward = false;
+        else if (sample < f.sample - kTurnBack)
+            f.backward = true;
+        f.sample = sample;
         f.gesture = leader;
-        f.position = positionOf(f, leader, costs.length[static_cast<size_t>(leader)]);
+        f.position = (sample + (f.backward ? 0.0 : 1.0)) / costs.length[static_cast<size_t>(leader)];
     }
     f.moved = leader >= 0 &&
               (gestureBefore != f.gesture || std::fabs(f.position - before) > kLeastMove);
@@ -116,6 +126,8 @@ void resetFollower(FollowerState& f) {
     f.quietTurns = 1 << 20;
     f.gesture = -1;
     f.position = -1.0;
+    f.sample = -1.0;
+    f.backward = false;
     f.moved = false;
 }
 

@@ -6,7 +6,8 @@
 // stay, advance one or more samples a turn (slower or faster than learned) or go back (a
 // reversal), so a partial motion moves the clip part of the way and a reversal moves it back.
 // The position is the probability-weighted sample around the most probable one, so it moves
-// smoothly between the at most ten learned samples. Quiet turns change nothing.
+// smoothly between the at most ten learned samples; going back, the performer is at the start
+// of a sample's stretch of the motion instead of its end. Quiet turns change nothing.
 
 #include <array>
 

@@ -286,6 +286,8 @@ struct FollowerState {
     int quietTurns = 1 << 20;                        // turns without motion since the last one
     int gesture = -1;                                // the gesture followed, -1 none
     double position = -1.0;  // how far along it: 0 .. 1 of the learned motion, -1 none
+    double sample = -1.0;    // the sample number the position comes from (between samples)
+    bool backward = false;   // the performer goes back along the motion
     bool moved = false;      // the position changed in this turn
 };
 
