@@ -134,7 +134,8 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
     const GestureOutputs& out = recogniser.outputs;
     PlaybackState& playback = view.playback;
     if (learningRunUnderWay(recogniser) || playback.MotionDisplayMode < 1) return;
-    if (recogniser.follower.enabled) {
+    // The walker mode keeps stepping by the design's acceleration, follower or not.
+    if (recogniser.follower.enabled && !(playback.WalkerMode && playback.MotionDisplayMode == 1)) {
         printFollowerStatus(recogniser, view);
         return;
     }
