@@ -272,11 +272,12 @@ struct GesturePose {
     double raise = 0.0;
 };
 
-cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose, int shiftX = 0) {
+cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose, int shiftX = 0,
+                          double scale = 1.0) {
     const int w = size.width, h = size.height;
     cv::Mat frame(h, w, CV_8UC3, cv::Scalar(30, 30, 30));
     const cv::Scalar white(255, 255, 255);
-    const double unit = h / 240.0;
+    const double unit = h / 240.0 * scale;
     const int thick = std::max(3, static_cast<int>(14 * unit));
     const int middle = w / 2 + shiftX;
     const cv::Point neck(middle, static_cast<int>(h * 0.35));
@@ -355,7 +356,7 @@ bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int s
     };
 
     GesturePose pose;
-    cv::Mat frame = drawGestureFigure(size, pose, look.shiftX);
+    cv::Mat frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
     for (int i = 0; i < stillBefore; ++i) write(frame);
     for (const GesturePart& part : parts) {
         double& amount = part.motion == GestureMotion::SweepArm ? pose.sweep : pose.raise;
@@ -363,7 +364,7 @@ bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int s
         const double to = part.backward ? 0.0 : part.reach;
         for (int k = 1; k <= part.frames; ++k) {
             amount = from + (to - from) * k / part.frames;
-            frame = drawGestureFigure(size, pose, look.shiftX);
+            frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
             write(frame);
         }
         for (int i = 0; i < part.stillAfter; ++i) write(frame);
@@ -412,8 +413,9 @@ std::vector<BenchGestureVideo> benchGestureVideos() {
     constexpr int kChangeAt = 10;  // noise or light change before the motion
     constexpr int f = kBenchLearnedFrames;
     const GestureMotion a = GestureMotion::SweepArm, b = GestureMotion::RaiseArms;
-    GestureVideoLook shifted, noisy, light, quietNoise;
+    GestureVideoLook shifted, smaller, noisy, light, quietNoise;
     shifted.shiftX = 40;
+    smaller.scale = 0.85;
     noisy.noise = 8.0;
     noisy.noiseFrom = kChangeAt;
     light.lightChange = 50.0;
@@ -428,6 +430,7 @@ std::vector<BenchGestureVideo> benchGestureVideos() {
         {"A-three-quarters", kLeadIn, {{a, f * 3 / 4, false, kRestAfter, 0.75}}, {}},
         {"A-forward-back", kLeadIn, {{a, f, false, 3}, {a, f, true, kRestAfter}}, {}},
         {"A-shifted", kLeadIn, {{a, f, false, kRestAfter}}, shifted},
+        {"A-smaller-figure", kLeadIn, {{a, f, false, kRestAfter}}, smaller},
         {"A-camera-noise", kLeadIn, {{a, f, false, kRestAfter}}, noisy},
         {"A-light-change", kLeadIn, {{a, f, false, kRestAfter}}, light},
         {"B-as-learned", kLeadIn, {{b, f, false, kRestAfter}}, {}},

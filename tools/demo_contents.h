@@ -49,11 +49,13 @@ struct GesturePart {
     double reach = 1.0;
 };
 
-// How the camera sees the scene: the figure moved sideways, sensor noise (standard deviation in
+// How the camera sees the scene: the figure moved sideways and drawn `scale` times as large
+// (another performer), sensor noise (standard deviation in
 // grey levels, from frame `noiseFrom` on) and a change of light (by `lightChange` grey levels,
 // spread over `lightFrames` frames from frame `lightFrom` on). The default is a perfect camera.
 struct GestureVideoLook {
     int shiftX = 0;
+    double scale = 1.0;
     double noise = 0.0;
     int noiseFrom = -1;
     double lightChange = 0.0;
@@ -94,7 +96,7 @@ std::vector<GesturePart> learningGestureParts(int frames = 6);
 // The gesture-quality benchmark's videos: each learned motion performed in `frames` frames
 // (learningGestureParts(kBenchLearnedFrames)), then recognition videos of them as learned, at
 // half and double speed, half and three quarters of the way, forward and back, with the figure
-// shifted, with camera noise, with a change of light, and nobody moving.
+// shifted, a smaller figure, with camera noise, with a change of light, and nobody moving.
 inline constexpr int kBenchLearnedFrames = 8;
 struct BenchGestureVideo {
     std::string name;
