@@ -7,8 +7,9 @@ raises both arms) with the true phase of every frame: a learning video, then rec
 of the motions as learned, at half and double speed, half and three quarters of the way,
 forward then back, the figure shifted, a smaller figure, camera noise, a change of light and
 nobody moving. The real player learns A and B from the learning video (--learn 2), then plays
-every recognition video twice, without and with --follow, in a folder of 100 clips. Every turn's gesture, motion
-measure and shown clip come over OSC; the turn of the first changed frame ties turns to frames.
+every recognition video twice, without and with --follow, in a folder of 100 clips. Every
+turn's gesture, motion measure and shown clip come over OSC; the turn of the first changed frame
+ties turns to frames.
 
 For every video it prints the gesture named, the mean and worst difference between the clip
 position and the true phase (in % of the folder, over the frames from the start of the motion
