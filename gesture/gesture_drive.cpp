@@ -121,7 +121,7 @@ void printFollowerStatus(const Recogniser& recogniser, DriveView view) {
     if (view.playback.MotionDisplayMode == 2) {
         printPositionBar(view);
     } else if (view.playback.MotionDisplayMode == 1) {
-        view.console.say(Say::Gauge, "[%5d/%5d] FOLLOW [%.19s] %5.1f %%\n",
+        view.console.say(Say::Gesture, "[%5d/%5d] FOLLOW [%.19s] %5.1f %%\n",
                          static_cast<int>(view.playback.frame_no), view.MaxCount,
                          recogniser.kb.labels[static_cast<size_t>(follower.gesture)].name,
                          follower.position * 100.0);
