@@ -327,7 +327,11 @@ void Player::endTurn() {
 }
 
 void Player::mainLoop() {
+    // The follower of the command line shows in the first help page and outlasts the
+    // parameter file read at start.
+    if (options_.follow) state.gesture.GestureFollow = 1;
     initialise();
+    if (options_.follow) state.gesture.GestureFollow = 1;
     startMicros_ = io.clock.nowMicros();
     if (options_.gesture)
         enterGestureModeAtStart();

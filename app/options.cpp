@@ -150,6 +150,11 @@ const std::array kOptions = {
               "start in the gesture mode: the camera on as q does, then\n"
               "the folder's gesture files read as ; does",
               &Options::gesture},
+    OptionRow{"--follow", nullptr, nullptr,
+              "in the gesture mode the clip follows how far along a learned\n"
+              "motion the visitor is, from the first turn, also part of it\n"
+              "or back (kept by the parameter file, + key)",
+              &Options::follow},
     OptionRow{"--camera-retry", nullptr, "S",
               "when the camera stops giving frames, try to reopen it\n"
               "every S seconds (default: never)",

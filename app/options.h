@@ -33,6 +33,7 @@ struct Options {
     bool fullscreen = false;     // --fullscreen: desktop fullscreen, cursor hidden
     bool cameraOn = false;       // --camera-on: the camera opened at start as q opens it
     bool gesture = false;        // --gesture: q, then ; at start: the gesture mode
+    bool follow = false;         // --follow: the clip follows the position within a motion
     int cameraRetrySeconds = 0;  // --camera-retry: reopen a lost camera this often; 0 never
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT

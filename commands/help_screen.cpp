@@ -241,6 +241,11 @@ void ShowHelp(State& state, Console& console) {
     // The page the on-screen display shows: the key list with its values, without the notice.
     console.write(Say::HelpBegin, "");
     printFunctionList(state, console);
+    // The follower is beyond the classic list: a player that runs it says so, one without it
+    // shows the list as it always was.
+    if (state.gesture.GestureFollow == 1)
+        console.print("     [--follow] ジェスチャーの途中の位置に画像が追従します（現在 %s ）。\n",
+                      onOffText(state.gesture.GestureFollow));
     console.print("%s", kDoubleRule);
 
     if (state.camera.CamActive == 1) {

@@ -166,6 +166,7 @@ struct GestureState {
     int MThreshold = 40;                              // cell brightness threshold
     int GRATE = 60;                                   // turns per second of the quiet phase
     int CountdownStep = 5;                            // countdown step length in units of 120 ms
+    int GestureFollow = 0;  // 1: the clip follows the position within the motion (--follow)
 };
 
 // The command-line words, after the options have been taken out. ArgText[0] is the program.

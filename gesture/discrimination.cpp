@@ -9,6 +9,7 @@
 
 #include "core/player_state.h"
 #include "gesture/features.h"
+#include "gesture/follower.h"
 #include "gesture/learning.h"
 #include "gesture/recognition.h"
 #include "gesture/view_weights.h"
@@ -151,6 +152,7 @@ void measureGesture(RecogniserTurn& turn, int v, int g, GestureDistances& d,
         if (!sample) break;
         const double* stored = spectrum ? sample->Ps : sample->Re;
         const double distance = distanceOf(x, stored);
+        if (rec.follower.enabled) turn.recogniser.follower.distance[v][g][l] = distance;
         if (!(distance <= kIllegalDistance))
             reportIllegalDistance(turn, spectrum, g, v, l, x, stored);
         if (distance > d.farthest[gs]) d.farthest[gs] = distance;
@@ -272,13 +274,20 @@ void motionTurn(RecogniserTurn& turn, int target) {
     ++rec.recognition.mflg;
     features.LastViewPoint = -99;
 
+    const RecogniserMode mode = recogniserMode(rec, target);
+    const bool follow = rec.follower.enabled && mode == RecogniserMode::Recognising;
+    if (follow) clearFollowDistances(rec.follower);
     std::array<ViewPointResult, kViewPoints> results;
     if (!matchViewPoints(turn, target, results)) {
         abandonTurn(turn);
         return;
     }
+    if (follow) {
+        FollowCosts costs;
+        if (followCostsOfTurn(rec, costs)) followStep(rec.follower, costs);
+    }
     const int p = rec.params.pos_num;
-    const bool similar = recogniserMode(rec, target) == RecogniserMode::SimilarLearning;
+    const bool similar = mode == RecogniserMode::SimilarLearning;
     int32_t* slot =
         similar && isGesture(p) ? &rec.kb.SimilarFrames[static_cast<size_t>(p)] : nullptr;
     if (slot && (*slot > kProtocolSlots - 1 || *slot < 0)) *slot = 0;
@@ -337,6 +346,8 @@ void DriveGRI(RecogniserTurn& turn, int target) {
     RecognitionState& r = rec.recognition;
 
     const RecogniserMode mode = recogniserMode(rec, target);
+    rec.follower.enabled = turn.gesture.GestureFollow != 0;
+    rec.follower.moved = false;
     if (mode == RecogniserMode::SimilarLearning) keepPreviousGrid(rec.learning, turn.gesture);
     const CellGrid* replacement = nullptr;
     if (mode == RecogniserMode::Review) replacement = reviewGrid(turn);
@@ -355,6 +366,7 @@ void DriveGRI(RecogniserTurn& turn, int target) {
         motionTurn(turn, target);
         return;
     }
+    if (!(turn.gesture.rv > 0.0)) followQuietTurn(rec.follower);
     if ((target < 0 && turn.gesture.rv > 0.0 && r.mflg > kSamples - 1) || r.mflg > 3) {
         if (r.mflg > kSamples) r.mflg = kSamples;
         JudgeMap(turn, target, 1);

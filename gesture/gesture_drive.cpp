@@ -60,10 +60,15 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
 
     if (!(playback.WalkerMode && playback.MotionDisplayMode == 1)) {
         const double n = view.MaxCount;
-        if (decided && out.PHASE >= 1 && out.MotionLengthOut >= 1) {
-            const double p = static_cast<double>(out.PHASE) / out.MotionLengthOut;
-            playback.frame_no = view.MouseReverseFlag ? (1.0 - p) * n - 1.0 : n * p - 1.0;
+        const FollowerState& follower = recogniser.follower;
+        double p = -1.0;
+        if (follower.enabled) {
+            if (follower.moved) p = follower.position;
+        } else if (decided && out.PHASE >= 1 && out.MotionLengthOut >= 1) {
+            p = static_cast<double>(out.PHASE) / out.MotionLengthOut;
         }
+        if (p >= 0.0)
+            playback.frame_no = view.MouseReverseFlag ? (1.0 - p) * n - 1.0 : n * p - 1.0;
         playback.frame_no = std::clamp(playback.frame_no, 0.0, std::max(0.0, n - 1.0));
     }
 
@@ -91,21 +96,53 @@ std::string gestureGauge(const GestureOutputs& out) {
     return gauge;
 }
 
+namespace {
+
+// Mode 2's line: the clip and a 65-character bar of the share of the folder passed.
+void printPositionBar(DriveView view) {
+    const PlaybackState& playback = view.playback;
+    if (view.camera.CameraLogMode == 1 && view.camera.CamActive == 1) return;
+    std::string bar(kBarWidth, '.');
+    const double share =
+        view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) * kBarWidth : 0.0;
+    for (int m = 0; m < kBarWidth; ++m)
+        if (share > m) bar[static_cast<size_t>(m)] = '#';
+    view.console.print("[%5d/%5d] %s\n", static_cast<int>(playback.frame_no), view.MaxCount,
+                       bar.c_str());
+    view.console.say(Say::PositionBar, "%.3f",
+                     view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
+}
+
+// The follower's status of a turn that moved the clip: mode 2 the position bar, mode 1 the
+// clip, the gesture followed and how far along it the performer is.
+void printFollowerStatus(const Recogniser& recogniser, DriveView view) {
+    const FollowerState& follower = recogniser.follower;
+    if (!follower.moved || follower.gesture < 0) return;
+    if (view.playback.MotionDisplayMode == 2) {
+        printPositionBar(view);
+    } else if (view.playback.MotionDisplayMode == 1) {
+        view.console.say(Say::Gesture, "[%5d/%5d] FOLLOW [%.19s] %5.1f %%\n",
+                         static_cast<int>(view.playback.frame_no), view.MaxCount,
+                         recogniser.kb.labels[static_cast<size_t>(follower.gesture)].name,
+                         follower.position * 100.0);
+    }
+}
+
+}  // namespace
+
 void printGestureStatus(const Recogniser& recogniser, DriveView view) {
     const GestureOutputs& out = recogniser.outputs;
     PlaybackState& playback = view.playback;
-    if (learningRunUnderWay(recogniser) || playback.MotionDisplayMode < 1 || out.PHASE < 1) return;
+    if (learningRunUnderWay(recogniser) || playback.MotionDisplayMode < 1) return;
+    // The walker mode keeps stepping by the design's acceleration, follower or not.
+    if (recogniser.follower.enabled && !(playback.WalkerMode && playback.MotionDisplayMode == 1)) {
+        printFollowerStatus(recogniser, view);
+        return;
+    }
+    if (out.PHASE < 1) return;
     const int clip = static_cast<int>(playback.frame_no);
     if (playback.MotionDisplayMode == 2) {
-        if (view.camera.CameraLogMode == 1 && view.camera.CamActive == 1) return;
-        std::string bar(kBarWidth, '.');
-        const double share =
-            view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) * kBarWidth : 0.0;
-        for (int m = 0; m < kBarWidth; ++m)
-            if (share > m) bar[static_cast<size_t>(m)] = '#';
-        view.console.print("[%5d/%5d] %s\n", clip, view.MaxCount, bar.c_str());
-        view.console.say(Say::PositionBar, "%.3f",
-                         view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
+        printPositionBar(view);
     } else if (playback.MotionDisplayMode == 1) {
         if (playback.WalkerMode) {
             playback.VR_step = std::fabs(static_cast<double>(out.ACCEL)) * kWalkerStepPerAccel;

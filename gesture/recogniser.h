@@ -271,6 +271,26 @@ struct LearningState {
     int LearnTarget = -1;  // gesture of the standard learning under way, -1 none
 };
 
+// The follower (chosen with GestureFollow): every motion turn it estimates how far along the
+// learned samples of each gesture the performer is, with one hidden state per learned sample and
+// the forward algorithm, so that the clip follows a partial or reversed motion turn by turn.
+// Fixed tables only: a turn allocates nothing.
+struct FollowerState {
+    bool enabled = false;  // GestureFollow of the turn
+    // Distance of this motion turn's features to each learned sample, by view point, gesture and
+    // sample; -1 where nothing was measured. Filled by the matching of a recognition turn.
+    double distance[kViewPoints][kGestures][kSamples] = {};
+    // Forward probabilities per gesture over its learned samples, normalised to sum 1.
+    double alpha[kGestures][kSamples] = {};
+    std::array<double, kGestures> logLikelihood{};  // of the motion so far, per gesture
+    int quietTurns = 1 << 20;                        // turns without motion since the last one
+    int gesture = -1;                                // the gesture followed, -1 none
+    double position = -1.0;  // how far along it: 0 .. 1 of the learned motion, -1 none
+    double sample = -1.0;    // the sample number the position comes from (between samples)
+    bool backward = false;   // the performer goes back along the motion
+    bool moved = false;      // the position changed in this turn
+};
+
 struct Recogniser {
     KbParameters params;
     KnowledgeBase kb;
@@ -279,6 +299,7 @@ struct Recogniser {
     RecognitionState recognition;
     GestureOutputs outputs;
     LearningState learning;
+    FollowerState follower;
 };
 
 // What the recogniser does in a turn. The learning runs set at most one of the learn target,

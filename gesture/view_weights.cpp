@@ -1,3 +1,4 @@
+#include "gesture/follower.h"
 #include "gesture/view_weights.h"
 
 #include <algorithm>
@@ -258,6 +259,7 @@ void prepareKnowledgeBase(Recogniser& recogniser, GestureState& gesture) {
     }
     resetRecognition(recogniser, gesture);
     clearOutputs(recogniser.outputs);
+    resetFollower(recogniser.follower);
     selectViewPoints(recogniser, gesture);
 }
 

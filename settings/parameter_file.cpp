@@ -200,6 +200,12 @@ void readAdditionalParameters(NumberReader& in, State& state, Console& console) 
     console.print("SET(%d): MouseVertFlag    = %d\n", result, state.mouse.MouseVertFlag);
     result = readIntField(in, playback.flip_mode, 0, 2);
     console.print("SET(%d): flip_mode = %d\n", result, playback.flip_mode);
+    // A kiosk's file keeps the follower on; a file without the line leaves it as it is.
+    int follow = 0;
+    if (in.readInt(follow) == 1 && (follow == 0 || follow == 1)) {
+        state.gesture.GestureFollow = follow;
+        console.print("SET(%d): GestureFollow = %d\n", 1, follow);
+    }
 }
 
 // Reads the lines of one parameter file into the state and prints what it read.
@@ -265,6 +271,9 @@ std::string parameterText(const State& state) {
     appendInt(text, state.mouse.MouseReverseFlag);
     appendInt(text, state.mouse.MouseVertFlag);
     appendInt(text, playback.flip_mode);
+    // The follower is beyond the classic file: its line is there only while it is on, so a
+    // file of a player without it stays as it always was.
+    if (state.gesture.GestureFollow == 1) appendInt(text, state.gesture.GestureFollow);
     return text;
 }
 

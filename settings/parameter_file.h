@@ -11,7 +11,9 @@
 //  17 KeyFrameIndex     18..1297 KeyFrameNumber[0..1279] (%f)
 //  1298 StartFrameNum 1299 EndFrameNum 1300 MouseReverseFlag 1301 MouseVertFlag 1302 flip_mode
 //
-// Older files end after line 1297; reading one sets the last five fields to 0.
+// Older files end after line 1297; reading one sets the last five fields to 0. While the
+// follower is on a line 1303 GestureFollow (1) follows; a file without it leaves the follower
+// as it is.
 
 #include <string>
 

@@ -272,15 +272,17 @@ struct GesturePose {
     double raise = 0.0;
 };
 
-cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose) {
+cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose, int shiftX = 0,
+                          double scale = 1.0) {
     const int w = size.width, h = size.height;
     cv::Mat frame(h, w, CV_8UC3, cv::Scalar(30, 30, 30));
     const cv::Scalar white(255, 255, 255);
-    const double unit = h / 240.0;
+    const double unit = h / 240.0 * scale;
     const int thick = std::max(3, static_cast<int>(14 * unit));
-    const cv::Point neck(w / 2, static_cast<int>(h * 0.35));
-    const cv::Point hip(w / 2, static_cast<int>(h * 0.68));
-    cv::circle(frame, cv::Point(w / 2, static_cast<int>(h * 0.24)), static_cast<int>(20 * unit),
+    const int middle = w / 2 + shiftX;
+    const cv::Point neck(middle, static_cast<int>(h * 0.35));
+    const cv::Point hip(middle, static_cast<int>(h * 0.68));
+    cv::circle(frame, cv::Point(middle, static_cast<int>(h * 0.24)), static_cast<int>(20 * unit),
                white, cv::FILLED, cv::LINE_8);
     cv::line(frame, neck, hip, white, thick + 4, cv::LINE_8);
     const int leg = static_cast<int>(65 * unit);
@@ -305,28 +307,67 @@ cv::Mat drawGestureFigure(cv::Size size, const GesturePose& pose) {
 
 }  // namespace
 
+std::vector<TruePhase> gesturePhases(int stillBefore, const std::vector<GesturePart>& parts) {
+    std::vector<TruePhase> phases(static_cast<size_t>(std::max(0, stillBefore)));
+    GesturePose pose;
+    for (const GesturePart& part : parts) {
+        double& amount = part.motion == GestureMotion::SweepArm ? pose.sweep : pose.raise;
+        const double from = amount;
+        const double to = part.backward ? 0.0 : part.reach;
+        for (int k = 1; k <= part.frames; ++k) {
+            amount = from + (to - from) * k / part.frames;
+            phases.push_back({part.motion, amount, true});
+        }
+        for (int i = 0; i < part.stillAfter; ++i) phases.push_back({part.motion, amount, true});
+    }
+    return phases;
+}
+
 bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int stillBefore,
-                       const std::vector<GesturePart>& parts) {
+                       const std::vector<GesturePart>& parts, const GestureVideoLook& look) {
     if (size.width < 64 || size.height < 48 || !(fps > 0.0) || stillBefore < 0) return false;
     for (const GesturePart& part : parts)
-        if (part.frames < 1 || part.stillAfter < 0) return false;
+        if (part.frames < 1 || part.stillAfter < 0 || !(part.reach > 0.0 && part.reach <= 1.0))
+            return false;
     if (!makeParentFolders(path)) return false;
     cv::VideoWriter writer(path, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), fps, size);
     if (!writer.isOpened()) return false;
 
+    // The camera's look of frame `index`: the light and the sensor noise, from their frames on.
+    cv::RNG noise(12345);
+    int index = 0;
+    auto write = [&](const cv::Mat& picture) {
+        cv::Mat frame = picture;
+        if (look.lightFrom >= 0 && index >= look.lightFrom) {
+            const double share = std::min(1.0, (index - look.lightFrom + 1.0) / look.lightFrames);
+            frame = picture.clone();
+            frame.convertTo(frame, -1, 1.0, look.lightChange * share);
+        }
+        if (look.noise > 0.0 && look.noiseFrom >= 0 && index >= look.noiseFrom) {
+            cv::Mat grain(frame.size(), CV_16SC3);
+            noise.fill(grain, cv::RNG::NORMAL, 0.0, look.noise);
+            cv::Mat noisy;
+            frame.convertTo(noisy, CV_16SC3);
+            noisy += grain;
+            noisy.convertTo(frame, CV_8UC3);
+        }
+        writer.write(frame);
+        ++index;
+    };
+
     GesturePose pose;
-    cv::Mat frame = drawGestureFigure(size, pose);
-    for (int i = 0; i < stillBefore; ++i) writer.write(frame);
+    cv::Mat frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
+    for (int i = 0; i < stillBefore; ++i) write(frame);
     for (const GesturePart& part : parts) {
         double& amount = part.motion == GestureMotion::SweepArm ? pose.sweep : pose.raise;
-        const double from = part.backward ? 1.0 : 0.0;
-        const double to = part.backward ? 0.0 : 1.0;
+        const double from = amount;
+        const double to = part.backward ? 0.0 : part.reach;
         for (int k = 1; k <= part.frames; ++k) {
             amount = from + (to - from) * k / part.frames;
-            frame = drawGestureFigure(size, pose);
-            writer.write(frame);
+            frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
+            write(frame);
         }
-        for (int i = 0; i < part.stillAfter; ++i) writer.write(frame);
+        for (int i = 0; i < part.stillAfter; ++i) write(frame);
     }
     writer.release();
     return true;
@@ -345,14 +386,14 @@ std::vector<GesturePart> demoGestureParts() {
     return parts;
 }
 
-std::vector<GesturePart> learningGestureParts() {
+std::vector<GesturePart> learningGestureParts(int frames) {
     std::vector<GesturePart> parts;
     const int restAfter[] = {44, 44, 60, 100};
     int run = 0;
     for (GestureMotion motion : {GestureMotion::SweepArm, GestureMotion::RaiseArms,
                                  GestureMotion::SweepArm, GestureMotion::RaiseArms}) {
-        parts.push_back({motion, 6, false, 1});
-        parts.push_back({motion, 6, true, restAfter[run++]});
+        parts.push_back({motion, frames, false, 1});
+        parts.push_back({motion, frames, true, restAfter[run++]});
     }
     return parts;
 }
@@ -364,6 +405,62 @@ std::vector<GesturePart> recognitionGestureParts() {
         {GestureMotion::RaiseArms, 6, false, 12},
         {GestureMotion::RaiseArms, 6, true, 30},
     };
+}
+
+std::vector<BenchGestureVideo> benchGestureVideos() {
+    constexpr int kLeadIn = 20;  // still frames before anything changes
+    constexpr int kRestAfter = 15;
+    constexpr int kChangeAt = 10;  // noise or light change before the motion
+    constexpr int f = kBenchLearnedFrames;
+    const GestureMotion a = GestureMotion::SweepArm, b = GestureMotion::RaiseArms;
+    GestureVideoLook shifted, smaller, noisy, light, quietNoise;
+    shifted.shiftX = 40;
+    smaller.scale = 0.85;
+    noisy.noise = 8.0;
+    noisy.noiseFrom = kChangeAt;
+    light.lightChange = 50.0;
+    light.lightFrom = kChangeAt;
+    light.lightFrames = 1;
+    quietNoise = noisy;
+    return {
+        {"A-as-learned", kLeadIn, {{a, f, false, kRestAfter}}, {}},
+        {"A-half-speed", kLeadIn, {{a, 2 * f, false, kRestAfter}}, {}},
+        {"A-double-speed", kLeadIn, {{a, f / 2, false, kRestAfter}}, {}},
+        {"A-half-motion", kLeadIn, {{a, f / 2, false, kRestAfter, 0.5}}, {}},
+        {"A-three-quarters", kLeadIn, {{a, f * 3 / 4, false, kRestAfter, 0.75}}, {}},
+        {"A-forward-back", kLeadIn, {{a, f, false, 3}, {a, f, true, kRestAfter}}, {}},
+        {"A-shifted", kLeadIn, {{a, f, false, kRestAfter}}, shifted},
+        {"A-smaller-figure", kLeadIn, {{a, f, false, kRestAfter}}, smaller},
+        {"A-camera-noise", kLeadIn, {{a, f, false, kRestAfter}}, noisy},
+        {"A-light-change", kLeadIn, {{a, f, false, kRestAfter}}, light},
+        {"B-as-learned", kLeadIn, {{b, f, false, kRestAfter}}, {}},
+        {"B-double-speed", kLeadIn, {{b, f / 2, false, kRestAfter}}, {}},
+        {"B-half-motion", kLeadIn, {{b, f / 2, false, kRestAfter, 0.5}}, {}},
+        {"nobody-moving", 60, {}, {}},
+        {"nobody-camera-noise", 60, {}, quietNoise},
+    };
+}
+
+int firstChangedFrame(const BenchGestureVideo& video) {
+    int first = video.parts.empty() ? -1 : video.stillBefore;
+    for (int from : {video.look.noiseFrom, video.look.lightFrom})
+        if (from >= 0 && (first < 0 || from < first)) first = from;
+    return first;
+}
+
+bool writePhaseFile(const std::string& path, const BenchGestureVideo& video) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) return false;
+    std::fprintf(file, "# frame gesture phase (0 rest .. 1 end pose; - nobody performs)\n");
+    std::fprintf(file, "# first-change %d\n", firstChangedFrame(video));
+    int frame = 0;
+    for (const TruePhase& truth : gesturePhases(video.stillBefore, video.parts)) {
+        const char* name = !truth.performed ? "-"
+                           : truth.motion == GestureMotion::SweepArm ? "A"
+                                                                     : "B";
+        std::fprintf(file, "%d %s %.4f\n", frame++, name, truth.amount);
+    }
+    return std::fclose(file) == 0;
 }
 
 bool writeKeyAllocationPicture(const std::string& path) {

@@ -39,18 +39,45 @@ enum class GestureMotion {
 
 // One performance: the motion forward (from rest to its end pose) or backward (back to rest)
 // in `frames` frames, then `stillAfter` frames standing still in the pose it reached.
+// A forward part starts where the motion is and goes on to `reach` (1: the end pose; 0.5 half
+// of the motion); a backward part goes back to rest.
 struct GesturePart {
     GestureMotion motion;
     int frames;
     bool backward = false;
     int stillAfter = 0;
+    double reach = 1.0;
+};
+
+// How the camera sees the scene: the figure moved sideways and drawn `scale` times as large
+// (another performer), sensor noise (standard deviation in
+// grey levels, from frame `noiseFrom` on) and a change of light (by `lightChange` grey levels,
+// spread over `lightFrames` frames from frame `lightFrom` on). The default is a perfect camera.
+struct GestureVideoLook {
+    int shiftX = 0;
+    double scale = 1.0;
+    double noise = 0.0;
+    int noiseFrom = -1;
+    double lightChange = 0.0;
+    int lightFrom = -1;
+    int lightFrames = 1;
 };
 
 // A camera video of a white figure on a plain dark background performing `parts` in order,
 // after `stillBefore` frames at rest. Still frames are exact copies, so a still scene shows no
-// change at all. False for a size below 64 x 48, a part of fewer than 1 frame, or a write error.
+// change at all (unless `look` adds noise). False for a size below 64 x 48, a part of fewer
+// than 1 frame or a reach outside 0 .. 1, or a write error.
 bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int stillBefore,
-                       const std::vector<GesturePart>& parts);
+                       const std::vector<GesturePart>& parts, const GestureVideoLook& look = {});
+
+// The truth of every frame of such a video: the motion last performed and how far along it the
+// figure is (0 rest .. 1 end pose); `performed` is false for the frames before the first part.
+struct TruePhase {
+    GestureMotion motion = GestureMotion::SweepArm;
+    double amount = 0.0;
+    bool performed = false;
+};
+std::vector<TruePhase> gesturePhases(int stillBefore, const std::vector<GesturePart>& parts);
 
 // The parts of the demo: each motion performed forward and back several times at different
 // speeds, with pauses between.
@@ -64,7 +91,28 @@ inline constexpr int kLearningStillBefore = 45;
 // followed by one still frame (the turn that ends the run) and the way back to rest, which the
 // next run's quiet phase (or the review) sees, then stillness for that quiet phase. Frames are
 // read one per turn, so the motions fall into the learning turns.
-std::vector<GesturePart> learningGestureParts();
+std::vector<GesturePart> learningGestureParts(int frames = 6);
+
+// The gesture-quality benchmark's videos: each learned motion performed in `frames` frames
+// (learningGestureParts(kBenchLearnedFrames)), then recognition videos of them as learned, at
+// half and double speed, half and three quarters of the way, forward and back, with the figure
+// shifted, a smaller figure, with camera noise, with a change of light, and nobody moving.
+inline constexpr int kBenchLearnedFrames = 8;
+struct BenchGestureVideo {
+    std::string name;
+    int stillBefore;
+    std::vector<GesturePart> parts;
+    GestureVideoLook look;
+};
+std::vector<BenchGestureVideo> benchGestureVideos();
+
+// The first frame that differs from the one before (-1 none): the noise, the light or the
+// motion starting.
+int firstChangedFrame(const BenchGestureVideo& video);
+
+// Writes the truth of every frame of `video` as text: a comment, "# first-change N", then one
+// line "FRAME GESTURE PHASE" a frame (gesture "A", "B" or "-" before anything is performed).
+bool writePhaseFile(const std::string& path, const BenchGestureVideo& video);
 
 // A video for recognition: A forward, A backward, B forward, B backward, with pauses.
 std::vector<GesturePart> recognitionGestureParts();

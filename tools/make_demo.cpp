@@ -19,7 +19,7 @@ constexpr const char* kUsage =
     "                          [--first-folder K] [--quality Q] [--video FILE]\n"
     "                          [--video-size WxH] [--video-pattern M,S,C] [--keys FILE]\n"
     "                          [--gesture-video FILE] [--learning-video FILE]\n"
-    "                          [--recognition-video FILE]\n"
+    "                          [--recognition-video FILE] [--bench-videos DIR]\n"
     "  --root DIR          contents root; clips go to DIR/S001/clip_00000.jpg, ...\n"
     "  --folders N         number of folders (default 3; 0 writes only the videos)\n"
     "  --clips N           clips per folder (default 300)\n"
@@ -37,7 +37,10 @@ constexpr const char* kUsage =
     "                      A sweeps the left arm up sideways, B raises both arms\n"
     "  --learning-video FILE  the same figure timed for \"kalvento --learn 2\": A, B, then A\n"
     "                      and B again as similar motions\n"
-    "  --recognition-video FILE  A forward and back, then B forward and back\n";
+    "  --recognition-video FILE  A forward and back, then B forward and back\n"
+    "  --bench-videos DIR  the gesture-quality benchmark's videos: DIR/learn.avi (A and B\n"
+    "                      in 8 frames each, for \"kalvento --learn 2\") and for every case\n"
+    "                      DIR/NAME.avi with DIR/NAME.phase, the true phase of each frame\n";
 
 constexpr int kMaxFolderNo = 999;
 constexpr int kMaxClips = 22000;
@@ -61,6 +64,7 @@ struct Options {
     std::string gestureVideo;
     std::string learningVideo;
     std::string recognitionVideo;
+    std::string benchVideos;
 };
 
 std::optional<int> parseInt(std::string_view text, int low, int high) {
@@ -146,6 +150,9 @@ bool parseArguments(int argc, char** argv, Options& options) {
         } else if (name == "--recognition-video") {
             options.recognitionVideo = value;
             good = !value.empty();
+        } else if (name == "--bench-videos") {
+            options.benchVideos = value;
+            good = !value.empty();
         } else if (name == "--video-pattern") {
             good =
                 parsePattern(value, options.videoMoving, options.videoStill, options.videoCycles);
@@ -169,6 +176,28 @@ bool parseArguments(int argc, char** argv, Options& options) {
     if (options.firstFolder + options.folders - 1 > kMaxFolderNo) {
         std::fprintf(stderr, "kalvento_make_demo: folders beyond S%03d\n", kMaxFolderNo);
         return false;
+    }
+    return true;
+}
+
+// The benchmark's learning video and its recognition videos with their phase files.
+bool writeBenchVideos(const std::string& folder) {
+    namespace demo = kalvento::demo;
+    constexpr double kFps = 15.0;
+    const cv::Size size(320, 240);
+    const std::string learn = folder + "/learn.avi";
+    if (!demo::writeGestureVideo(learn, size, kFps, demo::kLearningStillBefore,
+                                 demo::learningGestureParts(demo::kBenchLearnedFrames)))
+        return false;
+    std::printf("%s: learning video, A and B in %d frames\n", learn.c_str(),
+                demo::kBenchLearnedFrames);
+    for (const demo::BenchGestureVideo& video : demo::benchGestureVideos()) {
+        const std::string path = folder + "/" + video.name;
+        if (!demo::writeGestureVideo(path + ".avi", size, kFps, video.stillBefore, video.parts,
+                                     video.look) ||
+            !demo::writePhaseFile(path + ".phase", video))
+            return false;
+        std::printf("%s.avi: %s.phase\n", path.c_str(), video.name.c_str());
     }
     return true;
 }
@@ -245,6 +274,12 @@ int main(int argc, char** argv) {
         }
         std::printf("%s: gesture video 320x240, %zu motions\n", video.path.c_str(),
                     video.parts.size());
+    }
+
+    if (!options.benchVideos.empty() && !writeBenchVideos(options.benchVideos)) {
+        std::fprintf(stderr, "kalvento_make_demo: cannot write the benchmark videos in %s\n",
+                     options.benchVideos.c_str());
+        return 1;
     }
 
     if (!options.keys.empty()) {

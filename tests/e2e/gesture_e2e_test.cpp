@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <set>
 #include <thread>
@@ -175,6 +176,38 @@ TEST_F(GestureRun, GestureAtStartWithoutAKnowledgeBaseSaysSoAndFollowsMotion) {
     ASSERT_NE(none, std::string::npos) << r.out;
     EXPECT_LT(cameraOn, none);
     EXPECT_EQ(count(r.out, "has no gesture knowledge base"), 1u);
+}
+
+// With the follower the clip follows where the visitor is in a learned motion: half of motion
+// A holds the clip in the middle of the folder, going back lowers it, and A at twice the speed
+// takes it to the end.
+TEST_F(GestureRun, TheFollowerMovesTheClipPartOfTheWayAndBack) {
+    RunResult learned =
+        run("idle 20\nkey W\n",
+            video("learn.avi", demo::kLearningStillBefore, demo::learningGestureParts()),
+            {"--learn", "2"});
+    ASSERT_EQ(learned.status, 0) << learned.err;
+    const demo::GestureMotion a = demo::GestureMotion::SweepArm;
+    const std::string follow = video("follow.avi", 12,
+                                     {{a, 3, false, 12, 0.5}, {a, 3, true, 12}, {a, 3, false, 20}});
+    RunResult r = run("key i\nidle 70\n", follow, {"--gesture", "--follow"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "     [--follow] ジェスチャーの途中の位置に画像が追従します（現在 オン ）。\n"))
+        << "the help page says the follower is on";
+    static const std::regex bar(R"(^\[ *(\d+)/ *\d+\] [#.]{65}$)");
+    std::vector<int> shown;
+    for (const std::string& line : lines(r.out)) {
+        std::smatch m;
+        if (std::regex_search(line, m, bar)) shown.push_back(std::stoi(m[1]));
+    }
+    ASSERT_GE(shown.size(), 3u) << r.out;
+    const auto fall = std::adjacent_find(shown.begin(), shown.end(), std::greater<int>());
+    ASSERT_NE(fall, shown.end()) << "going back lowered the clip";
+    const double last = kClips - 1;
+    EXPECT_GE(*fall, 0.35 * last) << "half of the motion: the middle of the folder";
+    EXPECT_LE(*fall, 0.65 * last);
+    EXPECT_LT(*std::min_element(fall, shown.end()), 0.35 * last) << "back towards the start";
+    EXPECT_GT(shown.back(), 0.85 * last) << "the whole motion twice as fast: the end";
 }
 
 // The lines a gesture run owes to the recogniser: the position bar and motion-end lines, and

@@ -176,6 +176,33 @@ TEST(ParameterText, LinesInFileOrderWithTheirFormats) {
     EXPECT_EQ(parameterText(*state).back(), '\n');
 }
 
+// The follower's line 1303 is there only while it is on; a file with it turns it on (or off), a
+// file without it leaves it as it is.
+TEST_F(ParameterFileTest, TheFollowerIsKeptOnlyByAFileThatNamesIt) {
+    struct Case {
+        int writer, reader;  // GestureFollow of the player that saves and of the one that reads
+        size_t lines;
+        int after;
+    } cases[] = {{1, 0, 1303, 1}, {0, 1, 1302, 1}, {0, 0, 1302, 0}};
+    for (const Case& c : cases) {
+        auto saved = savedState();
+        saved->gesture.GestureFollow = c.writer;
+        write(*saved);
+        EXPECT_EQ(splitLines(readFile(ws.work() + "/qbn_env0005.dat")).size(), c.lines);
+        auto restored = loadedState();
+        restored->gesture.GestureFollow = c.reader;
+        const std::string said = read(*restored);
+        EXPECT_EQ(restored->gesture.GestureFollow, c.after) << c.writer << c.reader;
+        EXPECT_EQ(contains(said, "SET(1): GestureFollow = 1\n"), c.writer == 1) << said;
+        EXPECT_EQ(carried(*restored), carried(*saved));
+    }
+    writeFile(ws.work() + "/qbn_env0005.dat", parameterText(*savedState()) + "0\n");
+    auto off = loadedState();
+    off->gesture.GestureFollow = 1;
+    read(*off);
+    EXPECT_EQ(off->gesture.GestureFollow, 0) << "a line 1303 of 0 turns it off";
+}
+
 TEST_F(ParameterFileTest, WriteThenReadGivesTheSameStateAndBothFilesTheSameText) {
     auto saved = savedState();
     EXPECT_EQ(write(*saved),
