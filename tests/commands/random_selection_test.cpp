@@ -14,7 +14,7 @@
 #include "commands/random_selection.h"
 #include "contents/random_selection.h"
 #include "platform/recording_window.h"
-#include "platform/scripted_window.h"
+#include "input/scripted_window.h"
 #include "support/capture_console.h"
 #include "support/counting_file_ops.h"
 #include "support/fake_camera.h"
