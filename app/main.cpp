@@ -12,10 +12,10 @@
 #include "contents/read_ahead.h"
 #include "input/scripted_window.h"
 #include "platform/camera.h"
+#include "platform/headless_window.h"
 #include "platform/memory_info.h"
 #include "platform/on_screen_display.h"
 #include "platform/process_runner.h"
-#include "platform/recording_window.h"
 #include "platform/sdl_window.h"
 #include "platform/shared_block.h"
 #include "platform/video_devices.h"
@@ -59,7 +59,7 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
 // The window of the run: one that shows nothing when headless, else the SDL window; null
 // (said on the error stream) when that cannot open.
 std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
-    if (options.headless) return std::make_unique<RecordingWindow>(false);
+    if (options.headless) return std::make_unique<HeadlessWindow>();
     std::string error;
     std::unique_ptr<Window> window = SdlWindow::open(error, options.fullscreen);
     if (!window)

@@ -13,7 +13,7 @@
 #include "commands/dispatch.h"
 #include "commands/random_selection.h"
 #include "contents/random_selection.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "input/scripted_window.h"
 #include "support/capture_console.h"
 #include "support/counting_file_ops.h"

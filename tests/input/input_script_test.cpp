@@ -5,7 +5,7 @@
 #include "input/input_script.h"
 #include "input/scripted_window.h"
 #include "support/fake_clock.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 
 namespace kalvento {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "input/input_script.h"
 #include "platform/on_screen_display.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "input/scripted_window.h"
 #include "support/capture_console.h"
 #include "support/fake_clock.h"
