@@ -75,7 +75,7 @@ void Player::scan() {
 }
 
 void Player::readParameters() {
-    ReadParameters(state, io.files, io.console);
+    ReadParameterFile(state, io.files, io.console);
     // The folder's gesture knowledge base, when all its files are there, is prepared for
     // recognition and the gesture drive takes over.
     if (ReadKB(recogniser, state.gesture, state.contents.DirNum + 1, io.files, *this,
