@@ -310,7 +310,7 @@ void Player::printOscCounts() {
 }
 
 void Player::startUp() {
-    printBanner(io.console);
+    printTitle(io.console);
     io.console.print("%s\n", io.files.currentDirectory().c_str());
     if (!storeCommandLine(options_.words, state.commandLine, io.console))
         throw PlayerExit{2, false};
