@@ -16,7 +16,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/player_state.h"
-#include "gesture/recognition.h"
+#include "gesture/discrimination.h"
+#include "gesture/judgement.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/start_values.h"
 #include "gesture/view_weights.h"
 #include "platform/console.h"
