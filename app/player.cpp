@@ -295,10 +295,7 @@ void Player::injectOscKey() {
 }
 
 void Player::printOscCounts() {
-    if (!osc_ || !options_.oscStatus) return;
-    int64_t now = io.clock.nowMicros();
-    if (now < nextOscCountsLine_) return;
-    nextOscCountsLine_ = now + 1000000;
+    if (!osc_ || !options_.oscStatus || !osc_->countsDue(io.clock.nowMicros())) return;
     const OscCounters& n = osc_->counters();
     io.console.print(
         "[OSC] keys=%lld motion=%lld dropped=%lld (malformed=%lld oversized=%lld unknown=%lld "

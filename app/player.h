@@ -121,7 +121,6 @@ private:
     CameraSupervisor cameraSupervisor_;
     ClipStep clipStep_;
     std::unique_ptr<OscLink> osc_;    // null without io.osc
-    int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
     RemoteHub* remote_ = nullptr;
     OnScreenDisplay* display_ = nullptr;
     int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime

@@ -18,6 +18,12 @@ void OscLink::sendMotion(int64_t nowMicros, int camChan, int differenceSum, int 
                  OscValue::Int(threshold)}});
 }
 
+bool OscLink::countsDue(int64_t nowMicros) {
+    if (nowMicros < nextCounts_) return false;
+    nextCounts_ = nowMicros + 1000000;
+    return true;
+}
+
 void OscLink::sendClip(int folderNumber, int clip, int clipCount) {
     if (folderNumber == lastFolder_ && clip == lastClip_ && clipCount == lastCount_) return;
     lastFolder_ = folderNumber;

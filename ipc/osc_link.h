@@ -63,6 +63,8 @@ public:
     int takeKey();
 
     const OscCounters& counters() const { return counters_; }
+    // True at most once a second (clock time `nowMicros`): the counts may be reported again.
+    bool countsDue(int64_t nowMicros);
 
 private:
     void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
@@ -78,6 +80,7 @@ private:
     int lastFolder_ = -1, lastClip_ = -1, lastCount_ = -1;
     const int64_t motionPeriodMicros_;
     int64_t nextMotion_ = 0;  // clock time from which /kalvento/motion may go again
+    int64_t nextCounts_ = 0;  // clock time from which the counts may be reported again
 };
 
 }  // namespace kalvento

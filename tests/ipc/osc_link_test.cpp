@@ -294,7 +294,7 @@ TEST(OscLink, FullKeyQueueDropsAndCountsAndSendsOnlyChangedClips) {
     EXPECT_EQ(port.sent[3].args[1].s, "B");
 }
 
-TEST(OscLink, MotionGoesAtMostAtItsRateAndAGapStartsTheBeatAgain) {
+TEST(OscLink, MotionGoesAtMostAtItsRateAndTheCountsOnceASecond) {
     test::FakeOscPort port;
     OscLink link(port, defaultRemoteKeys(), 10);
     struct Turn {
@@ -308,6 +308,9 @@ TEST(OscLink, MotionGoesAtMostAtItsRateAndAGapStartsTheBeatAgain) {
         link.sendMotion(turn.micros, 3, 10, 20, 30);
         EXPECT_EQ(port.sent.size() - before, turn.sent ? 1u : 0u) << "at " << turn.micros;
     }
+    EXPECT_TRUE(link.countsDue(5'000'000));
+    EXPECT_FALSE(link.countsDue(5'999'999)) << "the counts are due once a second";
+    EXPECT_TRUE(link.countsDue(6'000'000));
 }
 
 TEST(OscAddress, SplitsHostAndPort) {
