@@ -9,15 +9,15 @@
 #include "app/options.h"
 #include "app/player.h"
 #include "app/web_remote.h"
+#include "contents/read_ahead.h"
+#include "input/scripted_window.h"
 #include "platform/camera.h"
+#include "platform/headless_window.h"
 #include "platform/memory_info.h"
 #include "platform/on_screen_display.h"
 #include "platform/process_runner.h"
-#include "platform/recording_window.h"
-#include "platform/scripted_window.h"
 #include "platform/sdl_window.h"
 #include "platform/shared_block.h"
-#include "platform/threaded_clip_reader.h"
 #include "platform/video_devices.h"
 
 using namespace kalvento;
@@ -59,7 +59,7 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
 // The window of the run: one that shows nothing when headless, else the SDL window; null
 // (said on the error stream) when that cannot open.
 std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
-    if (options.headless) return std::make_unique<RecordingWindow>(false);
+    if (options.headless) return std::make_unique<HeadlessWindow>();
     std::string error;
     std::unique_ptr<Window> window = SdlWindow::open(error, options.fullscreen);
     if (!window)
@@ -92,11 +92,10 @@ std::optional<std::vector<ScriptEvent>> readInputScript(const Options& options, 
 
 // Decoder threads read the clips ahead of the display into a small ring, not the cache; none
 // with --decoders 0.
-std::unique_ptr<ThreadedClipReader> openClipReader(const Options& options) {
+std::unique_ptr<ReadAhead> openClipReader(const Options& options) {
     if (options.decoders <= 0) return nullptr;
-    return std::make_unique<ThreadedClipReader>(
-        [] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, options.decoders,
-        ClipRing::Limits{});
+    return std::make_unique<ReadAhead>([] { return std::make_unique<TurboJpegLoader>(); },
+                                       &fileIdentityOf, options.decoders, ClipRing::Limits{});
 }
 
 // Numbers are read and written with a decimal point under every locale: the player's files and
@@ -159,7 +158,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     cameraSettings.paceFiles = !options.cameraSourceUnpaced;
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
-    std::unique_ptr<ThreadedClipReader> clips = openClipReader(options);
+    std::unique_ptr<ReadAhead> clips = openClipReader(options);
     // Web remote keys come in under the display's window, which sees them as typed keys.
     RemoteKeyWindow remoteKeys(basics.window);
     DisplayParts display =

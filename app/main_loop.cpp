@@ -16,7 +16,8 @@
 #include "core/paths.h"
 #include "gesture/gesture_drive.h"
 #include "gesture/learning.h"
-#include "gesture/recognition.h"
+#include "gesture/discrimination.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/start_values.h"
 #include "ipc/shared_motion.h"
 #include "motion/camera_capture.h"
@@ -28,7 +29,6 @@ namespace {
 
 constexpr int kReplayPeriodReach = 22000;
 constexpr int kMaxDirNum = 9999;
-constexpr int kRepeatTurnsForKeyWait = 10;
 
 // The integer at the start of `text`, as atoi reads it (0 when there is none).
 int leadingNumber(const std::string& text) {
@@ -143,128 +143,21 @@ void Player::printStatus() {
 }
 
 bool Player::displayClip() {
-    ContentsState& contents = state.contents;
-    PlaybackState& playback = state.playback;
-    int f = clipIndexOf(playback.frame_no);
-    bool inFolder = f >= 0 && f < contents.MaxCount;
-    if (f == clipIndexOf(playback.LastShownFrame)) {
-        // After ten turns on the same clip the window gets one more moment for its events;
-        // a key typed then is not used.
-        const bool cached = inFolder && clipCache.find(f) != nullptr;
-        if (++repeatTurns_ == kRepeatTurnsForKeyWait && cached) io.window.delay(1);
-        // The meter follows the motion of every turn: the clip is shown again with the new bar.
-        if (options_.meter && cached && playback.VR_step >= 0.0) showCachedClip(f);
-        return true;
-    }
-    repeatTurns_ = 0;
-    if (!inFolder) {
-        // A position outside the folder shows nothing; it is remembered so it is not retried
-        // every turn.
-        playback.LastShownFrame = playback.frame_no;
-        return true;
-    }
-    const FrameData& record = contents.FrameData[static_cast<size_t>(f)];
-    if (clipCache.find(f) == nullptr && !fieldText(record.ClipPath).empty()) {
-        const ClipLoad load = loadShownClip(f);
-        if (load == ClipLoad::Rescanned) return false;
-        if (load == ClipLoad::ShowNothing) return true;
-    }
-    std::string http(fieldText(record.http)), file(fieldText(record.file));
-    if (!http.empty()) io.console.print("DISP: FrameData[ %5d ].http[2] = [%s]\n", f, http.c_str());
-    if (!file.empty()) io.console.print("DISP: FrameData[ %5d ].file[3] = [%s]\n", f, file.c_str());
-    if (playback.VR_step >= 0.0) showCachedClip(f);
-    playback.LastShownFrame = playback.frame_no;
-    return true;
-}
-
-Player::ClipLoad Player::loadShownClip(int clip) {
-    PlaybackState& playback = state.playback;
-    const int limit = playback.VR_step <= 0.0 ? 1 : playback.CamOnMemory;
-    const bool ok = clipCache.load(clip, limit, [this](const std::string& path, cv::Mat& into) {
-        return loadClipImage(path, into);
-    });
-    if (playback.PendingKey != '6') playback.PendingKey = 0;
-    if (!ok) return clipLoadFailed(clip);
-    rescannedAfterFailure_ = false;
-    const cv::Mat& image = *clipCache.find(clip);
-    const int x = static_cast<int>(image.cols * playback.frame_no / state.contents.MaxCount);
-    clipCache.mark(clip, ClipMarker{x, state.mouse.QuickAccessMode == 0});
-    return ClipLoad::Loaded;
-}
-
-Player::ClipLoad Player::clipLoadFailed(int clip) {
-    PlaybackState& playback = state.playback;
-    const FrameData& record = state.contents.FrameData[static_cast<size_t>(clip)];
-    if (rescannedAfterFailure_) {
-        // The folder was rescanned for a failed clip and this one fails too: show nothing,
-        // keep the key stage reachable and do not rescan again until a clip loads.
-        io.console.print("\n ***[ READ FAILED AGAIN ][ %s ]***\n",
-                         std::string(fieldText(record.ClipPath)).c_str());
-        playback.LastShownFrame = playback.frame_no;
-        return ClipLoad::ShowNothing;
-    }
-    io.console.print(
-        "\n ***[ READ FAILED! ][ NOW, RELOADING IMAGE FILES IN CONTENTS FOLDER ]***\n");
-    scan();
-    io.console.print("Done.\n\n");
-    readFolderParameters();
-    playback.LastShownFrame = -1.0;
-    playback.PendingKey = 0;
-    rescannedAfterFailure_ = true;
-    return ClipLoad::Rescanned;
-}
-
-void Player::showCachedClip(int clip) {
-    if (const cv::Mat* shown = clipCache.shown(clip, shownClip_)) showWithFlip(*shown);
+    return clipStep_.run(state, clipCache);
 }
 
 bool Player::loadClipImage(const std::string& path, cv::Mat& into) {
     return io.clips != nullptr ? io.clips->loadClip(path, into) : io.images.loadColor(path, into);
 }
 
+void Player::showCachedClip(int clip) {
+    if (const cv::Mat* shown = clipCache.shown(clip, shownClip_)) showWithFlip(*shown);
+}
+
 void Player::planReadAhead() {
     if (io.clips == nullptr) return;
-    const ContentsState& contents = state.contents;
-    const PlaybackState& playback = state.playback;
-    const int f = clipIndexOf(playback.frame_no);
-    const int direction = playback.ReplayDirection == 1 ? 1 : -1;
-    const PlanKey key{contents.DirNum, f, contents.MaxCount, direction, playback.PlayEngine,
-                      playback.VR_step};
-    if (key == planned_) return;
-    planned_ = key;
-    // Clips ahead in the direction of travel (both ways for the gesture drive, which may go
-    // either way), then the clips just passed, which a reversal shows first. Clips the cache
-    // holds are not loaded again and need no decode.
-    constexpr int kAhead = 4;
-    constexpr int kBehind = 2;
-    constexpr int kMaxProbes = 64;
-    const double step = playback.VR_step > 0.0 ? playback.VR_step : 1.0;
-    const bool bothWays = playback.PlayEngine == 0;
-    std::vector<int> ahead, behind;
-    auto collect = [&](std::vector<int>& clips, int sign, int wanted) {
-        for (int k = 1; k <= kMaxProbes && static_cast<int>(clips.size()) < wanted; ++k) {
-            const double position = playback.frame_no + sign * k * step;
-            if (!(position >= 0.0 && position < contents.MaxCount)) break;
-            const int clip = clipIndexOf(position);
-            if (clip == f || std::find(clips.begin(), clips.end(), clip) != clips.end()) continue;
-            clips.push_back(clip);
-        }
-    };
-    collect(ahead, direction, kAhead);
-    collect(behind, -direction, bothWays ? kAhead : kBehind);
-    std::vector<int> order;
-    for (size_t i = 0; i < std::max(ahead.size(), behind.size()); ++i) {
-        if (i < ahead.size()) order.push_back(ahead[i]);
-        if (bothWays && i < behind.size()) order.push_back(behind[i]);
-    }
-    if (!bothWays) order.insert(order.end(), behind.begin(), behind.end());
-    std::vector<std::string> paths;
-    for (int clip : order) {
-        const FrameData& record = contents.FrameData[static_cast<size_t>(clip)];
-        if (clipCache.find(clip) != nullptr || fieldText(record.ClipPath).empty()) continue;
-        paths.push_back(openablePath(fieldText(record.ClipPath)));
-    }
-    io.clips->plan(std::move(paths));
+    if (std::optional<std::vector<std::string>> paths = clipStep_.readAheadPlan(state, clipCache))
+        io.clips->plan(std::move(*paths));
 }
 
 // Capture, measure and let the engine move frame_no, unless a step key is already waiting.

@@ -29,11 +29,21 @@ namespace {
 constexpr const char* kKeyAllocationPicture = "./keyallocation_01.jpg";
 }  // namespace
 
-Player::Player(Io& io_, Options options) : PlayerContext(io_), options_(std::move(options)) {
+Player::Player(Io& io_, Options options)
+    : PlayerContext(io_),
+      options_(std::move(options)),
+      cameraSupervisor_(options_.cameraRetrySeconds),
+      clipStep_(io.console, io.window,
+                ClipStep::Hooks{[this](const std::string& path, cv::Mat& into) {
+                                    return loadClipImage(path, into);
+                                },
+                                [this](int clip) { showCachedClip(clip); }, [this] { scan(); },
+                                [this] { readFolderParameters(); }},
+                options_.meter) {
     io.mouse = MouseHook{&Player::onMouse, this};
     applyCameraOptions();
     clipCache.setBudget(options_.cacheBudgetBytes);
-    if (io.osc) osc_ = std::make_unique<OscBridge>(*io.osc, options_.oscKeys);
+    if (io.osc) osc_ = std::make_unique<OscLink>(*io.osc, options_.oscKeys, options_.oscRateHz);
 }
 
 void Player::applyCameraOptions() {
@@ -58,14 +68,14 @@ void Player::onMouse(int event, int x, int y, int flags, void* user) {
 }
 
 void Player::scan() {
-    rescannedAfterFailure_ = false;
+    clipStep_.scanned();
     // Decodes made before the scan are of files that may have changed or gone since.
     dropReadAhead();
     scanContents(state, clipCache, io);
 }
 
 void Player::readParameters() {
-    ReadParameters(state, io.files, io.console);
+    ReadParameterFile(state, io.files, io.console);
     // The folder's gesture knowledge base, when all its files are there, is prepared for
     // recognition and the gesture drive takes over.
     if (ReadKB(recogniser, state.gesture, state.contents.DirNum + 1, io.files, *this,
@@ -118,7 +128,7 @@ void Player::releaseImageCache() {
 
 void Player::dropReadAhead() {
     if (io.clips != nullptr) io.clips->forgetAll();
-    planned_ = PlanKey{};
+    clipStep_.forgetPlan();
 }
 
 void Player::releaseCameraForPause() {
@@ -219,43 +229,19 @@ void Player::enterGestureModeAtStart() {
 }
 
 void Player::retryLostCamera() {
-    const int seconds = options_.cameraRetrySeconds;
-    CameraState& camera = state.camera;
-    if (seconds <= 0 || camera.CamActive != 0 || camera.CameraLost == 0) {
-        nextCameraRetry_ = 0;
-        probing_ = false;
-        return;
+    switch (cameraSupervisor_.turn(state.camera, io.camera, io.clock.nowMicros())) {
+        case CameraSupervisor::Outcome::Started:
+            io.console.say(
+                Say::Notice,
+                "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
+                cameraSupervisor_.retrySeconds());
+            break;
+        case CameraSupervisor::Outcome::CameraBack:
+            openCameraAtStart();
+            break;
+        case CameraSupervisor::Outcome::Nothing:
+            break;
     }
-    const int64_t now = io.clock.nowMicros();
-    const int64_t period = static_cast<int64_t>(seconds) * 1000000;
-    if (nextCameraRetry_ == 0) {
-        io.console.say(
-            Say::Notice,
-            "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
-            seconds);
-        nextCameraRetry_ = now + period;
-        return;
-    }
-    if (probing_) {
-        finishCameraProbe();
-        return;
-    }
-    if (now < nextCameraRetry_) return;
-    nextCameraRetry_ = now + period;
-    // A quiet probe first, so a camera that is still gone prints nothing. It opens off the
-    // loop; later turns look whether it has opened.
-    probing_ =
-        io.camera.open(camera.CamChan, camera.CameraSource, camera.CamWidth, camera.CamHeight, 60.0);
-}
-
-void Player::finishCameraProbe() {
-    CameraStatus status = io.camera.status();
-    if (status == CameraStatus::Opening) return;
-    probing_ = false;
-    io.camera.release();
-    if (status != CameraStatus::Open) return;
-    nextCameraRetry_ = 0;
-    openCameraAtStart();
 }
 
 void Player::receiveOsc() {
@@ -267,15 +253,9 @@ void Player::receiveOsc() {
 
 void Player::sendOscMotion() {
     if (!osc_) return;
-    // At most oscRateHz a second: the turns of a camera-less player come far faster than
-    // anyone listening needs.
-    const int64_t now = io.clock.nowMicros();
-    const int64_t period = 1000000 / options_.oscRateHz;
-    if (now < nextMotionMessage_) return;
-    nextMotionMessage_ = now - nextMotionMessage_ < period ? nextMotionMessage_ + period : now + period;
     const CameraState& camera = state.camera;
-    osc_->sendMotion(camera.CamChan, camera.DifferenceSum, diffSumOf(state.SI),
-                     camera.QBN_threshold);
+    osc_->sendMotion(io.clock.nowMicros(), camera.CamChan, camera.DifferenceSum,
+                     diffSumOf(state.SI), camera.QBN_threshold);
 }
 
 void Player::sendOscGesture() {
@@ -315,10 +295,7 @@ void Player::injectOscKey() {
 }
 
 void Player::printOscCounts() {
-    if (!osc_ || !options_.oscStatus) return;
-    int64_t now = io.clock.nowMicros();
-    if (now < nextOscCountsLine_) return;
-    nextOscCountsLine_ = now + 1000000;
+    if (!osc_ || !options_.oscStatus || !osc_->countsDue(io.clock.nowMicros())) return;
     const OscCounters& n = osc_->counters();
     io.console.print(
         "[OSC] keys=%lld motion=%lld dropped=%lld (malformed=%lld oversized=%lld unknown=%lld "
@@ -330,7 +307,7 @@ void Player::printOscCounts() {
 }
 
 void Player::startUp() {
-    printBanner(io.console);
+    printTitle(io.console);
     io.console.print("%s\n", io.files.currentDirectory().c_str());
     if (!storeCommandLine(options_.words, state.commandLine, io.console))
         throw PlayerExit{2, false};

@@ -7,7 +7,9 @@
 
 #include "app/options.h"
 #include "commands/player_context.h"
-#include "ipc/osc_bridge.h"
+#include "contents/clip_step.h"
+#include "ipc/osc_link.h"
+#include "motion/camera_supervisor.h"
 #include "remote/remote_hub.h"
 
 namespace kalvento {
@@ -89,11 +91,9 @@ private:
     void enterGestureModeAtStart();
     // The command of `key` with its title line, as if it had been typed.
     void runKeyAtStart(int key);
-    // --camera-retry: while a camera lost by a capture failure stays closed, tries every
-    // cameraRetrySeconds to open it again; when it opens, it is switched on as q does.
+    // --camera-retry: the camera supervisor's turn; a camera it found again is switched on as
+    // q does.
     void retryLostCamera();
-    // Ends a camera probe that has finished opening: a camera that opened is switched on.
-    void finishCameraProbe();
     // OSC: what arrived before the turn measures motion, the turn's motion after it, the shown
     // clip after the display, a received key before the key stage.
     void receiveOsc();
@@ -114,36 +114,18 @@ private:
     void endTurn();
     // Loads a clip file for the display step: through the clip reader when there is one.
     bool loadClipImage(const std::string& path, cv::Mat& into);
-    // Loads clip `clip` into the cache under its rules and marks its position. Loaded, or
-    // what the failed load led to: nothing to show, or a rescan (the turn starts again).
-    enum class ClipLoad { Loaded, ShowNothing, Rescanned };
-    ClipLoad loadShownClip(int clip);
-    ClipLoad clipLoadFailed(int clip);
     // Shows the cached clip with its marker (and the meter), when the cache holds it.
     void showCachedClip(int clip);
 
     const Options options_;
-    int repeatTurns_ = 0;
-    int64_t nextCameraRetry_ = 0;  // clock time of the next reopening try; 0 none planned
-    bool probing_ = false;         // a camera probe is opening
-    std::unique_ptr<OscBridge> osc_;  // null without io.osc
-    int64_t nextMotionMessage_ = 0;   // clock time from which /kalvento/motion may go again
-    int64_t nextOscCountsLine_ = 0;   // clock time from which the counts may print again
+    CameraSupervisor cameraSupervisor_;
+    ClipStep clipStep_;
+    std::unique_ptr<OscLink> osc_;    // null without io.osc
     RemoteHub* remote_ = nullptr;
     OnScreenDisplay* display_ = nullptr;
     int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
-    // A clip that fails to load right after the rescan its failure caused is not rescanned
-    // again until some clip loads.
-    bool rescannedAfterFailure_ = false;
     cv::Mat flipped_;  // the shown copy that carries the motion meter, reused
     mutable cv::Mat shownClip_;  // the shown copy that carries the position marker, reused
-    // What the last read-ahead plan was made for: folder, clip, direction, step, engine.
-    struct PlanKey {
-        int dirNum = -1, clip = -1, maxCount = -1, direction = -1, engine = -1;
-        double step = 0.0;
-        bool operator==(const PlanKey&) const = default;
-    };
-    PlanKey planned_;
 };
 
 }  // namespace kalvento

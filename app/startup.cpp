@@ -30,7 +30,7 @@ std::string joinCommandLine(const std::vector<std::string>& words) {
 
 }  // namespace
 
-void printBanner(Console& console) {
+void printTitle(Console& console) {
     console.print("/////////////////////////////////////////////////////////////\n");
     console.print("//                                                         //\n");
     console.print("//     K A L V E N T O   P L A Y E R   Ver.1.0   //\n");

@@ -11,7 +11,8 @@
 
 namespace kalvento {
 
-void printBanner(Console& console);
+// The program's title block, printed first at start-up.
+void printTitle(Console& console);
 
 // Echoes the command line and each of its words, stores the words (each cut to at most
 // kArgWordBytes bytes, never inside a UTF-8 character) and prints their total length.

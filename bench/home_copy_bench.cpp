@@ -34,7 +34,7 @@
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
 #include "platform/process_runner.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "support/fake_camera.h"
 #include "temp_folder.h"
 #include "tools/demo_contents.h"

@@ -24,7 +24,7 @@
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
 #include "platform/io.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "platform/shared_block.h"
 #include "support/capture_console.h"
 #include "turn_bench.h"

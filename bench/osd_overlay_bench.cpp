@@ -21,7 +21,7 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/on_screen_display.h"
-#include "platform/recording_window.h"
+#include "platform/headless_window.h"
 #include "platform/text_renderer.h"
 #include "support/fake_clock.h"
 #include "turn_bench.h"
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     };
     for (const Scene& scene : scenes) {
         test::FakeClock clock;
-        RecordingWindow screen(false);
+        HeadlessWindow screen;
         OnScreenDisplay display(*text, clock, screen, screen, scene.level, false);
         QuietConsole quiet;
         DisplayConsole console(quiet, display);

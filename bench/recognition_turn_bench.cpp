@@ -18,8 +18,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/player_state.h"
+#include "gesture/discrimination.h"
 #include "gesture/follower.h"
-#include "gesture/recognition.h"
+#include "gesture/judgement.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/start_values.h"
 #include "gesture/view_weights.h"
 #include "platform/console.h"

@@ -11,7 +11,9 @@
 #include "gesture/features.h"
 #include "gesture/follower.h"
 #include "gesture/learning.h"
-#include "gesture/recognition.h"
+#include "gesture/discrimination.h"
+#include "gesture/judgement.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/view_weights.h"
 
 namespace kalvento {

@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "core/player_state.h"
-#include "gesture/recognition.h"
+#include "gesture/judgement.h"
+#include "gesture/recognition_reset.h"
 
 namespace kalvento {
 

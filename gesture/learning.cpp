@@ -7,6 +7,7 @@
 #include "core/player_state.h"
 #include "gesture/calibration.h"
 #include "gesture/features.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/view_weights.h"
 
 namespace kalvento {

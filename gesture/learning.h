@@ -7,7 +7,7 @@
 #include "core/state.h"
 #include "gesture/recogniser.h"
 #include "gesture/recogniser_host.h"
-#include "gesture/recognition.h"
+#include "gesture/recogniser_turn.h"
 
 namespace kalvento {
 

@@ -1,4 +1,4 @@
-#include "gesture/recognition.h"
+#include "gesture/recognition_reset.h"
 
 namespace kalvento {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "gesture/features.h"
-#include "gesture/recognition.h"
+#include "gesture/recognition_reset.h"
 #include "gesture/view_weights.h"
 
 namespace kalvento {

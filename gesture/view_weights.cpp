@@ -7,7 +7,7 @@
 
 #include "gesture/features.h"
 #include "gesture/motion_images.h"
-#include "gesture/recognition.h"
+#include "gesture/recognition_reset.h"
 
 namespace kalvento {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The clip reader the display step loads through. The reader that reads ahead on threads of
-// its own is in platform/threaded_clip_reader.h.
+// its own is in contents/read_ahead.h.
 
 #include <string>
 #include <vector>

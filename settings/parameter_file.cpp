@@ -288,7 +288,7 @@ void WriteParameters(const State& state, FileOps& files, Console& console) {
     }
 }
 
-void ReadParameters(State& state, FileOps& files, Console& console) {
+void ReadParameterFile(State& state, FileOps& files, Console& console) {
     std::string name = parameterFileName(state.contents.DirNum);
     std::optional<std::string> data = readWholeFile(files, console, name, kMaxParameterBytes + 1);
     // The global file stands in for a folder file that is not there or cannot be opened, not

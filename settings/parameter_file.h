@@ -55,6 +55,6 @@ void WriteParameters(const State& state, FileOps& files, Console& console);
 //     position, the key-frame cursor and the key frames alone and says so;
 //   - frame_no is kept inside the loaded folder (below 0 gives 0, beyond the last clip gives
 //     the last clip).
-void ReadParameters(State& state, FileOps& files, Console& console);
+void ReadParameterFile(State& state, FileOps& files, Console& console);
 
 }  // namespace kalvento

@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "platform/threaded_clip_reader.h"
+#include "contents/read_ahead.h"
 #include "platform/console.h"
 #include "support/player_fixture.h"
 
@@ -120,8 +120,8 @@ TEST_F(ReadAheadTest, FolderChangeAndPauseForgetEveryDecode) {
 
 TEST_F(ReadAheadTest, ThreadedReaderShowsTheSamePixelsAsDirectLoadsThroughReversals) {
     ws.addClipRange(1, 30, 96, 72);
-    ThreadedClipReader threaded([] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf,
-                                2, ClipRing::Limits{});
+    ReadAhead threaded([] { return std::make_unique<TurboJpegLoader>(); }, &fileIdentityOf, 2,
+                       ClipRing::Limits{});
     Io direct = io;
     direct.clips = nullptr;
     Player plain(direct, Options{});

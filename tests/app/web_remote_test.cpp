@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/on_screen_display.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "support/fake_clock.h"
 #include "support/fake_http_server.h"
 

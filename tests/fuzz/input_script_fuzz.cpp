@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/input_script.h"
+#include "input/input_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state.contents.MaxCount = 0;
     if (choice & 4) state.contents.MaxCount = 300;  // as after a scan
     test::CaptureConsole console;
-    ReadParameters(state, files, console);
+    ReadParameterFile(state, files, console);
     const PlaybackState& playback = state.playback;
     if (state.contents.DirNum < 0 || state.keyFrames.KeyFrameIndex < 0 ||
         state.keyFrames.KeyFrameIndex >= kKeyFrameSlots || playback.flip_mode < 0 ||

@@ -13,7 +13,8 @@
 
 #include "core/player_state.h"
 #include "gesture/learning.h"
-#include "gesture/recognition.h"
+#include "gesture/discrimination.h"
+#include "gesture/judgement.h"
 #include "gesture/start_values.h"
 #include "support/recogniser_fixture.h"
 #include "support/text.h"

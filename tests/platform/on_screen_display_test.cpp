@@ -8,10 +8,10 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "platform/input_script.h"
+#include "input/input_script.h"
 #include "platform/on_screen_display.h"
-#include "platform/recording_window.h"
-#include "platform/scripted_window.h"
+#include "support/recording_window.h"
+#include "input/scripted_window.h"
 #include "support/capture_console.h"
 #include "support/fake_clock.h"
 

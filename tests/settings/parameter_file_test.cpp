@@ -136,7 +136,7 @@ protected:
 
     std::string read(State& state) {
         fake.console.clear();
-        ReadParameters(state, fake.files, fake.console);
+        ReadParameterFile(state, fake.files, fake.console);
         return fake.console.outText();
     }
     std::string write(const State& state) {

@@ -62,14 +62,14 @@ TEST_F(ReadErrorTest, FolderParameterFileKeepsTheSettingsAndIsNotReplacedByTheGl
     writeFile(ws.work() + "/qbn_env.dat", parameterText(saved));
     brokenFile("qbn_env0001.dat", parameterText(saved));
     state.camera.PixelStep = 4;
-    ReadParameters(state, files, console);
+    ReadParameterFile(state, files, console);
     EXPECT_EQ(state.camera.PixelStep, 4);
     expectReported("qbn_env0001.dat");
 
     // Once the folder file is gone, the global file is read.
     std::remove((ws.work() + "/qbn_env0001.dat").c_str());
     console.clear();
-    ReadParameters(state, files, console);
+    ReadParameterFile(state, files, console);
     EXPECT_EQ(state.camera.PixelStep, 9);
     EXPECT_EQ(console.errText(), "");
 }

@@ -8,7 +8,7 @@
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
 #include "platform/io.h"
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 #include "support/capture_console.h"
 #include "support/fake_camera.h"
 #include "support/fake_clock.h"

@@ -8,7 +8,7 @@
 
 #include "app/options.h"
 #include "app/player.h"
-#include "platform/scripted_window.h"
+#include "input/scripted_window.h"
 #include "support/capture_console.h"
 #include "support/fake_camera.h"
 #include "support/fake_clock.h"

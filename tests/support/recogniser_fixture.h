@@ -8,7 +8,7 @@
 
 #include "core/player_state.h"
 #include "gesture/recogniser.h"
-#include "gesture/recognition.h"
+#include "gesture/recogniser_turn.h"
 #include "platform/console.h"
 #include "support/capture_console.h"
 #include "support/fake_recogniser_host.h"

@@ -1,39 +1,20 @@
 #pragma once
-// Reading clips ahead of the display: a small ring of decoded clips, filled by decoder threads
-// with the clips the player expects to show next, and the threaded clip reader the display step
-// loads through. The ring is separate from the player's own image cache and changes none of its
-// rules: it only makes a load that the player does anyway return sooner.
+// The read-ahead's plan and eviction: a small ring of decoded clips, the clips the player
+// expects to show next, and when a decode may be handed out. The ring is separate from the
+// player's clip cache and changes none of its rules: it only makes a load that the player does
+// anyway return sooner. The threads that fill it are in contents/read_ahead.h.
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <opencv2/core/mat.hpp>
 
-#include "platform/clip_reader.h"
-#include "platform/image_loader.h"
+#include "platform/file_identity.h"
 
 namespace kalvento {
-
-// What the file system says about a file's content: equal identities of one path mean the
-// file was neither replaced nor written in between (to the file system's time resolution).
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedNanos = 0;
-    std::int64_t changedNanos = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of the regular file at `path`; nullopt when it is missing or not regular.
-std::optional<FileIdentity> fileIdentityOf(const std::string& path);
-
-using FileIdentityFn = std::function<std::optional<FileIdentity>(const std::string& path)>;
 
 // The ring's bookkeeping, without threads: which decodes it holds, which it wants next, and
 // when one may be handed out. Every decode is tied to the identity its file had before it was
@@ -116,36 +97,6 @@ private:
     std::uint64_t clock_ = 0;
     std::size_t lastBytes_ = 0;  // size of the latest decode: the guess for the next one
     int running_ = 0;
-};
-
-// A ClipReader with `decoders` threads working through the plan. Each thread and the caller
-// of loadClip have an image loader of their own, made by `makeLoader`. The decoder threads
-// run only on idle time; loadClip waits briefly for a decoder at its very clip and then
-// decodes the clip itself. Neither forgetAll nor the destructor waits for a decode in
-// flight: the destructor tells the threads to stop and lets them go; a thread still decoding
-// keeps what it uses and ends when its decode does.
-class ThreadedClipReader final : public ClipReader {
-public:
-    using LoaderFactory = std::function<std::unique_ptr<ImageLoader>()>;
-    ThreadedClipReader(LoaderFactory makeLoader, FileIdentityFn identityOf, int decoders,
-                       ClipRing::Limits limits);
-    ~ThreadedClipReader() override;
-    ThreadedClipReader(const ThreadedClipReader&) = delete;
-    ThreadedClipReader& operator=(const ThreadedClipReader&) = delete;
-
-    bool loadClip(const std::string& path, cv::Mat& into) override;
-    void plan(std::vector<std::string> paths) override;
-    void forgetAll() override;
-
-    // Counts for tests and benchmarks: loads served from the ring, loads decoded by the caller.
-    long hits() const;
-    long misses() const;
-
-    struct Shared;  // the ring and its lock, shared with the decoder threads
-
-private:
-    std::shared_ptr<Shared> shared_;
-    std::unique_ptr<ImageLoader> ownLoader_;
 };
 
 }  // namespace kalvento

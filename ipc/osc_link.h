@@ -1,7 +1,8 @@
 #pragma once
-// The player's OSC bridge. Out: every turn the motion (/kalvento/motion: camera number, own
-// motion amount, shared total, threshold), the shown clip when it changes (/kalvento/clip:
-// folder number, clip index, clip count) and, in the gesture mode, the recogniser's result
+// The player's OSC link. Out: the motion of the turn, at most --osc-rate times a second
+// (/kalvento/motion: camera number, own motion amount, shared total, threshold), the shown clip
+// when it changes (/kalvento/clip: folder number, clip index, clip count) and, in the gesture mode,
+// the recogniser's result
 // (/kalvento/gesture: result, name, PHASE, SPEED, ACCEL, WIDTH). In: /kalvento/key (one
 // character string or a key code 1 .. 255 as a whole number of any number type) queues a key
 // for the key stage, one per turn, when the allowed keys hold it; /kalvento/motion from
@@ -31,7 +32,7 @@ struct OscCounters {
     int64_t dropped() const { return malformed + oversized + unknown + overflow + refused; }
 };
 
-class OscBridge {
+class OscLink {
 public:
     static constexpr size_t kKeyQueueLimit = 64;
     static constexpr int kMaxDatagramsPerTurn = 4096;
@@ -39,10 +40,14 @@ public:
     // went away does not leave its last motion behind.
     static constexpr int64_t kRemoteMotionLifetimeMicros = 1000000;
 
-    // Only keys in `allowedKeys` are queued.
-    OscBridge(OscPort& port, const KeySet& allowedKeys) : port_(port), allowedKeys_(allowedKeys) {}
+    // Only keys in `allowedKeys` are queued; the motion goes at most `motionRateHz` times a
+    // second (the turns of a camera-less player come far faster than anyone listening needs).
+    OscLink(OscPort& port, const KeySet& allowedKeys, int motionRateHz)
+        : port_(port), allowedKeys_(allowedKeys), motionPeriodMicros_(1000000 / motionRateHz) {}
 
-    void sendMotion(int camChan, int differenceSum, int diffSum, int threshold);
+    // Sends /kalvento/motion when its time has come at clock time `nowMicros`: one period
+    // after the last, or at once after a gap longer than a period.
+    void sendMotion(int64_t nowMicros, int camChan, int differenceSum, int diffSum, int threshold);
     // Sends /kalvento/clip when (folder, clip, count) differs from the last one sent.
     void sendClip(int folderNumber, int clip, int clipCount);
     void sendGesture(int result, const std::string& name, int phase, int speed, int accel,
@@ -58,6 +63,8 @@ public:
     int takeKey();
 
     const OscCounters& counters() const { return counters_; }
+    // True at most once a second (clock time `nowMicros`): the counts may be reported again.
+    bool countsDue(int64_t nowMicros);
 
 private:
     void handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy, int64_t nowMicros);
@@ -71,6 +78,9 @@ private:
     std::deque<int> keys_;
     int64_t remoteSeen_[32] = {};  // clock time a remote value last came in; 0 none
     int lastFolder_ = -1, lastClip_ = -1, lastCount_ = -1;
+    const int64_t motionPeriodMicros_;
+    int64_t nextMotion_ = 0;  // clock time from which /kalvento/motion may go again
+    int64_t nextCounts_ = 0;  // clock time from which the counts may be reported again
 };
 
 }  // namespace kalvento

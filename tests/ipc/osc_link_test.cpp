@@ -1,4 +1,5 @@
-// The OSC bridge: what it sends, and what it does with every kind of datagram that arrives.
+// The OSC link: what it sends and how often, and what it does with every kind of datagram that
+// arrives.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ipc/osc_bridge.h"
+#include "ipc/osc_link.h"
 #include "ipc/shared_motion.h"
 #include "support/fake_osc_port.h"
 
@@ -58,7 +59,7 @@ TEST(OscDatagram, DecodesWhatLibloEncodesAndRefusesTheRest) {
     EXPECT_EQ(d.message.args[0].number(), 1.5);
     EXPECT_EQ(d.message.args[1].h, int64_t{1} << 40);
 
-    // Truncated, garbage, a type the bridge never acts on, and too large.
+    // Truncated, garbage, a type the link never acts on, and too large.
     EXPECT_EQ(decodeOscDatagram(bytes.data(), bytes.size() - 3).kind, OscDatagram::Malformed);
     EXPECT_EQ(decodeOscDatagram("hello world!", 12).kind, OscDatagram::Malformed);
     lo_message blob = lo_message_new();
@@ -113,9 +114,9 @@ TEST(OscPacket, BundlesNestAndActAtOnceWhateverTheirTimeTag) {
 
     // Broken framing ends the bundle with one Malformed entry after what came before it.
     struct Broken {
-        size_t keep;        // bytes of the bundle kept
-        uint32_t length;    // written over the first element's size when not 0
-        size_t expected;    // entries
+        size_t keep;      // bytes of the bundle kept
+        uint32_t length;  // written over the first element's size when not 0
+        size_t expected;  // entries
     };
     for (const Broken& b : {Broken{bytes.size() - 4, 0, 4}, Broken{bytes.size(), 7, 1},
                             Broken{bytes.size(), 4096, 1}, Broken{18, 0, 1}, Broken{12, 0, 1}}) {
@@ -146,68 +147,72 @@ TEST(OscPacket, BundlesNestAndActAtOnceWhateverTheirTimeTag) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST(OscBridge, NumbersOfEveryTypeRefusedKeysAndTheSlotsItFilled) {
+TEST(OscLink, NumbersOfEveryTypeRefusedKeysAndTheSlotsItFilled) {
     test::FakeOscPort port;
-    OscBridge bridge(port, *[] {
-        std::string error;
-        return parseKeyList("x,J,ENTER", error);
-    }());
+    OscLink link(
+        port,
+        *[] {
+            std::string error;
+            return parseKeyList("x,J,ENTER", error);
+        }(),
+        60);
     MemorySharedBlock block;
     BlockBytes copy{};
     auto motion = [](OscValue camera, OscValue amount) {
-        return message("/kalvento/motion", {camera, amount, OscValue::Double(0), OscValue::Int64(0)});
+        return message("/kalvento/motion",
+                       {camera, amount, OscValue::Double(0), OscValue::Int64(0)});
     };
     const OscDatagram cases[] = {
-        message("/kalvento/key", {OscValue::Float(120.0f)}),    // x
-        message("/kalvento/key", {OscValue::Double(74.0)}),     // J
-        message("/kalvento/key", {OscValue::Int64(13)}),        // ENTER
-        message("/kalvento/key", {OscValue::Float(120.5f)}),    // not whole
-        message("/kalvento/key", {OscValue::Int64(256 + 120)}), // beyond one byte
-        message("/kalvento/key", {OscValue::Double(0.0)}),      // no key
-        message("/kalvento/key", {OscValue::Int(27)}),          // ESC: refused
-        message("/kalvento/key", {OscValue::Str("*")}),         // refused
-        message("/kalvento/key", {OscValue::Str("z")}),         // refused
+        message("/kalvento/key", {OscValue::Float(120.0f)}),     // x
+        message("/kalvento/key", {OscValue::Double(74.0)}),      // J
+        message("/kalvento/key", {OscValue::Int64(13)}),         // ENTER
+        message("/kalvento/key", {OscValue::Float(120.5f)}),     // not whole
+        message("/kalvento/key", {OscValue::Int64(256 + 120)}),  // beyond one byte
+        message("/kalvento/key", {OscValue::Double(0.0)}),       // no key
+        message("/kalvento/key", {OscValue::Int(27)}),           // ESC: refused
+        message("/kalvento/key", {OscValue::Str("*")}),          // refused
+        message("/kalvento/key", {OscValue::Str("z")}),          // refused
         motion(OscValue::Float(2.0f), OscValue::Float(900.6f)),
         motion(OscValue::Double(3.0), OscValue::Double(99.4)),
         motion(OscValue::Int64(4), OscValue::Int64(50)),
-        motion(OscValue::Float(2.5f), OscValue::Int(1)),          // camera not whole
-        motion(OscValue::Int(6), OscValue::Float(-0.6f)),         // negative once rounded
-        motion(OscValue::Int(6), OscValue::Double(1e12)),         // beyond an int
-        motion(OscValue::Int(6), OscValue::Str("9")),             // not a number
-        message("/kalvento/motion", {OscValue::Int(6), OscValue::Int(1), OscValue::Str("a"),
-                                     OscValue::Int(0)}),
+        motion(OscValue::Float(2.5f), OscValue::Int(1)),   // camera not whole
+        motion(OscValue::Int(6), OscValue::Float(-0.6f)),  // negative once rounded
+        motion(OscValue::Int(6), OscValue::Double(1e12)),  // beyond an int
+        motion(OscValue::Int(6), OscValue::Str("9")),      // not a number
+        message("/kalvento/motion",
+                {OscValue::Int(6), OscValue::Int(1), OscValue::Str("a"), OscValue::Int(0)}),
     };
     for (const OscDatagram& c : cases) port.incoming.push_back(c);
-    bridge.receive(block, copy, 5000);
-    EXPECT_EQ(bridge.takeKey(), 'x');
-    EXPECT_EQ(bridge.takeKey(), 'J');
-    EXPECT_EQ(bridge.takeKey(), 13);
-    EXPECT_EQ(bridge.takeKey(), 0);
+    link.receive(block, copy, 5000);
+    EXPECT_EQ(link.takeKey(), 'x');
+    EXPECT_EQ(link.takeKey(), 'J');
+    EXPECT_EQ(link.takeKey(), 13);
+    EXPECT_EQ(link.takeKey(), 0);
     BlockBytes seen{};
     readSharedMotion(block, seen);
     EXPECT_EQ(webCamOf(seen, 2), 901);
     EXPECT_EQ(webCamOf(seen, 3), 99);
     EXPECT_EQ(webCamOf(seen, 4), 50);
     EXPECT_EQ(webCamOf(seen, 6), 0);
-    const OscCounters& n = bridge.counters();
+    const OscCounters& n = link.counters();
     EXPECT_EQ(n.keys, 3);
     EXPECT_EQ(n.refused, 3);
     EXPECT_EQ(n.malformed, 8);
     EXPECT_EQ(n.motions, 3);
     EXPECT_EQ(n.dropped(), 11);
 
-    // Clearing takes back exactly the slots the bridge filled; another player's stays.
+    // Clearing takes back exactly the slots the link filled; another player's stays.
     publishMotion(block, copy, 9, 77);
-    bridge.clearRemoteSlots(block, copy);
+    link.clearRemoteSlots(block, copy);
     readSharedMotion(block, seen);
     for (int slot : {2, 3, 4}) EXPECT_EQ(webCamOf(seen, slot), 0) << slot;
     EXPECT_EQ(webCamOf(seen, 9), 77);
     EXPECT_EQ(diffSumOf(seen), 77);
 }
 
-TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
+TEST(OscLink, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
     test::FakeOscPort port;
-    OscBridge bridge(port, defaultRemoteKeys());
+    OscLink link(port, defaultRemoteKeys(), 60);
     MemorySharedBlock block;
     BlockBytes copy{};
     struct Case {
@@ -238,16 +243,16 @@ TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
         {{OscDatagram::Oversized, {}}, "oversized"},
     };
     for (const Case& c : cases) port.incoming.push_back(c.datagram);
-    bridge.receive(block, copy, 1000);
+    link.receive(block, copy, 1000);
 
-    EXPECT_EQ(bridge.takeKey(), 'x');
-    EXPECT_EQ(bridge.takeKey(), 'J');
-    EXPECT_EQ(bridge.takeKey(), 0);
+    EXPECT_EQ(link.takeKey(), 'x');
+    EXPECT_EQ(link.takeKey(), 'J');
+    EXPECT_EQ(link.takeKey(), 0);
     BlockBytes seen{};
     readSharedMotion(block, seen);
     EXPECT_EQ(webCamOf(seen, 5), 900);
     EXPECT_EQ(diffSumOf(seen), 900);
-    const OscCounters& n = bridge.counters();
+    const OscCounters& n = link.counters();
     EXPECT_EQ(n.keys, 2);
     EXPECT_EQ(n.motions, 1);
     EXPECT_EQ(n.malformed, 8);  // seven bad messages and the garbage
@@ -256,37 +261,56 @@ TEST(OscBridge, KeysQueueInOrderRemoteMotionFillsItsSlotAndTheRestIsCounted) {
     EXPECT_EQ(n.dropped(), 10);
 
     // A remote value that nothing refreshes goes after a second; a refreshed one stays.
-    bridge.receive(block, copy, 1000 + OscBridge::kRemoteMotionLifetimeMicros);
+    link.receive(block, copy, 1000 + OscLink::kRemoteMotionLifetimeMicros);
     readSharedMotion(block, seen);
     EXPECT_EQ(webCamOf(seen, 5), 900);
-    bridge.receive(block, copy, 1001 + OscBridge::kRemoteMotionLifetimeMicros);
+    link.receive(block, copy, 1001 + OscLink::kRemoteMotionLifetimeMicros);
     readSharedMotion(block, seen);
     EXPECT_EQ(webCamOf(seen, 5), 0);
     EXPECT_EQ(diffSumOf(seen), 0);
 }
 
-TEST(OscBridge, FullKeyQueueDropsAndCountsAndSendsOnlyChangedClips) {
+TEST(OscLink, FullKeyQueueDropsAndCountsAndSendsOnlyChangedClips) {
     test::FakeOscPort port;
-    OscBridge bridge(port, defaultRemoteKeys());
+    OscLink link(port, defaultRemoteKeys(), 60);
     MemorySharedBlock block;
     BlockBytes copy{};
-    for (size_t i = 0; i < OscBridge::kKeyQueueLimit + 5; ++i)
+    for (size_t i = 0; i < OscLink::kKeyQueueLimit + 5; ++i)
         port.incoming.push_back(message("/kalvento/key", {OscValue::Str("x")}));
-    bridge.receive(block, copy, 1);
-    EXPECT_EQ(bridge.counters().keys, static_cast<int64_t>(OscBridge::kKeyQueueLimit));
-    EXPECT_EQ(bridge.counters().overflow, 5);
+    link.receive(block, copy, 1);
+    EXPECT_EQ(link.counters().keys, static_cast<int64_t>(OscLink::kKeyQueueLimit));
+    EXPECT_EQ(link.counters().overflow, 5);
 
-    bridge.sendClip(1, 7, 100);
-    bridge.sendClip(1, 7, 100);
-    bridge.sendClip(1, 8, 100);
-    bridge.sendMotion(3, 10, 20, 30);
-    bridge.sendGesture(1, "B", 4, 50, -2, 100);
+    link.sendClip(1, 7, 100);
+    link.sendClip(1, 7, 100);
+    link.sendClip(1, 8, 100);
+    link.sendMotion(0, 3, 10, 20, 30);
+    link.sendGesture(1, "B", 4, 50, -2, 100);
     ASSERT_EQ(port.sent.size(), 4u);
     EXPECT_EQ(port.sent[0].path, "/kalvento/clip");
     EXPECT_EQ(port.sent[1].args[1].i, 8);
     EXPECT_EQ(port.sent[2].path, "/kalvento/motion");
     EXPECT_EQ(port.sent[2].args[3].i, 30);
     EXPECT_EQ(port.sent[3].args[1].s, "B");
+}
+
+TEST(OscLink, MotionGoesAtMostAtItsRateAndTheCountsOnceASecond) {
+    test::FakeOscPort port;
+    OscLink link(port, defaultRemoteKeys(), 10);
+    struct Turn {
+        int64_t micros;
+        bool sent;
+    };
+    for (Turn turn :
+         {Turn{0, true}, Turn{50000, false}, Turn{100000, true}, Turn{250000, true},
+          Turn{300000, true}, Turn{1000000, true}, Turn{1050000, false}, Turn{1100000, true}}) {
+        const size_t before = port.sent.size();
+        link.sendMotion(turn.micros, 3, 10, 20, 30);
+        EXPECT_EQ(port.sent.size() - before, turn.sent ? 1u : 0u) << "at " << turn.micros;
+    }
+    EXPECT_TRUE(link.countsDue(5'000'000));
+    EXPECT_FALSE(link.countsDue(5'999'999)) << "the counts are due once a second";
+    EXPECT_TRUE(link.countsDue(6'000'000));
 }
 
 TEST(OscAddress, SplitsHostAndPort) {

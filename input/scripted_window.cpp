@@ -1,10 +1,13 @@
-#include "platform/scripted_window.h"
+#include "input/scripted_window.h"
 
 namespace kalvento {
 
 ScriptedWindow::ScriptedWindow(Window& inner, std::vector<ScriptEvent> events, Clock& clock,
                                bool escapeWhenDone)
-    : ForwardingWindow(inner), events_(std::move(events)), clock_(clock), escapeWhenDone_(escapeWhenDone) {}
+    : ForwardingWindow(inner),
+      events_(std::move(events)),
+      clock_(clock),
+      escapeWhenDone_(escapeWhenDone) {}
 
 void ScriptedWindow::setMouseCallback(MouseCallback callback, void* user) {
     callback_ = callback;

@@ -1,4 +1,4 @@
-#include "platform/recording_window.h"
+#include "support/recording_window.h"
 
 #include <opencv2/core.hpp>
 
@@ -19,7 +19,6 @@ void RecordingWindow::destroy() {
 }
 
 void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
-    if (!record_) return;
     log_.push_back("show " + std::to_string(picture.cols) + "x" + std::to_string(picture.rows));
     if (mirror == Mirror::None) {
         picture.copyTo(picture_);
@@ -30,7 +29,7 @@ void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
 }
 
 void RecordingWindow::redraw() {
-    if (record_ && !picture_.empty()) compose();
+    if (!picture_.empty()) compose();
 }
 
 void RecordingWindow::compose() {
@@ -60,7 +59,7 @@ int RecordingWindow::peekKey(int) {
 }
 
 void RecordingWindow::delay(int ms) {
-    if (record_) log_.push_back("delay " + std::to_string(ms));
+    log_.push_back("delay " + std::to_string(ms));
 }
 
 }  // namespace kalvento

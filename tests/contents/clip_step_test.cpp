@@ -1,5 +1,6 @@
-// Showing the clip at frame_no: the image cache and its limit, the position marker, the flip
-// modes and the clip texts.
+// The display step shows the clip at frame_no (through the player, which mirrors it and draws
+// the meter): the image cache and its limit, the position marker, the flip modes and the clip
+// texts.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ namespace {
 // A block moving 4 to 32 pixels a turn gives 15300 to 122400.
 constexpr int kMeterThreshold = 70000;
 
-class DisplayTest : public PlayerFixture {
+class ClipStepTest : public PlayerFixture {
 protected:
     void show(double position) {
         player.state.playback.frame_no = position;
@@ -38,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(DisplayTest, CacheHoldsAtMostCamOnMemoryClips) {
+TEST_F(ClipStepTest, CacheHoldsAtMostCamOnMemoryClips) {
     ws.addClipRange(1, 6, 40, 30);
     load();
     player.state.playback.CamOnMemory = 1;
@@ -55,7 +56,7 @@ TEST_F(DisplayTest, CacheHoldsAtMostCamOnMemoryClips) {
     EXPECT_EQ(window.log().back(), "show 40x30");
 }
 
-TEST_F(DisplayTest, OnlyAPendingSixSurvivesALoad) {
+TEST_F(ClipStepTest, OnlyAPendingSixSurvivesALoad) {
     ws.addClipRange(1, 4);
     load();
     player.state.playback.PendingKey = '6';
@@ -69,7 +70,7 @@ TEST_F(DisplayTest, OnlyAPendingSixSurvivesALoad) {
     EXPECT_EQ(player.state.playback.PendingKey, 'x');
 }
 
-TEST_F(DisplayTest, MarkerShowsThePositionInTheModeColour) {
+TEST_F(ClipStepTest, MarkerShowsThePositionInTheModeColour) {
     ws.addClipRange(1, 4, 80, 40);
     load();
     player.state.playback.CamOnMemory = 10;  // both clips stay cached
@@ -91,7 +92,7 @@ TEST_F(DisplayTest, MarkerShowsThePositionInTheModeColour) {
     }
 }
 
-TEST_F(DisplayTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
+TEST_F(ClipStepTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
     ws.addClipRange(1, 3, 40, 30);
     load();
     show(1);
@@ -112,7 +113,7 @@ TEST_F(DisplayTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
     EXPECT_EQ(cv::norm(window.lastShown(), mirrored, cv::NORM_INF), 0.0);
 }
 
-TEST_F(DisplayTest, StoppedStepShowsNothingAndTextsArePrinted) {
+TEST_F(ClipStepTest, StoppedStepShowsNothingAndTextsArePrinted) {
     ws.addClipRange(1, 3);
     load();
     setFieldText(player.state.contents.FrameData[1].http, "page");
@@ -126,7 +127,7 @@ TEST_F(DisplayTest, StoppedStepShowsNothingAndTextsArePrinted) {
     EXPECT_EQ(player.state.playback.LastShownFrame, 1.0);
 }
 
-TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
+TEST_F(ClipStepTest, PositionsOutsideTheFolderShowNothing) {
     ws.addClipRange(1, 3);
     load();
     for (double position : {3.0, -1.0, 1e300, -1e300}) {
@@ -136,7 +137,7 @@ TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
     EXPECT_TRUE(out().empty());
 }
 
-TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
+TEST_F(ClipStepTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     ws.addClipRange(1, 3, 64, 48);
     load();
     show(1);
@@ -160,7 +161,7 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
         << "the cached clip keeps its pixels";
 }
 
-TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
+TEST_F(ClipStepTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
     ws.addClipRange(1, 12, 40, 30);
     Options options;
     const int64_t clipBytes = 40 * 30 * 3;
@@ -204,7 +205,7 @@ int barLength(const cv::Mat& shown) {
     return length;
 }
 
-TEST_F(DisplayTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
+TEST_F(ClipStepTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
     ws.addClipRange(1, 1, 120, 90);  // one clip: it stays shown whatever the motion
     Options options;
     options.meter = true;

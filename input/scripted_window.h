@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "input/input_script.h"
 #include "platform/clock.h"
-#include "platform/input_script.h"
 #include "platform/window.h"
 
 namespace kalvento {

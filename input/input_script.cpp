@@ -1,4 +1,4 @@
-#include "platform/input_script.h"
+#include "input/input_script.h"
 
 #include <charconv>
 #include <sstream>

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/input_script.h"
-#include "platform/recording_window.h"
-#include "platform/scripted_window.h"
+#include "input/input_script.h"
+#include "input/scripted_window.h"
 #include "support/fake_clock.h"
+#include "support/recording_window.h"
 
 namespace kalvento {
 namespace {

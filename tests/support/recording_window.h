@@ -1,9 +1,11 @@
 #pragma once
-// A window that shows nothing: the window of a headless run. Asked to, it keeps a log of the
-// operations and the last image shown, which tests and benchmarks read.
+// A window of tests and benchmarks: it shows nothing on a screen but keeps a log of the
+// operations and the last image shown, with the overlay drawn over it, which they read.
 
 #include <string>
 #include <vector>
+
+#include <opencv2/core/mat.hpp>
 
 #include "platform/window.h"
 
@@ -11,10 +13,6 @@ namespace kalvento {
 
 class RecordingWindow final : public Window {
 public:
-    // Without `record` (the window of a headless run) it keeps no log and no pixels, so a long
-    // run neither grows nor copies every clip.
-    explicit RecordingWindow(bool record = true) : record_(record) {}
-
     void create(WindowMode mode) override;
     void destroy() override;
     void setMouseCallback(MouseCallback callback, void* user) override;
@@ -46,7 +44,6 @@ private:
     std::vector<std::string> log_;
     cv::Mat picture_;  // the last picture, mirrored as asked
     cv::Mat lastShown_;
-    bool record_ = true;
     bool open_ = false;
     int keyWaits_ = 0;
     MouseCallback callback_ = nullptr;

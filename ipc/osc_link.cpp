@@ -1,4 +1,4 @@
-#include "ipc/osc_bridge.h"
+#include "ipc/osc_link.h"
 
 #include <cmath>
 #include <limits>
@@ -8,13 +8,23 @@
 
 namespace kalvento {
 
-void OscBridge::sendMotion(int camChan, int differenceSum, int diffSum, int threshold) {
+void OscLink::sendMotion(int64_t nowMicros, int camChan, int differenceSum, int diffSum,
+                         int threshold) {
+    if (nowMicros < nextMotion_) return;
+    const int64_t period = motionPeriodMicros_;
+    nextMotion_ = nowMicros - nextMotion_ < period ? nextMotion_ + period : nowMicros + period;
     port_.send({"/kalvento/motion",
                 {OscValue::Int(camChan), OscValue::Int(differenceSum), OscValue::Int(diffSum),
                  OscValue::Int(threshold)}});
 }
 
-void OscBridge::sendClip(int folderNumber, int clip, int clipCount) {
+bool OscLink::countsDue(int64_t nowMicros) {
+    if (nowMicros < nextCounts_) return false;
+    nextCounts_ = nowMicros + 1000000;
+    return true;
+}
+
+void OscLink::sendClip(int folderNumber, int clip, int clipCount) {
     if (folderNumber == lastFolder_ && clip == lastClip_ && clipCount == lastCount_) return;
     lastFolder_ = folderNumber;
     lastClip_ = clip;
@@ -23,14 +33,14 @@ void OscBridge::sendClip(int folderNumber, int clip, int clipCount) {
                 {OscValue::Int(folderNumber), OscValue::Int(clip), OscValue::Int(clipCount)}});
 }
 
-void OscBridge::sendGesture(int result, const std::string& name, int phase, int speed, int accel,
-                            int width) {
+void OscLink::sendGesture(int result, const std::string& name, int phase, int speed, int accel,
+                          int width) {
     port_.send({"/kalvento/gesture",
                 {OscValue::Int(result), OscValue::Str(name), OscValue::Int(phase),
                  OscValue::Int(speed), OscValue::Int(accel), OscValue::Int(width)}});
 }
 
-void OscBridge::receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros) {
+void OscLink::receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros) {
     for (int n = 0; n < kMaxDatagramsPerTurn; ++n) {
         std::optional<OscDatagram> datagram = port_.receive();
         if (!datagram) break;
@@ -55,7 +65,7 @@ void OscBridge::receive(SharedBlock& block, BlockBytes& copy, int64_t nowMicros)
     }
 }
 
-void OscBridge::clearRemoteSlots(SharedBlock& block, BlockBytes& copy) {
+void OscLink::clearRemoteSlots(SharedBlock& block, BlockBytes& copy) {
     for (int slot = 0; slot < kWebCamSlots; ++slot) {
         if (remoteSeen_[slot] == 0) continue;
         remoteSeen_[slot] = 0;
@@ -84,8 +94,8 @@ std::optional<int> roundedNumber(const OscValue& value, int low, int high) {
 
 }  // namespace
 
-void OscBridge::handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
-                       int64_t nowMicros) {
+void OscLink::handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
+                     int64_t nowMicros) {
     if (message.path == "/kalvento/key")
         handleKey(message.args);
     else if (message.path == "/kalvento/motion")
@@ -94,7 +104,7 @@ void OscBridge::handle(const OscMessage& message, SharedBlock& block, BlockBytes
         ++counters_.unknown;
 }
 
-void OscBridge::handleKey(const std::vector<OscValue>& args) {
+void OscLink::handleKey(const std::vector<OscValue>& args) {
     std::optional<int> key;
     if (args.size() == 1 && args[0].type == 's' && args[0].s.size() == 1)
         key = static_cast<unsigned char>(args[0].s[0]);
@@ -112,8 +122,8 @@ void OscBridge::handleKey(const std::vector<OscValue>& args) {
     }
 }
 
-void OscBridge::handleMotion(const std::vector<OscValue>& args, SharedBlock& block,
-                             BlockBytes& copy, int64_t nowMicros) {
+void OscLink::handleMotion(const std::vector<OscValue>& args, SharedBlock& block, BlockBytes& copy,
+                           int64_t nowMicros) {
     // Camera number, motion amount, and (not used here) the sender's total and threshold.
     constexpr int kMaxAmount = std::numeric_limits<int32_t>::max();
     std::optional<int> slot, amount;
@@ -131,7 +141,7 @@ void OscBridge::handleMotion(const std::vector<OscValue>& args, SharedBlock& blo
     ++counters_.motions;
 }
 
-int OscBridge::takeKey() {
+int OscLink::takeKey() {
     if (keys_.empty()) return 0;
     int key = keys_.front();
     keys_.pop_front();
