@@ -51,6 +51,7 @@ void Player::initialise() {
     scan();
     readParameters();
     takeStartingClip();
+    startOnPlayFolder();
     showHelp();
     timer.restart();
     recogniser.learning.LearnTarget = -1;

@@ -49,6 +49,14 @@ struct Options {
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.
     int64_t cacheBudgetBytes = int64_t{1} << 62;
     bool cacheBudgetGiven = false;
+    // --import PATH: make a new contents folder of PATH and the words after the options;
+    // --import-to N: as folder SNNN; --import-and-play: then play it.
+    std::string importPath;
+    int importFolder = 0;
+    bool importAndPlay = false;
+    int playFolder = 0;
+    // Where the program was started: file names on the command line are relative to it.
+    std::string startDirectory;  // the folder (1 for S001) to start on; 0: as the settings say
     bool help = false;
     bool version = false;
     // The program path followed by the words after the options (or after "--").

@@ -202,6 +202,13 @@ void Player::runKeyAtStart(int key) {
     command->run(*this, *command);
 }
 
+void Player::startOnPlayFolder() {
+    if (options_.playFolder <= 0) return;
+    state.contents.DirNum = options_.playFolder - 1;
+    scan();
+    readParameters();
+}
+
 void Player::openCameraAtStart() {
     runKeyAtStart('q');
 }
@@ -334,7 +341,7 @@ void Player::startUp() {
     io.console.print("%s\n", io.files.currentDirectory().c_str());
     if (!storeCommandLine(options_.words, state.commandLine, io.console))
         throw PlayerExit{2, false};
-    importCommandLineImages(state.commandLine, io);
+    importCommandLineImages(state.commandLine, io, options_.startDirectory);
     random.seed(options_.seed ? *options_.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
     ReadCameraConfig(state, io.files, io.console);

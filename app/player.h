@@ -82,6 +82,8 @@ private:
     void mainLoop();
     void printStatus();
     void runMotionEngine();
+    // --import-and-play: the folder just made is scanned and shown first.
+    void startOnPlayFolder();
     // --camera-on: the camera key's command, with its title line, as if q had been typed.
     void openCameraAtStart();
     // --gesture: q, then ; as if typed. Without the folder's knowledge base the player says so

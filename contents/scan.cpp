@@ -87,6 +87,26 @@ void showFirstClip(State& state, ClipCache& cache, Io& io) {
     state.playback.PendingKey = 0;
 }
 
+// Waits for a key after the player found no clip: in a window that can show a page, the page
+// says where clips were looked for, what they must be called and how to bring them in.
+void waitAfterNoClips(Io& io) {
+    if (!io.showPage) {
+        io.window.waitKey(0);
+        return;
+    }
+    const std::string workdir = io.files.currentDirectory();
+    io.showPage({
+        "No clips to play.",
+        "Folder searched:",
+        "  " + fullFolderPath(workdir, 0),
+        "Clips must be called",
+        "  S001/clip_00000.jpg, clip_00001.jpg, ...",
+        "To bring clips in (a folder of pictures, pictures or a video):",
+        "  kalvento -C " + workdir + " --import PATH",
+        "ESC ends the player.",
+    });
+}
+
 }  // namespace
 
 void scanContents(State& state, ClipCache& cache, Io& io) {
@@ -103,7 +123,7 @@ void scanContents(State& state, ClipCache& cache, Io& io) {
             contents.DirNum = 0;
         } else {
             io.console.print("---> ERROR: No image file exists! Bye!\n");
-            io.window.waitKey(0);
+            waitAfterNoClips(io);
             throw PlayerExit{1, true};
         }
     }
