@@ -184,7 +184,8 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     Io io{shownWindow, playerConsole, basics.files, basics.clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.questions = &questions;
-    if (display.text)
+    // A scripted run ends by itself when its script is used up: no page waits for ESC there.
+    if (display.text && options.inputScript.empty())
         io.showPage = [&io, &display](const std::vector<std::string>& lines) {
             showTextPage(*display.text, io.window, lines);
         };
