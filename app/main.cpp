@@ -159,6 +159,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     TurboJpegLoader images;
     CameraSettings cameraSettings;
     cameraSettings.paceFiles = !options.cameraSourceUnpaced;
+    cameraSettings.loopFiles = options.cameraSourceLoop;
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
     std::unique_ptr<ThreadedClipReader> clips = openClipReader(options);

@@ -334,6 +334,7 @@ void Player::mainLoop() {
         enterGestureModeAtStart();
     else if (options_.cameraOn)
         openCameraAtStart();
+    sayCameraStandIn();
     if (options_.learnCount > 0) startGestureLearning(*this, options_.learnCount);
     for (;;) {
         beginTurn();

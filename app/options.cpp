@@ -133,6 +133,10 @@ const std::array kOptions = {
     OptionRow{"--camera-source-unpaced", nullptr, nullptr,
               "read a --camera-source video as fast as the player\nturns (tests, benchmarks)",
               &Options::cameraSourceUnpaced},
+    OptionRow{"--camera-source-loop", nullptr, nullptr,
+              "a --camera-source video starts again at its end; the\n"
+              "player says that a video stands in for the camera",
+              &Options::cameraSourceLoop},
     OptionRow{"--camera-size", nullptr, "WxH",
               "ask the camera for WxH and scale its frames to 320x240", &takeCameraSize},
     OptionRow{"--camera-fit", nullptr, "crop|stretch",

@@ -18,6 +18,7 @@ struct Options {
     std::string workdir;       // -C, --workdir: change here first
     std::string cameraSource;  // --camera-source: opened instead of camera CamChan
     bool cameraSourceUnpaced = false;  // --camera-source-unpaced: a video read as fast as asked
+    bool cameraSourceLoop = false;     // --camera-source-loop: a video starts again at its end
     std::optional<int> cameraNumber;   // --camera N: CamChan for this run, as d/D set it
     int cameraWidth = 0;               // --camera-size WxH: asked of the camera; 0 not given
     int cameraHeight = 0;

@@ -209,6 +209,14 @@ void Player::startOnPlayFolder() {
     readParameters();
 }
 
+void Player::sayCameraStandIn() {
+    if (!options_.cameraSourceLoop || options_.cameraSource.empty()) return;
+    io.console.say(Say::Notice,
+                   "*** The video %s stands in for the camera. For a real camera: kalvento "
+                   "--camera N (kalvento --list-cameras lists them). ***\n",
+                   options_.cameraSource.c_str());
+}
+
 void Player::openCameraAtStart() {
     runKeyAtStart('q');
 }
