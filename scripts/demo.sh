@@ -79,11 +79,13 @@ gesture_tour_in_window() {
     echo "=== Gesture tour, part 1: the player learns motions A and B from $demo/learning.avi ==="
     echo "Watch the countdown in the window. When it shows FINISHED!, press W to save the"
     echo "motions, then ESC and ESC to go on to part 2."
-    "$player" -C "$gestures" --camera-source "$demo/learning.avi" --learn 2 || true
+    "$player" -C "$gestures" --camera-source "$demo/learning.avi" --camera-source-unpaced \
+        --learn 2 || true
     echo
     echo "=== Gesture tour, part 2: the learned motions scrub the folder ($demo/recognition.avi) ==="
     echo "ESC and ESC end it."
-    exec "$player" -C "$gestures" --camera-source "$demo/recognition.avi" --camera-source-loop \
+    exec "$player" -C "$gestures" --camera-source "$demo/recognition.avi" --camera-source-unpaced \
+        --camera-source-loop \
         --gesture
 }
 
