@@ -68,7 +68,7 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
     EXPECT_EQ(clip.size(), cv::Size(64, 48));
     EXPECT_NEAR(clip.at<cv::Vec3b>(10, 10)[0], 200, 3);
 
-    RunResult make = runProgram("ffmpeg", {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+    RunResult make = runProgram("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
                                            "testsrc=size=64x48:rate=10", "-frames:v", "17",
                                            ws.root() + "/walk.avi"}, ws.root());
     ASSERT_EQ(make.status, 0) << make.err;
@@ -76,7 +76,7 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
                                 ws.root());
     EXPECT_EQ(video.status, 0) << video.err;
     EXPECT_NEAR(clipCount(ws.folder(3)), 17, 1);
-    EXPECT_TRUE(contains(video.out, "S003:(000")) << "the player plays the folder it made";
+    EXPECT_TRUE(contains(video.out, "（現在 S003 ）")) << "the player plays the folder it made";
     EXPECT_TRUE(fs::exists(ws.folder(1) + "/clip_00011.jpg")) << "nothing else was touched";
     EXPECT_EQ(clipCount(ws.folder(1)), 12);
 }
