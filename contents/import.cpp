@@ -85,19 +85,22 @@ bool isEmptyFolder(const std::string& path, FileOps& files) {
     return files.isDirectory(path) && names && names->empty();
 }
 
-// The number of the folder to make: the one asked for when it is free (or an empty folder),
-// otherwise the lowest free one; 0 (said on the console) when there is none.
+// The number of the folder to make: the one asked for when it is free (missing or an empty
+// folder), otherwise the lowest free one; 0 (said on the console) when there is none.
 int chooseFolder(int asked, ImportTools& tools) {
+    auto isFree = [&tools](int number) {
+        const std::string path = folderPath(number - 1);
+        return !tools.files.exists(path) || isEmptyFolder(path, tools.files);
+    };
     if (asked > 0) {
-        const std::string path = folderPath(asked - 1);
-        if (!tools.files.exists(path) || isEmptyFolder(path, tools.files)) return asked;
+        if (isFree(asked)) return asked;
         tools.console.printErr(
             "kalvento --import-to: %s already exists and is not empty; nothing was imported.\n",
             fullFolderPath(tools.files.currentDirectory(), asked - 1).c_str());
         return 0;
     }
     for (int number = 1; number <= kMaxFolderNumber; ++number)
-        if (!tools.files.exists(folderPath(number - 1))) return number;
+        if (isFree(number)) return number;
     tools.console.printErr("kalvento --import: no free folder number is left.\n");
     return 0;
 }
@@ -237,6 +240,10 @@ bool picturesFit(const std::vector<Source>& sources, Console& console) {
 }
 
 }  // namespace
+
+bool isPictureName(const std::string& name) {
+    return pictureKind(name).has_value();
+}
 
 bool naturalLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;

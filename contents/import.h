@@ -48,6 +48,10 @@ struct ImportResult {
 // progress line while it works and the folder made at the end.
 ImportResult importContents(const ImportRequest& request, ImportTools& tools);
 
+// True for a file name whose extension (case ignored) is that of a picture the import takes:
+// .jpg, .jpeg, .png, .webp, .bmp, .tif, .tiff.
+bool isPictureName(const std::string& name);
+
 // `a` before `b` in natural order: runs of digits compare as numbers (frame_2 before
 // frame_10), everything else byte by byte.
 bool naturalLess(const std::string& a, const std::string& b);

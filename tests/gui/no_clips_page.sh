@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real player in an X server of its own (Xvfb), started as the menu entry starts it on a
-# fresh home: no contents folder, standard input from /dev/null. Its window opens and shows,
-# readable by OCR, the folder it searched (full path) and what clips must be called
+# The real player in an X server of its own (Xvfb), started as the menu entry starts it
+# (standard input from /dev/null) on a home whose S001 holds pictures named as ffmpeg names
+# them (frame_0001.jpg, ...), no clips. Its window opens and shows, readable by OCR, the folder
+# it searched (full path), the pictures of other names it found and what clips must be called
 # (clip_00000.jpg); ESC then ends it with the status of a player without clips (1), and the
 # console keeps its lines.
 # Usage: no_clips_page.sh PLAYER MAKE_DEMO [WINDOW_PROBE]   (only the player is used)
@@ -16,7 +17,8 @@ source "$(dirname "$0")/player_run.bash"
 # The contents root: a name OCR reads for sure under the scratch folder, whose random name it
 # may not (l and 1, O and 0).
 ROOT="$T/kalvento"
-mkdir -p "$ROOT/work"
+mkdir -p "$ROOT/work" "$ROOT/S001"
+touch "$ROOT/S001/frame_0001.jpg" "$ROOT/S001/frame_0002.jpg" "$ROOT/S001/frame_0010.jpg"
 start_xvfb
 xdotool mousemove 5 5
 
@@ -46,6 +48,8 @@ grep -q -E -- "^$(dirname "$T")/.*/kalvento/S001\$" <<<"$text" ||
     fail "the window does not name the folder searched $ROOT/S001; OCR read: $text"
 grep -q -E 'clip_?00000\.jpg' <<<"$text" || fail "the window does not name clip_00000.jpg; OCR read: $text"
 grep -q -F -- "--import" <<<"$text" || fail "the window does not say how to import; OCR read: $text"
+grep -q -E '3pictures.*frame_?0001\.jpg' <<<"$text" ||
+    fail "the window does not name the 3 pictures of other names; OCR read: $text"
 
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key Escape
