@@ -117,8 +117,10 @@ public:
     bool begin() {
         if (tools_.files.exists(staging_)) discard();
         if (tools_.files.makeDirectory(staging_)) return true;
-        tools_.console.printErr("kalvento --import: cannot make the folder %s; nothing was "
-                                "imported.\n", staging_.c_str());
+        tools_.console.printErr(
+            "kalvento --import: cannot make the folder %s; nothing was "
+            "imported.\n",
+            staging_.c_str());
         return false;
     }
 
@@ -136,8 +138,10 @@ public:
     // Gives the hidden folder its name; false (said, and discarded) when that fails.
     bool finish(const std::string& target) {
         if (tools_.files.rename(staging_, target)) return true;
-        tools_.console.printErr("\nkalvento --import: cannot rename %s to %s; nothing was "
-                                "imported.\n", staging_.c_str(), target.c_str());
+        tools_.console.printErr(
+            "\nkalvento --import: cannot rename %s to %s; nothing was "
+            "imported.\n",
+            staging_.c_str(), target.c_str());
         discard();
         return false;
     }
@@ -207,8 +211,8 @@ bool ImportRun::addVideo(const Source& source) {
     // One frame more than fits tells a video that is too long.
     const int room = kMaxClips - clips_;
     const int status = tools_.processes.run(
-        {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-i", source.path, "-map",
-         "0:v:0", "-fps_mode", "passthrough", "-frames:v", std::to_string(room + 1), "-q:v",
+        {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-stats", "-i", source.path,
+         "-map", "0:v:0", "-fps_mode", "passthrough", "-frames:v", std::to_string(room + 1), "-q:v",
          "2", "-start_number", std::to_string(clips_), staging_ + "/clip_%05d.jpg"});
     int made = 0;
     while (tools_.files.exists(clipName(clips_ + made))) ++made;
@@ -251,7 +255,8 @@ bool naturalLess(const std::string& a, const std::string& b) {
         const bool digitA = std::isdigit(static_cast<unsigned char>(a[i]));
         const bool digitB = std::isdigit(static_cast<unsigned char>(b[j]));
         if (!digitA || !digitB) {
-            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            if (a[i] != b[j])
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
             ++i, ++j;
             continue;
         }

@@ -36,12 +36,11 @@ TEST(Import, AVideoIsReadByFfmpegIntoTheHiddenFolderEveryFrame) {
     std::ofstream(f.ws.root() + "/walk.mp4") << "video";
     ImportResult result = importContents({{f.ws.root() + "/walk.mp4"}, 4}, f.tools);
     ASSERT_EQ(f.processes.ran.size(), 1u);
-    EXPECT_EQ(f.processes.ran[0],
-              (std::vector<std::string>{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel",
-                                        "error", "-i", f.ws.root() + "/walk.mp4", "-map",
-                                        "0:v:0", "-fps_mode", "passthrough", "-frames:v",
-                                        "22001", "-q:v", "2", "-start_number", "0",
-                                        "../.S004.import/clip_%05d.jpg"}));
+    EXPECT_EQ(f.processes.ran[0], (std::vector<std::string>{
+                                      "ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error",
+                                      "-stats", "-i", f.ws.root() + "/walk.mp4", "-map", "0:v:0",
+                                      "-fps_mode", "passthrough", "-frames:v", "22001", "-q:v", "2",
+                                      "-start_number", "0", "../.S004.import/clip_%05d.jpg"}));
     // The fake made no frame: the video is named and skipped, and nothing is left.
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(f.console.errText().find("skipped " + f.ws.root() + "/walk.mp4"), std::string::npos);

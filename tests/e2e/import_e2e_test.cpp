@@ -56,7 +56,8 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
     EXPECT_TRUE(contains(folder.out, "Imported 12 clips into " + ws.folder(1) + "\n"));
     EXPECT_TRUE(contains(folder.err, "skipped " + ws.root() + "/frames/frame_5b.jpg:"));
     // Natural order: frame_10 after frame_9, copied as it is.
-    EXPECT_EQ(bytesOf(ws.folder(1) + "/clip_00009.jpg"), bytesOf(ws.root() + "/frames/frame_10.jpg"));
+    EXPECT_EQ(bytesOf(ws.folder(1) + "/clip_00009.jpg"),
+              bytesOf(ws.root() + "/frames/frame_10.jpg"));
     EXPECT_EQ(clipCount(ws.folder(1)), 12);
 
     writePicture(ws.root() + "/still.png", 200);
@@ -67,12 +68,14 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
     EXPECT_EQ(clip.size(), cv::Size(64, 48));
     EXPECT_NEAR(clip.at<cv::Vec3b>(10, 10)[0], 200, 3);
 
-    RunResult make = runProgram("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                                           "testsrc=size=64x48:rate=10", "-frames:v", "17",
-                                           ws.root() + "/walk.avi"}, ws.root());
+    RunResult make =
+        runProgram("/usr/bin/ffmpeg",
+                   {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                    "testsrc=size=64x48:rate=10", "-frames:v", "17", ws.root() + "/walk.avi"},
+                   ws.root());
     ASSERT_EQ(make.status, 0) << make.err;
-    RunResult video = runPlayer({"-C", "work", "--import-and-play", "--import", "walk.avi"},
-                                ws.root());
+    RunResult video =
+        runPlayer({"-C", "work", "--import-and-play", "--import", "walk.avi"}, ws.root());
     EXPECT_EQ(video.status, 0) << video.err;
     EXPECT_NEAR(clipCount(ws.folder(3)), 17, 1);
     EXPECT_TRUE(contains(video.out, "（現在 S003 ）")) << "the player plays the folder it made";
@@ -82,7 +85,8 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
 TEST(ImportRun, MorePicturesThanAFolderHoldsAreRefusedBeforeAnythingIsWritten) {
     Workspace ws;
     fs::create_directories(ws.root() + "/many");
-    for (int i = 0; i <= 22000; ++i) std::ofstream(ws.root() + "/many/p" + std::to_string(i) + ".jpg");
+    for (int i = 0; i <= 22000; ++i)
+        std::ofstream(ws.root() + "/many/p" + std::to_string(i) + ".jpg");
     RunResult run = runImport({"--import", "many"}, ws);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "22001 pictures are more than the 22000 clips a folder can hold"))
@@ -101,8 +105,8 @@ TEST(CommandLineRun, FilesAreTakenFromWhereThePlayerStartedIntoAnS001MadeForThem
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(run.out, "---> Created the contents folder " + ws.folder(1) + "\n"));
     EXPECT_EQ(bytesOf(ws.folder(1) + "/clip_00000.jpg"), bytesOf(ws.root() + "/a.jpg"));
-    EXPECT_TRUE(contains(run.err, "ERROR: Could not copy [ gone.jpg ]: " + ws.root() +
-                                      "/gone.jpg does not exist\n"))
+    EXPECT_TRUE(contains(
+        run.err, "ERROR: Could not copy [ gone.jpg ]: " + ws.root() + "/gone.jpg does not exist\n"))
         << run.err;
 }
 
