@@ -48,10 +48,10 @@ void Player::initialise() {
     camera.VR_threshold = 153600 / (camera.PixelStep * camera.PixelStep);
     io.console.print("The system is starting up. This may take a while.\n\n");
     readParameters();
+    startOnPlayFolder();
     scan();
     readParameters();
     takeStartingClip();
-    startOnPlayFolder();
     showHelp();
     timer.restart();
     recogniser.learning.LearnTarget = -1;

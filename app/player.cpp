@@ -203,10 +203,7 @@ void Player::runKeyAtStart(int key) {
 }
 
 void Player::startOnPlayFolder() {
-    if (options_.playFolder <= 0) return;
-    state.contents.DirNum = options_.playFolder - 1;
-    scan();
-    readParameters();
+    if (options_.playFolder > 0) state.contents.DirNum = options_.playFolder - 1;
 }
 
 void Player::sayCameraStandIn() {

@@ -82,7 +82,8 @@ private:
     void mainLoop();
     void printStatus();
     void runMotionEngine();
-    // --import-and-play: the folder just made is scanned and shown first.
+    // --import-and-play: the folder just made is the one the first scan takes (whatever folder
+    // the parameter file read before it names).
     void startOnPlayFolder();
     // --camera-source-loop: says on the console and in the window that a video stands in for
     // the camera, and how to use a real one.

@@ -74,11 +74,11 @@ TEST(ImportRun, PicturesOfAnyNamesAPngAndAVideoBecomeNewFolders) {
                     "testsrc=size=64x48:rate=10", "-frames:v", "17", ws.root() + "/walk.avi"},
                    ws.root());
     ASSERT_EQ(make.status, 0) << make.err;
-    RunResult video =
-        runPlayer({"-C", "work", "--import-and-play", "--import", "walk.avi"}, ws.root());
+    RunResult video = runPlayer(
+        {"-C", "work", "--import-to", "7", "--import-and-play", "--import", "walk.avi"}, ws.root());
     EXPECT_EQ(video.status, 0) << video.err;
-    EXPECT_NEAR(clipCount(ws.folder(3)), 17, 1);
-    EXPECT_TRUE(contains(video.out, "（現在 S003 ）")) << "the player plays the folder it made";
+    EXPECT_NEAR(clipCount(ws.folder(7)), 17, 1);
+    EXPECT_TRUE(contains(video.out, "（現在 S007 ）")) << "the player plays the folder it made";
     EXPECT_EQ(clipCount(ws.folder(1)), 12) << "nothing else was touched";
 }
 
