@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/import_command.h"
 #include "app/options.h"
 #include "app/player.h"
+#include "app/text_page.h"
 #include "app/web_remote.h"
 #include "contents/read_ahead.h"
 #include "input/scripted_window.h"
@@ -156,6 +158,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     TurboJpegLoader images;
     CameraSettings cameraSettings;
     cameraSettings.paceFiles = !options.cameraSourceUnpaced;
+    cameraSettings.loopFiles = options.cameraSourceLoop;
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
     std::unique_ptr<ReadAhead> clips = openClipReader(options);
@@ -181,6 +184,11 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     Io io{shownWindow, playerConsole, basics.files, basics.clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.questions = &questions;
+    // A scripted run ends by itself when its script is used up: no page waits for ESC there.
+    if (display.text && options.inputScript.empty())
+        io.showPage = [&io, &display](const std::vector<std::string>& lines) {
+            showTextPage(*display.text, io.window, lines);
+        };
     io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
                                           uint32_t& owner) {
         return std::unique_ptr<SharedBlock>(
@@ -217,7 +225,12 @@ int main(int argc, char** argv) {
     setDefaultCacheBudget(*options);
 
     PosixFileOps files;
+    options->startDirectory = files.currentDirectory();
     if (!enterWorkdir(*options, files, console)) return 1;
+    if (!options->importPath.empty()) {
+        const int status = runImport(*options, files, console);
+        if (status != 0 || !options->importAndPlay) return status;
+    }
     std::optional<std::vector<ScriptEvent>> script = readInputScript(*options, files, console);
     if (!script) return 2;
 

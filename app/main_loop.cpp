@@ -48,6 +48,7 @@ void Player::initialise() {
     camera.VR_threshold = 153600 / (camera.PixelStep * camera.PixelStep);
     io.console.print("The system is starting up. This may take a while.\n\n");
     readParameters();
+    startOnPlayFolder();
     scan();
     readParameters();
     takeStartingClip();
@@ -230,6 +231,7 @@ void Player::mainLoop() {
         enterGestureModeAtStart();
     else if (options_.cameraOn)
         openCameraAtStart();
+    sayCameraStandIn();
     if (options_.learnCount > 0) startGestureLearning(*this, options_.learnCount);
     for (;;) {
         beginTurn();

@@ -109,6 +109,15 @@ bool takeHttpToken(Options& options, const std::string& value, std::string& erro
     return true;
 }
 
+bool takeImportPath(Options& options, const std::string& value, std::string& error) {
+    if (value.empty()) {
+        error = "--import takes a folder, picture or video, not an empty name";
+        return false;
+    }
+    options.importPath = value;
+    return true;
+}
+
 const std::array kOptions = {
     OptionRow{"--workdir", "-C", "DIR",
               "change to DIR first (settings files; DIR/.. holds the contents)", &takeWorkdir},
@@ -124,6 +133,10 @@ const std::array kOptions = {
     OptionRow{"--camera-source-unpaced", nullptr, nullptr,
               "read a --camera-source video as fast as the player\nturns (tests, benchmarks)",
               &Options::cameraSourceUnpaced},
+    OptionRow{"--camera-source-loop", nullptr, nullptr,
+              "a --camera-source video starts again at its end; the\n"
+              "player says that a video stands in for the camera",
+              &Options::cameraSourceLoop},
     OptionRow{"--camera-size", nullptr, "WxH",
               "ask the camera for WxH and scale its frames to 320x240", &takeCameraSize},
     OptionRow{"--camera-fit", nullptr, "crop|stretch",
@@ -223,6 +236,18 @@ const std::array kOptions = {
               &takeLearnCount},
     OptionRow{"--shm-name", nullptr, "NAME", "name of the shared block (default HWX_SHARED_MEMORY)",
               &takeShmName},
+    OptionRow{"--import", nullptr, "PATH",
+              "make a new contents folder of PATH (a folder of\n"
+              "pictures of any names, in natural order; pictures; a\n"
+              "video, every frame) and the words after the options;\n"
+              "print the folder made and end",
+              &takeImportPath},
+    OptionRow{"--import-to", nullptr, "N", "--import makes folder N (default: the lowest free one)",
+              WholeNumberOption{1, 9999, "--import-to takes a folder number from 1 to 9999",
+                                [](Options& o, uint32_t n) { o.importFolder = static_cast<int>(n); }}},
+    OptionRow{"--import-and-play", nullptr, nullptr,
+              "after --import, play the folder made instead of ending",
+              &Options::importAndPlay},
     OptionRow{"--help", nullptr, nullptr, "this text", &Options::help},
     OptionRow{"--version", nullptr, nullptr, "the version", &Options::version},
 };
@@ -314,6 +339,11 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
         if (!applyOption(*row, value, options, error)) return std::nullopt;
     }
     for (; i < argc; ++i) options.words.push_back(argv[i]);
+    if (options.importPath.empty() && (options.importFolder > 0 || options.importAndPlay)) {
+        error = options.importFolder > 0 ? "--import-to needs --import PATH"
+                                         : "--import-and-play needs --import PATH";
+        return std::nullopt;
+    }
     return options;
 }
 

@@ -18,6 +18,7 @@ struct Options {
     std::string workdir;       // -C, --workdir: change here first
     std::string cameraSource;  // --camera-source: opened instead of camera CamChan
     bool cameraSourceUnpaced = false;  // --camera-source-unpaced: a video read as fast as asked
+    bool cameraSourceLoop = false;     // --camera-source-loop: a video starts again at its end
     std::optional<int> cameraNumber;   // --camera N: CamChan for this run, as d/D set it
     int cameraWidth = 0;               // --camera-size WxH: asked of the camera; 0 not given
     int cameraHeight = 0;
@@ -50,6 +51,14 @@ struct Options {
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.
     int64_t cacheBudgetBytes = int64_t{1} << 62;
     bool cacheBudgetGiven = false;
+    // --import PATH: make a new contents folder of PATH and the words after the options;
+    // --import-to N: as folder SNNN; --import-and-play: then play it.
+    std::string importPath;
+    int importFolder = 0;
+    bool importAndPlay = false;
+    int playFolder = 0;
+    // Where the program was started: file names on the command line are relative to it.
+    std::string startDirectory;  // the folder (1 for S001) to start on; 0: as the settings say
     bool help = false;
     bool version = false;
     // The program path followed by the words after the options (or after "--").

@@ -212,6 +212,18 @@ void Player::runKeyAtStart(int key) {
     command->run(*this, *command);
 }
 
+void Player::startOnPlayFolder() {
+    if (options_.playFolder > 0) state.contents.DirNum = options_.playFolder - 1;
+}
+
+void Player::sayCameraStandIn() {
+    if (!options_.cameraSourceLoop || options_.cameraSource.empty()) return;
+    io.console.say(Say::Notice,
+                   "*** The video %s stands in for the camera. For a real camera: kalvento "
+                   "--camera N (kalvento --list-cameras lists them). ***\n",
+                   options_.cameraSource.c_str());
+}
+
 void Player::openCameraAtStart() {
     runKeyAtStart('q');
 }
@@ -311,7 +323,7 @@ void Player::startUp() {
     io.console.print("%s\n", io.files.currentDirectory().c_str());
     if (!storeCommandLine(options_.words, state.commandLine, io.console))
         throw PlayerExit{2, false};
-    importCommandLineImages(state.commandLine, io);
+    importCommandLineImages(state.commandLine, io, options_.startDirectory);
     random.seed(options_.seed ? *options_.seed : static_cast<uint32_t>(io.clock.wallSeconds()));
     io.createWindow(WindowMode::Normal);
     ReadCameraConfig(state, io.files, io.console);

@@ -84,6 +84,12 @@ private:
     void mainLoop();
     void printStatus();
     void runMotionEngine();
+    // --import-and-play: the folder just made is the one the first scan takes (whatever folder
+    // the parameter file read before it names).
+    void startOnPlayFolder();
+    // --camera-source-loop: says on the console and in the window that a video stands in for
+    // the camera, and how to use a real one.
+    void sayCameraStandIn();
     // --camera-on: the camera key's command, with its title line, as if q had been typed.
     void openCameraAtStart();
     // --gesture: q, then ; as if typed. Without the folder's knowledge base the player says so

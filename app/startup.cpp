@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/import_command.h"
+
 #include "core/numbered_copy.h"
 #include "core/paths.h"
 
@@ -26,6 +28,21 @@ std::string joinCommandLine(const std::vector<std::string>& words) {
         line += quote ? "\"" + words[i] + "\"" : words[i];
     }
     return line;
+}
+
+// Makes folder S001 for the files of the command line when it is missing; false (said on the
+// console) when it cannot be made.
+bool ensureFirstFolder(Io& io) {
+    const std::string folder = folderPath(0);
+    if (io.files.isDirectory(folder)) return true;
+    const std::string full = fullFolderPath(io.files.currentDirectory(), 0);
+    if (!io.files.exists(folder) && io.files.makeDirectory(folder)) {
+        io.console.print("---> Created the contents folder %s\n", full.c_str());
+        return true;
+    }
+    io.console.printErr("ERROR: The contents folder %s is missing and cannot be made\n",
+                        full.c_str());
+    return false;
 }
 
 }  // namespace
@@ -63,16 +80,23 @@ bool storeCommandLine(const std::vector<std::string>& words, CommandLineState& c
     return true;
 }
 
-void importCommandLineImages(CommandLineState& commandLine, Io& io) {
-    if (commandLine.ArgCount <= 1) return;
+void importCommandLineImages(CommandLineState& commandLine, Io& io,
+                             const std::string& startDirectory) {
+    if (commandLine.ArgCount <= 1 || !ensureFirstFolder(io)) return;
     std::vector<std::string>& words = commandLine.ArgText;
     // std::string compares its bytes as unsigned char.
     std::sort(words.begin() + 1, words.begin() + commandLine.ArgCount);
     int clip = 0;
     for (int w = 1; w < commandLine.ArgCount; ++w) {
         const std::string& source = words[w];
+        const std::string path = pathFrom(startDirectory, source);
+        if (!io.files.exists(path)) {
+            io.console.printErr("ERROR: Could not copy [ %s ]: %s does not exist\n",
+                                source.c_str(), path.c_str());
+            continue;
+        }
         NumberedCopy copy = copyToFreeNumber(
-            io.files, source, clip, [](int number) { return clipPath(0, number); },
+            io.files, path, clip, [](int number) { return clipPath(0, number); },
             [&](const std::string& target) {
                 std::string command = "copy @" + source + "@ " + target;
                 std::replace(command.begin(), command.end(), '@', '"');

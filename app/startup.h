@@ -25,8 +25,11 @@ bool storeCommandLine(const std::vector<std::string>& words, CommandLineState& c
 // sorted order (the stored words are sorted in place), each into the lowest free clip number
 // from the previous one on. An existing clip is never overwritten, even when another process
 // creates it at the same moment. Prints the copy command of each copy; a failed copy is
-// reported and leaves its clip number free for the next file.
-void importCommandLineImages(CommandLineState& commandLine, Io& io);
+// reported and leaves its clip number free for the next file. Relative names are taken from
+// `startDirectory` (where the program was started; empty: the current directory); a missing
+// file is named and skipped. S001 is made when missing.
+void importCommandLineImages(CommandLineState& commandLine, Io& io,
+                             const std::string& startDirectory = {});
 
 // The folder and clip texts of a first word that ends like S00003_00150.jpg (at least 16
 // bytes, 'S' 16th and '_' 10th from the end): the five characters after the 'S' and the five

@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include <algorithm>
+
 #include "contents/frame_data_file.h"
+#include "contents/import.h"
 #include "core/exit.h"
 #include "core/paths.h"
 #include "settings/folder_config.h"
@@ -87,6 +90,40 @@ void showFirstClip(State& state, ClipCache& cache, Io& io) {
     state.playback.PendingKey = 0;
 }
 
+// The page's lines about pictures of other names in S001 (none when it holds none).
+std::vector<std::string> otherNamesLines(FileOps& files) {
+    std::optional<std::vector<std::string>> names = files.listFolder(folderPath(0));
+    if (!names) return {};
+    std::sort(names->begin(), names->end(), naturalLess);
+    const auto first = std::find_if(names->begin(), names->end(), isPictureName);
+    if (first == names->end()) return {};
+    const long count = std::count_if(names->begin(), names->end(), isPictureName);
+    return {strf("  It holds %ld pictures of other names (%s, ...): rename it and", count,
+                 first->c_str()),
+            "  bring them in with --import."};
+}
+
+// Waits for a key after the player found no clip: in a window that can show a page, the page
+// says where clips were looked for, what they must be called and how to bring them in.
+void waitAfterNoClips(Io& io) {
+    if (!io.showPage) {
+        io.window.waitKey(0);
+        return;
+    }
+    const std::string workdir = io.files.currentDirectory();
+    std::vector<std::string> page{"No clips to play.", "Folder searched:",
+                                  "  " + fullFolderPath(workdir, 0)};
+    for (std::string& line : otherNamesLines(io.files)) page.push_back(std::move(line));
+    page.insert(page.end(), {
+        "Clips must be called",
+        "  S001/clip_00000.jpg, clip_00001.jpg, ...",
+        "To bring clips in (a folder of pictures, pictures or a video):",
+        "  kalvento -C " + workdir + " --import PATH",
+        "ESC ends the player.",
+    });
+    io.showPage(page);
+}
+
 }  // namespace
 
 void scanContents(State& state, ClipCache& cache, Io& io) {
@@ -103,7 +140,7 @@ void scanContents(State& state, ClipCache& cache, Io& io) {
             contents.DirNum = 0;
         } else {
             io.console.print("---> ERROR: No image file exists! Bye!\n");
-            io.window.waitKey(0);
+            waitAfterNoClips(io);
             throw PlayerExit{1, true};
         }
     }

@@ -22,6 +22,13 @@ std::string clipPath(int dirNum, int fileNumber) {
     return folderPath(dirNum) + zeroFill(strf("/clip_%5d.jpg", fileNumber));
 }
 
+std::string fullFolderPath(const std::string& workingDirectory, int dirNum) {
+    const size_t slash = workingDirectory.find_last_of('/');
+    const std::string root =
+        slash == std::string::npos ? std::string() : workingDirectory.substr(0, slash);
+    return root + "/" + folderName(dirNum);
+}
+
 std::string checkFilePath(int dirNum) {
     return folderPath(dirNum) + "/check_result.txt";
 }

@@ -20,6 +20,9 @@ std::string folderName(int dirNum);
 std::string folderPath(int dirNum);
 // "../S001/clip_00007.jpg" for dirNum 0 and clip file number 7.
 std::string clipPath(int dirNum, int fileNumber);
+// "/home/u/kalvento/S001" for dirNum 0 and the working directory "/home/u/kalvento/work": the
+// full path of a contents folder, for messages.
+std::string fullFolderPath(const std::string& workingDirectory, int dirNum);
 // "../S001/check_result.txt".
 std::string checkFilePath(int dirNum);
 // "../S001/tcz_config.dat".

@@ -57,6 +57,8 @@ struct CameraSettings {
     // A video file is read at its own frame rate, like the camera it stands for; false reads
     // one frame per read as fast as they are asked for.
     bool paceFiles = true;
+    // A video file starts again from its first frame when it ends, as a camera never ends.
+    bool loopFiles = false;
     int openTimeoutMs = 10000;
     int readTimeoutMs = 3000;
     // Root of the sysfs tree the capture devices are listed from.

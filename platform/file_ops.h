@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kalvento {
 
@@ -57,6 +58,14 @@ public:
 
     virtual std::string currentDirectory() = 0;
     virtual bool changeDirectory(const std::string& path) = 0;
+
+    // The names in folder `path` (not "." and ".."), in no particular order; nullopt when it
+    // cannot be read.
+    virtual std::optional<std::vector<std::string>> listFolder(const std::string&) {
+        return std::nullopt;
+    }
+    // Removes the empty folder `path`; false when it cannot.
+    virtual bool removeFolder(const std::string&) { return false; }
 };
 
 class PosixFileOps final : public FileOps {
@@ -81,6 +90,8 @@ public:
     bool rename(const std::string& from, const std::string& to) override;
     std::string currentDirectory() override;
     bool changeDirectory(const std::string& path) override;
+    std::optional<std::vector<std::string>> listFolder(const std::string& path) override;
+    bool removeFolder(const std::string& path) override;
 
 private:
     LinkCall link_;  // empty: link(2)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/camera.h"
 #include "platform/clip_reader.h"
@@ -52,6 +53,9 @@ struct Io {
     ClipReader* clips = nullptr;
     // Asks the console questions; null: they are asked on `console` alone.
     QuestionDesk* questions = nullptr;
+    // Shows `lines` as a page of big text in the window and waits until ESC or the window is
+    // closed; unset where no page can be shown (headless, no font).
+    std::function<void(const std::vector<std::string>& lines)> showPage = nullptr;
 
     // A console question and its answer (nullopt when none came), through `questions`.
     std::optional<std::string> ask(const Question& question);

@@ -135,6 +135,7 @@ private:
         try {
             if (paced_) keepPace();
             bool ok = capture_.read(buffer_) && !buffer_.empty();
+            if (!ok && rewind()) ok = capture_.read(buffer_) && !buffer_.empty();
             if (!ok) buffer_.release();
             ++framesRead_;
             return ok;
@@ -142,6 +143,19 @@ private:
             buffer_.release();
             return false;
         }
+    }
+
+    // A looping video file back at its first frame, its pace started again; false when it
+    // does not loop or cannot go back.
+    bool rewind() {
+        if (!settings_.loopFiles || !isFilePath(request_.source) || framesRead_ == 0)
+            return false;
+        if (!capture_.set(cv::CAP_PROP_POS_FRAMES, 0) &&
+            !capture_.open(request_.source, cv::CAP_FFMPEG))
+            return false;
+        framesRead_ = 0;
+        if (paced_) keepPace();
+        return true;
     }
 
     void keepPace() {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,6 +167,22 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
 
 bool PosixFileOps::remove(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+std::optional<std::vector<std::string>> PosixFileOps::listFolder(const std::string& path) {
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr) return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(folder);
+    return names;
+}
+
+bool PosixFileOps::removeFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
 }
 
 bool PosixFileOps::makeDirectory(const std::string& path) {

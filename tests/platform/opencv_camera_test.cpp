@@ -85,5 +85,22 @@ TEST(OpenCvCamera, AVideoFilePlaysAtItsOwnRateUnlessUnpaced) {
     EXPECT_LT(unpacedSeconds, pacedSeconds);
 }
 
+TEST(OpenCvCamera, ALoopingVideoStartsAgainAtItsEnd) {
+    ScopedTempDir dir;
+    const std::string video = dir / "camera.avi";
+    ASSERT_TRUE(demo::writeCameraVideo(video, cv::Size(320, 240), 20.0, 10, 10, 1));
+    CameraSettings settings;
+    settings.paceFiles = false;
+    settings.loopFiles = true;
+    OpenCvCamera camera(settings);
+    ASSERT_TRUE(camera.open(0, video, 320, 240, 60));
+    cv::Mat frame, first;
+    for (int n = 0; n < 21; ++n) {
+        ASSERT_TRUE(camera.read(frame)) << "frame " << n << " of a 20-frame video";
+        if (n == 0) frame.copyTo(first);
+    }
+    EXPECT_EQ(cv::norm(frame, first, cv::NORM_INF), 0) << "frame 21 is the first again";
+}
+
 }  // namespace
 }  // namespace kalvento::test

@@ -47,6 +47,10 @@ public:
     }
     std::string currentDirectory() override { return real.currentDirectory(); }
     bool changeDirectory(const std::string& path) override { return real.changeDirectory(path); }
+    std::optional<std::vector<std::string>> listFolder(const std::string& path) override {
+        return real.listFolder(path);
+    }
+    bool removeFolder(const std::string& path) override { return real.removeFolder(path); }
 
     PosixFileOps real;
 };
