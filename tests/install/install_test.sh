@@ -27,7 +27,7 @@ DOC="$P/share/doc/kalvento"
 [ -x "$P/bin/kalvento" ] || fail "bin/kalvento is missing or not executable"
 cmp -s "$DOC/README.md" "$SOURCE/README.md" || fail "README not installed"
 # The guides beside it, with every picture the README and the guides link, where the links lead.
-for guide in guide.md developers.md; do
+for guide in guide.md developers.md glossary.md; do
     cmp -s "$DOC/docs/$guide" "$SOURCE/docs/$guide" || fail "docs/$guide not installed"
 done
 links=$(cd "$DOC" && { grep -o '](docs/pictures/[^)]*)' README.md
