@@ -47,7 +47,7 @@ done
 grep -q -E -- "^$(dirname "$T")/.*/kalvento/S001\$" <<<"$text" ||
     fail "the window does not name the folder searched $ROOT/S001; OCR read: $text"
 grep -q -E 'clip_?00000\.jpg' <<<"$text" || fail "the window does not name clip_00000.jpg; OCR read: $text"
-grep -q -F -- "--import" <<<"$text" || fail "the window does not say how to import; OCR read: $text"
+grep -q -E -- "(--|—-|–-|—)import" <<<"$text" || fail "the window does not say how to import; OCR read: $text"
 grep -q -E '3pictures.*frame_?0001\.jpg' <<<"$text" ||
     fail "the window does not name the 3 pictures of other names; OCR read: $text"
 
