@@ -1,6 +1,9 @@
 #include "app/web_remote.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <random>
 
 namespace kalvento {
@@ -27,7 +30,14 @@ bool splitHttpAddress(const std::string& text, std::string& host, int& port) {
     const std::string digits = colon == std::string::npos ? text : text.substr(colon + 1);
     unsigned value = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (host.empty() || digits.empty() || ec != std::errc() ||
+    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+    const char* allowed = bracketed ? "0123456789abcdefABCDEF:." : nullptr;
+    const std::string name = bracketed ? host.substr(1, host.size() - 2) : host;
+    const bool oneName = std::all_of(name.begin(), name.end(), [allowed](char c) {
+        return allowed ? std::strchr(allowed, c) != nullptr
+                       : std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+    });
+    if (host.empty() || !oneName || digits.empty() || ec != std::errc() ||
         end != digits.data() + digits.size() || value > 65535)
         return false;
     port = static_cast<int>(value);
@@ -36,11 +46,6 @@ bool splitHttpAddress(const std::string& text, std::string& host, int& port) {
 
 bool isLoopbackHost(const std::string& host) {
     return host == "127.0.0.1" || host == "localhost";
-}
-
-std::string DeskQuestions::currentQuestion() const {
-    const std::optional<AskedQuestion> asked = desk_.current();
-    return asked ? withoutBlanks(asked->prompt) : std::string();
 }
 
 std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& console,

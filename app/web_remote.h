@@ -18,7 +18,8 @@
 namespace kalvento {
 
 // Splits "[HOST:]PORT" (host 127.0.0.1 when left out; port 0 lets the system choose). False
-// when the port is not a number from 0 to 65535 or the host is empty.
+// when the port is not a number from 0 to 65535 or the host is not one name or address (empty,
+// a list of several, or characters no host name has): the remote listens on one address.
 bool splitHttpAddress(const std::string& text, std::string& host, int& port);
 // Whether `host` names this machine only, so that no token is needed.
 bool isLoopbackHost(const std::string& host);
@@ -28,8 +29,10 @@ bool isLoopbackHost(const std::string& host);
 class DeskQuestions final : public QuestionSeam {
 public:
     explicit DeskQuestions(QuestionDesk& desk) : desk_(desk) {}
-    std::string currentQuestion() const override;
-    bool answer(const std::string& text) override { return desk_.deliver(text); }
+    std::optional<AskedQuestion> current() const override { return desk_.current(); }
+    Delivery answer(const std::string& text, uint64_t serial) override {
+        return desk_.deliver(text, serial);
+    }
 
 private:
     QuestionDesk& desk_;

@@ -73,9 +73,11 @@ public:
     // last was handed over at least kPreviewPeriod ago.
     bool wantsClipPicture();
     bool wantsCameraPicture();
-    // `shown` is kept by reference: its pixels must not change afterwards (a decoded clip).
-    void offerClipPicture(const cv::Mat& shown, int flipMode);
-    // The camera frame is copied, with the motion image cells to mark on it.
+    // The shown clip, whose picture the loop may draw over or reuse afterwards: it is copied,
+    // unless `identity` (which clip of which folder, and how it is drawn) is the one handed
+    // over last, so a picture that stands still is copied once.
+    void offerClipPicture(const cv::Mat& shown, int flipMode, int64_t identity);
+    // The camera frame is copied, with the cells to mark on it as changed.
     void offerCameraPicture(const cv::Mat& frame, const CellGrid& changedCells);
     void noClipPicture();
     void noCameraPicture();
@@ -99,6 +101,7 @@ private:
     struct Picture {
         cv::Mat image;
         int flipMode = 0;
+        int64_t identity = -1;
         CellGrid cells{};
         bool present = false;     // false: the loop said there is nothing to show
         bool offered = false;     // handed over (or said absent) since the last request
