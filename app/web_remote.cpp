@@ -4,7 +4,10 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <cstdio>
 #include <random>
+
+#include "platform/network_addresses.h"
 
 namespace kalvento {
 
@@ -70,9 +73,37 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
     HttpServer& server = *remote->server_;
     remote->api_->setServerCounts([&server] { return server.counts(); });
     remote->live_ = std::make_unique<LiveUpdates>(*remote->api_, remote->hub_, server);
-    console.print("Web remote: http://%s:%d/\n", host.c_str(), remote->port());
+    remote->links_ = remoteLinks(host, remote->port(), access.token, machineAddresses());
+    // A token given by the operator stays out of the console (and so of the journal); one made
+    // up here is printed, in the links a phone can open.
+    const std::vector<std::string> printed =
+        madeToken ? remote->links_ : remoteLinks(host, remote->port(), "", machineAddresses());
+    for (const std::string& link : printed) console.print("Web remote: %s\n", link.c_str());
     if (madeToken) console.print("Web remote token: %s\n", access.token.c_str());
     return remote;
+}
+
+std::vector<std::string> remoteLinks(const std::string& host, int port, const std::string& token,
+                                     const std::vector<std::string>& machine) {
+    std::vector<std::string> hosts = {host};
+    if (host == "0.0.0.0") hosts = machine.empty() ? std::vector<std::string>{"127.0.0.1"} : machine;
+    std::string query;
+    if (!token.empty()) {
+        query = "?token=";
+        for (unsigned char c : token) {
+            if (std::isalnum(c) || std::strchr("-._~", c) != nullptr) {
+                query += static_cast<char>(c);
+            } else {
+                char escape[4];
+                std::snprintf(escape, sizeof escape, "%%%02X", c);
+                query += escape;
+            }
+        }
+    }
+    std::vector<std::string> links;
+    for (const std::string& name : hosts)
+        links.push_back("http://" + name + ":" + std::to_string(port) + "/" + query);
+    return links;
 }
 
 int RemoteKeyWindow::waitKey(int ms) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/options.h"
 #include "platform/console.h"
@@ -49,6 +50,10 @@ public:
 
     RemoteHub& hub() { return hub_; }
     int port() const { return server_->port(); }
+    // Ready links to the page, one per address the remote is reached at (each address of the
+    // machine for 0.0.0.0), with the token when there is one: for the window's display (level
+    // 3) and a QR code.
+    const std::vector<std::string>& links() const { return links_; }
 
 private:
     RemoteHub hub_;
@@ -56,7 +61,14 @@ private:
     std::unique_ptr<RemoteApi> api_;
     std::unique_ptr<HttpServer> server_;
     std::unique_ptr<LiveUpdates> live_;
+    std::vector<std::string> links_;
 };
+
+// The links to the page on `host`:`port`: one per address of `machine` for 0.0.0.0 (this
+// machine's own when it has none), else the host's; each with "?token=" and the token
+// percent-encoded when `token` is not empty.
+std::vector<std::string> remoteLinks(const std::string& host, int port, const std::string& token,
+                                     const std::vector<std::string>& machine);
 
 // Passes everything to `inner`; a key read that finds no key takes the next key a remote
 // left in `hub` instead, once one is attached. A read without a time limit then looks for

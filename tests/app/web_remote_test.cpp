@@ -26,6 +26,10 @@ TEST(WebRemoteOptions, AddressesSplitIntoHostAndPort) {
         {"65536", false, "", 0},             {":80", false, "", 0},
         {"host:", false, "", 0},             {"80x", false, "", 0},
         {"-1", false, "", 0},                {"", false, "", 0},
+        // One listener: a list, or anything but a host name or address, is refused.
+        {"127.0.0.1:1,0.0.0.0:2", false, "", 0}, {"a b:80", false, "", 0},
+        {"[::1]:80", true, "[::1]", 80},     {"[::1,x]:80", false, "", 0},
+        {"cam-1.local:80", true, "cam-1.local", 80},
     };
     for (const auto& c : cases) {
         std::string host;
@@ -39,6 +43,16 @@ TEST(WebRemoteOptions, AddressesSplitIntoHostAndPort) {
     EXPECT_TRUE(isLoopbackHost("localhost"));
     EXPECT_FALSE(isLoopbackHost("127.0.0.2"));
     EXPECT_FALSE(isLoopbackHost("0.0.0.0"));
+}
+
+TEST(WebRemoteOptions, OneReadyLinkPerAddressOfTheMachine) {
+    const std::vector<std::string> machine = {"192.168.1.20", "10.0.0.7"};
+    EXPECT_EQ(remoteLinks("0.0.0.0", 8081, "p@ss+w/rd-0123456", machine),
+              (std::vector<std::string>{"http://192.168.1.20:8081/?token=p%40ss%2Bw%2Frd-0123456",
+                                        "http://10.0.0.7:8081/?token=p%40ss%2Bw%2Frd-0123456"}));
+    EXPECT_EQ(remoteLinks("0.0.0.0", 80, "", {}), std::vector<std::string>{"http://127.0.0.1:80/"});
+    EXPECT_EQ(remoteLinks("127.0.0.2", 80, "", machine),
+              std::vector<std::string>{"http://127.0.0.2:80/"});
 }
 
 TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {

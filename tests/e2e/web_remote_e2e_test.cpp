@@ -217,7 +217,11 @@ TEST(WebRemoteE2E, AnotherAddressWantsTheToken) {
     EXPECT_EQ(result.status, 0) << result.err;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(result.out, match, std::regex("Web remote token: ([0-9a-f]{32})\n")));
-    EXPECT_EQ(result.out.find(match[1].str()), result.out.rfind(match[1].str()));
+    // The token is printed in the line that names it and in the ready link, nowhere else.
+    const std::string link = "Web remote: http://" + address + "/?token=" + match[1].str() + "\n";
+    EXPECT_NE(result.out.find(link), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find(match[1].str()), result.out.find(link) + link.find(match[1].str()));
+    EXPECT_EQ(result.out.rfind(match[1].str()), match.position(1));
 }
 
 // The broken requests of the flood, round and round.
