@@ -106,21 +106,28 @@ std::vector<std::string> remoteLinks(const std::string& host, int port, const st
     return links;
 }
 
+int RemoteKeyWindow::passOn(int key) {
+    if (key != ownKey_ || !ownAction_) return key;
+    ownAction_();
+    return kNoKey;
+}
+
 int RemoteKeyWindow::waitKey(int ms) {
     // Without a remote a read is the inner window's own (one without a window and without a
     // time limit ends there at once rather than wait for ever).
-    if (hub_ == nullptr) return inner().waitKey(ms);
+    if (hub_ == nullptr) return passOn(inner().waitKey(ms));
     constexpr int kRemoteLookMs = 50;
     for (;;) {
+        int key = kNoKey;
         if (held_ != 0) {
-            const int key = held_;
+            key = held_;
             held_ = 0;
-            return key;
+        } else if ((key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms)) == kNoKey) {
+            key = takeRemoteKey();
+            if (key == 0) key = kNoKey;
         }
-        const int key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms);
-        if (key != kNoKey) return key;
-        if (const int remote = takeRemoteKey(); remote != 0) return remote;
-        if (ms != 0) return kNoKey;
+        if (key != kNoKey) key = passOn(key);
+        if (key != kNoKey || ms != 0) return key;
     }
 }
 

@@ -3,6 +3,7 @@
 // server and the live updates, built from the --http options. And the window the player reads
 // its keys from when a remote is on: keys left by the remote come in where no key was typed.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,12 @@ public:
         : ForwardingWindow(inner), hub_(hub) {}
     // The remote opens after the window stack is built; `hub` must outlive the key reads.
     void attach(RemoteHub& hub) { hub_ = &hub; }
+    // Key `key`, typed or sent by a remote, runs `action` here and is not passed on (a key of
+    // the window's own, as F1 is the display's).
+    void takeOwnKey(int key, std::function<void()> action) {
+        ownKey_ = key;
+        ownAction_ = std::move(action);
+    }
 
     int waitKey(int ms) override;
     int peekKey(int ms) override;
@@ -87,8 +94,13 @@ public:
 private:
     int takeRemoteKey() { return hub_ != nullptr ? hub_->takeKey() : 0; }
 
+    // The key read, unless it is the window's own key (then kNoKey, its action run).
+    int passOn(int key);
+
     RemoteHub* hub_;
     int held_ = 0;  // a remote key looked at by peekKey and not yet read
+    int ownKey_ = -1;
+    std::function<void()> ownAction_;
 };
 
 }  // namespace kalvento

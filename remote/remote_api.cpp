@@ -269,6 +269,7 @@ json RemoteApi::statusJson() const {
         {"autoReplay", s.autoReplay},
         {"flip", s.flipMode},
         {"turnsPerSecond", s.turnsPerSecond},
+        {"turns", s.turns},
         {"osdLevel", s.osdLevel},
         {"osdKey", s.osdKey},
         {"question", questions_ != nullptr ? questionJson()["prompt"].get<std::string>() : s.question},

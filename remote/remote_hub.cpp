@@ -5,6 +5,7 @@ namespace kalvento {
 void RemoteHub::publish(const RemoteStatus& status) {
     std::lock_guard lock(mutex_);
     status_ = status;
+    status_.turns = ++published_;
 }
 
 void RemoteHub::addSample(const MotionSample& sample) {

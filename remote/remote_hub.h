@@ -50,6 +50,7 @@ struct RemoteStatus {
     std::string osdKey;    // the key that cycles the on-screen display level, "" none
     std::string question;  // the question the player asks now, "" when none
     int64_t oscKeys = 0, oscMotions = 0, oscDropped = 0;
+    int64_t turns = 0;  // statuses published since the start: the loop's turns
 };
 
 // One motion measurement of a turn: seconds since start, own amount, shared total, threshold.
@@ -118,6 +119,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable offered_;
     RemoteStatus status_;
+    int64_t published_ = 0;
     std::deque<MotionSample> samples_;
     std::deque<int> keys_;
     std::optional<int> threshold_;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/objdetect.hpp>
+
+#include "app/link_code_overlay.h"
+#include "platform/qr_code.h"
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -153,6 +158,57 @@ TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
     EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status,
               409);
     EXPECT_NE(console.printed.find("How many clips? 12\n"), std::string::npos) << console.printed;
+}
+
+}  // namespace
+}  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+// Key u, typed or sent from the page, shows the links as codes a phone reads back; again hides
+// them. The display drawn before them stays.
+TEST(LinkCodeOverlay, KeyUShowsTheLinksAsCodesThatReadBack) {
+    RecordingWindow typed;
+    RemoteHub hub;
+    RemoteKeyWindow window(typed, &hub);
+    LinkCodeOverlay codes(nullptr);
+    const std::string link = "http://192.168.1.20:8081/?token=p%40ss%2Bw%2Frd-0123456";
+    codes.setLinks({link});
+    int redraws = 0;
+    window.takeOwnKey(kKeyLinkCodes, [&] {
+        codes.toggle();
+        ++redraws;
+    });
+    EXPECT_FALSE(codes.visible());
+    hub.queueKey('u');
+    hub.queueKey('x');
+    EXPECT_EQ(window.waitKey(1), kNoKey) << "the window's own key is not passed on";
+    EXPECT_EQ(window.waitKey(1), 'x');
+    EXPECT_TRUE(codes.visible());
+    EXPECT_EQ(redraws, 1);
+    cv::Mat screen(600, 800, CV_8UC3, cv::Scalar(40, 90, 160));
+    codes.drawOver(screen);
+    // Debian's OpenCV finds codes but cannot decode them: the modules found at the corners it
+    // finds are compared with the link's code instead.
+    std::vector<cv::Point2f> corners;
+    ASSERT_TRUE(cv::QRCodeDetector().detect(screen, corners));
+    const std::vector<std::vector<bool>> modules = qrModules(link);
+    ASSERT_FALSE(modules.empty());
+    const float n = static_cast<float>(modules.size());
+    int wrong = 0;
+    for (size_t y = 0; y < modules.size(); ++y)
+        for (size_t x = 0; x < modules.size(); ++x) {
+            const float u = (static_cast<float>(x) + 0.5f) / n, v = (static_cast<float>(y) + 0.5f) / n;
+            const cv::Point2f at = corners[0] + u * (corners[1] - corners[0]) + v * (corners[3] - corners[0]);
+            const bool dark = screen.at<cv::Vec3b>(cv::Point(at))[0] < 128;
+            wrong += dark != modules[y][x];
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(codes.toggle());
+    EXPECT_FALSE(codes.visible());
+    LinkCodeOverlay none(nullptr);
+    EXPECT_FALSE(none.toggle()) << "no link, nothing to show";
 }
 
 }  // namespace

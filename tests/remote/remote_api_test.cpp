@@ -301,6 +301,7 @@ TEST(RemoteApi, StatusCarriesThePublishedValues) {
     EXPECT_EQ(s["gesture"]["width"], 5);
     EXPECT_EQ(s["osdLevel"], 2);
     EXPECT_EQ(s["osc"]["keys"], 9);
+    EXPECT_EQ(s["turns"], 1) << "one status published: one turn";
 }
 
 TEST(RemoteApi, ThePageNeedsNothingFromElsewhere) {
