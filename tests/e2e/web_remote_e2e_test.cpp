@@ -15,6 +15,7 @@
 #include <regex>
 #include <thread>
 
+#include "remote/remote_hub.h"
 #include "support/run_player.h"
 #include "tools/demo_contents.h"
 #include "support/web_client.h"
@@ -122,7 +123,8 @@ TEST(WebRemoteE2E, CurlReadsTheStatusAndFrameAndSteersWithAllowedKeys) {
     EXPECT_EQ(s["clip"]["index"], 1);
     EXPECT_EQ(postKey(port, "ESC").status, 403);
     EXPECT_EQ(postKey(port, "ENTER").status, 403);
-    // n: the next folder.
+    // The page watches S001's clip; n: the next folder, and the picture follows within 1 s.
+    EXPECT_EQ(curl("'" + base(port) + "/api/v1/frame.jpg'").status, 200);
     EXPECT_EQ(postKey(port, "n").status, 200);
     s = waitForStatus(port, [](const json& s) { return s["folder"]["number"] == 2; });
     EXPECT_EQ(s["folder"], json({{"number", 2}, {"name", "S002"}}));
@@ -135,7 +137,7 @@ TEST(WebRemoteE2E, CurlReadsTheStatusAndFrameAndSteersWithAllowedKeys) {
     EXPECT_EQ(readFile(workspace.work() + "/QBN_THRESHOLD.dat"), "4321");
 
     // The frame is the shown clip of S002 scaled to 640 wide.
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(RemoteHub::kPreviewPeriod + 300ms);
     CurlResult frame = curl("'" + base(port) + "/api/v1/frame.jpg'");
     ASSERT_EQ(frame.status, 200);
     cv::Mat shown = cv::imdecode(std::vector<uint8_t>(frame.body.begin(), frame.body.end()),
