@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/import_command.h"
+#include "app/link_code_overlay.h"
 #include "app/options.h"
 #include "app/player.h"
 #include "app/text_page.h"
@@ -171,6 +172,9 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     // The questions go through one desk: the window and the web remote can see and answer them.
     QuestionDesk questions(playerConsole);
     questions.setSource(display.display.get());
+    // The remote's links as QR codes, over the display, shown and hidden by key u.
+    LinkCodeOverlay linkCodes(display.display.get());
+    if (!options.headless) basics.baseWindow.setOverlay(&linkCodes);
     std::unique_ptr<WebRemote> web;
     if (!options.httpAddress.empty()) {
         std::string error;
@@ -180,6 +184,11 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
             return 2;
         }
         remoteKeys.attach(web->hub());
+        linkCodes.setLinks(web->links());
+        remoteKeys.takeOwnKey(kKeyLinkCodes, [&linkCodes, &basics] {
+            linkCodes.toggle();
+            basics.baseWindow.redraw();
+        });
     }
     Io io{shownWindow, playerConsole, basics.files, basics.clock, images, camera, {}, {}};
     io.clips = clips.get();

@@ -2,6 +2,10 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
+#include <fstream>
+
+#include <sys/stat.h>
 
 #include "core/decimal.h"
 
@@ -100,11 +104,23 @@ bool takeCameraFit(Options& options, const std::string& value, std::string& erro
     return true;
 }
 
-bool takeHttpToken(Options& options, const std::string& value, std::string& error) {
-    if (value.empty()) {
-        error = "--http-token takes a token that is not empty";
+// A token short enough to guess is refused: the page is open to everyone on the network.
+bool checkHttpToken(const char* option, const std::string& token, std::string& error) {
+    if (token.size() < kMinHttpTokenLength) {
+        error = std::string(option) + " takes a token of at least " +
+                std::to_string(kMinHttpTokenLength) + " characters (this one has " +
+                std::to_string(token.size()) + ")";
         return false;
     }
+    if (token.find_first_of(" \t\r\n") != std::string::npos) {
+        error = std::string(option) + " takes a token without blanks";
+        return false;
+    }
+    return true;
+}
+
+bool takeHttpToken(Options& options, const std::string& value, std::string& error) {
+    if (!checkHttpToken("--http-token", value, error)) return false;
     options.httpToken = value;
     return true;
 }
@@ -115,6 +131,32 @@ bool takeImportPath(Options& options, const std::string& value, std::string& err
         return false;
     }
     options.importPath = value;
+    return true;
+}
+
+// The token from the first line of a file only its owner can read, so that it shows neither
+// in `ps` nor to the machine's other users.
+bool takeHttpTokenFile(Options& options, const std::string& value, std::string& error) {
+    struct stat info {};
+    if (value.empty() || ::stat(value.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "--http-token-file: cannot read " + value;
+        return false;
+    }
+    if ((info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        error = "--http-token-file: " + value + " may be read by others (mode " + mode +
+                "); make it mode 0600";
+        return false;
+    }
+    std::ifstream file(value);
+    std::string line;
+    char buffer[256] = {};
+    file.read(buffer, sizeof buffer - 1);
+    line.assign(buffer, static_cast<size_t>(file.gcount()));
+    line = line.substr(0, line.find_first_of("\r\n"));
+    if (!checkHttpToken("--http-token-file", line, error)) return false;
+    options.httpToken = line;
     return true;
 }
 
@@ -199,8 +241,13 @@ const std::array kOptions = {
               &takeHttpKeys},
     OptionRow{"--http-token", nullptr, "TOKEN",
               "token every web request must carry (made up and printed\n"
-              "at start when the host is not 127.0.0.1)",
+              "at start when the host is not 127.0.0.1), 16 characters\n"
+              "or more",
               &takeHttpToken},
+    OptionRow{"--http-token-file", nullptr, "FILE",
+              "the token from the first line of FILE (mode 0600), so that\n"
+              "it does not show in the process list",
+              &takeHttpTokenFile},
     OptionRow{"--meter", nullptr, nullptr, "a motion bar along the bottom of the shown clip",
               &Options::meter},
     OptionRow{"--osd", nullptr, "LEVEL",

@@ -13,6 +13,8 @@
 namespace kalvento {
 
 inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
+// A web token shorter than this is refused (a short one is guessed within seconds).
+inline constexpr size_t kMinHttpTokenLength = 16;
 
 struct Options {
     std::string workdir;       // -C, --workdir: change here first

@@ -259,7 +259,7 @@ void Player::retryLostCamera() {
 void Player::receiveOsc() {
     if (io.osc != nullptr)
         for (const std::string& notice : io.osc->takeNotices())
-            io.console.printErr("kalvento: %s\n", notice.c_str());
+            io.console.printErr("kalvento: %s\n", printable(notice).c_str());
     if (osc_ && sharedBlock) osc_->receive(*sharedBlock, state.SI, io.clock.nowMicros());
 }
 

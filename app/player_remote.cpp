@@ -5,7 +5,9 @@
 #include "commands/set_threshold.h"
 #include "core/key_set.h"
 #include "core/paths.h"
+#include "core/source_text.h"
 #include "ipc/shared_motion.h"
+#include "remote/previews.h"
 #include "platform/on_screen_display.h"
 
 namespace kalvento {
@@ -29,7 +31,7 @@ void Player::publishRemote() {
     status.clip = clipIndexOf(playback.frame_no);
     status.clipCount = state.contents.MaxCount;
     status.cameraOn = camera.CamActive == 1;
-    status.cameraSource = camera.CameraSource;
+    status.cameraSource = withoutUserInfo(camera.CameraSource);
     status.cameraChannel = camera.CamChan;
     status.differenceSum = camera.DifferenceSum;
     status.diffSum = diffSumOf(state.SI);
@@ -61,15 +63,21 @@ void Player::publishRemote() {
 void Player::offerRemotePictures() {
     if (remote_->wantsClipPicture()) {
         const cv::Mat* shown = state.playback.VR_step >= 0.0 ? cachedCurrentClip() : nullptr;
+        // Which clip of which folder: the picture follows the shown clip whatever moved it.
+        const int64_t identity =
+            int64_t{state.contents.DirNum} * kMaxClips + clipIndexOf(state.playback.frame_no);
         if (shown != nullptr)
-            remote_->offerClipPicture(*shown, state.playback.flip_mode);
+            remote_->offerClipPicture(*shown, state.playback.flip_mode, identity);
         else
             remote_->noClipPicture();
     }
     if (remote_->wantsCameraPicture()) {
         const CameraState& camera = state.camera;
+        const uint8_t* pair = camera.CamFramePair.data();
         if (camera.CamActive == 1 && !camera.CamFrame.empty())
-            remote_->offerCameraPicture(camera.CamFrame, state.gesture.DiffImage);
+            remote_->offerCameraPicture(
+                camera.CamFrame, changedCells(pair, pair + kCamFrameBytes, kCamWidth, kCamHeight,
+                                              state.gesture.DThreshold));
         else
             remote_->noCameraPicture();
     }

@@ -1,7 +1,13 @@
 #include "app/web_remote.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstring>
+#include <cstdio>
 #include <random>
+
+#include "platform/network_addresses.h"
 
 namespace kalvento {
 
@@ -27,7 +33,14 @@ bool splitHttpAddress(const std::string& text, std::string& host, int& port) {
     const std::string digits = colon == std::string::npos ? text : text.substr(colon + 1);
     unsigned value = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (host.empty() || digits.empty() || ec != std::errc() ||
+    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+    const char* allowed = bracketed ? "0123456789abcdefABCDEF:." : nullptr;
+    const std::string name = bracketed ? host.substr(1, host.size() - 2) : host;
+    const bool oneName = std::all_of(name.begin(), name.end(), [allowed](char c) {
+        return allowed ? std::strchr(allowed, c) != nullptr
+                       : std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+    });
+    if (host.empty() || !oneName || digits.empty() || ec != std::errc() ||
         end != digits.data() + digits.size() || value > 65535)
         return false;
     port = static_cast<int>(value);
@@ -36,11 +49,6 @@ bool splitHttpAddress(const std::string& text, std::string& host, int& port) {
 
 bool isLoopbackHost(const std::string& host) {
     return host == "127.0.0.1" || host == "localhost";
-}
-
-std::string DeskQuestions::currentQuestion() const {
-    const std::optional<AskedQuestion> asked = desk_.current();
-    return asked ? withoutBlanks(asked->prompt) : std::string();
 }
 
 std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& console,
@@ -65,26 +73,61 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
     HttpServer& server = *remote->server_;
     remote->api_->setServerCounts([&server] { return server.counts(); });
     remote->live_ = std::make_unique<LiveUpdates>(*remote->api_, remote->hub_, server);
-    console.print("Web remote: http://%s:%d/\n", host.c_str(), remote->port());
+    remote->links_ = remoteLinks(host, remote->port(), access.token, machineAddresses());
+    // A token given by the operator stays out of the console (and so of the journal); one made
+    // up here is printed, in the links a phone can open.
+    const std::vector<std::string> printed =
+        madeToken ? remote->links_ : remoteLinks(host, remote->port(), "", machineAddresses());
+    for (const std::string& link : printed) console.print("Web remote: %s\n", link.c_str());
     if (madeToken) console.print("Web remote token: %s\n", access.token.c_str());
     return remote;
+}
+
+std::vector<std::string> remoteLinks(const std::string& host, int port, const std::string& token,
+                                     const std::vector<std::string>& machine) {
+    std::vector<std::string> hosts = {host};
+    if (host == "0.0.0.0") hosts = machine.empty() ? std::vector<std::string>{"127.0.0.1"} : machine;
+    std::string query;
+    if (!token.empty()) {
+        query = "?token=";
+        for (unsigned char c : token) {
+            if (std::isalnum(c) || std::strchr("-._~", c) != nullptr) {
+                query += static_cast<char>(c);
+            } else {
+                char escape[4];
+                std::snprintf(escape, sizeof escape, "%%%02X", c);
+                query += escape;
+            }
+        }
+    }
+    std::vector<std::string> links;
+    for (const std::string& name : hosts)
+        links.push_back("http://" + name + ":" + std::to_string(port) + "/" + query);
+    return links;
+}
+
+int RemoteKeyWindow::passOn(int key) {
+    if (key != ownKey_ || !ownAction_) return key;
+    ownAction_();
+    return kNoKey;
 }
 
 int RemoteKeyWindow::waitKey(int ms) {
     // Without a remote a read is the inner window's own (one without a window and without a
     // time limit ends there at once rather than wait for ever).
-    if (hub_ == nullptr) return inner().waitKey(ms);
+    if (hub_ == nullptr) return passOn(inner().waitKey(ms));
     constexpr int kRemoteLookMs = 50;
     for (;;) {
+        int key = kNoKey;
         if (held_ != 0) {
-            const int key = held_;
+            key = held_;
             held_ = 0;
-            return key;
+        } else if ((key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms)) == kNoKey) {
+            key = takeRemoteKey();
+            if (key == 0) key = kNoKey;
         }
-        const int key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms);
-        if (key != kNoKey) return key;
-        if (const int remote = takeRemoteKey(); remote != 0) return remote;
-        if (ms != 0) return kNoKey;
+        if (key != kNoKey) key = passOn(key);
+        if (key != kNoKey || ms != 0) return key;
     }
 }
 

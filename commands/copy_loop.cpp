@@ -4,18 +4,20 @@
 
 namespace kalvento {
 
-bool runKeyPolledCopies(PlayerContext& player, int count, const std::function<bool(int)>& copyOne) {
+CopyLoopEnd runKeyPolledCopies(PlayerContext& player, int count,
+                               const std::function<bool(int)>& copyOne, bool escAbandons) {
     for (int i = 0; i < count;) {
         const int key = player.io.window.waitKey(1);
         if (key == kKeySpace) {
             player.io.window.waitKey(kCopyPauseMs);  // any key, or the time, ends the pause
             continue;
         }
-        if (key == kKeyEnter) return true;
-        if (!copyOne(i)) return true;
+        if (key == kKeyEnter) return CopyLoopEnd::Stopped;
+        if (key == kKeyEsc && escAbandons) return CopyLoopEnd::Abandoned;
+        if (!copyOne(i)) return CopyLoopEnd::Stopped;
         ++i;
     }
-    return false;
+    return CopyLoopEnd::Completed;
 }
 
 }  // namespace kalvento

@@ -3,6 +3,7 @@
 #include "commands/command.h"
 #include "commands/commands.h"
 #include "commands/player_context.h"
+#include "platform/question.h"
 #include "settings/threshold_file.h"
 
 namespace kalvento {
@@ -41,7 +42,11 @@ void dispatchTurnKey(PlayerContext& player) {
     if (command) {
         if (command->title && playback.MotionDisplayMode != 0)
             player.io.console.print("%s\n", command->title);
+        // A question the command asks belongs to its key: a remote answers only keys it may type.
+        QuestionDesk* questions = player.io.questions;
+        if (questions != nullptr) questions->setKey(key);
         command->run(player, *command);
+        if (questions != nullptr) questions->setKey(0);
     } else {
         autoReplayStep(player);
     }

@@ -4,6 +4,7 @@
 // Every copy creates its slot exclusively, so nothing in the home folder is ever overwritten,
 // not even by another player filling the same home folder at the same time.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "commands/player_context.h"
 #include "commands/random_selection.h"
 #include "contents/home_folder.h"
+#include "contents/random_selection.h"
 #include "core/paths.h"
 #include "platform/question.h"
 
@@ -46,12 +48,12 @@ void takeShownFrame(PlayerContext& player) {
     if (!copy.copied) reportFailedCopy(player, source, copy);
 }
 
-enum class CopyAllEnd { NothingToCopy, Completed, Terminated };
+enum class CopyAllEnd { NothingToCopy, Completed, Terminated, Abandoned };
 
 // Appends every frame of the current folder to the home folder, starting the slot search at
 // HomeClipNum, with one key poll per frame (runKeyPolledCopies). The slot search itself takes
 // no key wait, so a home folder that already holds many frames does not hold the loop up.
-CopyAllEnd copyAllFrames(PlayerContext& player) {
+CopyAllEnd copyAllFrames(PlayerContext& player, bool escAbandons = false) {
     ContentsState& contents = player.state.contents;
     MovieState& movie = player.state.movie;
     HomeState& home = player.state.home;
@@ -66,7 +68,7 @@ CopyAllEnd copyAllFrames(PlayerContext& player) {
     const int last = movie.CopyEndFrameNum;
     int n = home.HomeClipNum;
     int failed = 0;
-    const bool stopped = runKeyPolledCopies(player, last + 1, [&](int j) {
+    const CopyLoopEnd end = runKeyPolledCopies(player, last + 1, [&](int j) {
         const std::string source(fieldText(contents.FrameData[static_cast<size_t>(j)].ClipPath));
         HomeSlotCopy copy = copyToFreeHomeSlot(
             player.io.files, openablePath(source), n, [&](const std::string& slot) {
@@ -85,19 +87,26 @@ CopyAllEnd copyAllFrames(PlayerContext& player) {
         // A failed frame leaves its slot free; the next frame goes to the slot after it.
         n = copy.slot + 1;
         return true;
-    });
+    }, escAbandons);
     if (failed > 0)
         console.printErr("ERROR: %d image(s) could not be copied into the home folder.\n", failed);
+    const bool stopped = end != CopyLoopEnd::Completed;
     console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");
     movie.CopyStartFrameNum = -1;
     movie.CopyEndFrameNum = -1;
+    if (end == CopyLoopEnd::Abandoned) return CopyAllEnd::Abandoned;
     return stopped ? CopyAllEnd::Terminated : CopyAllEnd::Completed;
 }
 
-// The answer to "How many motion clips": a whole line holding one number. Anything else is
-// asked again; without any answer (end of input) no clip is made.
+// The answer to "How many motion clips": a whole line holding one number, at most the number
+// of contents folders (each pass copies one). Anything else is asked again; without any
+// answer (end of input) no clip is made.
 int askClipCount(PlayerContext& player) {
+    int folders = 0;
+    for (int dirNum = 0; dirNum < kCandidateFolders; ++dirNum)
+        if (player.io.files.isDirectory(folderPath(dirNum))) ++folders;
     Question question;
+    question.max = std::max(1, folders);
     question.prompt = "*** How many motion clips do you want? : ";
     question.refusal = "*** Please answer with a number.\n";
     question.noAnswer = "\n*** No answer: no motion clip is made.\n";
@@ -162,8 +171,9 @@ void contentsStreamCommand(PlayerContext& player, const KeyCommand&) {
         selectRandomContents(player);
         console.print("\n [ %2d / %2d ]\n\n", pass, passes);
         printTitleOf(player, 'U');
-        // ENTER ends only this pass; an empty folder ends the whole stream.
-        if (copyAllFrames(player) == CopyAllEnd::NothingToCopy) return;
+        // ENTER ends only this pass; ESC, or an empty folder, ends the whole stream.
+        const CopyAllEnd end = copyAllFrames(player, true);
+        if (end == CopyAllEnd::NothingToCopy || end == CopyAllEnd::Abandoned) return;
     }
     console.print("****************************************************\n");
     console.print("*** Finished Automatic Contents Stream Creation! ***\n");

@@ -90,7 +90,7 @@ void produceClip(PlayerContext& player, const std::string& program, int a, int b
     int k = 0;
     int first = -1;
     // The search for a free work frame takes no key poll: one poll per frame.
-    const bool stopped = runKeyPolledCopies(player, std::abs(b - a) + 1, [&](int i) {
+    const CopyLoopEnd end = runKeyPolledCopies(player, std::abs(b - a) + 1, [&](int i) {
         const int j = a + i * step;
         const FrameData& record = player.state.contents.FrameData[static_cast<size_t>(j)];
         const std::string source(fieldText(record.ClipPath));
@@ -116,6 +116,7 @@ void produceClip(PlayerContext& player, const std::string& program, int a, int b
         }
         return true;
     });
+    const bool stopped = end != CopyLoopEnd::Completed;
     console.print("\n* COPY %s\n\n", stopped ? "TERMINATED." : "COMPLETED.");
 
     const int vframes = std::abs(b - a) + 1;

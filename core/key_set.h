@@ -28,14 +28,17 @@ private:
 };
 
 // The keys that only move through the contents or change the view: the steps, jumps and
-// folder keys, the random choices, replay and speed, the mirror, the mouse modes, the camera
+// folder keys, the random clip J, replay and speed, the mirror, the mouse modes, the camera
 // key q, the display key i and ; (read the parameters and the gesture files). Not ESC or ENTER
-// (pause, help), nor any key that writes or deletes a file or starts a program.
+// (pause, help), nor any key that writes or deletes a file or starts a program. The one file a
+// key of the list may write is the marker check_result.txt that a contents folder gets when
+// it is first opened; j (a random folder) is left out, because its search writes that marker
+// into every folder it finds.
 KeySet defaultRemoteKeys();
 
 // The default as a list, for usage texts and the README.
 inline constexpr const char* kDefaultRemoteKeyList =
-    "z,x,Z,X,/,\\,COMMA,.,!,\",#,$,%,&,',(,),l,J,j,@,0,1,2,3,4,5,6,7,8,9,n,N,p,P,R,TAB,s,S,e,"
+    "z,x,Z,X,/,\\,COMMA,.,!,\",#,$,%,&,',(,),l,J,@,0,1,2,3,4,5,6,7,8,9,n,N,p,P,R,TAB,s,S,e,"
     "SPACE,m,M,`,q,i,;";
 
 // Reads a key list: items separated by commas, each a single character (33..126; a comma is

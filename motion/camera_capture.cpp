@@ -9,6 +9,7 @@
 
 #include "core/banners.h"
 #include "core/player_state.h"
+#include "core/source_text.h"
 #include "ipc/shared_motion.h"
 #include "platform/video_devices.h"
 #include "settings/camera_config.h"
@@ -32,7 +33,7 @@ void closeAfterFailure(CameraState& camera, Io& io, SharedBlock& block) {
 // Says on the error stream why the camera gave no frame, when the reason is more than the end
 // of its pictures: the device or source that could not be opened, and the devices there are.
 void explainNoFrame(const CameraState& camera, Io& io) {
-    const std::string& source = camera.CameraSource;
+    const std::string source = withoutUserInfo(camera.CameraSource);
     switch (io.camera.failure()) {
         case CameraFailure::SourceNotFound:
             io.console.printErr("camera source not found: %s%s\n", source.c_str(),

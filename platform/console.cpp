@@ -52,6 +52,46 @@ std::string strf(const char* format, ...) {
     return text;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at `text[at]` that is not a C1 control; 0 for
+// anything else.
+size_t printableCharLength(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead >= 0x20 && lead < 0x7F) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4                                 ? 4
+                                                                                   : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    if (lead == 0xC2 && byte(at + 1) < 0xA0) return 0;   // C1 controls
+    if (lead == 0xE0 && byte(at + 1) < 0xA0) return 0;   // overlong
+    if (lead == 0xF0 && byte(at + 1) < 0x90) return 0;   // overlong
+    if (lead == 0xF4 && byte(at + 1) >= 0x90) return 0;  // past U+10FFFF
+    return length;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        if (const size_t length = printableCharLength(text, at); length > 0) {
+            out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
+        out += escape;
+        ++at;
+    }
+    return out;
+}
+
 void Console::print(const char* format, ...) {
     va_list args;
     va_start(args, format);

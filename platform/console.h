@@ -64,6 +64,11 @@ public:
 std::string strf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string vstrf(const char* format, va_list args);
 
+// Text that came from outside (the network, a file) made safe to print on a terminal: control
+// characters (C0, DEL, and the C1 range U+0080..U+009F) and bytes that are not UTF-8 are
+// written as \xNN escapes, so no escape sequence reaches the terminal. Printable UTF-8 stays.
+std::string printable(std::string_view text);
+
 // The process's standard streams. Output is flushed at every call, so the console shows each
 // message as it is printed even when stdout is a pipe.
 class StdConsole final : public Console {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +22,8 @@ struct HttpRequest {
     std::string body;    // at most the server's body limit; see bodyTooLarge
     bool bodyTooLarge = false;
     bool webSocket = false;  // an upgrade request to a WebSocket
+    bool screened = false;   // the service's screen passed it already
+    std::string remoteAddress;  // the client's address, as text
     // Header names in lower case, values as sent.
     std::vector<std::pair<std::string, std::string>> headers;
 
@@ -39,6 +42,10 @@ struct HttpResponse {
 class HttpService {
 public:
     virtual ~HttpService() = default;
+    // Judges a request from its request line and headers alone, before its body is read or a
+    // connection slot is taken: a response refuses it at once. nullopt lets it on to handle,
+    // with `screened` set.
+    virtual std::optional<HttpResponse> screen(const HttpRequest&) { return std::nullopt; }
     // The answer to one request. For a WebSocket upgrade request, status 101 admits the client
     // and any other status refuses it with that response.
     virtual HttpResponse handle(const HttpRequest& request) = 0;
@@ -46,16 +53,33 @@ public:
 
 struct HttpServerCounts {
     int64_t refusedConnections = 0;  // over the connection limit
+    int64_t slowBodies = 0;          // bodies that did not arrive within kBodyDeadline
+    int64_t largeFrames = 0;         // WebSocket clients that sent a frame over kMaxFrame
     int64_t droppedClients = 0;      // WebSocket clients that read too slowly
     int clients = 0;                 // WebSocket clients open now
 };
+
+// Every answer of the server carries these: no other site's page may frame the remote (a click
+// there would steer the player), and only the page's own script and style files run.
+inline constexpr const char* kContentSecurityPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+    "connect-src 'self'; form-action 'self'; base-uri 'none'; frame-ancestors 'none'";
 
 class HttpServer {
 public:
     // Request bodies larger than this are not read (bodyTooLarge is set instead).
     static constexpr size_t kMaxBody = 4096;
-    // Connections served at once; one more is answered 503 and closed.
+    // A body must have arrived this long after the head, however steadily it trickles in;
+    // otherwise the request is answered 408 and its connection closed.
+    static constexpr int kBodyDeadlineMs = 2000;
+    // Requests handled at once; one more is answered 503 and closed. A request waiting for its
+    // head (at most the server's request timeout) holds none, nor does a WebSocket client.
     static constexpr int kMaxConnections = 8;
+    // WebSocket clients at once; one more is answered 503.
+    static constexpr int kMaxClients = 8;
+    // WebSocket frames from a client larger than this close its connection: the page sends
+    // nothing but small control frames.
+    static constexpr size_t kMaxFrame = 1024;
     // Messages waiting for one WebSocket client; a client that falls further behind is dropped.
     static constexpr size_t kMaxBacklog = 32;
 

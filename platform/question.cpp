@@ -16,6 +16,14 @@ bool accepts(const Question& question, const std::string& answer) {
     return number && *number >= question.min && *number <= question.max;
 }
 
+// The first line of a text that is not empty, without its blanks.
+std::string firstLine(const std::string& text) {
+    const size_t begin = text.find_first_not_of("\r\n");
+    if (begin == std::string::npos) return {};
+    const size_t end = text.find_first_of("\r\n", begin);
+    return withoutBlanks(text.substr(begin, end == std::string::npos ? end : end - begin));
+}
+
 }  // namespace
 
 std::optional<int> wholeNumberOf(const std::string& text) {
@@ -46,15 +54,10 @@ std::string withoutBlanks(const std::string& text) {
 }
 
 std::optional<std::string> QuestionDesk::ask(const Question& question) {
-    AskedQuestion asked;
-    asked.prompt = question.prompt;
-    asked.number = question.kind == Question::Kind::Number;
-    asked.min = question.min;
-    asked.max = question.max;
-    setCurrent(asked);
-    if (std::optional<AskedQuestion> now = current()) asked.serial = now->serial;
-    console_.print("%s", question.prompt.c_str());
     std::optional<std::string> result;
+    setCurrent(&question);
+    const AskedQuestion asked = current().value_or(AskedQuestion{});
+    console_.print("%s", question.prompt.c_str());
     for (;;) {
         const std::optional<std::string> line = nextLine(asked);
         if (!line) {
@@ -69,7 +72,11 @@ std::optional<std::string> QuestionDesk::ask(const Question& question) {
         }
         console_.print("%s%s", question.refusal.c_str(), question.prompt.c_str());
     }
-    setCurrent(std::nullopt);
+    // An answer delivered while a typed one was judged was promised to be used: it wins.
+    if (std::optional<std::string> delivered = setCurrent(nullptr)) {
+        console_.print("%s\n", printable(*delivered).c_str());
+        result = std::move(delivered);
+    }
     return result;
 }
 
@@ -83,25 +90,40 @@ std::optional<int> QuestionDesk::askNumber(const Question& question) {
 
 std::optional<std::string> QuestionDesk::nextLine(const AskedQuestion& asked) {
     if (std::optional<std::string> delivered = takeDelivered()) {
-        console_.print("%s\n", delivered->c_str());  // the transcript shows what answered
+        // The transcript shows what answered, without what a terminal would obey.
+        console_.print("%s\n", printable(*delivered).c_str());
         return delivered;
     }
-    if (source_ == nullptr || !source_->answers()) return console_.readLine();
+    if (!asked.takesDeliveries) return console_.readLine();
     std::optional<std::string> line = source_->nextLine(asked, *this);
-    if (line) console_.print("%s\n", line->c_str());
+    if (line) console_.print("%s\n", printable(*line).c_str());
     return line;
 }
 
-void QuestionDesk::setCurrent(const std::optional<AskedQuestion>& asked) {
+std::optional<std::string> QuestionDesk::setCurrent(const Question* question) {
     std::optional<AskedQuestion> now;
+    std::optional<std::string> delivered;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        current_ = asked;
-        if (current_) current_->serial = ++serial_;
+        delivered = std::move(delivered_);
         delivered_.reset();
+        current_.reset();
+        if (question != nullptr) {
+            question_ = *question;
+            AskedQuestion asked;
+            asked.prompt = question->prompt;
+            asked.number = question->kind == Question::Kind::Number;
+            asked.min = question->min;
+            asked.max = question->max;
+            asked.serial = ++serial_;
+            asked.key = key_;
+            asked.takesDeliveries = source_ != nullptr && source_->answers();
+            current_ = asked;
+        }
         now = current_;
     }
     if (source_ != nullptr) source_->questionChanged(now ? &*now : nullptr);
+    return delivered;
 }
 
 std::optional<AskedQuestion> QuestionDesk::current() const {
@@ -109,11 +131,23 @@ std::optional<AskedQuestion> QuestionDesk::current() const {
     return current_;
 }
 
-bool QuestionDesk::deliver(const std::string& line, uint64_t serial) {
+void QuestionDesk::setKey(int key) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!current_ || (serial != 0 && serial != current_->serial)) return false;
-    delivered_ = line;
-    return true;
+    key_ = key;
+}
+
+Delivery QuestionDesk::deliver(const std::string& line, uint64_t serial) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!current_ || (serial != 0 && serial != current_->serial))
+        return {Delivery::Outcome::NoQuestion, "no question is being asked"};
+    if (!current_->takesDeliveries)
+        return {Delivery::Outcome::NotOpen, "the question is answered at the player's console"};
+    if (delivered_) return {Delivery::Outcome::Refused, "another answer is waiting to be read"};
+    std::string answer = withoutBlanks(line);
+    if (!accepts(question_, answer))
+        return {Delivery::Outcome::Refused, firstLine(question_.refusal)};
+    delivered_ = std::move(answer);
+    return {Delivery::Outcome::Used, {}};
 }
 
 std::optional<std::string> QuestionDesk::takeDelivered() {

@@ -30,6 +30,18 @@ struct Question {
     int max = INT_MAX;
 };
 
+// What became of an answer delivered from elsewhere (a web page).
+struct Delivery {
+    enum class Outcome {
+        Used,        // a right answer: the question takes it
+        Refused,     // a wrong answer: `message` is the question's refusal
+        NotOpen,     // the question is answered elsewhere (the console's input)
+        NoQuestion,  // no question, or not the one meant, is being asked
+    };
+    Outcome outcome = Outcome::NoQuestion;
+    std::string message;
+};
+
 // The question being asked now, as others see it.
 struct AskedQuestion {
     std::string prompt;
@@ -37,6 +49,11 @@ struct AskedQuestion {
     int min = INT_MIN;
     int max = INT_MAX;
     uint64_t serial = 0;  // counts the questions asked, so an answer meets the right one
+    int key = 0;          // the key whose command asks it (see QuestionDesk::setKey); 0 none
+    // Whether answers delivered from elsewhere are taken. Chosen before the question is put:
+    // only while the answers come from a source that looks for deliveries (the window), never
+    // while a read of the console's input blocks.
+    bool takesDeliveries = false;
 };
 
 class QuestionDesk;
@@ -72,20 +89,26 @@ public:
 
     // The question being asked now, if any.
     std::optional<AskedQuestion> current() const;
+    // The key whose command asks the questions from now on (0: none), told by the dispatch.
+    void setKey(int key);
+
     // Answers the question `serial` (0: whichever is asked now) as if the line had been typed.
-    // False when no such question is being asked.
-    bool deliver(const std::string& line, uint64_t serial = 0);
+    // The line is judged here, so Used promises that the question takes it.
+    Delivery deliver(const std::string& line, uint64_t serial = 0);
     // A delivered answer not yet read, taken.
     std::optional<std::string> takeDelivered();
 
 private:
     std::optional<std::string> nextLine(const AskedQuestion& asked);
-    void setCurrent(const std::optional<AskedQuestion>& asked);
+    // Puts `question` (null: ends the one asked, giving back an answer delivered meanwhile).
+    std::optional<std::string> setCurrent(const Question* question);
 
     Console& console_;
     AnswerSource* source_ = nullptr;
     mutable std::mutex mutex_;
     std::optional<AskedQuestion> current_;
+    Question question_;  // the one asked now, to judge deliveries by
+    int key_ = 0;
     std::optional<std::string> delivered_;
     uint64_t serial_ = 0;
 };

@@ -34,7 +34,11 @@ cv::Mat clipPreview(const cv::Mat& image, int flipMode) {
 
 cv::Mat cameraPreview(const cv::Mat& frame, const CellGrid& cells) {
     if (frame.empty()) return {};
-    cv::Mat out = frame.clone();
+    cv::Mat out;
+    if (frame.channels() == 1)
+        cv::cvtColor(frame, out, cv::COLOR_GRAY2BGR);
+    else
+        out = frame.clone();
     const int cellWidth = std::max(1, frame.cols / kGridColumns);
     const int cellHeight = std::max(1, frame.rows / kGridRows);
     for (int row = 0; row < kGridRows; ++row)
@@ -44,6 +48,26 @@ cv::Mat cameraPreview(const cv::Mat& frame, const CellGrid& cells) {
             cv::rectangle(out, cell & cv::Rect(0, 0, out.cols, out.rows), cv::Scalar(0, 0, 255), 1);
         }
     return out;
+}
+
+CellGrid changedCells(const uint8_t* before, const uint8_t* after, int width, int height,
+                      int threshold) {
+    CellGrid cells{};
+    const int cellWidth = std::max(1, width / kGridColumns);
+    const int cellHeight = std::max(1, height / kGridRows);
+    for (int row = 0; row < kGridRows; ++row)
+        for (int column = 0; column < kGridColumns; ++column) {
+            int sumBefore = 0, sumAfter = 0;
+            for (int y = row * cellHeight; y < std::min(height, (row + 1) * cellHeight); ++y)
+                for (int x = column * cellWidth; x < std::min(width, (column + 1) * cellWidth); ++x) {
+                    sumBefore += before[y * width + x];
+                    sumAfter += after[y * width + x];
+                }
+            const int pixels = cellWidth * cellHeight;
+            if (std::abs(sumAfter - sumBefore) > threshold * pixels)
+                cells[static_cast<size_t>(row * kGridColumns + column)] = 5;
+        }
+    return cells;
 }
 
 std::vector<uint8_t> PreviewEncoder::clipJpeg() {

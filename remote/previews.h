@@ -19,8 +19,14 @@ inline constexpr int kPreviewMaxWidth = 640;
 // `image` mirrored by `flipMode` (1 left-right, 2 upside down) and scaled down to at most
 // kPreviewMaxWidth pixels wide, keeping its aspect.
 cv::Mat clipPreview(const cv::Mat& image, int flipMode);
-// A copy of the camera frame with every changed cell (value 5 in the 80 x 60 grid) outlined.
+// A colour copy of the camera frame with every changed cell (value 5 in the 80 x 60 grid)
+// outlined in red.
 cv::Mat cameraPreview(const cv::Mat& frame, const CellGrid& cells);
+// The cells of the 80 x 60 grid whose mean brightness differs by more than `threshold` between
+// two gray frames of `width` x `height` bytes (value 5; others 0): the recogniser's rule for
+// its motion image, for the preview in either engine.
+CellGrid changedCells(const uint8_t* before, const uint8_t* after, int width, int height,
+                      int threshold);
 
 class PreviewEncoder {
 public:

@@ -1,5 +1,6 @@
 #include "remote/remote_api.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace kalvento {
@@ -26,17 +27,59 @@ bool sameSecret(const std::string& given, const std::string& wanted) {
     return diff == 0;
 }
 
-// The value of `name` in a query string, undecoded; "" when it is not there.
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// %XX escapes decoded; a '+' stays a '+' (a token holds no blank, and a typed link keeps '+').
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low < 0) {
+            out += text[i];
+            continue;
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+// The value of `name` in a query string, decoded; "" when it is not there.
 std::string queryValue(const std::string& query, const std::string& name) {
     size_t start = 0;
     while (start <= query.size()) {
         size_t end = query.find('&', start);
         if (end == std::string::npos) end = query.size();
         const std::string item = query.substr(start, end - start);
-        if (item.compare(0, name.size() + 1, name + "=") == 0) return item.substr(name.size() + 1);
+        if (item.compare(0, name.size() + 1, name + "=") == 0)
+            return percentDecoded(item.substr(name.size() + 1));
         start = end + 1;
     }
     return {};
+}
+
+// Files of the page that hold nothing secret: the form that asks for the token needs them.
+bool isPublicFile(const HttpRequest& request) {
+    return request.method == "GET" && !request.webSocket &&
+           (request.path == "/app.css" || request.path == "/app.js" ||
+            request.path == "/favicon.ico");
+}
+
+bool isPagePath(const std::string& path) {
+    return path == "/" || path == "/index.html";
+}
+
+// One line of printable text: no control characters.
+bool isOneLine(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
 }
 
 // The host part of a Host header ("127.0.0.1:8080" -> "127.0.0.1", "[::1]:80" -> "[::1]").
@@ -56,17 +99,35 @@ HttpResponse RemoteApi::refuse(int status, const std::string& message,
     return jsonResponse(status, {{"error", message}});
 }
 
-bool RemoteApi::authorised(const HttpRequest& request) const {
+std::optional<HttpResponse> RemoteApi::checkToken(const HttpRequest& request) {
     if (access_.token.empty()) {
         // Without a token the player listens on this machine only; a page that reached it
         // under another host name (DNS rebinding) is not answered.
         const std::string name = hostName(request.header("host"));
-        return name == "127.0.0.1" || name == "localhost" || name == "[::1]";
+        if (name == "127.0.0.1" || name == "localhost" || name == "[::1]") return std::nullopt;
+        return refuse(401, "a valid token is needed", counts_.unauthorised);
+    }
+    if (isPublicFile(request)) return std::nullopt;
+    const auto now = TokenThrottle::Clock::now();
+    const auto wait = throttle_.waitFor(request.remoteAddress, now);
+    if (wait > TokenThrottle::Clock::duration::zero()) {
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+        return refuse(429, "too many wrong tokens: try again in " + std::to_string(seconds) + " s",
+                      counts_.throttled);
     }
     std::string given = queryValue(request.query, "token");
     const std::string authorization = request.header("authorization");
     if (authorization.rfind("Bearer ", 0) == 0) given = authorization.substr(7);
-    return sameSecret(given, access_.token);
+    if (sameSecret(given, access_.token)) {
+        throttle_.succeeded(request.remoteAddress);
+        return std::nullopt;
+    }
+    // A first visit without a token is no guess; a wrong token is.
+    if (!given.empty()) throttle_.failed(request.remoteAddress, now);
+    ++counts_.unauthorised;
+    if (request.method == "GET" && isPagePath(request.path))
+        return HttpResponse{401, "text/html; charset=utf-8", tokenPage()};
+    return jsonResponse(401, {{"error", "a valid token is needed"}});
 }
 
 bool RemoteApi::sameOrigin(const HttpRequest& request) const {
@@ -74,12 +135,18 @@ bool RemoteApi::sameOrigin(const HttpRequest& request) const {
     return origin.empty() || origin == "http://" + request.header("host");
 }
 
-HttpResponse RemoteApi::handle(const HttpRequest& request) {
+std::optional<HttpResponse> RemoteApi::screen(const HttpRequest& head) {
     ++counts_.requests;
-    if (!authorised(request)) return refuse(401, "a valid token is needed", counts_.unauthorised);
-    const bool writes = request.method != "GET" && request.method != "HEAD";
-    if ((writes || request.webSocket) && !sameOrigin(request))
+    if (std::optional<HttpResponse> refused = checkToken(head)) return refused;
+    const bool writes = head.method != "GET" && head.method != "HEAD";
+    if ((writes || head.webSocket) && !sameOrigin(head))
         return refuse(403, "requests from another site's page are refused", counts_.foreignOrigin);
+    return std::nullopt;
+}
+
+HttpResponse RemoteApi::handle(const HttpRequest& request) {
+    if (!request.screened)
+        if (std::optional<HttpResponse> refused = screen(request)) return *refused;
     if (request.bodyTooLarge) return refuse(413, "the body is larger than 4 KB", counts_.tooLarge);
     return route(request);
 }
@@ -91,7 +158,10 @@ HttpResponse RemoteApi::route(const HttpRequest& request) {
         if (path == "/api/v1/ws") return {101, "", ""};
         return refuse(404, "no such WebSocket", counts_.notFound);
     }
-    if (get && (path == "/" || path == "/index.html")) return {200, "text/html; charset=utf-8", remotePage()};
+    if (get && isPagePath(path)) return {200, "text/html; charset=utf-8", remotePage()};
+    if (get && path == "/app.css") return {200, "text/css; charset=utf-8", remotePageStyle()};
+    if (get && path == "/app.js")
+        return {200, "text/javascript; charset=utf-8", remotePageScript()};
     if (get && path == "/favicon.ico") return {204, "image/x-icon", ""};  // browsers ask
     if (get && path == "/api/v1/status") return jsonResponse(200, statusJson());
     if (get && path == "/api/v1/frame.jpg") return jpeg(previews_.clipJpeg(), "no clip is shown");
@@ -139,11 +209,37 @@ HttpResponse RemoteApi::postAnswer(const json& body) {
     if (!body.contains("text") || !body["text"].is_string())
         return refuse(400, "give {\"text\": \"...\"}", counts_.badRequest);
     const std::string text = body["text"].get<std::string>();
-    if (text.size() > kMaxAnswer || text.find_first_of("\r\n") != std::string::npos)
-        return refuse(400, "an answer is one line of at most 250 bytes", counts_.badRequest);
-    if (questions_ == nullptr || !questions_->answer(text))
-        return jsonResponse(409, {{"error", "no question is being asked"}});
-    return jsonResponse(200, {{"answered", text}});
+    if (text.size() > kMaxAnswer || !isOneLine(text))
+        return refuse(400, "an answer is one line of at most 250 bytes without control characters",
+                      counts_.badRequest);
+    const std::optional<AskedQuestion> asked =
+        questions_ != nullptr ? questions_->current() : std::nullopt;
+    if (!asked) return jsonResponse(409, {{"error", "no question is being asked"}, {"used", false}});
+    if (asked->key == 0 || !access_.keys.contains(asked->key))
+        return jsonResponse(403, {{"error", "the question of key " + keyNameOf(asked->key) +
+                                                " may only be answered when --http-keys has it"},
+                                  {"used", false}});
+    const Delivery delivery = questions_->answer(text, asked->serial);
+    switch (delivery.outcome) {
+        case Delivery::Outcome::Used:
+            return jsonResponse(200, {{"answered", text}, {"used", true}});
+        case Delivery::Outcome::Refused:
+            return jsonResponse(400, {{"error", delivery.message}, {"used", false}});
+        case Delivery::Outcome::NotOpen:
+        case Delivery::Outcome::NoQuestion:
+            break;
+    }
+    return jsonResponse(409, {{"error", delivery.message}, {"used", false}});
+}
+
+json RemoteApi::questionJson() const {
+    const std::optional<AskedQuestion> asked =
+        questions_ != nullptr ? questions_->current() : std::nullopt;
+    if (!asked) return {{"prompt", ""}, {"answerable", false}};
+    const bool allowed = asked->key != 0 && access_.keys.contains(asked->key);
+    return {{"prompt", withoutBlanks(asked->prompt)},
+            {"answerable", allowed && asked->takesDeliveries},
+            {"key", asked->key != 0 ? keyNameOf(asked->key) : ""}};
 }
 
 HttpResponse RemoteApi::jpeg(const std::vector<uint8_t>& bytes, const char* missing) {
@@ -173,13 +269,17 @@ json RemoteApi::statusJson() const {
         {"autoReplay", s.autoReplay},
         {"flip", s.flipMode},
         {"turnsPerSecond", s.turnsPerSecond},
+        {"turns", s.turns},
         {"osdLevel", s.osdLevel},
         {"osdKey", s.osdKey},
-        {"question", questions_ != nullptr ? questions_->currentQuestion() : s.question},
+        {"question", questions_ != nullptr ? questionJson()["prompt"].get<std::string>() : s.question},
+        {"answer", questionJson()},
         {"osc", {{"keys", s.oscKeys}, {"motion", s.oscMotions}, {"dropped", s.oscDropped}}},
         {"keys", keys},
         {"http",
          {{"requests", counts_.requests.load()}, {"unauthorised", counts_.unauthorised.load()},
+          {"throttled", counts_.throttled.load()}, {"slowBodies", server.slowBodies},
+          {"largeFrames", server.largeFrames},
           {"foreignOrigin", counts_.foreignOrigin.load()}, {"tooLarge", counts_.tooLarge.load()},
           {"badRequest", counts_.badRequest.load()}, {"notFound", counts_.notFound.load()},
           {"keys", counts_.keys.load()}, {"keysRefused", counts_.keysRefused.load()},

@@ -1,13 +1,17 @@
 #pragma once
-// The web remote's requests: the page at /, and under /api/v1 the status, the two previews,
-// keys, the threshold and answers, and the upgrade to the live WebSocket. Every request passes
-// the same gate first: the token (when one is set), the host name (when none is: only this
-// machine's names, so a foreign page cannot reach the player through its own host name), the
-// page's origin for anything but reading, and the body limit. Refusals are counted.
+// The web remote's requests: the page at / (its script and style at /app.js and /app.css), and
+// under /api/v1 the status, the two previews, keys, the threshold and answers, and the upgrade
+// to the live WebSocket. Every request passes the same gate first, judged from its head alone
+// before any body is read: the token (when one is set; an address that keeps guessing waits
+// longer and longer), the host name (when none is: only this machine's names, so a foreign
+// page cannot reach the player through its own host name), the page's origin for anything but
+// reading; then the body limit. Refusals are counted. The page without a token is a form that
+// asks for it; the script and style hold nothing secret and need no token.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +19,10 @@
 
 #include "core/key_set.h"
 #include "platform/http_server.h"
+#include "platform/question.h"
 #include "remote/previews.h"
 #include "remote/remote_hub.h"
+#include "remote/token_throttle.h"
 
 namespace kalvento {
 
@@ -24,10 +30,10 @@ namespace kalvento {
 class QuestionSeam {
 public:
     virtual ~QuestionSeam() = default;
-    // The question asked now; "" when none is.
-    virtual std::string currentQuestion() const = 0;
-    // Answers it as a line typed at the console; false when no question waits.
-    virtual bool answer(const std::string& text) = 0;
+    // The question asked now, if any.
+    virtual std::optional<AskedQuestion> current() const = 0;
+    // Answers the question `serial`; what became of the answer.
+    virtual Delivery answer(const std::string& text, uint64_t serial) = 0;
 };
 
 struct RemoteAccess {
@@ -38,6 +44,7 @@ struct RemoteAccess {
 struct RemoteCounts {
     std::atomic<int64_t> requests{0};
     std::atomic<int64_t> unauthorised{0};   // no token or a wrong one, or a foreign host name
+    std::atomic<int64_t> throttled{0};      // refused unread: the address guessed too often
     std::atomic<int64_t> foreignOrigin{0};  // a POST or WebSocket from another site's page
     std::atomic<int64_t> tooLarge{0};
     std::atomic<int64_t> badRequest{0};  // not JSON, or not the fields asked for
@@ -52,6 +59,7 @@ public:
 
     RemoteApi(RemoteHub& hub, RemoteAccess access, QuestionSeam* questions = nullptr);
 
+    std::optional<HttpResponse> screen(const HttpRequest& head) override;
     HttpResponse handle(const HttpRequest& request) override;
 
     // Server counts for the status (connections refused, clients dropped); unset: none.
@@ -63,12 +71,14 @@ public:
     const RemoteCounts& counts() const { return counts_; }
 
 private:
-    bool authorised(const HttpRequest& request) const;
+    // The token check, with the guessing throttle; a refusal, or nullopt when it passes.
+    std::optional<HttpResponse> checkToken(const HttpRequest& request);
     bool sameOrigin(const HttpRequest& request) const;
     HttpResponse route(const HttpRequest& request);
     HttpResponse postKey(const nlohmann::json& body);
     HttpResponse postThreshold(const nlohmann::json& body);
     HttpResponse postAnswer(const nlohmann::json& body);
+    nlohmann::json questionJson() const;
     HttpResponse jpeg(const std::vector<uint8_t>& bytes, const char* missing);
     HttpResponse refuse(int status, const std::string& message, std::atomic<int64_t>& counter);
 
@@ -77,10 +87,16 @@ private:
     QuestionSeam* questions_;
     PreviewEncoder previews_;
     RemoteCounts counts_;
+    TokenThrottle throttle_;
     std::function<HttpServerCounts()> serverCounts_;
 };
 
-// The page served at /: HTML, style and script in one document, nothing from elsewhere.
+// The page served at /, its style (/app.css) and script (/app.js): nothing from elsewhere,
+// nothing inline, so the page's policy lets no other script or style run.
 const std::string& remotePage();
+const std::string& remotePageStyle();
+const std::string& remotePageScript();
+// The page that asks for the token, served at / without one.
+const std::string& tokenPage();
 
 }  // namespace kalvento

@@ -5,6 +5,7 @@ namespace kalvento {
 void RemoteHub::publish(const RemoteStatus& status) {
     std::lock_guard lock(mutex_);
     status_ = status;
+    status_.turns = ++published_;
 }
 
 void RemoteHub::addSample(const MotionSample& sample) {
@@ -38,10 +39,19 @@ void RemoteHub::handOver(Picture& picture, cv::Mat image) {
     offered_.notify_all();
 }
 
-void RemoteHub::offerClipPicture(const cv::Mat& shown, int flipMode) {
+void RemoteHub::offerClipPicture(const cv::Mat& shown, int flipMode, int64_t identity) {
+    {
+        std::lock_guard lock(mutex_);
+        if (clip_.present && clip_.identity == identity && clip_.flipMode == flipMode) {
+            handOver(clip_, clip_.image);
+            return;
+        }
+    }
+    cv::Mat copy = shown.clone();  // outside the lock: the copy is the slow part
     std::lock_guard lock(mutex_);
     clip_.flipMode = flipMode;
-    handOver(clip_, shown);
+    clip_.identity = identity;
+    handOver(clip_, std::move(copy));
 }
 
 void RemoteHub::offerCameraPicture(const cv::Mat& frame, const CellGrid& changedCells) {
@@ -53,6 +63,7 @@ void RemoteHub::offerCameraPicture(const cv::Mat& frame, const CellGrid& changed
 
 void RemoteHub::noClipPicture() {
     std::lock_guard lock(mutex_);
+    clip_.identity = -1;
     handOver(clip_, cv::Mat());
 }
 

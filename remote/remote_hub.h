@@ -50,6 +50,7 @@ struct RemoteStatus {
     std::string osdKey;    // the key that cycles the on-screen display level, "" none
     std::string question;  // the question the player asks now, "" when none
     int64_t oscKeys = 0, oscMotions = 0, oscDropped = 0;
+    int64_t turns = 0;  // statuses published since the start: the loop's turns
 };
 
 // One motion measurement of a turn: seconds since start, own amount, shared total, threshold.
@@ -73,9 +74,11 @@ public:
     // last was handed over at least kPreviewPeriod ago.
     bool wantsClipPicture();
     bool wantsCameraPicture();
-    // `shown` is kept by reference: its pixels must not change afterwards (a decoded clip).
-    void offerClipPicture(const cv::Mat& shown, int flipMode);
-    // The camera frame is copied, with the motion image cells to mark on it.
+    // The shown clip, whose picture the loop may draw over or reuse afterwards: it is copied,
+    // unless `identity` (which clip of which folder, and how it is drawn) is the one handed
+    // over last, so a picture that stands still is copied once.
+    void offerClipPicture(const cv::Mat& shown, int flipMode, int64_t identity);
+    // The camera frame is copied, with the cells to mark on it as changed.
     void offerCameraPicture(const cv::Mat& frame, const CellGrid& changedCells);
     void noClipPicture();
     void noCameraPicture();
@@ -99,6 +102,7 @@ private:
     struct Picture {
         cv::Mat image;
         int flipMode = 0;
+        int64_t identity = -1;
         CellGrid cells{};
         bool present = false;     // false: the loop said there is nothing to show
         bool offered = false;     // handed over (or said absent) since the last request
@@ -115,6 +119,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable offered_;
     RemoteStatus status_;
+    int64_t published_ = 0;
     std::deque<MotionSample> samples_;
     std::deque<int> keys_;
     std::optional<int> threshold_;

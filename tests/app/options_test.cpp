@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include <sys/stat.h>
+
 #include "app/options.h"
 #include "support/temp_dir.h"
 
@@ -261,24 +263,48 @@ namespace {
 
 TEST(WebRemoteOptions, TheThreeOptionsAndTheirRefusals) {
     std::string error;
-    auto options = parse({"--http", "0.0.0.0:8080", "--http-keys", "x,ESC", "--http-token", "abc"});
+    auto options = parse({"--http", "0.0.0.0:8080", "--http-keys", "x,ESC", "--http-token",
+                          "abcdefghijklmnop"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->httpAddress, "0.0.0.0:8080");
     EXPECT_EQ(options->httpKeys, *parseKeyList("ESC,x", error));
-    EXPECT_EQ(options->httpToken, "abc");
+    EXPECT_EQ(options->httpToken, "abcdefghijklmnop");
     auto plain = parse({});
     ASSERT_TRUE(plain);
     EXPECT_TRUE(plain->httpAddress.empty());  // off unless asked
     EXPECT_EQ(plain->httpKeys, defaultRemoteKeys());  // the same keys as over OSC
     EXPECT_EQ(plain->httpKeys, plain->oscKeys);
-    EXPECT_EQ(parse({"--http-keys", "default,g,F1"})->httpKeys.size(), 49u);
+    EXPECT_EQ(parse({"--http-keys", "default,g,F1"})->httpKeys.size(), 48u);
     EXPECT_EQ(parse({"--http-keys", ""})->httpKeys.size(), 0u);
     EXPECT_FALSE(parse({"--http-keys", "x,,y"}, &error));
     EXPECT_EQ(error.rfind("--http-keys: unknown key \"\"", 0), 0u) << error;
+    EXPECT_FALSE(parse({"--http-token", "7391"}, &error));
+    EXPECT_EQ(error, "--http-token takes a token of at least 16 characters (this one has 4)");
     EXPECT_FALSE(parse({"--http-token", ""}, &error));
-    EXPECT_EQ(error, "--http-token takes a token that is not empty");
+    EXPECT_FALSE(parse({"--http-token", "sixteen chars ok"}, &error)) << "a blank";
     EXPECT_FALSE(parse({"--http"}, &error));
     EXPECT_EQ(error, "option --http needs a value");
+}
+
+// The token from a file only its owner may read: the process list does not show it.
+TEST(WebRemoteOptions, TheTokenFileMustBeTheOwnersAlone) {
+    test::ScopedTempDir dir;
+    const std::string path = dir / "token";
+    test::writeFile(path, "0123456789abcdef0123\nsecond line\n");
+    ::chmod(path.c_str(), 0600);
+    std::string error;
+    auto options = parse({"--http-token-file", path.c_str()}, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->httpToken, "0123456789abcdef0123");
+    ::chmod(path.c_str(), 0640);
+    EXPECT_FALSE(parse({"--http-token-file", path.c_str()}, &error));
+    EXPECT_EQ(error, "--http-token-file: " + path + " may be read by others (mode 0640); make it mode 0600");
+    test::writeFile(path, "short\n");
+    ::chmod(path.c_str(), 0600);
+    EXPECT_FALSE(parse({"--http-token-file", path.c_str()}, &error));
+    EXPECT_EQ(error, "--http-token-file takes a token of at least 16 characters (this one has 5)");
+    EXPECT_FALSE(parse({"--http-token-file", (dir / "none").c_str()}, &error));
+    EXPECT_EQ(error, "--http-token-file: cannot read " + (dir / "none"));
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/objdetect.hpp>
+
+#include "app/link_code_overlay.h"
+#include "platform/qr_code.h"
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -26,6 +31,10 @@ TEST(WebRemoteOptions, AddressesSplitIntoHostAndPort) {
         {"65536", false, "", 0},             {":80", false, "", 0},
         {"host:", false, "", 0},             {"80x", false, "", 0},
         {"-1", false, "", 0},                {"", false, "", 0},
+        // One listener: a list, or anything but a host name or address, is refused.
+        {"127.0.0.1:1,0.0.0.0:2", false, "", 0}, {"a b:80", false, "", 0},
+        {"[::1]:80", true, "[::1]", 80},     {"[::1,x]:80", false, "", 0},
+        {"cam-1.local:80", true, "cam-1.local", 80},
     };
     for (const auto& c : cases) {
         std::string host;
@@ -39,6 +48,16 @@ TEST(WebRemoteOptions, AddressesSplitIntoHostAndPort) {
     EXPECT_TRUE(isLoopbackHost("localhost"));
     EXPECT_FALSE(isLoopbackHost("127.0.0.2"));
     EXPECT_FALSE(isLoopbackHost("0.0.0.0"));
+}
+
+TEST(WebRemoteOptions, OneReadyLinkPerAddressOfTheMachine) {
+    const std::vector<std::string> machine = {"192.168.1.20", "10.0.0.7"};
+    EXPECT_EQ(remoteLinks("0.0.0.0", 8081, "p@ss+w/rd-0123456", machine),
+              (std::vector<std::string>{"http://192.168.1.20:8081/?token=p%40ss%2Bw%2Frd-0123456",
+                                        "http://10.0.0.7:8081/?token=p%40ss%2Bw%2Frd-0123456"}));
+    EXPECT_EQ(remoteLinks("0.0.0.0", 80, "", {}), std::vector<std::string>{"http://127.0.0.1:80/"});
+    EXPECT_EQ(remoteLinks("127.0.0.2", 80, "", machine),
+              std::vector<std::string>{"http://127.0.0.2:80/"});
 }
 
 TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
@@ -115,12 +134,31 @@ public:
     std::atomic<int> reads{0};
 };
 
+// The window's way of answering: it looks for an answer delivered from the page.
+class WindowAnswers final : public AnswerSource {
+public:
+    void questionChanged(const AskedQuestion*) override {}
+    bool answers() const override { return true; }
+    std::optional<std::string> nextLine(const AskedQuestion&, QuestionDesk& desk) override {
+        for (;;) {
+            if (std::optional<std::string> line = desk.takeDelivered()) return line;
+            std::this_thread::yield();
+        }
+    }
+};
+
 TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
     SilentConsole console;
     QuestionDesk desk(console);
+    WindowAnswers window;
+    desk.setSource(&window);
+    desk.setKey('A');  // asked by the command of key A, which the page may type
     DeskQuestions questions(desk);
     RemoteHub hub;
-    RemoteApi api(hub, {}, &questions);
+    std::string error;
+    RemoteAccess access;
+    access.keys = *parseKeyList("A", error);
+    RemoteApi api(hub, access, &questions);
     EXPECT_EQ(api.statusJson()["question"], "");
     Question question;
     question.prompt = "  How many clips? ";
@@ -139,6 +177,57 @@ TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
     EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status,
               409);
     EXPECT_NE(console.printed.find("How many clips? 12\n"), std::string::npos) << console.printed;
+}
+
+}  // namespace
+}  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+// Key u, typed or sent from the page, shows the links as codes a phone reads back; again hides
+// them. The display drawn before them stays.
+TEST(LinkCodeOverlay, KeyUShowsTheLinksAsCodesThatReadBack) {
+    RecordingWindow typed;
+    RemoteHub hub;
+    RemoteKeyWindow window(typed, &hub);
+    LinkCodeOverlay codes(nullptr);
+    const std::string link = "http://192.168.1.20:8081/?token=p%40ss%2Bw%2Frd-0123456";
+    codes.setLinks({link});
+    int redraws = 0;
+    window.takeOwnKey(kKeyLinkCodes, [&] {
+        codes.toggle();
+        ++redraws;
+    });
+    EXPECT_FALSE(codes.visible());
+    hub.queueKey('u');
+    hub.queueKey('x');
+    EXPECT_EQ(window.waitKey(1), kNoKey) << "the window's own key is not passed on";
+    EXPECT_EQ(window.waitKey(1), 'x');
+    EXPECT_TRUE(codes.visible());
+    EXPECT_EQ(redraws, 1);
+    cv::Mat screen(600, 800, CV_8UC3, cv::Scalar(40, 90, 160));
+    codes.drawOver(screen);
+    // Debian's OpenCV finds codes but cannot decode them: the modules found at the corners it
+    // finds are compared with the link's code instead.
+    std::vector<cv::Point2f> corners;
+    ASSERT_TRUE(cv::QRCodeDetector().detect(screen, corners));
+    const std::vector<std::vector<bool>> modules = qrModules(link);
+    ASSERT_FALSE(modules.empty());
+    const float n = static_cast<float>(modules.size());
+    int wrong = 0;
+    for (size_t y = 0; y < modules.size(); ++y)
+        for (size_t x = 0; x < modules.size(); ++x) {
+            const float u = (static_cast<float>(x) + 0.5f) / n, v = (static_cast<float>(y) + 0.5f) / n;
+            const cv::Point2f at = corners[0] + u * (corners[1] - corners[0]) + v * (corners[3] - corners[0]);
+            const bool dark = screen.at<cv::Vec3b>(cv::Point(at))[0] < 128;
+            wrong += dark != modules[y][x];
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(codes.toggle());
+    EXPECT_FALSE(codes.visible());
+    LinkCodeOverlay none(nullptr);
+    EXPECT_FALSE(none.toggle()) << "no link, nothing to show";
 }
 
 }  // namespace

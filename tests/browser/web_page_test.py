@@ -104,6 +104,16 @@ def check_page(driver, base, screenshot):
     driver.find_element(By.ID, "threshold-up").click()
     wait.until(lambda d: status_of(base)["motion"]["QBN_threshold"] == before + 8)
     assert not driver.find_element(By.ID, "osd").is_enabled()
+    # Buttons a finger can hit; the gesture numbers only in the gesture engine; the page runs
+    # under its policy (its script and style are files of its own).
+    heights = driver.execute_script(
+        "return [...document.querySelectorAll('button')].map(b => b.getBoundingClientRect().height);")
+    assert min(heights) >= 44, heights
+    rows = driver.execute_script(
+        "return [...document.querySelectorAll('#numbers td:first-child')].map(t => t.textContent);")
+    assert "engine" in rows and "gesture" not in rows, rows
+    with urllib.request.urlopen(base + "/") as answer:
+        assert "frame-ancestors 'none'" in answer.headers["Content-Security-Policy"]
     if screenshot:
         height = driver.execute_script("return document.documentElement.scrollHeight")
         driver.set_window_size(390, height + 140)

@@ -344,7 +344,8 @@ TEST_F(HomeTest, TitlesComeFromTheDispatchBeforeTheCommandLines) {
 // selection while S001 stays the current folder.
 class StreamTest : public HomeTest {
 protected:
-    void loadCandidateFreeFolder(int clips) {
+    // `keys`: the key polls' script; by default none stops a copy (the script's end reads ESC).
+    void loadCandidateFreeFolder(int clips, const char* keys = "idle 100000\n") {
         std::vector<int> numbers;
         std::vector<std::string> paths;
         for (int i = 0; i < clips; ++i) {
@@ -353,9 +354,12 @@ protected:
         }
         ASSERT_TRUE(demo::writeClips(ws.root() + "/pool", numbers, cv::Size(64, 48), 7, 80));
         ws.addFrameData(1, paths);
+        fs::create_directories(ws.folder(1));  // holds no clip: not a candidate
         loadFolder();
         ASSERT_EQ(player.state.contents.MaxCount, clips);
         fs::remove(ws.work() + "/frame_data0001.dat");
+        fs::remove(ws.folder(1) + "/check_result.txt");
+        script(keys);
     }
     std::string pool(int n) const { return ws.root() + "/pool/" + slotName(n); }
     void answer(const std::string& line) { console.addInputLine(line); }
@@ -363,6 +367,7 @@ protected:
 
 TEST_F(StreamTest, WithoutACandidateTheCurrentFolderIsCopiedEveryPass) {
     loadCandidateFreeFolder(2);
+    for (int folder : {2, 3}) fs::create_directories(ws.folder(folder));  // no clip in either
     fillHome({1});
     answer("3");
     press('A');
@@ -408,9 +413,9 @@ TEST_F(StreamTest, EachPassCopiesTheFolderTheSelectionLoaded) {
 }
 
 TEST_F(StreamTest, EnterEndsOnlyThePassItCameIn) {
-    loadCandidateFreeFolder(3);
+    loadCandidateFreeFolder(3, "idle 1\nkey ENTER\nidle 100000\n");
+    fs::create_directories(ws.folder(2));
     answer("2");
-    script("idle 1\nkey ENTER\n");
     press('A');
     EXPECT_EQ(count(out(), "\n* COPY TERMINATED.\n\n"), 1u);
     EXPECT_EQ(count(out(), "\n* COPY COMPLETED.\n\n"), 1u);
@@ -418,6 +423,32 @@ TEST_F(StreamTest, EnterEndsOnlyThePassItCameIn) {
     expectSlotHolds(0, pool(0));
     for (int i = 0; i < 3; ++i) expectSlotHolds(1 + i, pool(i));
     EXPECT_NE(out().find(kBanner), std::string::npos);
+}
+
+// Each pass copies a folder: more passes than folders are refused with the question's words,
+// so a huge answer cannot fill the disk.
+TEST_F(StreamTest, TheAnswerIsBoundByTheNumberOfFolders) {
+    loadCandidateFreeFolder(1);
+    ws.addClipRange(2, 2);  // S001 and S002
+    answer("2147483647");
+    answer("3");
+    answer("2");
+    press('A');
+    const std::string again = std::string("*** Please answer with a number.\n") + kQuestion;
+    EXPECT_EQ(count(out(), again), 2u) << out();
+    EXPECT_EQ(count(out(), "\n [  2 /  2 ]\n\n"), 1u) << out();
+}
+
+// ESC, from whatever source the key poll reads (window, OSC, web), ends every pass.
+TEST_F(StreamTest, EscEndsTheWholeStream) {
+    loadCandidateFreeFolder(3, "idle 1\nkey ESC\nidle 100000\n");
+    fs::create_directories(ws.folder(2));
+    answer("2");
+    press('A');
+    EXPECT_EQ(count(out(), "\n* COPY TERMINATED.\n\n"), 1u);
+    EXPECT_EQ(count(out(), "\n [  2 /  2 ]\n\n"), 0u) << out();
+    EXPECT_EQ(out().find(kBanner), std::string::npos);
+    EXPECT_EQ(homeSlots(), (std::vector<int>{0}));
 }
 
 TEST_F(StreamTest, ZeroOrLessPrintsOnlyTheBanner) {
@@ -434,6 +465,7 @@ TEST_F(StreamTest, ZeroOrLessPrintsOnlyTheBanner) {
 
 TEST_F(StreamTest, AnAnswerThatIsNotANumberIsAskedAgain) {
     loadCandidateFreeFolder(1);
+    fs::create_directories(ws.folder(2));
     answer("three");
     answer("");
     answer("2x");
@@ -460,6 +492,7 @@ TEST_F(StreamTest, NoAnswerAtAllMakesNoClip) {
 
 TEST_F(StreamTest, DisplayModesAnnounceEveryPassAndModeTwoOnlyAnnounces) {
     loadCandidateFreeFolder(1);
+    for (int folder = 2; folder <= 5; ++folder) fs::create_directories(ws.folder(folder));
     player.state.playback.MotionDisplayMode = 1;
     answer("2");
     press('A');

@@ -1,10 +1,15 @@
 // The web remote's request handling: the fuzzer's bytes become a request (method, path, query,
 // headers, body) for the handlers, with and without a token. Whatever comes, the answer is an
-// HTTP status the handlers use, and nothing but the allowed keys reaches the key queue.
+// HTTP status the handlers use, and nothing but the allowed keys reaches the key queue. With
+// the flag 'f' the body is instead what a WebSocket client sends, read in pieces as the server
+// reads it: no frame larger than the limit comes out and the reader holds no more than a frame.
 
 #include <set>
+#include <string_view>
+#include <vector>
 #include <string>
 
+#include "platform/websocket_frames.h"
 #include "remote/remote_api.h"
 
 namespace {
@@ -35,12 +40,34 @@ kalvento::HttpRequest requestOf(const std::string& bytes, bool& withToken) {
     return request;
 }
 
+// Feeds `bytes` in pieces whose sizes come from the bytes themselves.
+void readFrames(const std::string& bytes) {
+    using kalvento::HttpServer;
+    kalvento::WebSocketFrameReader reader(HttpServer::kMaxFrame);
+    std::vector<kalvento::WebSocketFrame> frames;
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t piece = 1 + static_cast<unsigned char>(bytes[at]) % 64;
+        const bool going = reader.feed(std::string_view(bytes).substr(at, piece), frames);
+        if (reader.held() > 14 + HttpServer::kMaxFrame + piece) __builtin_trap();
+        if (!going && reader.problem() == kalvento::WebSocketFrameReader::Problem::None)
+            __builtin_trap();
+        at += piece;
+    }
+    for (const kalvento::WebSocketFrame& frame : frames)
+        if (frame.payload.size() > HttpServer::kMaxFrame) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kalvento;
     bool withToken = false;
-    HttpRequest request = requestOf(std::string(reinterpret_cast<const char*>(data), size), withToken);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (size > 0 && data[0] == 'f') {
+        readFrames(bytes.substr(1));
+        return 0;
+    }
+    HttpRequest request = requestOf(bytes, withToken);
     RemoteHub hub;
     RemoteAccess access;
     if (withToken) access.token = "secret";

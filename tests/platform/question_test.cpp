@@ -134,19 +134,76 @@ TEST(QuestionDesk, AnAnswerDeliveredFromAnotherThreadMeetsTheQuestionAskedNow) {
     WaitingSource source;
     QuestionDesk desk(console);
     desk.setSource(&source);
-    EXPECT_FALSE(desk.deliver("3")) << "nothing is asked";
+    using Outcome = Delivery::Outcome;
+    EXPECT_EQ(desk.deliver("3").outcome, Outcome::NoQuestion) << "nothing is asked";
     std::thread remote([&desk] {
         std::optional<AskedQuestion> asked;
         while (!(asked = desk.current())) std::this_thread::yield();
         EXPECT_EQ(asked->prompt, "how many? ");
         EXPECT_TRUE(asked->number);
         EXPECT_EQ(asked->max, 8);
-        EXPECT_FALSE(desk.deliver("3", asked->serial + 1)) << "an answer to another question";
-        EXPECT_TRUE(desk.deliver("3", asked->serial));
+        EXPECT_EQ(desk.deliver("3", asked->serial + 1).outcome, Outcome::NoQuestion)
+            << "an answer to another question";
+        // Judged when delivered: a wrong one is refused with the question's words, unprinted.
+        const Delivery wrong = desk.deliver("9\x1b]0;owned\x07", asked->serial);
+        EXPECT_EQ(wrong.outcome, Outcome::Refused);
+        EXPECT_EQ(wrong.message, "no.");
+        EXPECT_EQ(desk.deliver(" 3 ", asked->serial).outcome, Outcome::Used);
     });
     EXPECT_EQ(desk.askNumber(numberQuestion(Question::BlankLine::Refused, 1, 8)), 3);
     remote.join();
     EXPECT_EQ(console.outText(), "how many? 3\n");
+}
+
+// While the console's input answers (a terminal, a pipe), a read blocks there: an answer from
+// elsewhere is refused at once instead of being taken and lost. A text answer that comes from
+// the window is printed with its control characters escaped.
+// A source that does not answer (a terminal does) and tries a delivery the moment a question
+// is put, as a web page might.
+class DeliveringWatcher final : public AnswerSource {
+public:
+    explicit DeliveringWatcher(QuestionDesk& desk) : desk_(desk) {}
+    void questionChanged(const AskedQuestion* question) override {
+        if (question == nullptr) return;
+        key = question->key;
+        delivered = desk_.deliver("2", question->serial);
+    }
+    bool answers() const override { return false; }
+    std::optional<std::string> nextLine(const AskedQuestion&, QuestionDesk&) override {
+        return std::nullopt;
+    }
+    std::optional<Delivery> delivered;
+    int key = 0;
+
+private:
+    QuestionDesk& desk_;
+};
+
+TEST(QuestionDesk, OneSourceAnswersAQuestionAndItsTextIsPrintedSafely) {
+    CaptureConsole console;
+    console.addInputLine("4");
+    QuestionDesk desk(console);
+    DeliveringWatcher watcher(desk);
+    desk.setSource(&watcher);
+    desk.setKey('A');
+    EXPECT_EQ(desk.askNumber(numberQuestion(Question::BlankLine::Refused, 1, 8)), 4);
+    ASSERT_TRUE(watcher.delivered);
+    EXPECT_EQ(watcher.delivered->outcome, Delivery::Outcome::NotOpen) << "not taken, then lost";
+    EXPECT_EQ(watcher.key, 'A');
+    EXPECT_EQ(console.outText(), "how many? ");
+
+    WaitingSource source;
+    desk.setSource(&source);
+    std::thread typist([&] {
+        while (!desk.current()) std::this_thread::yield();
+        EXPECT_EQ(desk.deliver("a\x1b[2Jb\xc2\x9b\xff ok \xe3\x81\x82").outcome,
+                  Delivery::Outcome::Used);
+    });
+    Question text;
+    text.prompt = "name? ";
+    EXPECT_EQ(desk.ask(text), "a\x1b[2Jb\xc2\x9b\xff ok \xe3\x81\x82");
+    typist.join();
+    EXPECT_EQ(console.outText(), "how many? name? a\\x1B[2Jb\\xC2\\x9B\\xFF ok \xe3\x81\x82\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <opencv2/imgcodecs.hpp>
@@ -46,6 +47,8 @@ TEST(RemoteApi, GateRefusesWhatItMust) {
         {"wrong method", "", "127.0.0.1:80", "", "", "", "DELETE", "/api/v1/status", false, 404},
         {"get on a post path", "", "127.0.0.1:80", "", "", "", "GET", "/api/v1/key", false, 404},
         {"the browser's icon", "", "127.0.0.1:80", "", "", "", "GET", "/favicon.ico", false, 204},
+        {"the page's script", "s3cret", "10.0.0.5:80", "", "", "", "GET", "/app.js", false, 200},
+        {"a script posts", "s3cret", "10.0.0.5:80", "", "", "", "POST", "/app.js", false, 401},
     };
     for (const GateCase& c : cases) {
         RemoteHub hub;
@@ -144,34 +147,120 @@ TEST(RemoteApi, ThresholdValuesAreCheckedAndTheLatestWins) {
     EXPECT_FALSE(hub.takeThreshold());
 }
 
+// A question of key `key` that takes numbers 1 .. 3 when it is open to answers from elsewhere.
 class OneQuestion final : public QuestionSeam {
 public:
-    std::string currentQuestion() const override { return asked ? "How many clips?" : ""; }
-    bool answer(const std::string& text) override {
-        if (!asked) return false;
+    std::optional<AskedQuestion> current() const override {
+        if (!asked) return std::nullopt;
+        AskedQuestion question;
+        question.prompt = "How many clips? ";
+        question.key = key;
+        question.serial = 7;
+        question.takesDeliveries = open;
+        return question;
+    }
+    Delivery answer(const std::string& text, uint64_t serial) override {
+        if (!asked || serial != 7) return {Delivery::Outcome::NoQuestion, "no question"};
+        if (!open) return {Delivery::Outcome::NotOpen, "answered at the console"};
+        if (text != "1" && text != "2" && text != "3")
+            return {Delivery::Outcome::Refused, "a number from 1 to 3"};
         answers.push_back(text);
         asked = false;
-        return true;
+        return {Delivery::Outcome::Used, ""};
     }
-    bool asked = true;
+    bool asked = true, open = true;
+    int key = 'A';
     std::vector<std::string> answers;
 };
 
-TEST(RemoteApi, AnswersGoToTheQuestionAsked) {
+TEST(RemoteApi, AnswersAreTakenOnlyWhenUsedAndOnlyForKeysTheListAllows) {
     RemoteHub hub;
     OneQuestion question;
-    RemoteApi api(hub, {}, &question);
+    std::string error;
+    RemoteAccess access;
+    access.keys = *parseKeyList("x,A", error);
+    RemoteApi api(hub, access, &question);
     EXPECT_EQ(api.statusJson()["question"], "How many clips?");
-    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"1\n2"})")).status, 400);
-    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":12})")).status, 400);
-    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"12"})")).status, 200);
-    EXPECT_EQ(api.handle(localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status, 409);
-    EXPECT_EQ(question.answers, std::vector<std::string>{"12"});
+    EXPECT_EQ(api.statusJson()["answer"]["answerable"], true);
+    const auto post = [&api](const std::string& body) {
+        const HttpResponse response = api.handle(localRequest("POST", "/api/v1/answer", body));
+        return std::make_pair(response.status, json::parse(response.body, nullptr, false));
+    };
+    for (const char* bad : {R"({"text":"1\n2"})", R"({"text":12})", R"({"text":"\u001b]0;x\u0007"})"})
+        EXPECT_EQ(post(bad).first, 400) << bad;
+    question.open = false;  // the console's input answers it
+    EXPECT_EQ(post(R"({"text":"2"})"), std::make_pair(409, json({{"error", "answered at the console"}, {"used", false}})));
+    question.open = true;
+    EXPECT_EQ(post(R"({"text":"9"})"), std::make_pair(400, json({{"error", "a number from 1 to 3"}, {"used", false}})));
+    question.key = 'L';  // not on the list
+    EXPECT_EQ(post(R"({"text":"2"})").first, 403);
+    EXPECT_EQ(api.statusJson()["answer"]["answerable"], false);
+    question.key = 'A';
+    EXPECT_EQ(post(R"({"text":"2"})"), std::make_pair(200, json({{"answered", "2"}, {"used", true}})));
+    EXPECT_EQ(post(R"({"text":"3"})").first, 409);
+    EXPECT_EQ(question.answers, std::vector<std::string>{"2"});
     EXPECT_EQ(api.statusJson()["question"], "");
 
     RemoteApi withoutQuestions(hub, {});
     EXPECT_EQ(withoutQuestions.handle(localRequest("POST", "/api/v1/answer", R"({"text":"1"})")).status,
               409);
+}
+
+// The token from the query is decoded; a wrong one slows its address down without waiting;
+// the page without a token is a form asking for it, and its files need none.
+TEST(RemoteApi, TokensAreDecodedGuessersWaitAndThePageAsksForTheToken) {
+    RemoteHub hub;
+    RemoteAccess access;
+    access.token = "p@ss+w/rd&more=1";
+    RemoteApi api(hub, access);
+    const auto get = [&api](const std::string& path, const std::string& query, const char* from) {
+        HttpRequest request = localRequest("GET", path);
+        request.query = query;
+        request.remoteAddress = from;
+        return api.handle(request);
+    };
+    EXPECT_EQ(get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.1").status, 200);
+    EXPECT_EQ(get("/api/v1/status", "token=p@ss+w/rd%26more%3d1", "10.0.0.1").status, 200);
+    const HttpResponse page = get("/", "", "10.0.0.1");
+    EXPECT_EQ(page.status, 401);
+    EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+    EXPECT_NE(page.body.find("name=\"token\""), std::string::npos);
+    EXPECT_EQ(get("/app.js", "", "10.0.0.1").status, 200);
+    EXPECT_EQ(get("/app.css", "", "10.0.0.1").contentType, "text/css; charset=utf-8");
+    for (int i = 0; i < TokenThrottle::kFreeFailures; ++i)
+        EXPECT_EQ(get("/api/v1/status", "token=guess" + std::to_string(i), "10.0.0.2").status, 401);
+    EXPECT_EQ(get("/api/v1/status", "token=guess", "10.0.0.2").status, 401);
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResponse slowed = get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.2");
+    EXPECT_EQ(slowed.status, 429) << "even the right token waits its turn";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.3").status, 200)
+        << "other addresses are not slowed";
+    EXPECT_EQ(api.statusJson()["http"]["throttled"], 1);
+}
+
+TEST(TokenThrottle, TheWaitDoublesUpToItsLongestAndEndsWithTheRightToken) {
+    TokenThrottle throttle;
+    const auto t0 = TokenThrottle::Clock::time_point{} + std::chrono::hours(1);
+    const auto wait = [&](const char* from) { return throttle.waitFor(from, t0); };
+    for (int i = 0; i < TokenThrottle::kFreeFailures; ++i) throttle.failed("a", t0);
+    EXPECT_EQ(wait("a"), TokenThrottle::Clock::duration::zero());
+    throttle.failed("a", t0);
+    EXPECT_EQ(wait("a"), TokenThrottle::kFirstWait);
+    throttle.failed("a", t0);
+    EXPECT_EQ(wait("a"), 2 * TokenThrottle::kFirstWait);
+    for (int i = 0; i < 40; ++i) throttle.failed("a", t0);
+    EXPECT_EQ(wait("a"), TokenThrottle::kLongestWait);
+    EXPECT_EQ(throttle.waitFor("a", t0 + TokenThrottle::kLongestWait), TokenThrottle::Clock::duration::zero());
+    throttle.succeeded("a");
+    throttle.failed("a", t0);
+    EXPECT_EQ(wait("a"), TokenThrottle::Clock::duration::zero());
+    // Many addresses: the table stays bounded and forgets the oldest.
+    for (int i = 0; i < 1000; ++i)
+        for (int k = 0; k <= TokenThrottle::kFreeFailures; ++k)
+            throttle.failed("10.1." + std::to_string(i), t0 + std::chrono::seconds(i));
+    EXPECT_GT(throttle.waitFor("10.1.999", t0 + std::chrono::seconds(999)), TokenThrottle::Clock::duration::zero());
+    EXPECT_EQ(throttle.waitFor("10.1.0", t0), TokenThrottle::Clock::duration::zero());
 }
 
 TEST(RemoteApi, StatusCarriesThePublishedValues) {
@@ -212,6 +301,7 @@ TEST(RemoteApi, StatusCarriesThePublishedValues) {
     EXPECT_EQ(s["gesture"]["width"], 5);
     EXPECT_EQ(s["osdLevel"], 2);
     EXPECT_EQ(s["osc"]["keys"], 9);
+    EXPECT_EQ(s["turns"], 1) << "one status published: one turn";
 }
 
 TEST(RemoteApi, ThePageNeedsNothingFromElsewhere) {
@@ -221,10 +311,13 @@ TEST(RemoteApi, ThePageNeedsNothingFromElsewhere) {
     ASSERT_EQ(page.status, 200);
     EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
     for (const char* id : {"id=\"next-folder\"", "id=\"plot\"", "id=\"folder\"", "id=\"clip\"",
-                           "id=\"answer\"", "id=\"slider\"", "/api/v1/ws"})
+                           "id=\"answer\"", "id=\"slider\"", "src=\"/app.js\"", "href=\"/app.css\""})
         EXPECT_NE(page.body.find(id), std::string::npos) << id;
-    for (const char* outside : {"http://", "https://", "//cdn", "@import"})
+    EXPECT_NE(remotePageScript().find("/api/v1/ws"), std::string::npos);
+    for (const char* outside : {"http://", "https://", "//cdn", "@import", "<style", "<script>", " style=", "onclick"})
         EXPECT_EQ(page.body.find(outside), std::string::npos) << outside;
+    EXPECT_NE(remotePageStyle().find("min-height:44px"), std::string::npos) << "buttons a finger can hit";
+    EXPECT_NE(remotePageScript().find("--http-keys list: "), std::string::npos) << "greyed buttons say why";
 }
 
 // Hands the loop's pictures to the hub while a request waits for one.
@@ -232,7 +325,7 @@ struct LoopStandIn {
     explicit LoopStandIn(RemoteHub& hub, cv::Mat clip, int flipMode)
         : thread([&hub, clip, flipMode, this] {
               while (!done) {
-                  if (hub.wantsClipPicture()) hub.offerClipPicture(clip, flipMode);
+                  if (hub.wantsClipPicture()) hub.offerClipPicture(clip, flipMode, 1);
                   if (hub.wantsCameraPicture()) hub.noCameraPicture();
                   std::this_thread::sleep_for(std::chrono::milliseconds(2));
               }
@@ -276,6 +369,56 @@ TEST(RemotePreviews, SmallClipsKeepTheirSizeAndCellsAreMarked) {
     EXPECT_EQ(small.at<cv::Vec3b>(40, 80), cv::Vec3b(0, 0, 0));  // the frame itself unchanged
 }
 
+// The loop draws every clip into one reused picture: the preview follows what it holds, as a
+// new clip is shown there, and not the pixels of the first one handed over.
+TEST(RemotePreviews, TheFrameFollowsAClipShownInAReusedPicture) {
+    RemoteHub hub;
+    PreviewEncoder encoder(hub);
+    cv::Mat shown(48, 64, CV_8UC3, cv::Scalar(0, 0, 0));
+    std::atomic<int> identity{1};
+    std::atomic<bool> done{false};
+    std::thread loop([&] {
+        while (!done) {
+            if (hub.wantsClipPicture()) hub.offerClipPicture(shown, 0, identity);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const auto brightness = [&encoder] {
+        const std::vector<uint8_t> bytes = encoder.clipJpeg();
+        return cv::mean(cv::imdecode(bytes, cv::IMREAD_GRAYSCALE))[0];
+    };
+    EXPECT_LT(brightness(), 10.0);
+    done = true;
+    loop.join();
+    shown.setTo(cv::Scalar(255, 255, 255));  // the next clip, drawn into the same pixels
+    identity = 2;
+    done = false;
+    std::thread next([&] {
+        while (!done) {
+            if (hub.wantsClipPicture()) hub.offerClipPicture(shown, 0, identity);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::this_thread::sleep_for(RemoteHub::kPreviewPeriod + std::chrono::milliseconds(50));
+    EXPECT_GT(brightness(), 245.0);
+    done = true;
+    next.join();
+}
+
+TEST(RemotePreviews, ChangedCellsFollowTheRecognisersRuleOnGrayFrames) {
+    std::vector<uint8_t> before(320 * 240, 100), after(320 * 240, 100);
+    for (int y = 40; y < 44; ++y)
+        for (int x = 80; x < 84; ++x) after[static_cast<size_t>(y * 320 + x)] = 200;  // cell (10, 20)
+    after[0] = 130;  // a change of 30 in one cell: under the threshold 40
+    const CellGrid cells = changedCells(before.data(), after.data(), 320, 240, 40);
+    EXPECT_EQ(cells[static_cast<size_t>(10 * kGridColumns + 20)], 5);
+    EXPECT_EQ(std::count(cells.begin(), cells.end(), 5), 1);
+    cv::Mat gray(240, 320, CV_8UC1, after.data());
+    const cv::Mat marked = cameraPreview(gray, cells);
+    ASSERT_EQ(marked.type(), CV_8UC3) << "a gray camera frame is outlined in colour";
+    EXPECT_EQ(marked.at<cv::Vec3b>(40, 80), cv::Vec3b(0, 0, 255));
+}
+
 TEST(RemoteHub, PicturesAreAskedForOnlyWhileWatchedAndAtMostFiveTimesASecond) {
     RemoteHub hub;
     EXPECT_FALSE(hub.wantsClipPicture());
@@ -285,7 +428,7 @@ TEST(RemoteHub, PicturesAreAskedForOnlyWhileWatchedAndAtMostFiveTimesASecond) {
     std::thread loop([&] {
         while (!done) {
             if (hub.wantsClipPicture()) {
-                hub.offerClipPicture(clip, 0);
+                hub.offerClipPicture(clip, 0, 1);
                 ++offers;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
