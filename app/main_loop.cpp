@@ -94,7 +94,7 @@ void Player::beginTurn() {
     playback.PromptText =
         folderName(state.contents.DirNum) + zeroFill(strf(":(%5d)>@", state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
-    io.console.write(Say::Prompt, playback.PromptText);
+    io.console.prompt(playback.PromptText);
 
     bool cameraOpen = state.camera.CamActive == 1;
     playback.ReverseRun = cameraOpen ? 3 : 5;
@@ -124,7 +124,7 @@ void Player::printStatus() {
     if (playback.MotionDisplayMode != 1 && playback.MotionDisplayMode != 2) return;
     readSharedMotion(*sharedBlock, state.SI);
     if (playback.MotionDisplayMode == 1) {
-        io.console.say(Say::Status,
+        io.console.status(
                        "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
                        "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
                        state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
@@ -138,7 +138,7 @@ void Player::printStatus() {
             int value = webCamOf(state.SI, slot);
             if (value >= 1) line += strf("[WebCam( %2d ) =%7d ] ", slot, value);
         }
-        io.console.say(Say::Status, "%s\n", line.c_str());
+        io.console.status( "%s\n", line.c_str());
     }
 }
 
@@ -304,16 +304,16 @@ void Player::learningTurnEnd() {
     const bool needsCamera = recogniserMode(recogniser) != RecogniserMode::Review;
     if (needsCamera && state.camera.CamActive == 0) {
         cancelLearning(recogniser, state.gesture);
-        io.console.say(Say::Notice,
+        io.console.notice(
                        "\n*** NO CAMERA PICTURE: THE LEARNING RUN IS CANCELLED. ***\n\n");
-        io.console.write(Say::Caption, "");
+        io.console.caption("");
         return;
     }
     if ((io.window.peekKey(1) & 0xFF) != kKeyEsc) return;
     (void)io.window.waitKey(1);
     cancelLearning(recogniser, state.gesture);
-    io.console.say(Say::Notice, "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
-    io.console.write(Say::Caption, "");
+    io.console.notice( "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
+    io.console.caption("");
     if (const KeyCommand* pause = findKeyCommand(kKeyEsc)) pause->run(*this, *pause);
 }
 

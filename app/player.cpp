@@ -19,7 +19,7 @@
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
 #include "motion/motion_meter.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "settings/camera_config.h"
 #include "settings/parameter_file.h"
 
@@ -84,7 +84,7 @@ void Player::readFolderParameters() {
 
 void Player::showHelp() {
     resetSharedMotion();
-    ShowHelp(state, io.console);
+    printHelpScreen(state, io.console);
 }
 
 void Player::resetSharedMotion() {
@@ -229,8 +229,7 @@ void Player::retryLostCamera() {
     const int64_t now = io.clock.nowMicros();
     const int64_t period = static_cast<int64_t>(seconds) * 1000000;
     if (nextCameraRetry_ == 0) {
-        io.console.say(
-            Say::Notice,
+        io.console.notice(
             "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
             seconds);
         nextCameraRetry_ = now + period;

@@ -46,7 +46,7 @@ public:
     void waitWithWindow(int ms) override;
     void startTurn() override;
     void paceTurn(int turnsPerSecond) override;
-    Console& console() override { return io.console; }
+    Events& console() override { return io.console; }
 
     // --- The turn ---
 

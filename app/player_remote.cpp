@@ -6,7 +6,7 @@
 #include "core/key_set.h"
 #include "core/paths.h"
 #include "ipc/shared_motion.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 
 namespace kalvento {
 

@@ -20,7 +20,7 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "platform/recording_window.h"
 #include "platform/text_renderer.h"
 #include "support/fake_clock.h"

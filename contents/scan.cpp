@@ -102,7 +102,7 @@ void scanContents(State& state, ClipCache& cache, Io& io) {
         } else if (contents.DirNum < 0) {
             contents.DirNum = 0;
         } else {
-            io.console.print("---> ERROR: No image file exists! Bye!\n");
+            io.console.errorLine("---> ERROR: No image file exists! Bye!\n");
             io.window.waitKey(0);
             throw PlayerExit{1, true};
         }

@@ -80,7 +80,7 @@ void runCountdown(const GestureState& gesture, RecogniserHost& host) {
 
 void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
     GestureState& gesture = state.gesture;
-    Console& console = host.console();
+    Events& console = host.console();
     for (int pass = 0; pass < kQuietPasses; ++pass) {
         for (int turn = 0; turn < kQuietTurnsPerPass; ++turn) {
             host.startTurn();
@@ -101,7 +101,7 @@ void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
 }
 
 void runThresholdCalibration(State& state, RecogniserHost& host) {
-    Console& console = host.console();
+    Events& console = host.console();
     if (state.camera.CamBeep) console.print("\a");
     MarkedClip clip(host);
 

@@ -17,7 +17,7 @@ constexpr int kOverOkVar = 1;
 constexpr int kWithinOkVar = 2;
 constexpr int kBarWidth = 65;
 constexpr int kGaugeWidth = 103;
-constexpr int kGaugeReach = 18;
+constexpr int kGaugeReach = GaugeReading::kGaugeReach;
 constexpr double kWalkerStepPerAccel = 1.5;
 
 // (int) of a gauge position, limited to 0 .. 18 before the conversion.
@@ -68,25 +68,28 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
     }
 
     if (playback.MotionDisplayMode > 0 && out.PHASE == -1 && playback.WalkerMode == 0)
-        view.console.say(
-            Say::Gesture,
+        view.console.gesture(
             "[%s]   rv=%5d   rt= %5.3f   PHASE=%4d   SPEED=%4d   ACCEL=%3d   WIDTH=%3d   "
             "INP_FNUM=%4d\n",
             out.GestureName, static_cast<int>(std::clamp(recogniser.features.rvSum, -1e9, 1e9)),
             recogniser.features.rt, -1, out.SPEED, out.ACCEL, out.WIDTH, out.INP_FNUM);
 }
 
+std::array<int, 4> gestureGaugeMarks(const GestureOutputs& out) {
+    const double phase = out.MotionLengthOut > 0
+                             ? static_cast<double>(out.PHASE) * kGaugeReach / out.MotionLengthOut
+                             : 0.0;
+    return {gaugeOffset(phase), gaugeOffset(out.ACCEL * 1.5 + 10), gaugeOffset(out.WIDTH * 0.18),
+            gaugeOffset(10 + out.SPEED * 0.09)};
+}
+
 std::string gestureGauge(const GestureOutputs& out) {
     std::string gauge(kGaugeWidth, '.');
     for (int bar : {0, 30, 40, 70, 80, 101}) gauge[static_cast<size_t>(bar)] = '|';
     for (int blank : {19, 39, 59, 79, 102}) gauge[static_cast<size_t>(blank)] = ' ';
-    const double phase = out.MotionLengthOut > 0
-                             ? static_cast<double>(out.PHASE) * kGaugeReach / out.MotionLengthOut
-                             : 0.0;
-    gauge[static_cast<size_t>(gaugeOffset(phase))] = '#';
-    gauge[static_cast<size_t>(20 + gaugeOffset(out.ACCEL * 1.5 + 10))] = '#';
-    gauge[static_cast<size_t>(40 + gaugeOffset(out.WIDTH * 0.18))] = '#';
-    gauge[static_cast<size_t>(60 + gaugeOffset(10 + out.SPEED * 0.09))] = '#';
+    const std::array<int, 4> marks = gestureGaugeMarks(out);
+    for (size_t bar = 0; bar < marks.size(); ++bar)
+        gauge[bar * 20 + static_cast<size_t>(marks[bar])] = '#';
     gauge[81] = '#';
     return gauge;
 }
@@ -104,8 +107,7 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
         for (int m = 0; m < kBarWidth; ++m)
             if (share > m) bar[static_cast<size_t>(m)] = '#';
         view.console.print("[%5d/%5d] %s\n", clip, view.MaxCount, bar.c_str());
-        view.console.say(Say::PositionBar, "%.3f",
-                         view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
+        view.console.position(view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
     } else if (playback.MotionDisplayMode == 1) {
         if (playback.WalkerMode) {
             playback.VR_step = std::fabs(static_cast<double>(out.ACCEL)) * kWalkerStepPerAccel;
@@ -113,8 +115,8 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
             if (playback.ReplayDirection == 1) playback.PendingKey = 'x';
             return;
         }
-        view.console.say(Say::Gauge, "[%5d/%5d] %s\n", clip, view.MaxCount,
-                         gestureGauge(out).c_str());
+        view.console.gauge(GaugeReading{clip, view.MaxCount, gestureGaugeMarks(out)},
+                           strf("[%5d/%5d] %s\n", clip, view.MaxCount, gestureGauge(out).c_str()));
     }
 }
 

@@ -83,7 +83,7 @@ void startStandardLearning(State& state, Recogniser& recogniser, RecogniserHost&
     kb.ReviewCount[gs].fill(0);
     kb.ReviewViewScore[gs].fill(0.0);
 
-    host.console().say(Say::Caption, "Learning gesture %c (standard)", 'A' + g);
+    host.console().caption(strf("Learning gesture %c (standard)", 'A' + g));
     getReady(state, host, recogniser);
     printBanner(host.console(), Banner::Go);
 }
@@ -97,7 +97,7 @@ void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& 
     recogniser.learning.ReviewFrame = 0;
     recogniser.params.SimilarRuns = 1;
 
-    host.console().say(Say::Caption, "Learning gesture %c (similar)", 'A' + p);
+    host.console().caption(strf("Learning gesture %c (similar)", 'A' + p));
     getReady(state, host, recogniser);
     printBanner(host.console(), Banner::GoGo);
 }
@@ -167,7 +167,7 @@ void runLearningDriver(State& state, Recogniser& recogniser, RecogniserHost& hos
     }
     learning.AutoLearn = 0;
     printBanner(host.console(), Banner::Finished);
-    host.console().write(Say::Caption, "");
+    host.console().caption("");
     host.waitWithWindow(kFinishedWaitMs);
 }
 

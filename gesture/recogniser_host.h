@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "platform/console.h"
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -29,7 +29,7 @@ public:
     // Waits until the turn has lasted at least 1 / turnsPerSecond seconds since startTurn;
     // returns at once when turnsPerSecond is not above 0.
     virtual void paceTurn(int turnsPerSecond) = 0;
-    virtual Console& console() = 0;
+    virtual Events& console() = 0;
 };
 
 }  // namespace kalvento

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "platform/recording_window.h"
 #include "support/fake_clock.h"
 #include "support/fake_http_server.h"

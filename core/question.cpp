@@ -1,4 +1,4 @@
-#include "platform/question.h"
+#include "core/question.h"
 
 #include <cctype>
 
@@ -101,7 +101,12 @@ void QuestionDesk::setCurrent(const std::optional<AskedQuestion>& asked) {
         delivered_.reset();
         now = current_;
     }
-    if (source_ != nullptr) source_->questionChanged(now ? &*now : nullptr);
+    if (!now) {
+        console_.question(nullptr);
+        return;
+    }
+    const QuestionShown shown{withoutBlanks(now->prompt), ""};
+    console_.question(&shown);
 }
 
 std::optional<AskedQuestion> QuestionDesk::current() const {

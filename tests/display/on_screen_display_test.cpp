@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "platform/input_script.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "platform/recording_window.h"
 #include "platform/scripted_window.h"
 #include "support/capture_console.h"

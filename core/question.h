@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/console.h"
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -45,8 +45,6 @@ class QuestionDesk;
 class AnswerSource {
 public:
     virtual ~AnswerSource() = default;
-    // A question is put (`question` set) or is over (null).
-    virtual void questionChanged(const AskedQuestion* question) = 0;
     // True when the lines of answers come from this source rather than from the console.
     virtual bool answers() const = 0;
     // The next line typed as an answer; nullopt when the person gave up. An answer delivered
@@ -55,11 +53,11 @@ public:
                                                 QuestionDesk& desk) = 0;
 };
 
-// Asks questions on one console. current() and deliver() may be called from any thread; the
-// asking runs on the player's thread.
+// Asks questions on one console, which tells its listeners the question asked. current() and
+// deliver() may be called from any thread; the asking runs on the player's thread.
 class QuestionDesk {
 public:
-    explicit QuestionDesk(Console& console) : console_(console) {}
+    explicit QuestionDesk(Events& console) : console_(console) {}
 
     // The answer without its leading and trailing blanks, or nullopt (after noAnswer is
     // printed) when none came. A number answer is a whole number (an optional sign and digits,
@@ -82,7 +80,7 @@ private:
     std::optional<std::string> nextLine(const AskedQuestion& asked);
     void setCurrent(const std::optional<AskedQuestion>& asked);
 
-    Console& console_;
+    Events& console_;
     AnswerSource* source_ = nullptr;
     mutable std::mutex mutex_;
     std::optional<AskedQuestion> current_;

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "platform/question.h"
+#include "core/question.h"
 #include "support/capture_console.h"
 
 namespace kalvento::test {
