@@ -130,6 +130,11 @@ void Player::printStatus() {
                        state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
                        state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
                        state.camera.VR_threshold, playback.VR_step, playback.f_rate);
+        // The window shows where the clip stands as a bar at every level.
+        const int count = state.contents.MaxCount;
+        io.console.position(count > 1 ? static_cast<double>(clipIndexOf(playback.frame_no)) /
+                                             (count - 1)
+                                       : 0.0);
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =

@@ -181,6 +181,10 @@ void Player::showWithFlip(const cv::Mat& image) {
     io.window.show(flipped_);
 }
 
+bool Player::escapeWaiting() {
+    return (io.window.peekKey(1) & 0xFF) == kKeyEsc;
+}
+
 void Player::waitWithWindow(int ms) {
     io.window.delay(ms);
 }

@@ -44,6 +44,7 @@ public:
     const cv::Mat* currentClip() override;
     void showWithFlip(const cv::Mat& image) override;
     void waitWithWindow(int ms) override;
+    bool escapeWaiting() override;
     void startTurn() override;
     void paceTurn(int turnsPerSecond) override;
     Events& console() override { return io.console; }

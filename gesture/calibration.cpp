@@ -75,6 +75,7 @@ void runCountdown(const GestureState& gesture, RecogniserHost& host) {
     for (int digit = kFirstDigit; digit >= 1; --digit) {
         printCountdownDigit(host.console(), digit);
         countdownStepWait(gesture, host);
+        if (host.escapeWaiting()) return;
     }
 }
 
@@ -95,6 +96,7 @@ void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
                                   gesture.DThreshold, gesture.rv);
             }
             host.paceTurn(gesture.GRATE);
+            if (host.escapeWaiting()) return;
             if (!moving) break;
         }
     }

@@ -31,13 +31,17 @@ void prepareRunTables(Recogniser& recogniser, GestureState& gesture) {
     selectViewPoints(recogniser, gesture);
 }
 
-// Countdown, quiet phase (not during a review), one more countdown step.
-void getReady(State& state, RecogniserHost& host, const Recogniser& recogniser) {
+// Countdown, quiet phase (not during a review), one more countdown step; false when ESC
+// ended them early (the run is then cancelled at its first turn).
+bool getReady(State& state, RecogniserHost& host, const Recogniser& recogniser) {
     if (state.camera.CamBeep) host.console().print("\a\n");
     runCountdown(state.gesture, host);
+    if (host.escapeWaiting()) return false;
     if (recogniserMode(recogniser) != RecogniserMode::Review)
         runQuietPhase(state, host, QuietMessage::Learning);
+    if (host.escapeWaiting()) return false;
     countdownStepWait(state.gesture, host);
+    return !host.escapeWaiting();
 }
 
 void clearProtocolOf(KnowledgeBase& kb, int p) {
@@ -84,8 +88,7 @@ void startStandardLearning(State& state, Recogniser& recogniser, RecogniserHost&
     kb.ReviewViewScore[gs].fill(0.0);
 
     host.console().caption(strf("Learning gesture %c (standard)", 'A' + g));
-    getReady(state, host, recogniser);
-    printBanner(host.console(), Banner::Go);
+    if (getReady(state, host, recogniser)) printBanner(host.console(), Banner::Go);
 }
 
 void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& host) {
@@ -98,8 +101,7 @@ void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& 
     recogniser.params.SimilarRuns = 1;
 
     host.console().caption(strf("Learning gesture %c (similar)", 'A' + p));
-    getReady(state, host, recogniser);
-    printBanner(host.console(), Banner::GoGo);
+    if (getReady(state, host, recogniser)) printBanner(host.console(), Banner::GoGo);
 }
 
 void keepPreviousGrid(LearningState& learning, const GestureState& gesture) {

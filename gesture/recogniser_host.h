@@ -24,6 +24,9 @@ public:
     virtual void showWithFlip(const cv::Mat& image) = 0;
     // Waits `ms` milliseconds while the window handles its events.
     virtual void waitWithWindow(int ms) = 0;
+    // True when ESC waits to be read: a learning run's countdown and quiet phase then end at
+    // once, and the run is cancelled at its first turn.
+    virtual bool escapeWaiting() = 0;
     // Restarts the turn timer.
     virtual void startTurn() = 0;
     // Waits until the turn has lasted at least 1 / turnsPerSecond seconds since startTurn;

@@ -116,7 +116,8 @@ public:
 };
 
 TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
-    SilentConsole console;
+    SilentConsole silent;
+    Events console(silent);
     QuestionDesk desk(console);
     DeskQuestions questions(desk);
     RemoteHub hub;
@@ -138,7 +139,7 @@ TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
     EXPECT_EQ(api.statusJson()["question"], "");
     EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status,
               409);
-    EXPECT_NE(console.printed.find("How many clips? 12\n"), std::string::npos) << console.printed;
+    EXPECT_NE(silent.printed.find("How many clips? 12\n"), std::string::npos) << silent.printed;
 }
 
 }  // namespace
