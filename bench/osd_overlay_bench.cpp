@@ -19,6 +19,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "core/events.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "display/on_screen_display.h"

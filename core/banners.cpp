@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/events.h"
+
 namespace kalvento {
 
 namespace {

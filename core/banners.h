@@ -5,10 +5,11 @@
 
 #include <span>
 
-#include "core/events.h"
+#include "core/event_listener.h"
 
 namespace kalvento {
 
+class Events;
 
 struct BannerArt {
     Banner banner;

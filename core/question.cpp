@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/events.h"
+
 namespace kalvento {
 
 namespace {

@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "core/events.h"
+#include "core/event_listener.h"
 
 namespace kalvento {
+
+class Events;
 
 struct Question {
     enum class Kind { Text, Number };

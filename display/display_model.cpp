@@ -9,23 +9,28 @@ namespace kalvento {
 
 namespace {
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\a';
+}
+
 std::string_view trimmed(std::string_view text) {
-    const size_t begin = text.find_first_not_of(" \t\r\n\a");
-    if (begin == std::string_view::npos) return {};
-    const size_t end = text.find_last_not_of(" \t\r\n\a");
-    return text.substr(begin, end - begin + 1);
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 // The lines of `text` that hold more than blanks, each without its outer blanks.
 std::vector<std::string> linesOf(std::string_view text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = trimmed(text.substr(start, end - start));
-        if (!line.empty()) lines.emplace_back(line);
-        start = end + 1;
+    std::string line;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        const std::string_view kept = trimmed(line);
+        if (!kept.empty()) lines.emplace_back(kept);
+        line.clear();
     }
     return lines;
 }

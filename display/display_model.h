@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/events.h"
+#include "core/event_listener.h"
 
 namespace kalvento {
 

@@ -95,6 +95,10 @@ void OnScreenDisplay::refresh() {
         const bool timeChanged = drawnChange_ >= 0 && now >= drawnChange_;
         if (model_.version() == drawnVersion_ && !timeChanged) return;
         if (now - drawnAt_ < kRefreshMicros) return;  // microsUntilChange brings it back
+        // Counted as drawn even if the window draws no overlay (drawOver counts it again).
+        drawnVersion_ = model_.version();
+        drawnChange_ = model_.nextChange(now);
+        drawnAt_ = now;
     }
     ++refreshes_;
     screen_.redraw();

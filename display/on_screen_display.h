@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "core/events.h"
+#include "core/event_listener.h"
 #include "core/question.h"
 #include "display/display_model.h"
 #include "display/display_painter.h"

@@ -96,7 +96,8 @@ void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
                                   gesture.DThreshold, gesture.rv);
             }
             host.paceTurn(gesture.GRATE);
-            if (host.escapeWaiting()) return;
+            // ESC ends a learning run's quiet phase (not a calibration's).
+            if (message == QuietMessage::Learning && host.escapeWaiting()) return;
             if (!moving) break;
         }
     }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/events.h"
 #include "display/on_screen_display.h"
 #include "platform/recording_window.h"
 #include "support/fake_clock.h"

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/banners.h"
+#include "core/events.h"
 
 namespace kalvento::test {
 namespace {
