@@ -147,7 +147,7 @@ void Player::printStatus() {
     }
 }
 
-bool Player::displayClip() {
+bool Player::showClipAtPosition() {
     ContentsState& contents = state.contents;
     PlaybackState& playback = state.playback;
     int f = clipIndexOf(playback.frame_no);
@@ -357,7 +357,7 @@ void Player::mainLoop() {
             if (quitRequested) return;
             continue;
         }
-        if (!displayClip()) continue;
+        if (!showClipAtPosition()) continue;
         planReadAhead();
         sendOscClip();
         publishRemote();

@@ -55,7 +55,7 @@ public:
     void beginTurn();
     // Shows the clip at frame_no, loading it into the image cache when needed. False when the
     // clip failed to load and the folder was rescanned: the turn starts again.
-    bool displayClip();
+    bool showClipAtPosition();
 
     // Tells the clip reader which clips the playback shows next in its direction and step,
     // and keeps the last shown ones wanted (a reversal shows them again). Does nothing when

@@ -17,11 +17,16 @@ OnScreenDisplay::OnScreenDisplay(TextRenderer& text, Clock& clock, Window& scree
       painter_(text) {}
 
 template <typename Change>
-void OnScreenDisplay::update(Change&& change) {
-    // The window shows the change at its next wait (see DisplayWindow), or with the next
-    // picture if that comes first: an event alone never draws.
-    std::lock_guard<std::mutex> lock(mutex_);
-    change(model_, clock_.nowMicros());
+void OnScreenDisplay::update(Change&& change, bool urgent) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change(model_, clock_.nowMicros());
+    }
+    // What a person must see at once (a banner, a notice, an error, a caption, a page) is
+    // shown now, also where the player works on without a wait of the window (a quiet phase
+    // paced by the clock); what changes every turn (gauge, bar, status, messages) shows with
+    // the next picture or at the next wait (see DisplayWindow).
+    if (urgent) refresh();
 }
 
 void OnScreenDisplay::message(std::string_view text) {
@@ -29,19 +34,19 @@ void OnScreenDisplay::message(std::string_view text) {
 }
 
 void OnScreenDisplay::error(std::string_view text) {
-    update([&](DisplayModel& m, int64_t now) { m.error(text, now); });
+    update([&](DisplayModel& m, int64_t now) { m.error(text, now); }, true);
 }
 
 void OnScreenDisplay::notice(std::string_view text) {
-    update([&](DisplayModel& m, int64_t now) { m.notice(text, now); });
+    update([&](DisplayModel& m, int64_t now) { m.notice(text, now); }, true);
 }
 
 void OnScreenDisplay::banner(Banner which) {
-    update([&](DisplayModel& m, int64_t now) { m.banner(which, now); });
+    update([&](DisplayModel& m, int64_t now) { m.banner(which, now); }, true);
 }
 
 void OnScreenDisplay::caption(std::string_view text) {
-    update([&](DisplayModel& m, int64_t) { m.caption(text); });
+    update([&](DisplayModel& m, int64_t) { m.caption(text); }, true);
 }
 
 void OnScreenDisplay::status(std::string_view text) {
@@ -66,14 +71,14 @@ void OnScreenDisplay::position(double share) {
 
 void OnScreenDisplay::helpPage(const std::vector<std::string>& japanese,
                                const std::vector<std::string>& english) {
-    update([&](DisplayModel& m, int64_t now) { m.helpPage(japanese, english, now); });
+    update([&](DisplayModel& m, int64_t now) { m.helpPage(japanese, english, now); }, true);
 }
 
 void OnScreenDisplay::question(const QuestionShown* shown) {
     update([&](DisplayModel& m, int64_t) {
         question_ = shown ? std::optional<QuestionShown>(*shown) : std::nullopt;
         m.question(shown);
-    });
+    }, true);
 }
 
 void OnScreenDisplay::keyRead(int) {

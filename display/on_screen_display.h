@@ -87,9 +87,9 @@ public:
     static constexpr int64_t kRefreshMicros = 1000000 / 30;
 
 private:
-    // Runs `change` on the model under the lock.
+    // Runs `change` on the model under the lock; an `urgent` change is shown at once.
     template <typename Change>
-    void update(Change&& change);
+    void update(Change&& change, bool urgent = false);
     bool typedKey(int key, const AskedQuestion& question);
 
     Clock& clock_;

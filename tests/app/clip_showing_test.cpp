@@ -21,11 +21,11 @@ namespace {
 // A block moving 4 to 32 pixels a turn gives 15300 to 122400.
 constexpr int kMeterThreshold = 70000;
 
-class DisplayTest : public PlayerFixture {
+class ClipShowingTest : public PlayerFixture {
 protected:
     void show(double position) {
         player.state.playback.frame_no = position;
-        EXPECT_TRUE(player.displayClip());
+        EXPECT_TRUE(player.showClipAtPosition());
     }
     cv::Mat& cached(int clip) { return player.state.contents.FrameImage[clip]; }
     int loaded(int clip) { return player.state.contents.FrameData[clip].Loaded; }
@@ -38,7 +38,7 @@ protected:
     }
 };
 
-TEST_F(DisplayTest, CacheHoldsAtMostCamOnMemoryClips) {
+TEST_F(ClipShowingTest, CacheHoldsAtMostCamOnMemoryClips) {
     ws.addClipRange(1, 6, 40, 30);
     load();
     player.state.playback.CamOnMemory = 1;
@@ -55,7 +55,7 @@ TEST_F(DisplayTest, CacheHoldsAtMostCamOnMemoryClips) {
     EXPECT_EQ(window.log().back(), "show 40x30");
 }
 
-TEST_F(DisplayTest, OnlyAPendingSixSurvivesALoad) {
+TEST_F(ClipShowingTest, OnlyAPendingSixSurvivesALoad) {
     ws.addClipRange(1, 4);
     load();
     player.state.playback.PendingKey = '6';
@@ -69,7 +69,7 @@ TEST_F(DisplayTest, OnlyAPendingSixSurvivesALoad) {
     EXPECT_EQ(player.state.playback.PendingKey, 'x');
 }
 
-TEST_F(DisplayTest, MarkerShowsThePositionInTheModeColour) {
+TEST_F(ClipShowingTest, MarkerShowsThePositionInTheModeColour) {
     ws.addClipRange(1, 4, 80, 40);
     load();
     player.state.playback.CamOnMemory = 10;  // both clips stay cached
@@ -91,7 +91,7 @@ TEST_F(DisplayTest, MarkerShowsThePositionInTheModeColour) {
     }
 }
 
-TEST_F(DisplayTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
+TEST_F(ClipShowingTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
     ws.addClipRange(1, 3, 40, 30);
     load();
     show(1);
@@ -112,7 +112,7 @@ TEST_F(DisplayTest, FlipsShowAMirroredClipAndKeepTheCacheAsItWas) {
     EXPECT_EQ(cv::norm(window.lastShown(), mirrored, cv::NORM_INF), 0.0);
 }
 
-TEST_F(DisplayTest, StoppedStepShowsNothingAndTextsArePrinted) {
+TEST_F(ClipShowingTest, StoppedStepShowsNothingAndTextsArePrinted) {
     ws.addClipRange(1, 3);
     load();
     setFieldText(player.state.contents.FrameData[1].http, "page");
@@ -126,7 +126,7 @@ TEST_F(DisplayTest, StoppedStepShowsNothingAndTextsArePrinted) {
     EXPECT_EQ(player.state.playback.LastShownFrame, 1.0);
 }
 
-TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
+TEST_F(ClipShowingTest, PositionsOutsideTheFolderShowNothing) {
     ws.addClipRange(1, 3);
     load();
     for (double position : {3.0, -1.0, 1e300, -1e300}) {
@@ -136,7 +136,7 @@ TEST_F(DisplayTest, PositionsOutsideTheFolderShowNothing) {
     EXPECT_TRUE(out().empty());
 }
 
-TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
+TEST_F(ClipShowingTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     ws.addClipRange(1, 3, 64, 48);
     load();
     show(1);
@@ -150,7 +150,7 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     metered.state.camera.DifferenceSum = 30;
     metered.state.camera.VR_threshold = 10;
     metered.state.playback.frame_no = 1;
-    ASSERT_TRUE(metered.displayClip());
+    ASSERT_TRUE(metered.showClipAtPosition());
     const cv::Mat& shown = window.lastShown();
     const int rows = motionMeterRows(48);
     EXPECT_EQ(cv::norm(shown.rowRange(0, 48 - rows), clip.rowRange(0, 48 - rows), cv::NORM_INF),
@@ -160,7 +160,7 @@ TEST_F(DisplayTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
         << "the cached clip keeps its pixels";
 }
 
-TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
+TEST_F(ClipShowingTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
     ws.addClipRange(1, 12, 40, 30);
     Options options;
     const int64_t clipBytes = 40 * 30 * 3;
@@ -171,7 +171,7 @@ TEST_F(DisplayTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
     int flushes = 0, held = 0;
     for (int clip = 1; clip < 12; ++clip) {
         budgeted.state.playback.frame_no = clip;
-        ASSERT_TRUE(budgeted.displayClip());
+        ASSERT_TRUE(budgeted.showClipAtPosition());
         int64_t bytes = 0;
         int loaded = 0;
         for (int i = 0; i < 12; ++i) {
@@ -204,7 +204,7 @@ int barLength(const cv::Mat& shown) {
     return length;
 }
 
-TEST_F(DisplayTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
+TEST_F(ClipShowingTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
     ws.addClipRange(1, 1, 120, 90);  // one clip: it stays shown whatever the motion
     Options options;
     options.meter = true;
@@ -224,7 +224,7 @@ TEST_F(DisplayTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
     const size_t turns = camera.frames.size();
     for (size_t turn = 0; turn < turns; ++turn) {
         metered.captureFrame(true);
-        ASSERT_TRUE(metered.displayClip());
+        ASSERT_TRUE(metered.showClipAtPosition());
         bars.push_back(barLength(window.lastShown()));
     }
     EXPECT_EQ(std::count(window.log().begin(), window.log().end(), "show 120x90"),
