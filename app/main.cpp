@@ -17,7 +17,7 @@
 #include "platform/camera.h"
 #include "platform/headless_window.h"
 #include "platform/memory_info.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "platform/process_runner.h"
 #include "platform/sdl_window.h"
 #include "platform/shared_block.h"
@@ -27,12 +27,20 @@ using namespace kalvento;
 
 namespace {
 
-// The on-screen display and what feeds it: none in a headless run or without a font (said on
-// the error stream; the player then runs without it).
+// The language of the window's help page: --osd-lang, else Japanese under a Japanese locale.
+HelpLanguage helpLanguageOf(const Options& options) {
+    if (!options.osdLanguage.empty())
+        return options.osdLanguage == "ja" ? HelpLanguage::Japanese : HelpLanguage::English;
+    const char* locale = std::setlocale(LC_MESSAGES, nullptr);
+    const std::string name = locale != nullptr ? locale : "";
+    return name.rfind("ja", 0) == 0 ? HelpLanguage::Japanese : HelpLanguage::English;
+}
+
+// The on-screen display and the window it watches: none in a headless run or without a font
+// (said on the error stream; the player then runs without it).
 struct DisplayParts {
     std::unique_ptr<TextRenderer> text;
     std::unique_ptr<OnScreenDisplay> display;
-    std::unique_ptr<DisplayConsole> console;
     std::unique_ptr<DisplayWindow> window;
 };
 
@@ -52,8 +60,8 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
     // script gives the answers.
     const bool answerInWindow = !console.inputIsTerminal() && options.inputScript.empty();
     parts.display = std::make_unique<OnScreenDisplay>(*parts.text, clock, screen, screen,
-                                                      options.osdLevel, answerInWindow);
-    parts.console = std::make_unique<DisplayConsole>(console, *parts.display);
+                                                      options.osdLevel, answerInWindow,
+                                                      helpLanguageOf(options));
     parts.window = std::make_unique<DisplayWindow>(playerWindow, *parts.display);
     screen.setOverlay(parts.display.get());
     return parts;
@@ -167,7 +175,9 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     RemoteKeyWindow remoteKeys(basics.window);
     DisplayParts display =
         openDisplay(options, basics.console, basics.clock, basics.baseWindow, remoteKeys);
-    Console& playerConsole = display.console ? *display.console : basics.console;
+    // The player's events go to the console and to the display.
+    Events playerConsole(basics.console);
+    playerConsole.listen(display.display.get());
     Window& shownWindow = display.window ? *display.window : static_cast<Window&>(remoteKeys);
     // The questions go through one desk: the window and the web remote can see and answer them.
     QuestionDesk questions(playerConsole);

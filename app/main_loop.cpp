@@ -95,7 +95,7 @@ void Player::beginTurn() {
     playback.PromptText =
         folderName(state.contents.DirNum) + zeroFill(strf(":(%5d)>@", state.contents.MaxCount));
     std::replace(playback.PromptText.begin(), playback.PromptText.end(), '@', ' ');
-    io.console.write(Say::Prompt, playback.PromptText);
+    io.console.prompt(playback.PromptText);
 
     bool cameraOpen = state.camera.CamActive == 1;
     playback.ReverseRun = cameraOpen ? 3 : 5;
@@ -125,12 +125,17 @@ void Player::printStatus() {
     if (playback.MotionDisplayMode != 1 && playback.MotionDisplayMode != 2) return;
     readSharedMotion(*sharedBlock, state.SI);
     if (playback.MotionDisplayMode == 1) {
-        io.console.say(Say::Status,
+        io.console.status(
                        "[S%d] [%5d /%5d] [DifferenceSum=%7d (SI.DiffSum=%7d )] [VR_threshold= %d ] "
                        "[VR_step=%6.2f ] [f_rate=%6.2f [fps]]\n",
                        state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
                        state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
                        state.camera.VR_threshold, playback.VR_step, playback.f_rate);
+        // The window shows where the clip stands as a bar at every level.
+        const int count = state.contents.MaxCount;
+        io.console.position(count > 1 ? static_cast<double>(clipIndexOf(playback.frame_no)) /
+                                             (count - 1)
+                                       : 0.0);
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =
@@ -139,11 +144,11 @@ void Player::printStatus() {
             int value = webCamOf(state.SI, slot);
             if (value >= 1) line += strf("[WebCam( %2d ) =%7d ] ", slot, value);
         }
-        io.console.say(Say::Status, "%s\n", line.c_str());
+        io.console.status( "%s\n", line.c_str());
     }
 }
 
-bool Player::displayClip() {
+bool Player::showClipAtPosition() {
     return clipStep_.run(state, clipCache);
 }
 
@@ -198,16 +203,16 @@ void Player::learningTurnEnd() {
     const bool needsCamera = recogniserMode(recogniser) != RecogniserMode::Review;
     if (needsCamera && state.camera.CamActive == 0) {
         cancelLearning(recogniser, state.gesture);
-        io.console.say(Say::Notice,
+        io.console.notice(
                        "\n*** NO CAMERA PICTURE: THE LEARNING RUN IS CANCELLED. ***\n\n");
-        io.console.write(Say::Caption, "");
+        io.console.caption("");
         return;
     }
     if ((io.window.peekKey(1) & 0xFF) != kKeyEsc) return;
     (void)io.window.waitKey(1);
     cancelLearning(recogniser, state.gesture);
-    io.console.say(Say::Notice, "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
-    io.console.write(Say::Caption, "");
+    io.console.notice( "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
+    io.console.caption("");
     if (const KeyCommand* pause = findKeyCommand(kKeyEsc)) pause->run(*this, *pause);
 }
 
@@ -251,7 +256,7 @@ void Player::mainLoop() {
             if (quitRequested) return;
             continue;
         }
-        if (!displayClip()) continue;
+        if (!showClipAtPosition()) continue;
         planReadAhead();
         sendOscClip();
         publishRemote();

@@ -104,6 +104,15 @@ bool takeCameraFit(Options& options, const std::string& value, std::string& erro
     return true;
 }
 
+bool takeOsdLanguage(Options& options, const std::string& value, std::string& error) {
+    if (value != "ja" && value != "en") {
+        error = "--osd-lang takes ja or en";
+        return false;
+    }
+    options.osdLanguage = value;
+    return true;
+}
+
 // A token short enough to guess is refused: the page is open to everyone on the network.
 bool checkHttpToken(const char* option, const std::string& token, std::string& error) {
     if (token.size() < kMinHttpTokenLength) {
@@ -259,6 +268,10 @@ const std::array kOptions = {
     OptionRow{"--osd-font", nullptr, "FILE",
               "font of the on-screen display (default: a Japanese font\nfound by fontconfig)",
               &Options::osdFont},
+    OptionRow{"--osd-lang", nullptr, "ja|en",
+              "language of the window's help page (default: ja under a\n"
+              "Japanese locale, else en)",
+              &takeOsdLanguage},
     OptionRow{
         "--cache-budget", nullptr, "MB",
         "decoded clips held in memory at most (default: a quarter\n"

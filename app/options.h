@@ -48,6 +48,7 @@ struct Options {
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3
+    std::string osdLanguage;     // --osd-lang: ja or en; empty: from the locale
     std::string osdFont;         // --osd-font: its font file; empty: found by fontconfig
     int decoders = 2;            // --decoders: read-ahead decoder threads; 0 none
     // --cache-budget MB: decoded clips held at most; main sets a quarter of physical memory.

@@ -12,6 +12,7 @@
 #include "core/banners.h"
 #include "core/exit.h"
 #include "core/paths.h"
+#include "core/source_text.h"
 #include "gesture/kb_files.h"
 #include "gesture/view_weights.h"
 #include "input/mouse.h"
@@ -19,7 +20,7 @@
 #include "motion/camera_capture.h"
 #include "motion/motion.h"
 #include "motion/motion_meter.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "settings/camera_config.h"
 #include "settings/parameter_file.h"
 
@@ -94,7 +95,7 @@ void Player::readFolderParameters() {
 
 void Player::showHelp() {
     resetSharedMotion();
-    ShowHelp(state, io.console);
+    printHelpScreen(state, io.console);
 }
 
 void Player::resetSharedMotion() {
@@ -191,6 +192,10 @@ void Player::showWithFlip(const cv::Mat& image) {
     io.window.show(flipped_);
 }
 
+bool Player::escapeWaiting() {
+    return (io.window.peekKey(1) & 0xFF) == kKeyEsc;
+}
+
 void Player::waitWithWindow(int ms) {
     io.window.delay(ms);
 }
@@ -218,10 +223,9 @@ void Player::startOnPlayFolder() {
 
 void Player::sayCameraStandIn() {
     if (!options_.cameraSourceLoop || options_.cameraSource.empty()) return;
-    io.console.say(Say::Notice,
-                   "*** The video %s stands in for the camera. For a real camera: kalvento "
-                   "--camera N (kalvento --list-cameras lists them). ***\n",
-                   options_.cameraSource.c_str());
+    io.console.notice("*** The video %s stands in for the camera. For a real camera: kalvento "
+                      "--camera N (kalvento --list-cameras lists them). ***\n",
+                      withoutUserInfo(options_.cameraSource).c_str());
 }
 
 void Player::openCameraAtStart() {
@@ -243,8 +247,7 @@ void Player::enterGestureModeAtStart() {
 void Player::retryLostCamera() {
     switch (cameraSupervisor_.turn(state.camera, io.camera, io.clock.nowMicros())) {
         case CameraSupervisor::Outcome::Started:
-            io.console.say(
-                Say::Notice,
+            io.console.notice(
                 "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
                 cameraSupervisor_.retrySeconds());
             break;

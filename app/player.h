@@ -46,9 +46,10 @@ public:
     const cv::Mat* currentClip() override;
     void showWithFlip(const cv::Mat& image) override;
     void waitWithWindow(int ms) override;
+    bool escapeWaiting() override;
     void startTurn() override;
     void paceTurn(int turnsPerSecond) override;
-    Console& console() override { return io.console; }
+    Events& console() override { return io.console; }
 
     // --- The turn ---
 
@@ -56,7 +57,7 @@ public:
     void beginTurn();
     // Shows the clip at frame_no, loading it into the image cache when needed. False when the
     // clip failed to load and the folder was rescanned: the turn starts again.
-    bool displayClip();
+    bool showClipAtPosition();
 
     // Tells the clip reader which clips the playback shows next in its direction and step,
     // and keeps the last shown ones wanted (a reversal shows them again). Does nothing when

@@ -7,8 +7,8 @@
 #include "core/paths.h"
 #include "core/source_text.h"
 #include "ipc/shared_motion.h"
+#include "display/on_screen_display.h"
 #include "remote/previews.h"
-#include "platform/on_screen_display.h"
 
 namespace kalvento {
 

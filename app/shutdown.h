@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/state.h"
-#include "platform/io.h"
+#include "core/io.h"
 
 namespace kalvento {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/state.h"
-#include "platform/io.h"
+#include "core/io.h"
 
 namespace kalvento {
 

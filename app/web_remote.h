@@ -11,7 +11,7 @@
 #include "app/options.h"
 #include "platform/console.h"
 #include "platform/http_server.h"
-#include "platform/question.h"
+#include "core/question.h"
 #include "platform/window.h"
 #include "remote/live_updates.h"
 #include "remote/remote_api.h"

@@ -30,6 +30,7 @@
 #include "commands/command.h"
 #include "platform/camera.h"
 #include "platform/clock.h"
+#include "core/events.h"
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
@@ -199,7 +200,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     fs::current_path(work);
-    NullConsole console;
+    NullConsole printer;
+    kalvento::Events console(printer);
     PacedWindow window;
     kalvento::PosixFileOps files;
     kalvento::SteadyClock clock;
@@ -226,8 +228,8 @@ int main(int argc, char** argv) {
         const auto start = BenchClock::now();
         copyAll->run(player, *copyAll);
         const double took = seconds(start);
-        if (!console.errors.empty() || !sameFiles(sources, root)) {
-            std::fprintf(stderr, "U failed: %s\n", console.errors.c_str());
+        if (!printer.errors.empty() || !sameFiles(sources, root)) {
+            std::fprintf(stderr, "U failed: %s\n", printer.errors.c_str());
             return 0.0;
         }
         return options->clips / took;

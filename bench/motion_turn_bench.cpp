@@ -23,7 +23,7 @@
 #include "platform/console.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
-#include "platform/io.h"
+#include "core/io.h"
 #include "support/recording_window.h"
 #include "platform/shared_block.h"
 #include "support/capture_console.h"

@@ -2,7 +2,8 @@
 // 1920x1080 picture, against the conversion of the clip into the window's pixels that every
 // picture costs anyway. Scenes: nothing to say, a notice kept up, a banner that fades out
 // again and again, a new message every turn (level 2), the status line, prompt and a message
-// changing every turn (level 3), the help page; for each, microseconds per picture
+// changing every turn (level 3), the help page, and the gauge and position bar of `i` changing
+// every turn; for each, microseconds per picture
 // and the share of the conversion, and how many pieces were composed per picture. Times are
 // the processor time of the one thread doing the work, all of OpenCV's work included.
 //
@@ -18,10 +19,12 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "core/events.h"
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "platform/headless_window.h"
+#include "support/recording_window.h"
 #include "platform/text_renderer.h"
 #include "support/fake_clock.h"
 #include "turn_bench.h"
@@ -78,11 +81,11 @@ void convertAround(const cv::Mat& clip, cv::Mat& window, cv::Rect hidden) {
     }
 }
 
-struct Scene {
+struct BenchScene {
     const char* name;
     int level;
     int64_t stepMicros;                           // how far the clock moves each turn
-    std::function<void(Console&, int turn)> say;  // before the turn's picture
+    std::function<void(Events&, int turn)> say;  // before the turn's picture
 };
 
 }  // namespace
@@ -113,41 +116,46 @@ int main(int argc, char** argv) {
     const double conversion = cpuMicrosPerTurn(turns, convert);
     std::printf("conversion of a 1920x1080 clip into the window: %.0f us\n", conversion);
 
-    const Scene scenes[] = {
-        {"nothing to say", 1, 1000, [](Console&, int) {}},
+    const BenchScene scenes[] = {
+        {"nothing to say", 1, 1000, [](Events&, int) {}},
         {"a notice kept up", 1, 1000,
-         [](Console& c, int turn) {
-             if (turn == 0) c.write(Say::Notice, "*** The camera stopped giving frames ***\n");
+         [](Events& c, int turn) {
+             if (turn == 0) c.notice("*** The camera stopped giving frames ***\n");
          }},
         {"a banner, fading out, every 2.5 s", 1, 10000,
-         [](Console& c, int turn) {
-             if (turn % 250 == 0) c.write(Say::Banner, "camera ON");
+         [](Events& c, int turn) {
+             if (turn % 250 == 0) c.banner(Banner::CameraOn);
          }},
         {"level 2, a new message every turn", 2, 1000,
-         [](Console& c, int turn) { c.print("DISP: FrameData[ %4d ].http[2]\n", turn % 500); }},
+         [](Events& c, int turn) { c.print("DISP: FrameData[ %4d ].http[2]\n", turn % 500); }},
         {"level 3, lines changing every turn", 3, 1000,
-         [](Console& c, int turn) {
-             c.say(Say::Prompt, "S001:(%05d)> ", turn % 500);
-             c.say(Say::Status, " * [SI.DiffSum=%8d ] [%5d /  500]\n", turn * 37, turn % 500);
+         [](Events& c, int turn) {
+             c.prompt(strf("S001:(%05d)> ", turn % 500));
+             c.status(" * [SI.DiffSum=%8d ] [%5d /  500]\n", turn * 37, turn % 500);
              c.print("DISP: FrameData[ %4d ].http[2]\n", turn % 500);
          }},
         {"the help page", 1, 1000,
-         [](Console& c, int turn) {
+         [](Events& c, int turn) {
              if (turn != 0) return;
-             c.write(Say::HelpBegin, "");
+             std::vector<std::string> lines;
              for (int i = 0; i < 44; ++i)
-                 c.print("KEY FUNCTION : [%c][ Moves to the clip the key names, number %d ]\n",
-                         'a' + i % 26, i);
-             c.write(Say::HelpEnd, "");
-             c.write(Say::HelpPage, "");
+                 lines.push_back(strf("[%c]   Moves to the clip the key names, number %d",
+                                      'a' + i % 26, i));
+             c.helpPage(lines, lines);
+         }},
+        {"i on: gauge and bar every turn", 1, 1000,
+         [](Events& c, int turn) {
+             c.gauge(GaugeReading{turn % 500, 500, {turn % 19, 9, 4, (turn / 3) % 19}}, "");
+             c.position((turn % 500) / 499.0);
          }},
     };
-    for (const Scene& scene : scenes) {
+    for (const BenchScene& scene : scenes) {
         test::FakeClock clock;
         HeadlessWindow screen;
         OnScreenDisplay display(*text, clock, screen, screen, scene.level, false);
         QuietConsole quiet;
-        DisplayConsole console(quiet, display);
+        Events console(quiet);
+        console.listen(&display);
         int turn = 0;
         const auto run = [&](int n) {
             int sum = 0;

@@ -65,7 +65,8 @@ public:
     void waitWithWindow(int) override {}
     void startTurn() override {}
     void paceTurn(int) override {}
-    Console& console() override { return console_; }
+    bool escapeWaiting() override { return false; }
+    Events& console() override { return console_; }
 
 private:
     test::CaptureConsole console_;

@@ -2,8 +2,9 @@
 
 #include "commands/command.h"
 #include "commands/commands.h"
+#include "commands/help_screen.h"
 #include "commands/player_context.h"
-#include "platform/question.h"
+#include "core/question.h"
 #include "settings/threshold_file.h"
 
 namespace kalvento {
@@ -29,7 +30,8 @@ void dispatchTurnKey(PlayerContext& player) {
     if (playback.PlayStepMode == 0) playback.PlayStepMode = 1;
     if (key == kKeyEnter) {
         player.showHelp();
-        player.io.console.write(Say::HelpPage, "");
+        const HelpPages pages = helpPages(player.state);
+        player.io.console.helpPage(pages.japanese, pages.english);
         player.resetSharedMotion();
     }
     if (playback.PendingKey != 0 && playback.PendingKey < 256) key = playback.PendingKey & 0xFF;

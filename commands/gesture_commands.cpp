@@ -9,7 +9,7 @@
 #include "commands/player_context.h"
 #include "gesture/kb_files.h"
 #include "motion/camera_capture.h"
-#include "platform/question.h"
+#include "core/question.h"
 
 namespace kalvento {
 

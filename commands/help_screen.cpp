@@ -235,11 +235,9 @@ void printFunctionList(const State& state, Console& console) {
 
 }  // namespace
 
-void ShowHelp(State& state, Console& console) {
+void printHelpScreen(State& state, Events& console) {
     console.print("\n");
     printLicence(console);
-    // The page the on-screen display shows: the key list with its values, without the notice.
-    console.write(Say::HelpBegin, "");
     printFunctionList(state, console);
     // The follower is beyond the classic list: a player that runs it says so, one without it
     // shows the list as it always was.
@@ -260,12 +258,102 @@ void ShowHelp(State& state, Console& console) {
     }
 
     console.print("%s\n", state.playback.PromptText.c_str());
-    console.write(Say::HelpEnd, "");
 
     // Every showing of the list starts the random selection's candidate list afresh.
     state.selection.ContentsListReady = 0;
     // ... and U and A search the home folder from its first slot again.
     state.home.HomeClipNum = 0;
+}
+
+namespace {
+
+// The key list of the window's help page in English, with the key names of the guide; each
+// line is the keys, what they do, and the value it shows now (if any).
+struct EnglishHelpLine {
+    const char* keys;
+    const char* text;
+    HelpValue value = HelpValue::None;
+};
+
+// clang-format off
+constexpr EnglishHelpLine kEnglishHelp[] = {
+    {"ESC", "pause; ENTER resumes, ESC again quits"},
+    {"ENTER", "this page"},
+    {"F1", "on-screen display level 0-3"},
+    {"q", "camera on / off, camera", HelpValue::CameraId},
+    {"z  x", "step back / forward; Z X: fast"},
+    {"s  S", "playback speed (5 steps)"},
+    {"TAB", "automatic playback on / off"},
+    {"SPACE", "mouse input on / off"},
+    {"BS", "window at the clip's size"},
+    {"e", "mirror left / right"},
+    {"i", "motion display on / off"},
+    {"v  V", "motion threshold down / up, now", HelpValue::Threshold},
+    {"g", "set the threshold from the room at rest"},
+    {"h  H", "threshold margin down / up, now", HelpValue::ThresholdMargin},
+    {"n  p", "next / previous folder, now", HelpValue::Folder},
+    {"N  P", "five folders on / back"},
+    {"1 .. 0", "folders S001 .. S010"},
+    {"SHIFT+1 .. 9", "jump to 10 % .. 90 %"},
+    {"R", "back to S001"},
+    {"r", "read the folder's clips again"},
+    {"l", "first clip of the folder"},
+    {"j  J", "random folder / random clip"},
+    {"@", "random folder selection on / off, now", HelpValue::RandomSelection},
+    {"[  ]", "motions before a random folder, now", HelpValue::MotionsToRandomSelection},
+    {"d  D", "camera number down / up, now", HelpValue::CameraId},
+    {"<  >", "clips kept in memory, now", HelpValue::OnMemoryFrames},
+    {"t  T", "copy the clip to the home folder (T: and step on)"},
+    {"U", "copy the folder to the home folder"},
+    {"A", "copy a random folder to the home folder"},
+    {"k", "add home clip_00000.jpg as a separator"},
+    {"{  }", "start / end of a movie range (temp_for_mp4)"},
+    {"E", "movie of this folder"},
+    {"Q  Y", "movie of the home folder (Y: with sound)"},
+    {"I  ^", "movies of the motion sorting / export clips"},
+    {"f  F", "movie frame rate down / up, now", HelpValue::MovieFrameRate},
+    {"L", "learn 1-8 gestures"},
+    {"W", "write the learned gestures"},
+    {";", "read qbn_env.dat and the gesture files"},
+    {"+", "write qbn_env.dat"},
+    {":  *", "write / delete frame_data.dat"},
+    {"w", "walker mode, now", HelpValue::WalkerMode},
+    {"M", "mouse axis, now", HelpValue::MouseAxis},
+    {"m", "mouse reverse, now", HelpValue::MouseReverse},
+    {"c C K o O , .", "key frames"},
+    {"mouse left", "drag: quick access"},
+    {"mouse middle", "quick access mode"},
+    {"mouse right", "random folder"},
+};
+// clang-format on
+
+// A line of the function list as the window shows it: without its line end and outer blanks;
+// empty for a blank line or a rule.
+std::string pageLineOf(const HelpLine& line, const State& state) {
+    std::string text = std::string(line.text) + valueText(line.value, state) + line.rest;
+    const size_t begin = text.find_first_not_of(" \n");
+    const size_t end = text.find_last_not_of(" \n");
+    if (begin == std::string::npos) return "";
+    text = text.substr(begin, end - begin + 1);
+    if (text.find_first_not_of("-=") == std::string::npos) return "";
+    return text;
+}
+
+}  // namespace
+
+HelpPages helpPages(const State& state) {
+    HelpPages pages;
+    for (const HelpLine& line : kFunctionList) {
+        std::string text = pageLineOf(line, state);
+        if (!text.empty()) pages.japanese.push_back(std::move(text));
+    }
+    pages.english.push_back("[ KALVENTO PLAYER  Ver.1.0  keys ]");
+    for (const EnglishHelpLine& line : kEnglishHelp) {
+        std::string text = "[" + std::string(line.keys) + "]   " + line.text;
+        if (line.value != HelpValue::None) text += " " + valueText(line.value, state);
+        pages.english.push_back(std::move(text));
+    }
+    return pages;
 }
 
 }  // namespace kalvento

@@ -2,8 +2,11 @@
 // The function list: the vision library's licence notice, then every key and mouse command
 // with the current value of the setting it changes, then the camera banner and the prompt.
 
+#include <string>
+#include <vector>
+
 #include "core/state.h"
-#include "platform/console.h"
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -15,6 +18,14 @@ extern const char* const kVisionLibraryLicence;
 // selection's candidate list afresh (ContentsListReady = 0) and has U and A search the home
 // folder from slot 0 again (HomeClipNum = 0). Clearing the shared motion
 // values before the list is the caller's part.
-void ShowHelp(State& state, Console& console);
+void printHelpScreen(State& state, Events& console);
+
+// The key list as the window's help page shows it, in Japanese (the function list's lines with
+// their values) and in English, a line a key.
+struct HelpPages {
+    std::vector<std::string> japanese;
+    std::vector<std::string> english;
+};
+HelpPages helpPages(const State& state);
 
 }  // namespace kalvento

@@ -16,7 +16,7 @@
 #include "contents/home_folder.h"
 #include "contents/random_selection.h"
 #include "core/paths.h"
-#include "platform/question.h"
+#include "core/question.h"
 
 namespace kalvento {
 
@@ -136,7 +136,7 @@ void addSeparatorCommand(PlayerContext& player, const KeyCommand&) {
                  "をホームフォルダに区切り用画像として追加します。\n");
     const std::string separator = homeSlotPath(0);
     if (!player.io.files.isReadableFile(separator)) {
-        player.io.console.print(
+        player.io.console.errorLine(
             "\nERROR: There is no such a file [clip_00000.jpg] in home folder.\n\n");
         return;
     }

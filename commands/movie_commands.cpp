@@ -22,7 +22,7 @@
 #include "core/numbered_copy.h"
 #include "core/paths.h"
 #include "platform/console.h"
-#include "platform/question.h"
+#include "core/question.h"
 
 namespace kalvento {
 
@@ -174,7 +174,7 @@ std::optional<HomeFrames> findHomeFrames(PlayerContext& player) {
     while (frames.start < movie::kHomeSlotSearchLimit && !files.exists(homeSlotPath(frames.start)))
         ++frames.start;
     if (frames.start == movie::kHomeSlotSearchLimit) {
-        player.io.console.print(
+        player.io.console.errorLine(
             "\nERROR: There is no image [clip_00000.jpg - clip_%5d.jpg] in home "
             "folder. No movie is made.\n\n",
             movie::kHomeSlotSearchLimit - 1);
@@ -208,10 +208,10 @@ std::optional<SoundAnswers> askSoundMovie(PlayerContext& player) {
 
     // The name is judged once every answer is in, so none of them is left over to be taken
     // for the answer of a later question.
-    Console& console = player.io.console;
+    Events& console = player.io.console;
     if (soundName->find('\0') != std::string::npos ||
         soundName->size() + 3 > movie::kMaxSoundPathBytes) {
-        console.print(
+        console.errorLine(
             "\nERROR: The sound file name is too long (at most %zu bytes) or holds a "
             "NUL byte. No movie is made.\n\n",
             movie::kMaxSoundPathBytes - 3);
@@ -219,7 +219,7 @@ std::optional<SoundAnswers> askSoundMovie(PlayerContext& player) {
     }
     const long long total = 60LL * *minutes + *seconds;
     if (total < 1 || total > INT_MAX) {
-        console.print(
+        console.errorLine(
             "\nERROR: The movie must last from 1 to %d seconds, not %lld. No movie "
             "is made.\n\n",
             INT_MAX, total);
@@ -296,9 +296,9 @@ void rangeMovieCommand(PlayerContext& player, const KeyCommand&) {
     if (end < 0 || end >= maxCount || movie.CopyStartFrameNum < 0 ||
         movie.CopyStartFrameNum >= maxCount) {
         printPromptLine(player);
-        printKeyLine(player,
-                     "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。"
-                     "再度範囲指定してください。\n");
+        player.io.console.errorLine("%s%s", player.state.playback.PromptText.c_str(),
+                                    "ERROR: 連続フレームコピー機能の終了点を設定できませんでした。"
+                                    "再度範囲指定してください。\n");
         return;
     }
     if (!encoderReady(player)) return;

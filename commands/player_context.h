@@ -12,7 +12,7 @@
 #include "core/turn_timer.h"
 #include "gesture/recogniser.h"
 #include "gesture/recogniser_host.h"
-#include "platform/io.h"
+#include "core/io.h"
 #include "platform/random.h"
 #include "platform/shared_block.h"
 

@@ -3,7 +3,7 @@
 // hold anything to play.
 
 #include "core/state.h"
-#include "platform/io.h"
+#include "core/io.h"
 #include "platform/random.h"
 
 namespace kalvento {

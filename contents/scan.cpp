@@ -139,7 +139,7 @@ void scanContents(State& state, ClipCache& cache, Io& io) {
         } else if (contents.DirNum < 0) {
             contents.DirNum = 0;
         } else {
-            io.console.print("---> ERROR: No image file exists! Bye!\n");
+            io.console.errorLine("---> ERROR: No image file exists! Bye!\n");
             waitAfterNoClips(io);
             throw PlayerExit{1, true};
         }

@@ -3,7 +3,7 @@
 
 #include "contents/clip_cache.h"
 #include "core/state.h"
-#include "platform/io.h"
+#include "core/io.h"
 
 namespace kalvento {
 

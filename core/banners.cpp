@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/events.h"
+
 namespace kalvento {
 
 namespace {
@@ -116,17 +118,14 @@ const BannerArt& bannerArt(Banner banner) {
     return kBanners[0];  // every Banner has its row above
 }
 
-void printBanner(Console& console, Banner banner, int indent) {
-    const BannerArt& art = bannerArt(banner);
-    const std::string margin(static_cast<size_t>(indent), ' ');
-    for (const char* row : art.rows) console.say(Say::BannerRows, "%s%s\n", margin.c_str(), row);
-    console.write(Say::Banner, art.words);
+void printBanner(Events& events, Banner banner, int indent) {
+    events.banner(banner, indent);
 }
 
-void printCountdownDigit(Console& console, int digit) {
+void printCountdownDigit(Events& events, int digit) {
     constexpr Banner kDigits[] = {Banner::Digit1, Banner::Digit2, Banner::Digit3, Banner::Digit4,
                                   Banner::Digit5};
-    if (digit >= 1 && digit <= 5) printBanner(console, kDigits[digit - 1]);
+    if (digit >= 1 && digit <= 5) printBanner(events, kDigits[digit - 1]);
 }
 
 }  // namespace kalvento

@@ -5,27 +5,11 @@
 
 #include <span>
 
-#include "platform/console.h"
+#include "core/event_listener.h"
 
 namespace kalvento {
 
-enum class Banner {
-    CameraOn,
-    CameraOff,
-    Pause,
-    PauseOver,  // the small Go! when the pause ends
-    ThankYou,
-    Digit1,
-    Digit2,
-    Digit3,
-    Digit4,
-    Digit5,
-    Stop,
-    Go,
-    GoGo,  // the countdown of a similar learning is over
-    Finished,
-    StartSetting,
-};
+class Events;
 
 struct BannerArt {
     Banner banner;
@@ -35,11 +19,11 @@ struct BannerArt {
 
 const BannerArt& bannerArt(Banner banner);
 
-// Prints the banner's rows, each after `indent` spaces and followed by a line end, and has the
-// on-screen display show its words.
-void printBanner(Console& console, Banner banner, int indent = 0);
+// Prints the banner's rows, each after `indent` spaces and followed by a line end, and tells
+// the listeners of `events` (the on-screen display shows its words).
+void printBanner(Events& events, Banner banner, int indent = 0);
 
 // The countdown digit 1 .. 5; other digits print nothing.
-void printCountdownDigit(Console& console, int digit);
+void printCountdownDigit(Events& events, int digit);
 
 }  // namespace kalvento

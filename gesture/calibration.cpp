@@ -75,12 +75,13 @@ void runCountdown(const GestureState& gesture, RecogniserHost& host) {
     for (int digit = kFirstDigit; digit >= 1; --digit) {
         printCountdownDigit(host.console(), digit);
         countdownStepWait(gesture, host);
+        if (host.escapeWaiting()) return;
     }
 }
 
 void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
     GestureState& gesture = state.gesture;
-    Console& console = host.console();
+    Events& console = host.console();
     for (int pass = 0; pass < kQuietPasses; ++pass) {
         for (int turn = 0; turn < kQuietTurnsPerPass; ++turn) {
             host.startTurn();
@@ -95,13 +96,15 @@ void runQuietPhase(State& state, RecogniserHost& host, QuietMessage message) {
                                   gesture.DThreshold, gesture.rv);
             }
             host.paceTurn(gesture.GRATE);
+            // ESC ends a learning run's quiet phase (not a calibration's).
+            if (message == QuietMessage::Learning && host.escapeWaiting()) return;
             if (!moving) break;
         }
     }
 }
 
 void runThresholdCalibration(State& state, RecogniserHost& host) {
-    Console& console = host.console();
+    Events& console = host.console();
     if (state.camera.CamBeep) console.print("\a");
     MarkedClip clip(host);
 

@@ -17,7 +17,7 @@ constexpr int kOverOkVar = 1;
 constexpr int kWithinOkVar = 2;
 constexpr int kBarWidth = 65;
 constexpr int kGaugeWidth = 103;
-constexpr int kGaugeReach = 18;
+constexpr int kGaugeReach = GaugeReading::kGaugeReach;
 constexpr double kWalkerStepPerAccel = 1.5;
 
 // (int) of a gauge position, limited to 0 .. 18 before the conversion.
@@ -73,25 +73,28 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
     }
 
     if (playback.MotionDisplayMode > 0 && out.PHASE == -1 && playback.WalkerMode == 0)
-        view.console.say(
-            Say::Gesture,
+        view.console.gesture(
             "[%s]   rv=%5d   rt= %5.3f   PHASE=%4d   SPEED=%4d   ACCEL=%3d   WIDTH=%3d   "
             "INP_FNUM=%4d\n",
             out.GestureName, static_cast<int>(std::clamp(recogniser.features.rvSum, -1e9, 1e9)),
             recogniser.features.rt, -1, out.SPEED, out.ACCEL, out.WIDTH, out.INP_FNUM);
 }
 
+std::array<int, 4> gestureGaugeMarks(const GestureOutputs& out) {
+    const double phase = out.MotionLengthOut > 0
+                             ? static_cast<double>(out.PHASE) * kGaugeReach / out.MotionLengthOut
+                             : 0.0;
+    return {gaugeOffset(phase), gaugeOffset(out.ACCEL * 1.5 + 10), gaugeOffset(out.WIDTH * 0.18),
+            gaugeOffset(10 + out.SPEED * 0.09)};
+}
+
 std::string gestureGauge(const GestureOutputs& out) {
     std::string gauge(kGaugeWidth, '.');
     for (int bar : {0, 30, 40, 70, 80, 101}) gauge[static_cast<size_t>(bar)] = '|';
     for (int blank : {19, 39, 59, 79, 102}) gauge[static_cast<size_t>(blank)] = ' ';
-    const double phase = out.MotionLengthOut > 0
-                             ? static_cast<double>(out.PHASE) * kGaugeReach / out.MotionLengthOut
-                             : 0.0;
-    gauge[static_cast<size_t>(gaugeOffset(phase))] = '#';
-    gauge[static_cast<size_t>(20 + gaugeOffset(out.ACCEL * 1.5 + 10))] = '#';
-    gauge[static_cast<size_t>(40 + gaugeOffset(out.WIDTH * 0.18))] = '#';
-    gauge[static_cast<size_t>(60 + gaugeOffset(10 + out.SPEED * 0.09))] = '#';
+    const std::array<int, 4> marks = gestureGaugeMarks(out);
+    for (size_t bar = 0; bar < marks.size(); ++bar)
+        gauge[bar * 20 + static_cast<size_t>(marks[bar])] = '#';
     gauge[81] = '#';
     return gauge;
 }
@@ -109,8 +112,7 @@ void printPositionBar(DriveView view) {
         if (share > m) bar[static_cast<size_t>(m)] = '#';
     view.console.print("[%5d/%5d] %s\n", static_cast<int>(playback.frame_no), view.MaxCount,
                        bar.c_str());
-    view.console.say(Say::PositionBar, "%.3f",
-                     view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
+    view.console.position(view.MaxCount > 1 ? playback.frame_no / (view.MaxCount - 1) : 0.0);
 }
 
 // The follower's status of a turn that moved the clip: mode 2 the position bar, mode 1 the
@@ -121,7 +123,7 @@ void printFollowerStatus(const Recogniser& recogniser, DriveView view) {
     if (view.playback.MotionDisplayMode == 2) {
         printPositionBar(view);
     } else if (view.playback.MotionDisplayMode == 1) {
-        view.console.say(Say::Gesture, "[%5d/%5d] FOLLOW [%.19s] %5.1f %%\n",
+        view.console.gesture("[%5d/%5d] FOLLOW [%.19s] %5.1f %%\n",
                          static_cast<int>(view.playback.frame_no), view.MaxCount,
                          recogniser.kb.labels[static_cast<size_t>(follower.gesture)].name,
                          follower.position * 100.0);
@@ -150,8 +152,8 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
             if (playback.ReplayDirection == 1) playback.PendingKey = 'x';
             return;
         }
-        view.console.say(Say::Gauge, "[%5d/%5d] %s\n", clip, view.MaxCount,
-                         gestureGauge(out).c_str());
+        view.console.gauge(GaugeReading{clip, view.MaxCount, gestureGaugeMarks(out)},
+                           strf("[%5d/%5d] %s\n", clip, view.MaxCount, gestureGauge(out).c_str()));
     }
 }
 

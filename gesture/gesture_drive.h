@@ -3,9 +3,12 @@
 // completes the learn target, adapts its spread level, and its phase moves the clip position;
 // the status outputs of DALMO turns.
 
+#include <array>
+#include <string>
+
 #include "core/state.h"
 #include "gesture/recogniser.h"
-#include "platform/console.h"
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -15,7 +18,7 @@ struct DriveView {
     int MaxCount;               // clips of the current folder
     int MouseReverseFlag;       // 1: the phase runs the folder backward
     const CameraState& camera;  // CameraLogMode and CamActive of the mode-2 bar
-    Console& console;
+    Events& console;
 };
 
 // The drive's main-loop steps after DriveGRI, in order: the learn target is released when its
@@ -33,5 +36,7 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view);
 
 // The 103-character gauge of mode 1: phase, acceleration, width and speed, each 0 .. 18.
 std::string gestureGauge(const GestureOutputs& outputs);
+// Where the gauge's four marks stand (phase, acceleration, width, speed), 0 .. 18 each.
+std::array<int, 4> gestureGaugeMarks(const GestureOutputs& outputs);
 
 }  // namespace kalvento

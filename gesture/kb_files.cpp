@@ -292,7 +292,7 @@ std::string kbFileName(int folderNumber, int part) {
 
 void WriteKB(const Recogniser& recogniser, const GestureState& gesture, int folderNumber,
              FileOps& files, RecogniserHost& host) {
-    Console& console = host.console();
+    Events& console = host.console();
     const KnowledgeBase& kb = recogniser.kb;
     const std::string samples = file4Bytes(kb);
     // The four files are one knowledge base: all of them are replaced or none.
@@ -333,7 +333,7 @@ int ReadKB(Recogniser& recogniser, GestureState& gesture, int folderNumber, File
         if (!data[part - 1]) return -1;
     }
 
-    Console& console = host.console();
+    Events& console = host.console();
     KnowledgeBase& kb = recogniser.kb;
     kb.freeAllSamples();
     scanParameters(*data[0], recogniser.params, gesture);

@@ -32,13 +32,17 @@ void prepareRunTables(Recogniser& recogniser, GestureState& gesture) {
     selectViewPoints(recogniser, gesture);
 }
 
-// Countdown, quiet phase (not during a review), one more countdown step.
-void getReady(State& state, RecogniserHost& host, const Recogniser& recogniser) {
+// Countdown, quiet phase (not during a review), one more countdown step; false when ESC
+// ended them early (the run is then cancelled at its first turn).
+bool getReady(State& state, RecogniserHost& host, const Recogniser& recogniser) {
     if (state.camera.CamBeep) host.console().print("\a\n");
     runCountdown(state.gesture, host);
+    if (host.escapeWaiting()) return false;
     if (recogniserMode(recogniser) != RecogniserMode::Review)
         runQuietPhase(state, host, QuietMessage::Learning);
+    if (host.escapeWaiting()) return false;
     countdownStepWait(state.gesture, host);
+    return !host.escapeWaiting();
 }
 
 void clearProtocolOf(KnowledgeBase& kb, int p) {
@@ -84,9 +88,8 @@ void startStandardLearning(State& state, Recogniser& recogniser, RecogniserHost&
     kb.ReviewCount[gs].fill(0);
     kb.ReviewViewScore[gs].fill(0.0);
 
-    host.console().say(Say::Caption, "Learning gesture %c (standard)", 'A' + g);
-    getReady(state, host, recogniser);
-    printBanner(host.console(), Banner::Go);
+    host.console().caption(strf("Learning gesture %c (standard)", 'A' + g));
+    if (getReady(state, host, recogniser)) printBanner(host.console(), Banner::Go);
 }
 
 void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& host) {
@@ -98,9 +101,8 @@ void startSimilarLearning(State& state, Recogniser& recogniser, RecogniserHost& 
     recogniser.learning.ReviewFrame = 0;
     recogniser.params.SimilarRuns = 1;
 
-    host.console().say(Say::Caption, "Learning gesture %c (similar)", 'A' + p);
-    getReady(state, host, recogniser);
-    printBanner(host.console(), Banner::GoGo);
+    host.console().caption(strf("Learning gesture %c (similar)", 'A' + p));
+    if (getReady(state, host, recogniser)) printBanner(host.console(), Banner::GoGo);
 }
 
 void keepPreviousGrid(LearningState& learning, const GestureState& gesture) {
@@ -168,7 +170,7 @@ void runLearningDriver(State& state, Recogniser& recogniser, RecogniserHost& hos
     }
     learning.AutoLearn = 0;
     printBanner(host.console(), Banner::Finished);
-    host.console().write(Say::Caption, "");
+    host.console().caption("");
     host.waitWithWindow(kFinishedWaitMs);
 }
 

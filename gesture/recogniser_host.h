@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "platform/console.h"
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -24,12 +24,15 @@ public:
     virtual void showWithFlip(const cv::Mat& image) = 0;
     // Waits `ms` milliseconds while the window handles its events.
     virtual void waitWithWindow(int ms) = 0;
+    // True when ESC waits to be read: a learning run's countdown and quiet phase then end at
+    // once, and the run is cancelled at its first turn.
+    virtual bool escapeWaiting() = 0;
     // Restarts the turn timer.
     virtual void startTurn() = 0;
     // Waits until the turn has lasted at least 1 / turnsPerSecond seconds since startTurn;
     // returns at once when turnsPerSecond is not above 0.
     virtual void paceTurn(int turnsPerSecond) = 0;
-    virtual Console& console() = 0;
+    virtual Events& console() = 0;
 };
 
 }  // namespace kalvento

@@ -158,7 +158,7 @@ void QBN_Capture(CameraState& camera, Io& io, SharedBlock& block) {
     if (camera.CamActive == 0) return;
     cv::Mat& frame = camera.CamFrame;
     if (!io.camera.read(frame)) {
-        io.console.say(Say::Notice, "cvQueryFrame() failed in QBN_Capture().\n");
+        io.console.notice( "cvQueryFrame() failed in QBN_Capture().\n");
         explainNoFrame(camera, io);
         closeAfterFailure(camera, io, block);
         return;

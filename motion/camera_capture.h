@@ -3,7 +3,7 @@
 // one 320 x 240 gray frame per turn into the camera frame pair.
 
 #include "core/state.h"
-#include "platform/io.h"
+#include "core/io.h"
 
 namespace kalvento {
 

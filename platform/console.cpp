@@ -95,14 +95,7 @@ std::string printable(std::string_view text) {
 void Console::print(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    write(Say::Message, vstrf(format, args));
-    va_end(args);
-}
-
-void Console::say(Say what, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    write(what, vstrf(format, args));
+    out(vstrf(format, args));
     va_end(args);
 }
 

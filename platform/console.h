@@ -9,30 +9,6 @@
 
 namespace kalvento {
 
-// What a piece of the player's output is to the on-screen display. Kinds marked "not printed"
-// reach the display only.
-enum class Say {
-    Message,      // an ordinary line of output
-    Notice,       // a line for someone away from the terminal: camera failure, a cancelled run
-    Status,       // the per-turn status line
-    BannerRows,   // a block-letter banner's rows
-    Banner,       // a block-letter banner's words (not printed)
-    Caption,      // what a run is doing, e.g. which gesture is learned; "" ends it (not printed)
-    Prompt,       // the prompt line of the turn: folder and clip (not printed)
-    Gauge,        // the gesture gauge line
-    Gesture,      // a recognised gesture's line: name, speed, acceleration, width
-    PositionBar,  // the share of the clips passed, "0.000" .. "1.000" (not printed)
-    HelpBegin,    // the output up to HelpEnd is the help page (neither is printed)
-    HelpEnd,
-    HelpPage,  // the help page last printed is to be shown, as ENTER asks (not printed)
-};
-
-// True for the kinds that go to standard output as well as to the display.
-inline bool isPrinted(Say what) {
-    return what == Say::Message || what == Say::Notice || what == Say::Status ||
-           what == Say::BannerRows || what == Say::Gauge || what == Say::Gesture;
-}
-
 class Console {
 public:
     virtual ~Console() = default;
@@ -47,16 +23,8 @@ public:
     // an unattended player (input from a pipe, a file or nothing) must not wait on it.
     virtual bool inputIsTerminal() const { return false; }
 
-    // Output of a kind: printed to standard output when the kind is printed at all. A console
-    // that feeds an on-screen display also hands it over.
-    virtual void write(Say what, std::string_view text) {
-        if (isPrinted(what)) out(text);
-    }
-
-    // printf-style output on standard output (an ordinary message) / the error stream.
+    // printf-style output on standard output / the error stream.
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // printf-style output of a kind.
-    void say(Say what, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void printErr(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 

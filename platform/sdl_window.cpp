@@ -481,6 +481,25 @@ struct SdlWindow::Impl {
             if (!got) continue;
             const int key = handle(e, wantKey);
             if (wantKey && key != kNoKey) return key;
+            if (key == kKeyEsc) keep(key);  // a delay drops keys, but never ESC
+        }
+    }
+
+    // A key read ahead for a later key read. ESC goes before the others: it pauses the player
+    // and cancels a learning run, which must not wait behind keys typed earlier.
+    void keep(int key) {
+        if (key == kKeyEsc)
+            pendingKeys.push_front(key);
+        else
+            pendingKeys.push_back(key);
+    }
+
+    // Handles the events queued now without waiting; their keys are kept.
+    void pollKeepingKeys() {
+        SDL_Event e;
+        while (SDL_PollEvent(&e) != 0) {
+            const int key = handle(e, true);
+            if (key != kNoKey) keep(key);
         }
     }
 };
@@ -571,6 +590,9 @@ int SdlWindow::peekKey(int ms) {
         const int key = impl_->run(ms, true);
         if (key == kNoKey) return kNoKey;
         impl_->pendingKeys.push_front(key);
+    } else {
+        // Keys typed after the one waiting are still taken in, so an ESC is seen.
+        impl_->pollKeepingKeys();
     }
     return impl_->pendingKeys.front();
 }

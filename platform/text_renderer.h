@@ -1,6 +1,7 @@
 #pragma once
 // Text drawn as pictures for the on-screen display: lines of UTF-8 rendered with a TrueType
-// font (SDL2_ttf) into coverage masks, each rendered once per text and size and kept.
+// font (FreeType) into coverage masks, each rendered once per text and size and kept. Every
+// glyph is drawn whole, also where it reaches below the font's descent (an underscore).
 
 #include <cstdint>
 #include <map>

@@ -96,7 +96,8 @@ public:
     virtual int peekKey(int ms) = 0;
 
     // A pure delay of `ms` milliseconds during which the window handles its events; keys
-    // pressed meanwhile are dropped. Scripted input is not consumed by it.
+    // pressed meanwhile are dropped, except ESC, which is kept for the next key read (before
+    // other keys waiting). Scripted input is not consumed by it.
     virtual void delay(int ms) = 0;
 
     // Draws `overlay` over every picture from now on (null: nothing). It must outlive its use.

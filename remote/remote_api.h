@@ -19,7 +19,7 @@
 
 #include "core/key_set.h"
 #include "platform/http_server.h"
-#include "platform/question.h"
+#include "core/question.h"
 #include "remote/previews.h"
 #include "remote/remote_hub.h"
 #include "remote/token_throttle.h"

@@ -15,7 +15,7 @@ import sys
 LAYERS = [
     ["platform"],
     ["core"],
-    ["contents", "motion", "gesture", "input", "settings", "ipc", "remote"],
+    ["contents", "motion", "gesture", "input", "settings", "ipc", "remote", "display"],
     ["commands"],
     ["app"],
 ]

@@ -11,7 +11,7 @@ packages=(build-essential cmake pkg-config libopencv-dev libsdl2-dev libx11-dev 
           dpkg-dev file lintian groff man-db desktop-file-utils systemd librsvg2-bin imagemagick
           opencv-doc exfat-fuse exfatprogs fuse locales
           libcivetweb-dev libqrencode-dev nlohmann-json3-dev curl chromium chromium-driver python3-selenium
-          libsdl2-ttf-dev libfontconfig-dev fonts-noto-cjk fonts-ipafont-gothic tesseract-ocr
+          libfreetype-dev libfontconfig-dev fonts-noto-cjk fonts-ipafont-gothic tesseract-ocr
           tesseract-ocr-jpn)
 scripts/install_missing.sh "${packages[@]}"
 

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "core/banners.h"
 #include "gesture/kb_files.h"
 #include "gesture/learning.h"
 #include "support/player_fixture.h"
@@ -95,6 +96,28 @@ TEST_F(LearningRun, EscCancelsTheRunDeletesItsMotionAndPauses) {
     EXPECT_EQ(rec.learning.AutoLearn, 0);
     EXPECT_EQ(rec.learning.LearnTarget, -1);
     EXPECT_EQ(rec.params.SimilarRuns, 0);
+}
+
+TEST_F(LearningRun, EscInTheCountdownEndsItAtOnceAndCancelsTheRun) {
+    still(31);
+    script("idle 1\nkey ESC\nkey ESC\n");  // typed while the countdown shows 5
+    Player& player = learner(1);
+
+    ASSERT_EQ(player.run(), 0);
+
+    const std::string& text = out();
+    const auto art = [](Banner banner) {
+        std::string rows;
+        for (const char* row : bannerArt(banner).rows) rows += std::string(row) + "\n";
+        return rows;
+    };
+    EXPECT_TRUE(contains(text, art(Banner::Digit5))) << "the 5 was shown";
+    EXPECT_FALSE(contains(text, art(Banner::Digit4))) << "no 4: the countdown ended";
+    EXPECT_FALSE(contains(text, art(Banner::Go)));
+    EXPECT_FALSE(contains(text, "STOP YOUR BODY MOTION")) << "no quiet phase";
+    EXPECT_EQ(count(text, "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n"), 1u);
+    EXPECT_EQ(player.recogniser.learning.LearnTarget, -1);
+    EXPECT_EQ(player.recogniser.kb.presentSamples(), 0);
 }
 
 TEST_F(LearningRun, WithoutCameraPicturesTheRunIsCancelledAndThePlayerGoesOn) {

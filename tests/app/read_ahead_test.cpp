@@ -43,7 +43,7 @@ protected:
     ReadAheadTest() { io.clips = &reader; }
     void show(double position) {
         player.state.playback.frame_no = position;
-        ASSERT_TRUE(player.displayClip());
+        ASSERT_TRUE(player.showClipAtPosition());
         player.planReadAhead();
     }
     RecordingClipReader reader{images};
@@ -147,7 +147,7 @@ TEST_F(ReadAheadTest, ThreadedReaderShowsTheSamePixelsAsDirectLoadsThroughRevers
             p->state.playback.ReplayDirection = directions[i];
             p->state.mouse.QuickAccessMode = i > 60 ? 0 : 1;
             p->state.playback.frame_no = positions[i];
-            ASSERT_TRUE(p->displayClip());
+            ASSERT_TRUE(p->showClipAtPosition());
             p->planReadAhead();
         }
         const int clip = clipIndexOf(positions[i]);

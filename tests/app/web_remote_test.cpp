@@ -11,8 +11,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/on_screen_display.h"
+#include "display/on_screen_display.h"
 #include "support/recording_window.h"
+#include "core/events.h"
 #include "support/fake_clock.h"
 #include "support/fake_http_server.h"
 
@@ -148,7 +149,8 @@ public:
 };
 
 TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
-    SilentConsole console;
+    SilentConsole silent;
+    Events console(silent);
     QuestionDesk desk(console);
     WindowAnswers window;
     desk.setSource(&window);
@@ -176,7 +178,7 @@ TEST(DeskQuestions, ThePageSeesTheQuestionAndItsAnswerEndsIt) {
     EXPECT_EQ(api.statusJson()["question"], "");
     EXPECT_EQ(api.handle(test::localRequest("POST", "/api/v1/answer", R"({"text":"13"})")).status,
               409);
-    EXPECT_NE(console.printed.find("How many clips? 12\n"), std::string::npos) << console.printed;
+    EXPECT_NE(silent.printed.find("How many clips? 12\n"), std::string::npos) << silent.printed;
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ protected:
     // Shows the list once and returns what it printed.
     std::string show() {
         console.clear();
-        ShowHelp(state, console);
+        printHelpScreen(state, console);
         return console.outText();
     }
 

@@ -26,7 +26,7 @@ class ClipStepTest : public PlayerFixture {
 protected:
     void show(double position) {
         player.state.playback.frame_no = position;
-        EXPECT_TRUE(player.displayClip());
+        EXPECT_TRUE(player.showClipAtPosition());
     }
     cv::Mat& cached(int clip) { return player.state.contents.FrameImage[clip]; }
     int loaded(int clip) { return player.state.contents.FrameData[clip].Loaded; }
@@ -151,7 +151,7 @@ TEST_F(ClipStepTest, MeterIsDrawnOnTheShownCopyOnlyAndOnlyWhenAskedFor) {
     metered.state.camera.DifferenceSum = 30;
     metered.state.camera.VR_threshold = 10;
     metered.state.playback.frame_no = 1;
-    ASSERT_TRUE(metered.displayClip());
+    ASSERT_TRUE(metered.showClipAtPosition());
     const cv::Mat& shown = window.lastShown();
     const int rows = motionMeterRows(48);
     EXPECT_EQ(cv::norm(shown.rowRange(0, 48 - rows), clip.rowRange(0, 48 - rows), cv::NORM_INF),
@@ -172,7 +172,7 @@ TEST_F(ClipStepTest, CacheStaysUnderItsMemoryBudgetWhateverCamOnMemorySays) {
     int flushes = 0, held = 0;
     for (int clip = 1; clip < 12; ++clip) {
         budgeted.state.playback.frame_no = clip;
-        ASSERT_TRUE(budgeted.displayClip());
+        ASSERT_TRUE(budgeted.showClipAtPosition());
         int64_t bytes = 0;
         int loaded = 0;
         for (int i = 0; i < 12; ++i) {
@@ -225,7 +225,7 @@ TEST_F(ClipStepTest, MeterFollowsTheMotionOfEveryTurnWhileTheClipStays) {
     const size_t turns = camera.frames.size();
     for (size_t turn = 0; turn < turns; ++turn) {
         metered.captureFrame(true);
-        ASSERT_TRUE(metered.displayClip());
+        ASSERT_TRUE(metered.showClipAtPosition());
         bars.push_back(barLength(window.lastShown()));
     }
     EXPECT_EQ(std::count(window.log().begin(), window.log().end(), "show 120x90"),

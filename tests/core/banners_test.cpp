@@ -6,21 +6,24 @@
 #include <algorithm>
 
 #include "core/banners.h"
+#include "core/events.h"
 
 namespace kalvento::test {
 namespace {
 
-// Keeps the kinds of output apart.
-class KindConsole final : public Console {
+// Keeps what is printed and the banners told apart.
+class KindConsole final : public Console, public EventListener {
 public:
-    void out(std::string_view text) override { printed += text; }
+    KindConsole() { events.listen(this); }
+    void out(std::string_view text) override {
+        printed += text;
+        rows += static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
     void err(std::string_view) override {}
     std::optional<std::string> readLine() override { return std::nullopt; }
-    void write(Say what, std::string_view text) override {
-        Console::write(what, text);
-        if (what == Say::Banner) words += std::string(text) + "|";
-        if (what == Say::BannerRows) ++rows;
-    }
+    void banner(Banner banner) override { words += std::string(bannerArt(banner).words) + "|"; }
+    operator Events&() { return events; }
+    Events events{*this};
     std::string printed, words;
     int rows = 0;
 };

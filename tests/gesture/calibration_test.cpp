@@ -197,6 +197,7 @@ TEST_F(CalibrationTest, MarksAreDrawnOnACopyAndShownWithTheFlipMode) {
 TEST_F(CalibrationTest, TheLearningCountdownAndQuietPhaseUseTheirOwnLines) {
     ws.addClipRange(1, 3);
     load();
+    script("idle 100\n");  // nobody types (an ended script would type ESC, ending them early)
     player.state.gesture.CountdownStep = 3;
     runCountdown(player.state.gesture, player);
     EXPECT_EQ(windowLog(), std::vector<std::string>(5, "delay 360")) << "no marks, no banner";

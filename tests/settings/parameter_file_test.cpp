@@ -643,7 +643,7 @@ TEST_F(HostileFileInPlayer, TurnsAndKeysStayInsideTheFolder) {
     script("key x\nkey z\nkey e\nkey ;\nkey +\nkey !\n");
     for (int turn = 0; turn < 6; ++turn) {
         player.beginTurn();
-        ASSERT_TRUE(player.displayClip());
+        ASSERT_TRUE(player.showClipAtPosition());
         dispatchTurnKey(player);
         EXPECT_GE(player.state.playback.frame_no, 0.0);
         EXPECT_LT(player.state.playback.frame_no, 5.0);

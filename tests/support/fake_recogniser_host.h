@@ -23,9 +23,10 @@ public:
     const cv::Mat* currentClip() override { return clip.empty() ? nullptr : &clip; }
     void showWithFlip(const cv::Mat&) override { ++shows; }
     void waitWithWindow(int ms) override { waits.push_back(ms); }
+    bool escapeWaiting() override { return escape; }
     void startTurn() override { ++turnsStarted; }
     void paceTurn(int turnsPerSecond) override { paces.push_back(turnsPerSecond); }
-    Console& console() override { return capture; }
+    Events& console() override { return capture; }
 
     const std::string& out() const { return capture.outText(); }
     const std::string& err() const { return capture.errText(); }
@@ -38,6 +39,7 @@ public:
     int shows = 0;
     int turnsStarted = 0;
     std::vector<int> waits;  // milliseconds of every waitWithWindow
+    bool escape = false;     // what escapeWaiting says
     std::vector<int> paces;  // turnsPerSecond of every paceTurn
 };
 

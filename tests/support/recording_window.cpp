@@ -38,6 +38,8 @@ void RecordingWindow::compose() {
         lastShown_ = picture_;
         return;
     }
+    // The picture without the overlay may share its pixels with the last one shown.
+    if (lastShown_.data == picture_.data) lastShown_.release();
     picture_.copyTo(lastShown_);
     over->drawOver(lastShown_);
 }

@@ -1,6 +1,8 @@
-#include "platform/question.h"
+#include "core/question.h"
 
 #include <cctype>
+
+#include "core/events.h"
 
 namespace kalvento {
 
@@ -123,6 +125,12 @@ std::optional<std::string> QuestionDesk::setCurrent(const Question* question) {
         now = current_;
     }
     if (source_ != nullptr) source_->questionChanged(now ? &*now : nullptr);
+    if (now) {
+        const QuestionShown shown{withoutBlanks(now->prompt), ""};
+        console_.question(&shown);
+    } else {
+        console_.question(nullptr);
+    }
     return delivered;
 }
 

@@ -1,4 +1,4 @@
-#include "platform/display_drawing.h"
+#include "display/display_drawing.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "platform/question.h"
+#include "core/question.h"
 #include "support/capture_console.h"
 
 namespace kalvento::test {
@@ -79,13 +79,13 @@ TEST(QuestionDesk, TextAnswersLoseTheirBlanksAndBlankLinesAreSkipped) {
 }
 
 // A window that answers instead of the console, and sees the question come and go.
-class ScriptedSource final : public AnswerSource {
+class ScriptedSource final : public AnswerSource, public EventListener {
 public:
     std::vector<std::string> lines;
     std::vector<std::string> seen;  // prompts, "-" when a question is over
     bool answering = true;
 
-    void questionChanged(const AskedQuestion* q) override { seen.push_back(q ? q->prompt : "-"); }
+    void question(const QuestionShown* q) override { seen.push_back(q ? q->prompt : "-"); }
     bool answers() const override { return answering; }
     std::optional<std::string> nextLine(const AskedQuestion&, QuestionDesk&) override {
         if (lines.empty()) return std::nullopt;
@@ -99,12 +99,13 @@ TEST(QuestionDesk, AnotherSourceAnswersAndTheTranscriptShowsItsLines) {
     CaptureConsole console;
     console.addInputLine("99");  // not read: the source answers
     ScriptedSource source;
+    console.listen(&source);
     source.lines = {"abc", "5"};
     QuestionDesk desk(console);
     desk.setSource(&source);
     EXPECT_EQ(desk.askNumber(numberQuestion(Question::BlankLine::Refused)), 5);
     EXPECT_EQ(console.outText(), "how many? abc\nno.\nhow many? 5\n");
-    EXPECT_EQ(source.seen, (std::vector<std::string>{"how many? ", "-"}));
+    EXPECT_EQ(source.seen, (std::vector<std::string>{"how many?", "-"}));
 
     source.answering = false;  // a terminal: the console answers, the source still sees it
     console.clear();
@@ -119,7 +120,6 @@ TEST(QuestionDesk, AnotherSourceAnswersAndTheTranscriptShowsItsLines) {
 // A source that waits for an answer delivered from another thread.
 class WaitingSource final : public AnswerSource {
 public:
-    void questionChanged(const AskedQuestion*) override {}
     bool answers() const override { return true; }
     std::optional<std::string> nextLine(const AskedQuestion&, QuestionDesk& desk) override {
         for (;;) {

@@ -11,7 +11,7 @@
 #include "platform/camera.h"
 #include "platform/clip_reader.h"
 #include "platform/clock.h"
-#include "platform/console.h"
+#include "core/events.h"
 #include "platform/file_ops.h"
 #include "platform/image_loader.h"
 #include "platform/osc.h"
@@ -37,7 +37,7 @@ using SharedBlockOpener = std::function<std::unique_ptr<SharedBlock>(
 
 struct Io {
     Window& window;
-    Console& console;
+    Events& console;  // prints and tells the on-screen display
     FileOps& files;
     Clock& clock;
     ImageLoader& images;

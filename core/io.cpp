@@ -1,6 +1,6 @@
-#include "platform/io.h"
+#include "core/io.h"
 
-#include "platform/question.h"
+#include "core/question.h"
 
 namespace kalvento {
 

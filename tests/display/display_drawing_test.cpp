@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "platform/display_drawing.h"
+#include "display/display_drawing.h"
 
 namespace kalvento::test {
 namespace {

@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "platform/console.h"
+#include "core/event_listener.h"
 
 namespace kalvento {
+
+class Events;
 
 struct Question {
     enum class Kind { Text, Number };
@@ -62,21 +64,22 @@ class QuestionDesk;
 class AnswerSource {
 public:
     virtual ~AnswerSource() = default;
-    // A question is put (`question` set) or is over (null).
-    virtual void questionChanged(const AskedQuestion* question) = 0;
     // True when the lines of answers come from this source rather than from the console.
     virtual bool answers() const = 0;
+    // The question put now (null: none); a source that answers from elsewhere may deliver to
+    // it at once.
+    virtual void questionChanged(const AskedQuestion*) {}
     // The next line typed as an answer; nullopt when the person gave up. An answer delivered
     // to `desk` meanwhile (desk.takeDelivered()) ends the wait with that answer.
     virtual std::optional<std::string> nextLine(const AskedQuestion& question,
                                                 QuestionDesk& desk) = 0;
 };
 
-// Asks questions on one console. current() and deliver() may be called from any thread; the
-// asking runs on the player's thread.
+// Asks questions on one console, which tells its listeners the question asked. current() and
+// deliver() may be called from any thread; the asking runs on the player's thread.
 class QuestionDesk {
 public:
-    explicit QuestionDesk(Console& console) : console_(console) {}
+    explicit QuestionDesk(Events& console) : console_(console) {}
 
     // The answer without its leading and trailing blanks, or nullopt (after noAnswer is
     // printed) when none came. A number answer is a whole number (an optional sign and digits,
@@ -103,7 +106,7 @@ private:
     // Puts `question` (null: ends the one asked, giving back an answer delivered meanwhile).
     std::optional<std::string> setCurrent(const Question* question);
 
-    Console& console_;
+    Events& console_;
     AnswerSource* source_ = nullptr;
     mutable std::mutex mutex_;
     std::optional<AskedQuestion> current_;
