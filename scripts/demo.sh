@@ -31,9 +31,10 @@ if [ ! -f "$work/keyallocation_01.jpg" ]; then
         --video "$demo/camera.avi" --keys "$work/keyallocation_01.jpg"
 fi
 # The gesture videos: a figure sweeping one arm (A) and raising both (B). learning.avi is timed
-# for "--learn 2", recognition.avi performs A forward and back, then B; gestures.avi shows both
-# at several speeds for a person to imitate.
-if [ ! -f "$demo/recognition.avi" ]; then
+# for "--learn 2" (standing still through every countdown and quiet phase, read at its own pace
+# or one frame a turn), recognition.avi performs A forward and back, then B; gestures.avi shows
+# both at several speeds for a person to imitate. They are made again by a newer demo tool.
+if [ ! -f "$demo/recognition.avi" ] || [ "$build/kalvento_make_demo" -nt "$demo/learning.avi" ]; then
     "$build/kalvento_make_demo" --root "$demo" --folders 0 --gesture-video "$demo/gestures.avi" \
         --learning-video "$demo/learning.avi" --recognition-video "$demo/recognition.avi"
 fi
@@ -77,10 +78,10 @@ gesture_tour_in_window() {
     mkdir -p "$gestures"
     rm -f "$gestures"/DALMO_data-1-*.dat
     echo "=== Gesture tour, part 1: the player learns motions A and B from $demo/learning.avi ==="
-    echo "Watch the countdown in the window. When it shows FINISHED!, press W to save the"
+    echo "Watch the countdown in the window (the video plays at its own pace, about a minute)."
+    echo "When the console shows FINISHED!, press W in the window to save the"
     echo "motions, then ESC and ESC to go on to part 2."
-    "$player" -C "$gestures" --camera-source "$demo/learning.avi" --camera-source-unpaced \
-        --learn 2 || true
+    "$player" -C "$gestures" --camera-source "$demo/learning.avi" --learn 2 || true
     echo
     echo "=== Gesture tour, part 2: the learned motions scrub the folder ($demo/recognition.avi) ==="
     echo "ESC and ESC end it."

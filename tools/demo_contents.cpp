@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <numbers>
 #include <system_error>
 
@@ -362,7 +363,19 @@ bool writeGestureVideo(const std::string& path, cv::Size size, double fps, int s
         double& amount = part.motion == GestureMotion::SweepArm ? pose.sweep : pose.raise;
         const double from = amount;
         const double to = part.backward ? 0.0 : part.reach;
+        const cv::Mat left = frame;
+        if (part.fade) {
+            amount = to;
+            frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
+        }
         for (int k = 1; k <= part.frames; ++k) {
+            if (part.fade) {
+                const double share = static_cast<double>(k) / part.frames;
+                cv::Mat blend;
+                cv::addWeighted(left, 1.0 - share, frame, share, 0.0, blend);
+                write(blend);
+                continue;
+            }
             amount = from + (to - from) * k / part.frames;
             frame = drawGestureFigure(size, pose, look.shiftX, look.scale);
             write(frame);
@@ -388,12 +401,16 @@ std::vector<GesturePart> demoGestureParts() {
 
 std::vector<GesturePart> learningGestureParts(int frames) {
     std::vector<GesturePart> parts;
-    const int restAfter[] = {44, 44, 60, 100};
-    int run = 0;
-    for (GestureMotion motion : {GestureMotion::SweepArm, GestureMotion::RaiseArms,
-                                 GestureMotion::SweepArm, GestureMotion::RaiseArms}) {
-        parts.push_back({motion, frames, false, 1});
-        parts.push_back({motion, frames, true, restAfter[run++]});
+    constexpr int kRest = kLearningStillBefore - kLearningEndHold - kLearningFadeFrames;
+    static_assert(kRest >= 0);
+    constexpr int kLastRest = 100;  // the last review and FINISHED!
+    const GestureMotion order[] = {GestureMotion::SweepArm, GestureMotion::RaiseArms,
+                                   GestureMotion::SweepArm, GestureMotion::RaiseArms};
+    for (size_t run = 0; run < std::size(order); ++run) {
+        const bool last = run + 1 == std::size(order);
+        parts.push_back({order[run], frames, false, kLearningEndHold});
+        parts.push_back(
+            {order[run], kLearningFadeFrames, true, last ? kLastRest : kRest, 1.0, true});
     }
     return parts;
 }
@@ -455,7 +472,7 @@ bool writePhaseFile(const std::string& path, const BenchGestureVideo& video) {
     std::fprintf(file, "# first-change %d\n", firstChangedFrame(video));
     int frame = 0;
     for (const TruePhase& truth : gesturePhases(video.stillBefore, video.parts)) {
-        const char* name = !truth.performed ? "-"
+        const char* name = !truth.performed                          ? "-"
                            : truth.motion == GestureMotion::SweepArm ? "A"
                                                                      : "B";
         std::fprintf(file, "%d %s %.4f\n", frame++, name, truth.amount);

@@ -40,13 +40,16 @@ enum class GestureMotion {
 // One performance: the motion forward (from rest to its end pose) or backward (back to rest)
 // in `frames` frames, then `stillAfter` frames standing still in the pose it reached.
 // A forward part starts where the motion is and goes on to `reach` (1: the end pose; 0.5 half
-// of the motion); a backward part goes back to rest.
+// of the motion); a backward part goes back to rest. A `fade` part does not move: the picture
+// of the pose it leaves dissolves into the one it reaches, every frame changing by less than
+// the recogniser's difference threshold, so that the player sees a figure standing still.
 struct GesturePart {
     GestureMotion motion;
     int frames;
     bool backward = false;
     int stillAfter = 0;
     double reach = 1.0;
+    bool fade = false;
 };
 
 // How the camera sees the scene: the figure moved sideways and drawn `scale` times as large
@@ -83,14 +86,30 @@ std::vector<TruePhase> gesturePhases(int stillBefore, const std::vector<GestureP
 // speeds, with pauses between.
 std::vector<GesturePart> demoGestureParts();
 
-// Still frames at the start of the learning video: the first turn and the quiet phase (30
-// still turns) of the first learning run, and some to spare.
-inline constexpr int kLearningStillBefore = 45;
+// The learning video's frame rate and the stillness before each learned motion. Before its
+// Go! a learning run counts down (5 steps of 600 ms), has its quiet phase (30 still turns) and
+// waits one more step: read at the video's own pace that is 5.6 s or more, 84 frames; read
+// one frame per turn it is the quiet phase's 30 frames only, and the learning turns after Go!
+// read the rest of the stillness before the motion comes. 10 s (150 frames) serve both, also
+// for the first run, which the camera's opening precedes.
+inline constexpr double kLearningFps = 15.0;
+inline constexpr int kLearningStillBefore = 150;
+
+// After a learned motion the figure holds its end pose for kLearningEndHold frames: the turn
+// that ends the run, and the next run's countdown (3 s, 45 frames, and 10 to spare for a late
+// one) when the video is read at its own pace, during which the player reads no frame; a quiet
+// phase reading one frame a turn sees it standing still. Then it goes back to rest as a slow
+// fade (see GesturePart) of kLearningFadeFrames frames, each changing a pixel by under 4 grey
+// levels, so that neither a quiet phase nor a learning turn reading them sees motion, even when
+// a countdown later still skips a few of them. The rest of kLearningStillBefore frames follows.
+inline constexpr int kLearningEndHold = 55;
+inline constexpr int kLearningFadeFrames = 60;
 
 // A video for "--learn 2": motion A, motion B, then A and B again as the similar motions, each
-// followed by one still frame (the turn that ends the run) and the way back to rest, which the
-// next run's quiet phase (or the review) sees, then stillness for that quiet phase. Frames are
-// read one per turn, so the motions fall into the learning turns.
+// after kLearningStillBefore frames of stillness (hold, fade, rest) and the last followed by
+// some more for its review and FINISHED!. So the player says Go! while the figure stands still
+// and never has to ask it to stop, whether the video is read at its own pace (in a window) or
+// one frame a turn (--camera-source-unpaced).
 std::vector<GesturePart> learningGestureParts(int frames = 6);
 
 // The gesture-quality benchmark's videos: each learned motion performed in `frames` frames

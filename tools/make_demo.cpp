@@ -36,7 +36,8 @@ constexpr const char* kUsage =
     "                      motions, each forward and back three times at different speeds:\n"
     "                      A sweeps the left arm up sideways, B raises both arms\n"
     "  --learning-video FILE  the same figure timed for \"kalvento --learn 2\": A, B, then A\n"
-    "                      and B again as similar motions\n"
+    "                      and B again as similar motions, still through every countdown\n"
+    "                      and quiet phase, read at its own pace or one frame a turn\n"
     "  --recognition-video FILE  A forward and back, then B forward and back\n"
     "  --bench-videos DIR  the gesture-quality benchmark's videos: DIR/learn.avi (A and B\n"
     "                      in 8 frames each, for \"kalvento --learn 2\") and for every case\n"
@@ -265,7 +266,7 @@ int main(int argc, char** argv) {
     };
     for (const GestureVideo& video : gestureVideos) {
         if (video.path.empty()) continue;
-        constexpr double kGestureFps = 15.0;
+        constexpr double kGestureFps = kalvento::demo::kLearningFps;
         if (!kalvento::demo::writeGestureVideo(video.path, cv::Size(320, 240), kGestureFps,
                                                video.stillBefore, video.parts)) {
             std::fprintf(stderr, "kalvento_make_demo: cannot write the gesture video %s\n",

@@ -97,6 +97,7 @@ TEST_F(GestureRun, LearnTwoMotionsSaveThemAndScrubTheFolderWithThem) {
     ASSERT_NE(written, std::string::npos);
     EXPECT_LT(finished, written);
     EXPECT_FALSE(contains(out, "CANCELLED"));
+    EXPECT_FALSE(contains(out, "STOP YOUR BODY MOTION")) << "the figure is still when asked";
     for (int part = 1; part <= 4; ++part)
         EXPECT_TRUE(std::filesystem::exists(ws.work() + "/" + kbFileName(1, part))) << part;
     EXPECT_EQ(std::filesystem::file_size(ws.work() + "/" + kbFileName(1, 4)),

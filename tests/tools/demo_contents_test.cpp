@@ -139,6 +139,39 @@ TEST(DemoContents, CameraVideoMovesThenStandsStill) {
     }
 }
 
+// The learning video read frame by frame as the player's motion images see it (a gray level
+// changing by more than 40): it moves only in the four learned motions, and before each
+// stands still for at least the 84 frames a learning run takes from its start to Go! when the
+// video is read at its own pace (countdown, quiet phase, one more step).
+TEST(DemoContents, LearningVideoMovesOnlyInTheLearnedMotions) {
+    test::ScopedTempDir dir;
+    const std::string path = dir / "learning.avi";
+    const std::vector<demo::GesturePart> parts = demo::learningGestureParts();
+    ASSERT_TRUE(demo::writeGestureVideo(path, cv::Size(320, 240), demo::kLearningFps,
+                                        demo::kLearningStillBefore, parts));
+    std::vector<bool> moves(static_cast<size_t>(demo::kLearningStillBefore), false);
+    for (const demo::GesturePart& part : parts) {
+        moves.insert(moves.end(), static_cast<size_t>(part.frames), !part.fade);
+        moves.insert(moves.end(), static_cast<size_t>(part.stillAfter), false);
+    }
+
+    cv::VideoCapture capture(path);
+    std::vector<cv::Mat> frames;
+    for (cv::Mat frame; capture.read(frame);) frames.push_back(frame.clone());
+    ASSERT_EQ(frames.size(), moves.size());
+    int stillRun = 0, motions = 0;
+    for (size_t t = 1; t < frames.size(); ++t) {
+        const bool changed = changedPixels(frames[t - 1], frames[t], 40) > 0;
+        EXPECT_EQ(changed, static_cast<bool>(moves[t])) << "frame " << t;
+        if (changed && stillRun > 0) {
+            ++motions;
+            EXPECT_GE(stillRun, 84) << "stillness before motion " << motions;
+        }
+        stillRun = changed ? 0 : stillRun + 1;
+    }
+    EXPECT_EQ(motions, 4);
+}
+
 TEST(DemoContents, CameraVideoRefusesNonsense) {
     test::ScopedTempDir dir;
     EXPECT_FALSE(demo::writeCameraVideo(dir / "a.avi", cv::Size(320, 240), 15.0, 0, 0, 1));
