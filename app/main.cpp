@@ -195,6 +195,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
         }
         remoteKeys.attach(web->hub());
         linkCodes.setLinks(web->links());
+        playerConsole.links(web->links());
         remoteKeys.takeOwnKey(kKeyLinkCodes, [&linkCodes, &basics] {
             linkCodes.toggle();
             basics.baseWindow.redraw();

@@ -65,6 +65,8 @@ public:
     virtual void gesture(std::string_view) {}
     // The share of the folder's clips passed, 0 .. 1.
     virtual void position(double) {}
+    // The addresses a phone opens the web remote at, one ready link each (none: no remote).
+    virtual void links(const std::vector<std::string>&) {}
     // The key list, to be shown now (ENTER), in the language of the display.
     virtual void helpPage(const std::vector<std::string>& japanese,
                           const std::vector<std::string>& english) {

@@ -71,6 +71,10 @@ void Events::status(const char* format, ...) {
     tell([&](EventListener& l) { l.status(text); });
 }
 
+void Events::links(const std::vector<std::string>& links) {
+    tell([&](EventListener& l) { l.links(links); });
+}
+
 void Events::prompt(std::string_view text) {
     tell([&](EventListener& l) { l.prompt(text); });
 }

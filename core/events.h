@@ -39,6 +39,8 @@ public:
     void gauge(const GaugeReading& reading, std::string_view line);
     void gesture(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void position(double share);
+    // Not printed: the console prints the links when the web remote starts.
+    void links(const std::vector<std::string>& links);
     void helpPage(const std::vector<std::string>& japanese, const std::vector<std::string>& english);
     void question(const QuestionShown* question);
 

@@ -116,6 +116,11 @@ void DisplayModel::status(std::string_view text) {
     if (level_ >= 3) ++version_;
 }
 
+void DisplayModel::links(const std::vector<std::string>& links) {
+    links_ = links;
+    if (level_ >= 3) ++version_;
+}
+
 void DisplayModel::prompt(std::string_view text) {
     const std::string now(trimmed(text));
     if (now == prompt_) return;
@@ -215,7 +220,7 @@ bool DisplayModel::anything() const {
         helpShown_ || !motion_.empty() || position_ || gauge_)
         return true;
     if (level_ >= 2 && !messages_.empty()) return true;
-    return level_ >= 3 && (!status_.empty() || !prompt_.empty());
+    return level_ >= 3 && (!status_.empty() || !prompt_.empty() || !links_.empty());
 }
 
 const std::vector<std::string>& DisplayModel::pageLines() const {
@@ -235,6 +240,7 @@ Scene DisplayModel::scene(int64_t now) const {
     if (level_ >= 3) {
         if (!prompt_.empty()) scene.top.push_back({prompt_, 1.0});
         if (!status_.empty()) scene.top.push_back({status_, 1.0});
+        for (const std::string& link : links_) scene.top.push_back({link, 1.0});
     }
     for (const Timed& line : motion_)
         scene.top.push_back({line.text, strength(line.since, line.life, now)});

@@ -86,6 +86,8 @@ public:
     void caption(std::string_view text);
     void status(std::string_view text);
     void prompt(std::string_view text);
+    // The web remote's links, shown under the status at level 3.
+    void links(const std::vector<std::string>& links);
     void gauge(const GaugeReading& reading, int64_t now);
     void gesture(std::string_view text, int64_t now);
     void position(double share, int64_t now);
@@ -146,6 +148,7 @@ private:
     std::optional<double> position_;
     int64_t positionSince_ = 0;
     std::string status_;  // level 3
+    std::vector<std::string> links_;  // level 3
     std::string prompt_;
     std::vector<std::string> japaneseHelp_, englishHelp_;
     bool helpShown_ = false;

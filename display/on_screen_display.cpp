@@ -53,6 +53,10 @@ void OnScreenDisplay::status(std::string_view text) {
     update([&](DisplayModel& m, int64_t) { m.status(text); });
 }
 
+void OnScreenDisplay::links(const std::vector<std::string>& links) {
+    update([&](DisplayModel& m, int64_t) { m.links(links); });
+}
+
 void OnScreenDisplay::prompt(std::string_view text) {
     update([&](DisplayModel& m, int64_t) { m.prompt(text); });
 }

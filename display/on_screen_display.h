@@ -41,6 +41,7 @@ public:
     void caption(std::string_view text) override;
     void status(std::string_view text) override;
     void prompt(std::string_view text) override;
+    void links(const std::vector<std::string>& links) override;
     void gauge(const GaugeReading& reading) override;
     void gesture(std::string_view text) override;
     void position(double share) override;

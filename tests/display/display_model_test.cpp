@@ -65,6 +65,18 @@ TEST(DisplayModel, F1NamesTheNewLevelForAMoment) {
     EXPECT_FALSE(model.anything()) << "level 0 shows nothing, not even its name";
 }
 
+TEST(DisplayModel, TheWebRemoteLinksShowUnderTheStatusAtLevelThreeOnly) {
+    DisplayModel model(2, HelpLanguage::English);
+    model.status("[S1] status");
+    model.links({"http://192.168.1.20:8081/?token=abc", "http://10.0.0.5:8081/?token=abc"});
+    EXPECT_TRUE(model.scene(0).top.empty()) << "level 2 shows neither";
+    model.setLevel(3, 0);
+    std::vector<std::string> top;
+    for (const ShownLine& line : model.scene(0).top) top.push_back(line.text);
+    EXPECT_EQ(top, (std::vector<std::string>{"[S1] status", "http://192.168.1.20:8081/?token=abc",
+                                             "http://10.0.0.5:8081/?token=abc"}));
+}
+
 TEST(DisplayModel, TheHelpPageIsInItsLanguageAndTurnsItsPages) {
     const std::vector<std::string> japanese{"[ESC]　一時停止"};
     std::vector<std::string> english;
