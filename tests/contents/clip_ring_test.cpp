@@ -6,25 +6,10 @@
 #include <opencv2/core.hpp>
 
 #include "contents/clip_ring.h"
+#include "support/clip_pictures.h"
 
 namespace kalvento::test {
 namespace {
-
-FileIdentity identity(std::int64_t modified) {
-    FileIdentity id;
-    id.inode = 7;
-    id.size = 100;
-    id.modifiedNanos = modified;
-    return id;
-}
-
-cv::Mat picture(int value, int rows = 40) {
-    return cv::Mat(rows, 30, CV_8UC3, cv::Scalar(value, value + 1, value + 2));
-}
-
-bool same(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
-}
 
 // Plans `path`, runs its job like a decoder would and stores `image` for `id`.
 void decode(ClipRing& ring, const std::string& path, const FileIdentity& id, const cv::Mat& image) {

@@ -15,27 +15,12 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "contents/read_ahead.h"
+#include "support/clip_pictures.h"
 #include "platform/image_loader.h"
 #include "support/temp_dir.h"
 
 namespace kalvento::test {
 namespace {
-
-FileIdentity identity(std::int64_t modified) {
-    FileIdentity id;
-    id.inode = 7;
-    id.size = 100;
-    id.modifiedNanos = modified;
-    return id;
-}
-
-cv::Mat picture(int value, int rows = 40) {
-    return cv::Mat(rows, 30, CV_8UC3, cv::Scalar(value, value + 1, value + 2));
-}
-
-bool same(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
-}
 
 // A loader whose pictures are made from the file names' current "contents" (a number per
 // path), counting its loads; paths without contents fail.
