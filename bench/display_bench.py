@@ -4,7 +4,7 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
-                        [--modes headless,window,window-gl,window-message,window-help,window-osd,
+                        [--modes headless,window,window-gl,window-message,window-help,window-osd,window-default,
                                  headless-web,window-web]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
@@ -26,7 +26,9 @@ Mode window runs with "--osd 0": nothing is drawn over the clips (at the default
 modes keep the on-screen display busy: window-message runs with "--osd 2", so the console
 messages of the last turns (a new one every turn) stay up at the bottom; window-help keeps the
 help page up over every clip (ENTER before the run, no key after it); window-osd runs with
-"--osd 3", so the status line and the prompt are drawn too, each changing from turn to turn.
+"--osd 3", so the status line and the prompt are drawn too, each changing from turn to turn;
+window-default keeps the display at its default level (the camera key's banner, and with i
+the position bar and the gauge), as a kiosk runs.
 
 Each motion run also prints the processor time the player used (all its threads, start-up
 included) divided by its turns: on a shared machine it varies less than the turn rate.
@@ -399,6 +401,7 @@ def main():
             "window-message": dict(env_window, BENCH_PLAYER_ARGS="--osd 2"),
             "window-help": dict(env_window, BENCH_HELP_PAGE="1"),
             "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3"),
+            "window-default": dict(env_window),
             "headless-web": dict(env_headless, BENCH_WEB="1"),
             "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1")}
     results = {}
