@@ -136,7 +136,7 @@ trap 'cleanup_shots; cleanup' EXIT
     --video-pattern 400,0,1 >/dev/null || fail "no demo contents"
 # The calibration's quiet phase alone may take 300 frames: q opens a longer video.
 "$MAKE_DEMO" --root "$T/long" --folders 1 --clips 1 --size 320x240 --video "$T/camera-long.avi" \
-    --video-pattern 700,0,1 >/dev/null || fail "no second camera video"
+    --video-pattern 1000,0,1 >/dev/null || fail "no second camera video"
 mkdir -p "$T/work"
 start_xvfb
 read -r SCREEN_W SCREEN_H < <(xdotool getdisplaygeometry)
@@ -170,11 +170,19 @@ mkdir -p "$T/shots/help"
 shoot "$T/shots/help/0000.png" || fail "cannot grab the screen"
 
 # q opens the (longer) camera video again, g calibrates the threshold: digits, STOP, Go!.
+# The video is read unpaced: between the camera keys the main loop reads it as fast as it
+# turns (hundreds of frames a second when the display has nothing new to show), so g follows
+# as soon as the camera is on ("Done." after its settling delay, which drops keys) and the
+# screenshots start before q.
 type_keys x
 mv "$T/camera-long.avi" "$T/camera.avi" || fail "cannot replace the camera video"
-type_until_said q 'NOW, TURNING ON THE CAMERA DEVICE' 2
-sleep 1.5
 start_shots calibration
+done_before=$(said 'Done.')
+type_until_said q 'NOW, TURNING ON THE CAMERA DEVICE' 2
+for i in $(seq 100); do
+    [ "$(said 'Done.')" -gt "$done_before" ] && break
+    sleep 0.05
+done
 type_until_said g 'Setting QBN_threshold.  GET READY!  (5)' 1
 for i in $(seq 600); do
     [ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -ge 2 ] && break
