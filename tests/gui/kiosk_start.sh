@@ -73,21 +73,33 @@ done
 [ -n "$changed" ] || fail "the shown clip did not change within 4 s with --camera-on"
 grep -q 'NOW, TURNING ON THE CAMERA DEVICE' "$T/player.out" || fail "the camera was not opened"
 
-# The meter: the bottom rows hold its dark track (40, 40, 40) in the left part.
-python3 - "$T/b.raw" "$SCREEN_W" "$SCREEN_H" <<'PY' || fail "no meter along the bottom edge"
+# The meter: the bottom rows of the letter-boxed clip (320x240 scaled to fit) hold its dark
+# track (40, 40, 40), its white middle mark and its bar. The letter-box below the clip may hold
+# notices, and the first clip is shown before the camera opens, without the meter: the screen
+# is grabbed again for up to 10 s until the meter is there.
+meter_shown() {
+    python3 - "$1" "$SCREEN_W" "$SCREEN_H" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
 w, h = int(sys.argv[2]), int(sys.argv[3])
-# Fullscreen shows the clip letter-boxed: find the lowest row that is not black, then look for
-# the meter's track colour or bar colours in it.
-for y in range(h - 1, -1, -1):
-    row = data[y * w * 3:(y + 1) * w * 3]
-    if any(row):
-        break
-colours = {tuple(row[x * 3:x * 3 + 3]) for x in range(0, w)}
+scale = min(w / 320, h / 240)
+bottom = (h + round(240 * scale)) // 2 - 1
 wanted = {(40, 40, 40), (0, 200, 0), (0, 0, 255), (255, 255, 255)}
-sys.exit(0 if len(colours & wanted) >= 2 else 1)
+for y in range(bottom - 1, bottom - int(3 * scale), -1):
+    row = data[y * w * 3:(y + 1) * w * 3]
+    colours = {tuple(row[x * 3:x * 3 + 3]) for x in range(0, w)}
+    if len(colours & wanted) >= 2:
+        sys.exit(0)
+sys.exit(1)
 PY
+}
+meter=
+for i in $(seq 50); do
+    meter_shown "$T/b.raw" && { meter=1; break; }
+    sleep 0.2
+    grab "$T/b.raw" || fail "cannot grab the screen"
+done
+[ -n "$meter" ] || fail "no meter along the bottom edge of the clip within 10 s"
 
 # BS re-creates the window: fullscreen again.
 xdotool windowfocus "$WID" 2>/dev/null
