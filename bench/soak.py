@@ -205,9 +205,30 @@ def open_browser(web, profile):
             return subprocess.Popen([name, "--headless", "--no-sandbox", "--disable-gpu",
                                      f"--user-data-dir={profile}",
                                      "--remote-debugging-port=0", web + "/"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)
     print("no Chromium: the page is not opened", file=sys.stderr)
     return None
+
+
+def end_group(process):
+    """Ends `process` and every process it started in its session (Chromium's helpers keep
+    writing its profile after the browser itself has gone, so the scratch folder would not be
+    empty when it is removed)."""
+    for sig, wait in ((signal.SIGTERM, 10), (signal.SIGKILL, 10)):
+        try:
+            os.killpg(process.pid, sig)
+        except ProcessLookupError:
+            break
+        try:
+            process.wait(timeout=wait)
+        except subprocess.TimeoutExpired:
+            continue
+        time.sleep(0.5)  # helpers of the group that outlive the browser by a moment
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
 
 
 def run(args, root):
@@ -267,8 +288,7 @@ def run(args, root):
         process.wait()
     room.stop.set()
     if browser:
-        browser.terminate()
-        browser.wait()
+        end_group(browser)
     reader.join(timeout=5)
     try:
         os.unlink(f"/dev/shm/kalvento_soak_{os.getpid()}")
@@ -319,7 +339,8 @@ def main():
     if args.display and not shutil.which("xvfb-run"):
         print("no xvfb-run: running headless", file=sys.stderr)
         args.display = False
-    with tempfile.TemporaryDirectory(prefix="kalvento_soak_") as root:
+    # The scratch folder goes whatever is left in it: a failed removal must not hide the verdict.
+    with tempfile.TemporaryDirectory(prefix="kalvento_soak_", ignore_cleanup_errors=True) as root:
         samples, errors, code = run(args, root)
     return verdict(samples, errors, code)
 
