@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,6 +32,32 @@ inline void sendUdp(int port, const void* data, size_t size) {
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     to.sin_port = htons(static_cast<uint16_t>(port));
     ::sendto(fd, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+// Waits up to `limit` until the receive queue of the UDP socket bound to `port` on 127.0.0.1 is
+// empty (its owner has read everything sent to it), as /proc/net/udp shows it. A datagram sent
+// while the queue is still full of earlier ones would be dropped by the kernel.
+inline bool waitForUdpQueueEmpty(int port, std::chrono::milliseconds limit) {
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        bool empty = true;
+        if (std::FILE* table = std::fopen("/proc/net/udp", "r")) {
+            char line[512];
+            while (std::fgets(line, sizeof line, table)) {
+                char address[64] = "", queues[64] = "";
+                if (std::sscanf(line, "%*s %63s %*s %*s %63s", address, queues) != 2) continue;
+                const char* colon = std::strchr(queues, ':');  // tx_queue:rx_queue, in hex
+                if (address == std::string(local) && colon && std::strtoul(colon + 1, nullptr, 16))
+                    empty = false;
+            }
+            std::fclose(table);
+        }
+        if (empty) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 class OscListener {

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# ESC cancels a learning run at every moment, every time: in a real window (Xvfb), ten learning
+# runs started with L are each ended by one ESC typed into the window during the countdown, ten
+# during the quiet phase (STOP) and ten during the Go! phase. Each ESC must cancel its run
+# within 2 s, and an ESC typed during the countdown must end it before the quiet phase starts.
+# The camera is a looping video: a figure that never stops (the quiet phase then lasts) for the
+# countdown and STOP runs, one that never moves (the quiet phase ends at once) for the Go! runs.
+# Usage: learning_esc.sh PLAYER MAKE_DEMO [WINDOW_PROBE]
+
+set -u
+PLAYER=${1:?usage: learning_esc.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
+MAKE_DEMO=${2:?usage: learning_esc.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
+START_LINE='（変数設定： Gestures to learn (AutoLearn, GestureMax) = [ 1, 0 ]）'
+STOP_LINE=' STOP YOUR BODY MOTION, NOW!'
+GO_ROW='   OOOOOO     OOOOO     OO  '
+CANCEL_LINE='*** ESC: THE LEARNING RUN IS CANCELLED. ***'
+PAUSE_OVER_ROW=' O OOOO O    O   O '
+QUESTION='*** How many gestures do you want to learn? (1-8) : '
+RUNS=${LEARNING_ESC_RUNS:-10}
+
+SHM_NAME="kalvento_gui_learn_esc_$$"
+TOOLS="Xvfb xdotool ffmpeg"
+source "$(dirname "$0")/player_run.bash"
+
+type_keys() {
+    local wid
+    wid=$(player_titled_windows | head -n1)
+    [ -n "$wid" ] || fail "the player's window is gone"
+    timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || fail "cannot focus the window"
+    xdotool key "$@"
+}
+
+# How many lines of the player's output hold the text $1.
+said() { grep -c -F -- "$1" "$T/player.out"; }
+
+# Waits up to $3 tenths of a second until the output holds the text $1 at least $2 times.
+wait_said() {
+    local i
+    for i in $(seq "$3"); do
+        [ "$(said "$1")" -ge "$2" ] && return 0
+        player_running || fail "the player ended"
+        sleep 0.1
+    done
+    return 1
+}
+
+# Starts a learning run of one gesture with L and the answer 1, typed into the window (again if
+# a key was lost while the window was busy).
+start_run() {
+    local starts try
+    starts=$(said "$START_LINE")
+    for try in 1 2 3; do
+        local asked
+        asked=$(said "$QUESTION")
+        type_keys L
+        wait_said "$QUESTION" $((asked + 1)) 50 || continue
+        type_keys 1 Return
+        wait_said "$START_LINE" $((starts + 1)) 50 && return 0
+    done
+    fail "L and 1 did not start a learning run"
+}
+
+# One run ended by ESC in phase $1 (countdown, stop or go): waits for the phase, types ESC after
+# a random moment of up to 0.4 s, and checks that the run is cancelled within 2 s.
+cancel_in() {
+    local phase=$1 cancels stops gos
+    cancels=$(said "$CANCEL_LINE")
+    stops=$(said "$STOP_LINE")
+    gos=$(grep -c -x -F -- "$GO_ROW" "$T/player.out")
+    start_run
+    case "$phase" in
+        countdown) sleep "0.$((RANDOM % 8 + 2))" ;;  # 0.2 .. 0.9 s into the 3 s countdown
+        stop) wait_said "$STOP_LINE" $((stops + 1)) 150 || fail "no quiet phase after the countdown" ;;
+        go)
+            for i in $(seq 150); do
+                [ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -gt "$gos" ] && break
+                player_running || fail "the player ended"
+                sleep 0.1
+            done
+            [ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -gt "$gos" ] ||
+                fail "no Go! after the countdown and the quiet phase"
+            ;;
+    esac
+    [ "$phase" = countdown ] || sleep "0.$((RANDOM % 5))"
+    type_keys Escape
+    wait_said "$CANCEL_LINE" $((cancels + 1)) 20 ||
+        fail "ESC in the $phase phase of run $((run + 1)) did not cancel the run within 2 s"
+    if [ "$phase" = countdown ] && [ "$(said "$STOP_LINE")" -gt "$stops" ]; then
+        fail "ESC in the countdown of run $((run + 1)) did not end it: the quiet phase began"
+    fi
+    # The cancelled run pauses the player: ENTER resumes (the pause's end is a banner).
+    local resumed
+    resumed=$(said "$PAUSE_OVER_ROW")
+    type_keys Return
+    wait_said "$PAUSE_OVER_ROW" $((resumed + 1)) 50 || fail "ENTER did not end the pause"
+}
+
+"$MAKE_DEMO" --root "$T" --folders 1 --clips 20 --size 320x240 --video "$T/moving.avi" \
+    --video-pattern 3000,0,1 >/dev/null || fail "no demo contents"
+# The still figure is one frame of it, repeated: the demo's still frames flicker in a corner,
+# which the quiet phase counts as motion.
+ffmpeg -nostdin -loglevel error -i "$T/moving.avi" -frames:v 1 -y "$T/still.png" &&
+    ffmpeg -nostdin -loglevel error -loop 1 -framerate 15 -i "$T/still.png" -t 20 \
+        -c:v mjpeg -q:v 3 -y "$T/still.avi" || fail "no still camera video"
+cp "$T/moving.avi" "$T/camera.avi"
+mkdir -p "$T/work"
+start_xvfb
+
+"$PLAYER" -C "$T/work" --shm-name "$SHM_NAME" --camera-source "$T/camera.avi" \
+    --camera-source-loop <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
+PLAYER_PID=$!
+# The window is built again around the first clip: wait until the same one stays 0.5 s.
+last=
+for i in $(seq 60); do
+    wid=$(player_titled_windows | head -n1)
+    [ -n "$wid" ] && [ "$wid" = "$last" ] && break
+    last=$wid
+    player_running || fail "the player ended early"
+    sleep 0.5
+done
+[ -n "$wid" ] && [ "$wid" = "$last" ] || fail "no window that stays within 30 s"
+
+for phase in countdown stop; do
+    for run in $(seq 0 $((RUNS - 1))); do cancel_in "$phase"; done
+done
+# The still figure for the Go! runs: the camera is closed (q), its video replaced, and the next
+# run opens it again.
+type_keys q
+wait_said 'TURNING OFF' 1 50 || true
+sleep 0.5
+cp "$T/still.avi" "$T/camera.avi"
+for run in $(seq 0 $((RUNS - 1))); do cancel_in go; done
+
+cancels=$(said "$CANCEL_LINE")
+[ "$cancels" -eq $((3 * RUNS)) ] || fail "$cancels cancelled runs, not $((3 * RUNS))"
+# ESC pauses, ESC quits (again while a busy window may have lost one).
+for i in $(seq 40); do
+    player_running || break
+    wid=$(player_titled_windows | head -n1)
+    [ -n "$wid" ] && xdotool windowfocus "$wid" 2>/dev/null
+    xdotool key Escape 2>/dev/null
+    sleep 0.5
+done
+player_running && fail "the player did not end after ESC, ESC"
+echo "ok: $((3 * RUNS)) learning runs, each cancelled by one ESC in its countdown, STOP or Go! phase"
