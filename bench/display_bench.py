@@ -5,7 +5,7 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
                         [--modes headless,window,window-gl,window-message,window-help,window-osd,window-default,
-                                 headless-web,window-web]
+                                 window-steady,headless-web,window-web]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
 
@@ -28,7 +28,10 @@ messages of the last turns (a new one every turn) stay up at the bottom; window-
 help page up over every clip (ENTER before the run, no key after it); window-osd runs with
 "--osd 3", so the status line and the prompt are drawn too, each changing from turn to turn;
 window-default keeps the display at its default level (the camera key's banner, and with i
-the position bar and the gauge), as a kiosk runs.
+the position bar and the gauge), as a kiosk runs; the banner is up for most of such a short
+run. window-steady is window-default run three times as long, counting only the turns from
+3 s after the camera key, when the banner has gone: the position bar and the gauge changing
+every turn, what a visitor sees for as long as they play.
 
 Each motion run also prints the processor time the player used (all its threads, start-up
 included) divided by its turns: on a shared machine it varies less than the turn rate.
@@ -273,9 +276,12 @@ def turns(lines):
     return result
 
 
-def motion_rate(turn_list):
-    """Turns per second over the turns that show a new clip (the first 5 % skipped)."""
-    showing = [i for i, turn in enumerate(turn_list) if turn[2] is not None]
+def motion_rate(turn_list, settle=0.0):
+    """Turns per second over the turns that show a new clip (the first 5 % skipped, and those
+    that start less than `settle` seconds after the first turn)."""
+    start = turn_list[0][0] if turn_list else 0.0
+    showing = [i for i, turn in enumerate(turn_list)
+               if turn[2] is not None and turn[0] >= start + settle]
     if len(showing) < 20:
         return None, 0
     first = showing[len(showing) // 20]
@@ -287,11 +293,13 @@ def motion_rate(turn_list):
 
 def measure_motion(player, root, video, clips, env):
     help_page = "key ENTER\n" if env.get("BENCH_HELP_PAGE") else ""
-    script = "key i\nkey q\n%sidle %d\nkey ESC\nkey ESC\n" % (help_page, clips + 20)
+    settle = float(env.get("BENCH_SETTLE", "0"))
+    length = clips * 3 if settle else clips  # the folder plays on past its end
+    script = "key i\nkey q\n%sidle %d\nkey ESC\nkey ESC\n" % (help_page, length + 20)
     usage = {}
     lines, status = run_player(player, root, script, video, env, usage=usage)
     turn_list = turns(lines)
-    rate, shown = motion_rate(turn_list)
+    rate, shown = motion_rate(turn_list, settle)
     if status != 0 or rate is None:
         return "failed (status %d, %d clips shown)" % (status, shown), None
     # Processor time counts less of what other work on a shared machine takes from the run.
@@ -373,8 +381,10 @@ def main():
     modes = options.modes.split(",")
     os.makedirs(options.data, exist_ok=True)
     longest = max(CLIPS_FOR.get(size, 300) for size in sizes)
-    constant = prepare_video(options.data, options.make_demo, "constant.avi",
-                             "%d,0,1" % (longest + 100))
+    # Long enough for window-steady's runs of three folders' length, one frame a turn.
+    frames = 3 * longest + 100
+    constant = prepare_video(options.data, options.make_demo, "constant-%d.avi" % frames,
+                             "%d,0,1" % frames)
     reversal = prepare_video(options.data, options.make_demo, "reversal.avi", "20,1,40")
     roots = {size: prepare_root(options.data, options.make_demo, size, CLIPS_FOR.get(size, 300))
              for size in sizes}
@@ -402,6 +412,7 @@ def main():
             "window-help": dict(env_window, BENCH_HELP_PAGE="1"),
             "window-osd": dict(env_window, BENCH_PLAYER_ARGS="--osd 3"),
             "window-default": dict(env_window),
+            "window-steady": dict(env_window, BENCH_SETTLE="3"),
             "headless-web": dict(env_headless, BENCH_WEB="1"),
             "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1")}
     results = {}

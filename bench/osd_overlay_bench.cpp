@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -149,7 +150,10 @@ int main(int argc, char** argv) {
              c.position((turn % 500) / 499.0);
          }},
     };
+    // KALVENTO_BENCH_SCENE=words measures only the scenes whose names hold them (for a profiler).
+    const char* only = std::getenv("KALVENTO_BENCH_SCENE");
     for (const BenchScene& scene : scenes) {
+        if (only != nullptr && std::string(scene.name).find(only) == std::string::npos) continue;
         test::FakeClock clock;
         HeadlessWindow screen;
         OnScreenDisplay display(*text, clock, screen, screen, scene.level, false);

@@ -143,6 +143,18 @@ void OverlayTile::ink(const cv::Mat& mask, cv::Point at, cv::Scalar bgr, double 
     runsFound_ = false;
 }
 
+void OverlayTile::clear() {
+    if (!blank_) {
+        colour_.setTo(cv::Scalar::all(0));
+        keep_.setTo(cv::Scalar::all(255));
+    }
+    runs_.clear();
+    strips_.clear();
+    runsFound_ = false;
+    blank_ = true;
+    lays_ = 0;
+}
+
 OverlayTile::Kind OverlayTile::kindAt(int y, int x) const {
     const int n = channels();
     const uint8_t* colour = colour_.ptr(y) + x * n;
@@ -265,18 +277,74 @@ void OverlayTile::layOver(cv::Mat& target, cv::Point at) {
     }
 }
 
+void layUniform(cv::Mat& target, cv::Rect area, cv::Scalar bgr, double opacity) {
+    CV_Assert(target.depth() == CV_8U && (target.channels() == 3 || target.channels() == 4));
+    const cv::Rect inside = area & cv::Rect(cv::Point(0, 0), target.size());
+    const double alpha = std::clamp(opacity, 0.0, 1.0);
+    if (inside.empty() || alpha <= 0.0) return;
+    const int n = target.channels();
+    const bool opaque = alpha >= 1.0;
+    // One pixel as a fill of a transparent tile makes it, repeated along a strip.
+    uint8_t colour[4], keep[4];
+    for (int c = 0; c < 3; ++c) {
+        colour[c] = cv::saturate_cast<uint8_t>(bgr[c] * alpha);
+        keep[c] = cv::saturate_cast<uint8_t>(255.0 * (1.0 - alpha));
+    }
+    colour[3] = opaque ? 255 : 0;
+    keep[3] = opaque ? 0 : 255;
+    constexpr int kStrip = OverlayTile::kStrip;
+    uint8_t colours[4 * kStrip], keeps[4 * kStrip];
+    uint16_t times[4 * kStrip];
+    for (int i = 0; i < kStrip * n; ++i) {
+        colours[i] = colour[i % n];
+        keeps[i] = keep[i % n];
+        times[i] = static_cast<uint16_t>(keep[i % n] + 1);
+    }
+    for (int y = inside.y; y < inside.br().y; ++y) {
+        uint8_t* row = target.ptr(y) + inside.x * n;
+        if (!opaque && n == 4) {
+            layRepeated(row, colours, times, inside.width * n);
+            continue;
+        }
+        for (int x = 0; x < inside.width; x += kStrip) {
+            const int count = std::min(kStrip, inside.width - x) * n;
+            if (opaque)
+                std::memcpy(row + x * n, colours, static_cast<size_t>(count));
+            else
+                layBytes(row + x * n, colours, keeps, count);
+        }
+    }
+}
+
 OverlayTile& TileShelf::tile(const std::string& key, cv::Size size, int channels,
                              const std::function<void(OverlayTile&)>& compose) {
     const std::string full = key + "|" + std::to_string(size.width) + "x" +
                              std::to_string(size.height) + "x" + std::to_string(channels);
     auto kept = tiles_.find(full);
     if (kept == tiles_.end()) {
-        kept = tiles_.emplace(full, Kept{OverlayTile(size, channels), false}).first;
+        kept = reuseOrMake(full, size, channels);
         compose(kept->second.tile);
         ++composed_;
     }
     kept->second.used = true;
     return kept->second.tile;
+}
+
+// A piece that changes every picture (the position bar, the gauge) asks for a new tile of the
+// size of its last one, which this picture has not asked for: that tile's memory is cleared
+// and kept under the new key, so no picture allocates and faults in fresh pages for it.
+std::map<std::string, TileShelf::Kept>::iterator TileShelf::reuseOrMake(const std::string& key,
+                                                                        cv::Size size,
+                                                                        int channels) {
+    for (auto it = tiles_.begin(); it != tiles_.end(); ++it) {
+        OverlayTile& old = it->second.tile;
+        if (it->second.used || old.size() != size || old.channels() != channels) continue;
+        auto node = tiles_.extract(it);
+        node.key() = key;
+        node.mapped().tile.clear();
+        return tiles_.insert(std::move(node)).position;
+    }
+    return tiles_.emplace(key, Kept{OverlayTile(size, channels), false}).first;
 }
 
 void TileShelf::endPicture() {

@@ -22,6 +22,9 @@ public:
     // becomes 255 there.
     OverlayTile(cv::Size size, int channels);
 
+    // Makes the tile transparent again, as a new one of its size.
+    void clear();
+
     // Lays `bgr` at `opacity` (0 .. 1) over `area` of the tile (clipped to it).
     void fill(cv::Rect area, cv::Scalar bgr, double opacity);
     // Lays `mask` (8-bit coverage, 255 = ink) in `bgr` at `opacity` over the tile, the mask's
@@ -86,6 +89,11 @@ private:
     int64_t lays_ = 0;
 };
 
+// Lays `bgr` at `opacity` (0 .. 1) straight over `area` of `target` (8-bit BGR or BGRA), as a
+// tile of that one fill would be laid, without composing one: for bars that change with every
+// picture.
+void layUniform(cv::Mat& target, cv::Rect area, cv::Scalar bgr, double opacity);
+
 // The tiles of the pictures being shown, by a key that names everything their pixels depend
 // on: a tile is composed the first time it is asked for and kept while every picture asks
 // for it again.
@@ -107,6 +115,9 @@ private:
         OverlayTile tile;
         bool used = false;
     };
+    std::map<std::string, Kept>::iterator reuseOrMake(const std::string& key, cv::Size size,
+                                                      int channels);
+
     std::map<std::string, Kept> tiles_;
     int64_t composed_ = 0;
 };

@@ -146,21 +146,20 @@ void DisplayPainter::drawQuestion(cv::Mat& target, const std::string& words) {
 }
 
 // A bar over the bottom of the window: a dark track, filled from the left as far as the
-// share of the clips passed.
+// share of the clips passed. It changes with every clip, so it is laid straight over the
+// picture rather than composed.
 void DisplayPainter::drawPositionBar(cv::Mat& target, double share, double strength) {
     const int unit = lineSize(target);
     if (strength <= 0.0) return;
     const cv::Rect track(target.cols / 20, target.rows - unit * 3 / 2, target.cols * 9 / 10, unit);
-    const int done = static_cast<int>(track.width * share);
-    lay(target, keyOf({"bar", std::to_string(strength), std::to_string(done)}), track,
-        [&](OverlayTile& tile) {
-            tile.fill(cv::Rect(cv::Point(0, 0), track.size()), cv::Scalar(0, 0, 0), 0.7 * strength);
-            tile.fill(cv::Rect(0, 0, done, track.height), kBarColour, strength);
-        });
+    const int done = static_cast<int>(track.width * std::clamp(share, 0.0, 1.0));
+    layUniform(target, track, cv::Scalar(0, 0, 0), 0.7 * strength);
+    layUniform(target, cv::Rect(track.x, track.y, done, track.height), kBarColour, strength);
 }
 
 // The gesture gauge: the clip count, then a bar for each of the phase, the acceleration, the
-// width and the speed, filled as far as the gauge's mark, on a dark backing.
+// width and the speed, filled as far as the gauge's mark, on a dark backing. The count is a
+// composed piece; the bars change with every reading and are laid straight over the picture.
 void DisplayPainter::drawGauge(cv::Mat& target, cv::Point at, const GaugeReading& gauge,
                                double strength) {
     const int unit = lineSize(target);
@@ -170,25 +169,27 @@ void DisplayPainter::drawGauge(cv::Mat& target, cv::Point at, const GaugeReading
     const int pad = std::max(2, unit / 5);
     const int barWidth = unit * 4;
     const int barHeight = std::max(4, mask.rows / 2);
-    const int barTop = (mask.rows - barHeight) / 2;
-    std::string key = keyOf({"gauge", std::to_string(unit), std::to_string(strength), count});
-    for (int mark : gauge.marks) key += std::to_string(mark) + ",";
-    const cv::Rect area(at.x - pad, at.y, pad * 3 + mask.cols + kGaugeBars * (barWidth + unit),
-                        mask.rows);
+    const int barTop = at.y + (mask.rows - barHeight) / 2;
+    const cv::Rect countArea(at.x - pad, at.y, pad * 2 + mask.cols, mask.rows);
+    lay(target, keyOf({"gauge", std::to_string(unit), std::to_string(strength), count}), countArea,
+        [&](OverlayTile& tile) {
+            tile.fill(cv::Rect(cv::Point(0, 0), countArea.size()), cv::Scalar(0, 0, 0),
+                      kBacking * strength);
+            tile.ink(mask, cv::Point(pad, 0), kWhite, strength);
+        });
+    const cv::Rect barsArea(countArea.br().x, at.y, pad + kGaugeBars * (barWidth + unit),
+                            mask.rows);
+    layUniform(target, barsArea, cv::Scalar(0, 0, 0), kBacking * strength);
     constexpr int kReach = GaugeReading::kGaugeReach;
-    lay(target, key, area, [&](OverlayTile& tile) {
-        tile.fill(cv::Rect(cv::Point(0, 0), area.size()), cv::Scalar(0, 0, 0), kBacking * strength);
-        tile.ink(mask, cv::Point(pad, 0), kWhite, strength);
-        int x = pad * 2 + mask.cols + unit / 2;
-        for (int mark : gauge.marks) {
-            const cv::Rect bar(x, barTop, barWidth, barHeight);
-            tile.fill(bar, cv::Scalar(90, 90, 90), strength);
-            const int shown = std::clamp(mark, 0, kReach);
-            tile.fill(cv::Rect(x, barTop, barWidth * (shown + 1) / (kReach + 1), barHeight),
-                      kGaugeColour, strength);
-            x += barWidth + unit;
-        }
-    });
+    int x = barsArea.x + unit / 2;
+    for (int mark : gauge.marks) {
+        layUniform(target, cv::Rect(x, barTop, barWidth, barHeight), cv::Scalar(90, 90, 90),
+                   strength);
+        const int shown = std::clamp(mark, 0, kReach);
+        layUniform(target, cv::Rect(x, barTop, barWidth * (shown + 1) / (kReach + 1), barHeight),
+                   kGaugeColour, strength);
+        x += barWidth + unit;
+    }
 }
 
 cv::Rect DisplayPainter::helpPageArea(cv::Size window) {

@@ -155,5 +155,58 @@ TEST(TileShelf, ATileIsComposedOnceWhileEveryPictureAsksForIt) {
     EXPECT_EQ(shelf.composeCount(), 5);
 }
 
+// A fill laid straight over a picture is the same as a tile of that fill laid over it, inside
+// and outside the picture, translucent and opaque, for BGR and BGRA.
+TEST(LayUniform, IsTheTileOfOneFillLaidWithoutTheTileTable) {
+    struct Case {
+        int channels;
+        double opacity;
+        cv::Rect area;
+    };
+    const Case cases[] = {
+        {3, 0.55, cv::Rect(5, 3, 50, 20)},    {4, 0.55, cv::Rect(5, 3, 50, 20)},
+        {4, 0.7, cv::Rect(-10, 30, 200, 30)}, {3, 1.0, cv::Rect(60, -5, 30, 12)},
+        {4, 1.0, cv::Rect(0, 0, 70, 40)},     {4, 0.0, cv::Rect(0, 0, 70, 40)},
+    };
+    const cv::Scalar colour(0, 200, 90);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("channels " + std::to_string(c.channels) + " opacity " +
+                     std::to_string(c.opacity));
+        cv::Mat direct = gradient(c.channels);
+        cv::Mat tiled = direct.clone();
+        layUniform(direct, c.area, colour, c.opacity);
+        OverlayTile tile(c.area.size(), c.channels);
+        tile.fill(cv::Rect(cv::Point(0, 0), c.area.size()), colour, c.opacity);
+        tile.layOver(tiled, c.area.tl());
+        EXPECT_EQ(cv::norm(direct, tiled, cv::NORM_INF), 0.0);
+    }
+}
+
+// A tile composed again under a new key reuses the memory of one of its size that the picture
+// has not asked for: nothing of the old composition shows through.
+TEST(TileShelf, ATileOfANewKeyStartsTransparentWhenItReusesAnOldOne) {
+    TileShelf shelf;
+    const auto red = [](OverlayTile& tile) {
+        tile.fill(cv::Rect(0, 0, 8, 4), cv::Scalar(0, 0, 255), 1.0);
+    };
+    const auto half = [](OverlayTile& tile) {
+        tile.fill(cv::Rect(0, 0, 4, 4), cv::Scalar(255, 0, 0), 0.5);
+    };
+    cv::Mat scratch(4, 8, CV_8UC4, cv::Scalar::all(0));
+    shelf.tile("bar 1", cv::Size(8, 4), 4, red).layOver(scratch, cv::Point(0, 0));
+    shelf.endPicture();
+    const cv::Mat original = gradient(4)(cv::Rect(0, 0, 8, 4)).clone();
+    cv::Mat shown = original.clone();
+    shelf.tile("bar 2", cv::Size(8, 4), 4, half).layOver(shown, cv::Point(0, 0));
+    shelf.endPicture();
+    EXPECT_EQ(shelf.kept(), 1u);
+    EXPECT_LE(worstBlendError(shown, original, cv::Rect(0, 0, 4, 4), cv::Scalar(255, 0, 0), 0.5),
+              1.0);
+    EXPECT_EQ(cv::norm(shown(cv::Rect(4, 0, 4, 4)), original(cv::Rect(4, 0, 4, 4)),
+                       cv::NORM_INF),
+              0.0)
+        << "the right half of the new tile is transparent, not the old red";
+}
+
 }  // namespace
 }  // namespace kalvento::test
