@@ -156,6 +156,8 @@ def sample(pid):
             key, _, rest = line.partition(":")
             if key in ("VmRSS", "Threads"):
                 values[key] = int(rest.split()[0])
+    if "VmRSS" not in values:  # the player has ended and waits to be reaped
+        raise ProcessLookupError(pid)
     return values["VmRSS"], len(os.listdir(f"/proc/{pid}/fd")), values["Threads"]
 
 
@@ -239,7 +241,9 @@ def run(args, root):
     work.mkdir()
     # Enough cycles for the turns asked for (or an hour at a thousand turns a second); the
     # window takes over when the script ends in a run with a display.
-    cycles = (args.turns or 3600 * 1000 * max(1.0, args.minutes / 60)) // CYCLE_TURNS + 2
+    # A cycle may take fewer turns than CYCLE_TURNS (keys that end an idle read early), and a
+    # player whose script ends stops: twice as many cycles, the soak ends the player itself.
+    cycles = 2 * (args.turns or 3600 * 1000 * max(1.0, args.minutes / 60)) // CYCLE_TURNS + 2
     (work / "input.txt").write_text(CYCLE * int(cycles))
     ports = (free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_DGRAM), free_port())
     web = f"http://127.0.0.1:{ports[2]}"
@@ -342,7 +346,11 @@ def main():
     # The scratch folder goes whatever is left in it: a failed removal must not hide the verdict.
     with tempfile.TemporaryDirectory(prefix="kalvento_soak_", ignore_cleanup_errors=True) as root:
         samples, errors, code = run(args, root)
-    return verdict(samples, errors, code)
+    result = verdict(samples, errors, code)
+    if args.turns and samples and samples[-1][4] < args.turns:
+        print(f"the player ended after {samples[-1][4]} of the {args.turns} turns asked for")
+        return 1
+    return result
 
 
 if __name__ == "__main__":
