@@ -22,17 +22,6 @@ SHM_NAME="kalvento_gui_learn_esc_$$"
 TOOLS="Xvfb xdotool ffmpeg"
 source "$(dirname "$0")/player_run.bash"
 
-type_keys() {
-    local wid
-    wid=$(player_titled_windows | head -n1)
-    [ -n "$wid" ] || fail "the player's window is gone"
-    timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || fail "cannot focus the window"
-    xdotool key "$@"
-}
-
-# How many lines of the player's output hold the text $1.
-said() { grep -c -F -- "$1" "$T/player.out"; }
-
 # Waits up to $3 tenths of a second until the output holds the text $1 at least $2 times.
 wait_said() {
     local i

@@ -17,18 +17,6 @@ SHM_NAME="kalvento_gui_osd_$$"
 TOOLS="Xvfb xdotool ffmpeg tesseract convert md5sum"
 source "$(dirname "$0")/player_run.bash"
 
-# Types keys into the player's window.
-type_keys() {
-    local wid
-    wid=$(player_titled_windows | head -n1)
-    [ -n "$wid" ] || fail "the player's window is gone"
-    timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || fail "cannot focus the window"
-    xdotool key "$@"
-}
-
-# Lines of the player's output that hold the text $1.
-said() { grep -c -F -- "$1" "$T/player.out"; }
-
 # Types key $1 until the player's output holds the text $2 at least $3 times: a key typed into
 # a window that has just taken the focus can be lost. Fails after three tries of 5 s.
 type_until_said() {

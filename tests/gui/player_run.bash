@@ -1,9 +1,9 @@
 # Sourced by the real-window tests that run the player (not a test itself: only *.sh files are
-# run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running, player_titled_windows
-# and wait_for_line. Turns leak detection off, checks that the tools named in TOOLS are
-# installed and the player is executable; makes the scratch folder T; removes it, the shared
-# block and the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the player's
-# output and ends the test.
+# run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running, player_titled_windows,
+# wait_for_line, type_keys and said. Turns leak detection off, checks that the tools named in
+# TOOLS are installed and the player is executable; makes the scratch folder T; removes it, the
+# shared block and the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the
+# player's output and ends the test.
 
 # SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
@@ -68,6 +68,18 @@ wait_for_player() {
         sleep 0.1
     done
 }
+
+# Types keys into the player's (first) window.
+type_keys() {
+    local wid
+    wid=$(player_titled_windows | head -n1)
+    [ -n "$wid" ] || fail "the player's window is gone"
+    timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || fail "cannot focus the window"
+    xdotool key "$@"
+}
+
+# How many lines of the player's output hold the text $1.
+said() { grep -c -F -- "$1" "$T/player.out"; }
 
 # Waits up to $2 tenths of a second until the player's output holds the fixed line $1.
 wait_for_line() {
