@@ -29,9 +29,10 @@ help page up over every clip (ENTER before the run, no key after it); window-osd
 "--osd 3", so the status line and the prompt are drawn too, each changing from turn to turn;
 window-default keeps the display at its default level (the camera key's banner, and with i
 the position bar and the gauge), as a kiosk runs; the banner is up for most of such a short
-run. window-steady is window-default run three times as long, counting only the turns from
-3 s after the camera key, when the banner has gone: the position bar and the gauge changing
-every turn, what a visitor sees for as long as they play.
+run. window-steady is window-default with the loop held 3 s after the camera key (a sleep of
+the input script), until the banner has gone, and the folder started again from its first
+clip (l): the turns after that show the position bar and the gauge changing every turn, what a
+visitor sees for as long as they play.
 
 Each motion run also prints the processor time the player used (all its threads, start-up
 included) divided by its turns: on a shared machine it varies less than the turn rate.
@@ -276,12 +277,9 @@ def turns(lines):
     return result
 
 
-def motion_rate(turn_list, settle=0.0):
-    """Turns per second over the turns that show a new clip (the first 5 % skipped, and those
-    that start less than `settle` seconds after the first turn)."""
-    start = turn_list[0][0] if turn_list else 0.0
-    showing = [i for i, turn in enumerate(turn_list)
-               if turn[2] is not None and turn[0] >= start + settle]
+def motion_rate(turn_list):
+    """Turns per second over the turns that show a new clip (the first 5 % skipped)."""
+    showing = [i for i, turn in enumerate(turn_list) if turn[2] is not None]
     if len(showing) < 20:
         return None, 0
     first = showing[len(showing) // 20]
@@ -293,13 +291,18 @@ def motion_rate(turn_list, settle=0.0):
 
 def measure_motion(player, root, video, clips, env):
     help_page = "key ENTER\n" if env.get("BENCH_HELP_PAGE") else ""
-    settle = float(env.get("BENCH_SETTLE", "0"))
-    length = clips * 3 if settle else clips  # the folder plays on past its end
-    script = "key i\nkey q\n%sidle %d\nkey ESC\nkey ESC\n" % (help_page, length + 20)
+    # BENCH_SETTLE: the loop is held that many seconds after the camera key, until its banner
+    # has gone, and the folder starts again from its first clip (l).
+    settle = int(float(env.get("BENCH_SETTLE", "0")) * 1000)
+    held = "sleep %d\nkey l\n" % settle if settle else ""
+    script = "key i\nkey q\n%s%sidle %d\nkey ESC\nkey ESC\n" % (help_page, held, clips + 20)
     usage = {}
     lines, status = run_player(player, root, script, video, env, usage=usage)
     turn_list = turns(lines)
-    rate, shown = motion_rate(turn_list, settle)
+    if settle:  # only the turns after the held one
+        longest = max(range(len(turn_list)), key=lambda i: turn_list[i][1], default=0)
+        turn_list = turn_list[longest + 1:]
+    rate, shown = motion_rate(turn_list)
     if status != 0 or rate is None:
         return "failed (status %d, %d clips shown)" % (status, shown), None
     # Processor time counts less of what other work on a shared machine takes from the run.
@@ -381,8 +384,8 @@ def main():
     modes = options.modes.split(",")
     os.makedirs(options.data, exist_ok=True)
     longest = max(CLIPS_FOR.get(size, 300) for size in sizes)
-    # Long enough for window-steady's runs of three folders' length, one frame a turn.
-    frames = 3 * longest + 100
+    # Long enough for a folder's length and window-steady's turns before it, one frame a turn.
+    frames = 2 * longest + 100
     constant = prepare_video(options.data, options.make_demo, "constant-%d.avi" % frames,
                              "%d,0,1" % frames)
     reversal = prepare_video(options.data, options.make_demo, "reversal.avi", "20,1,40")
