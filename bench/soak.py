@@ -32,6 +32,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.error
 import urllib.request
 
 # Idle reads, not sleeps, between the keys: a sleep of the script holds the loop, an idle read
@@ -128,7 +129,10 @@ class Room:
                     with urllib.request.urlopen(f"{self.web}/api/v1/{name}", timeout=5) as r:
                         r.read()
                     self.counts["pictures"] += 1
-                except Exception:  # 404 while the camera is off, and a busy moment
+                except urllib.error.HTTPError as error:  # camera.jpg: 404 while the camera is off
+                    key = "camera off (404)" if error.code == 404 else f"picture {error.code}"
+                    self.counts[key] = self.counts.get(key, 0) + 1
+                except OSError:  # no answer within 5 s
                     self.counts["picture errors"] += 1
 
 
