@@ -42,11 +42,6 @@ wait_for_fullscreen_window() {
     return 1
 }
 
-grab() {  # the whole screen into $1 (raw bgr24)
-    ffmpeg -nostdin -loglevel error -f x11grab -draw_mouse 0 -video_size "${SCREEN_W}x$SCREEN_H" \
-        -i "$DISPLAY+0,0" -frames:v 1 -pix_fmt bgr24 -f rawvideo -y "$1"
-}
-
 "$MAKE_DEMO" --root "$T" --folders 1 --clips 300 --size 320x240 --video "$T/camera.avi" \
     >/dev/null || fail "no demo contents"
 mkdir -p "$T/work"
@@ -63,11 +58,11 @@ WID=$(wait_for_fullscreen_window) ||
     fail "no window of the screen's size ${SCREEN_W}x$SCREEN_H within 15 s"
 
 # No key was sent: the camera video alone moves the clips, so the screen changes.
-grab "$T/a.raw" || fail "cannot grab the screen"
+grab_screen "$T/a.raw" || fail "cannot grab the screen"
 changed=
 for i in $(seq 40); do
     sleep 0.1
-    grab "$T/b.raw" || fail "cannot grab the screen"
+    grab_screen "$T/b.raw" || fail "cannot grab the screen"
     cmp -s "$T/a.raw" "$T/b.raw" || { changed=1; break; }
 done
 [ -n "$changed" ] || fail "the shown clip did not change within 4 s with --camera-on"
@@ -97,7 +92,7 @@ meter=
 for i in $(seq 50); do
     meter_shown "$T/b.raw" && { meter=1; break; }
     sleep 0.2
-    grab "$T/b.raw" || fail "cannot grab the screen"
+    grab_screen "$T/b.raw" || fail "cannot grab the screen"
 done
 [ -n "$meter" ] || fail "no meter along the bottom edge of the clip within 10 s"
 

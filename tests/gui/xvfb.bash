@@ -20,3 +20,11 @@ start_xvfb() {
     echo "FAIL: Xvfb did not start" >&2
     exit 1
 }
+
+# The whole screen into the file $1, as raw 24-bit pixels (compared with cmp).
+grab_screen() {
+    local w h
+    read -r w h < <(xdotool getdisplaygeometry)
+    ffmpeg -nostdin -loglevel error -f x11grab -draw_mouse 0 -video_size "${w}x$h" \
+        -i "$DISPLAY+0,0" -frames:v 1 -pix_fmt bgr24 -f rawvideo -y "$1"
+}
