@@ -193,8 +193,13 @@ def start_player(args, root, work, ports):
         command = ["xvfb-run", "-a", "-s", "-screen 0 1280x800x24"] + command
     else:
         command += ["--headless", "--camera-source-unpaced"]
+    # A sanitizer build keeps leak detection on, with the tests' suppressions (libraries that
+    # keep one allocation for the life of the process).
+    supp = pathlib.Path(__file__).resolve().parent.parent / "tests" / "lsan.supp"
+    env = dict(os.environ)
+    env.setdefault("LSAN_OPTIONS", f"suppressions={supp}:print_suppressions=0")
     return subprocess.Popen(command, cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                            start_new_session=True)
+                            start_new_session=True, env=env)
 
 
 def player_pid(process):
@@ -331,8 +336,14 @@ def verdict(samples, errors, status_code):
     print(f"threads: after the first minute {settled[0][3]}  end {samples[-1][3]}  "
           f"fewest in the last quarter {threads_end}")
     print(f"sanitizer reports: {len(reports)}; exit status {status_code}")
-    for line in reports[:5]:
-        print("  " + line.rstrip())
+    # The first report whole (its stacks name the leak or the fault), then the summaries.
+    if reports:
+        first = errors.index(reports[0])
+        for line in errors[first:first + 80]:
+            print("  " + line.rstrip())
+    for line in errors:
+        if line.startswith("SUMMARY:"):
+            print("  " + line.rstrip())
     flat = rss_growth < 0.02 and fd_growth < 0.02 and threads_end <= settled[0][3] and \
         not reports
     print("verdict: flat" if flat else "verdict: GROWING or broken")
