@@ -67,6 +67,19 @@ uint8_t rounded(double value) {
     return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
 }
 
+// The premultiplied colour and the keep of `bgr` filled at `alpha` (0 .. 1] over a transparent
+// pixel; the fourth channel (BGRA) is opaque only where the fill is.
+struct FillPixel {
+    cv::Scalar colour;
+    cv::Scalar keep;
+};
+FillPixel fillPixelOf(cv::Scalar bgr, double alpha) {
+    const bool opaque = alpha >= 1.0;
+    return {cv::Scalar(bgr[0] * alpha, bgr[1] * alpha, bgr[2] * alpha, opaque ? 255 : 0),
+            cv::Scalar(255.0 * (1.0 - alpha), 255.0 * (1.0 - alpha), 255.0 * (1.0 - alpha),
+                       opaque ? 0 : 255)};
+}
+
 }  // namespace
 
 OverlayTile::OverlayTile(cv::Size size, int channels)
@@ -94,14 +107,9 @@ void OverlayTile::fill(cv::Rect area, cv::Scalar bgr, double opacity) {
     if (inside.empty() || alpha <= 0.0) return;
     const int n = channels();
     if (blank_ && inside == cv::Rect(cv::Point(0, 0), size())) {  // all transparent so far
-        cv::Scalar colour(bgr[0] * alpha, bgr[1] * alpha, bgr[2] * alpha, 0.0);
-        cv::Scalar keep = cv::Scalar::all(255.0 * (1.0 - alpha));
-        if (n == 4) {
-            colour[3] = alpha >= 1.0 ? 255 : 0;
-            keep[3] = alpha >= 1.0 ? 0 : 255;
-        }
-        colour_.setTo(colour);
-        keep_.setTo(keep);
+        const FillPixel pixel = fillPixelOf(bgr, alpha);
+        colour_.setTo(pixel.colour);
+        keep_.setTo(pixel.keep);
         blank_ = false;
         runsFound_ = false;
         return;
@@ -225,6 +233,11 @@ int OverlayTile::stripOf(int y, int x) {
         if (std::memcmp(strips_[i].colour.data(), colour, n) == 0 &&
             std::memcmp(strips_[i].keep.data(), keep, n) == 0)
             return static_cast<int>(i);
+    strips_.push_back(makeStrip(colour, keep, n));
+    return static_cast<int>(strips_.size() - 1);
+}
+
+OverlayTile::Strip OverlayTile::makeStrip(const uint8_t* colour, const uint8_t* keep, size_t n) {
     Strip strip;
     strip.colour.resize(n * kStrip);
     strip.keep.resize(n * kStrip);
@@ -234,8 +247,22 @@ int OverlayTile::stripOf(int y, int x) {
         std::memcpy(strip.keep.data() + i * n, keep, n);
         for (size_t c = 0; c < n; ++c) strip.times[i * n + c] = static_cast<uint16_t>(keep[c] + 1);
     }
-    strips_.push_back(std::move(strip));
-    return static_cast<int>(strips_.size() - 1);
+    return strip;
+}
+
+// Lays `width` pixels of `strip`'s one pixel (of `n` channels) at `target`.
+void OverlayTile::layStrip(const Strip& strip, Kind kind, int n, int width, uint8_t* target) {
+    if (kind == Kind::Translucent && n == 4) {
+        layRepeated(target, strip.colour.data(), strip.times.data(), width * n);
+        return;
+    }
+    for (int x = 0; x < width; x += kStrip) {
+        const int count = std::min(kStrip, width - x) * n;
+        if (kind == Kind::Opaque)
+            std::memcpy(target + x * n, strip.colour.data(), static_cast<size_t>(count));
+        else
+            layBytes(target + x * n, strip.colour.data(), strip.keep.data(), count);
+    }
 }
 
 // Lays `width` pixels of `run` at `target`, from its pixel `first`.
@@ -249,18 +276,7 @@ void OverlayTile::layRun(const Run& run, int first, int width, uint8_t* target) 
             layBytes(target, colour, keep_.ptr(run.y) + first * n, width * n);
         return;
     }
-    const Strip& strip = strips_[static_cast<size_t>(run.strip)];
-    if (run.kind == Kind::Translucent && n == 4) {
-        layRepeated(target, strip.colour.data(), strip.times.data(), width * n);
-        return;
-    }
-    for (int x = 0; x < width; x += kStrip) {
-        const int count = std::min(kStrip, width - x) * n;
-        if (run.kind == Kind::Opaque)
-            std::memcpy(target + x * n, strip.colour.data(), static_cast<size_t>(count));
-        else
-            layBytes(target + x * n, strip.colour.data(), strip.keep.data(), count);
-    }
+    layStrip(strips_[static_cast<size_t>(run.strip)], run.kind, n, width, target);
 }
 
 void OverlayTile::layOver(cv::Mat& target, cv::Point at) {
@@ -283,37 +299,18 @@ void layUniform(cv::Mat& target, cv::Rect area, cv::Scalar bgr, double opacity) 
     const double alpha = std::clamp(opacity, 0.0, 1.0);
     if (inside.empty() || alpha <= 0.0) return;
     const int n = target.channels();
-    const bool opaque = alpha >= 1.0;
-    // One pixel as a fill of a transparent tile makes it, repeated along a strip.
+    // The pixel a fill of a transparent tile makes, as setTo rounds it there.
+    const FillPixel pixel = fillPixelOf(bgr, alpha);
     uint8_t colour[4], keep[4];
-    for (int c = 0; c < 3; ++c) {
-        colour[c] = cv::saturate_cast<uint8_t>(bgr[c] * alpha);
-        keep[c] = cv::saturate_cast<uint8_t>(255.0 * (1.0 - alpha));
+    for (int c = 0; c < 4; ++c) {
+        colour[c] = cv::saturate_cast<uint8_t>(pixel.colour[c]);
+        keep[c] = cv::saturate_cast<uint8_t>(pixel.keep[c]);
     }
-    colour[3] = opaque ? 255 : 0;
-    keep[3] = opaque ? 0 : 255;
-    constexpr int kStrip = OverlayTile::kStrip;
-    uint8_t colours[4 * kStrip], keeps[4 * kStrip];
-    uint16_t times[4 * kStrip];
-    for (int i = 0; i < kStrip * n; ++i) {
-        colours[i] = colour[i % n];
-        keeps[i] = keep[i % n];
-        times[i] = static_cast<uint16_t>(keep[i % n] + 1);
-    }
-    for (int y = inside.y; y < inside.br().y; ++y) {
-        uint8_t* row = target.ptr(y) + inside.x * n;
-        if (!opaque && n == 4) {
-            layRepeated(row, colours, times, inside.width * n);
-            continue;
-        }
-        for (int x = 0; x < inside.width; x += kStrip) {
-            const int count = std::min(kStrip, inside.width - x) * n;
-            if (opaque)
-                std::memcpy(row + x * n, colours, static_cast<size_t>(count));
-            else
-                layBytes(row + x * n, colours, keeps, count);
-        }
-    }
+    using Kind = OverlayTile::Kind;
+    const Kind kind = alpha >= 1.0 ? Kind::Opaque : Kind::Translucent;
+    const OverlayTile::Strip strip = OverlayTile::makeStrip(colour, keep, static_cast<size_t>(n));
+    for (int y = inside.y; y < inside.br().y; ++y)
+        OverlayTile::layStrip(strip, kind, n, inside.width, target.ptr(y) + inside.x * n);
 }
 
 OverlayTile& TileShelf::tile(const std::string& key, cv::Size size, int channels,

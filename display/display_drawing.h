@@ -76,6 +76,9 @@ private:
     void over(int y, int x, const int bgr[3], int alpha);
     void findRuns();
     int stripOf(int y, int x);
+    static Strip makeStrip(const uint8_t* colour, const uint8_t* keep, size_t n);
+    static void layStrip(const Strip& strip, Kind kind, int n, int width, uint8_t* target);
+    friend void layUniform(cv::Mat& target, cv::Rect area, cv::Scalar bgr, double opacity);
     Kind kindAt(int y, int x) const;
     bool samePixel(int y, int x1, int x2) const;
     void layRun(const Run& run, int first, int width, uint8_t* target) const;
