@@ -122,13 +122,5 @@ for run in $(seq 0 $((RUNS - 1))); do cancel_in go; done
 
 cancels=$(said "$CANCEL_LINE")
 [ "$cancels" -eq $((3 * RUNS)) ] || fail "$cancels cancelled runs, not $((3 * RUNS))"
-# ESC pauses, ESC quits (again while a busy window may have lost one).
-for i in $(seq 40); do
-    player_running || break
-    wid=$(player_titled_windows | head -n1)
-    [ -n "$wid" ] && xdotool windowfocus "$wid" 2>/dev/null
-    xdotool key Escape 2>/dev/null
-    sleep 0.5
-done
-player_running && fail "the player did not end after ESC, ESC"
+quit_with_escape
 echo "ok: $((3 * RUNS)) learning runs, each cancelled by one ESC in its countdown, STOP or Go! phase"

@@ -207,12 +207,7 @@ grep -q -F ' [  2 /  2 ]' "$T/player.out" || fail "A did not make two passes"
 copied=$(find "$T" -maxdepth 1 -name 'clip_*.jpg' | wc -l)
 [ "$copied" -eq $((2 * CLIPS)) ] || fail "$copied clips in the home folder, not $((2 * CLIPS))"
 
-for i in $(seq 40); do
-    player_running || break
-    xdotool key Escape 2>/dev/null
-    sleep 0.5
-done
-player_running && fail "the player did not end after ESC, ESC"
+quit_with_escape
 
 read_shots learning
 expect_digits learning

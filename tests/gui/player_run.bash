@@ -1,9 +1,9 @@
 # Sourced by the real-window tests that run the player (not a test itself: only *.sh files are
 # run as tests). Needs PLAYER and SHM_NAME; gives TITLE, player_running, player_titled_windows,
-# wait_for_line, type_keys and said. Turns leak detection off, checks that the tools named in
-# TOOLS are installed and the player is executable; makes the scratch folder T; removes it, the
-# shared block and the processes XVFB_PID and PLAYER_PID at exit. fail MESSAGE prints the
-# player's output and ends the test.
+# wait_for_line, type_keys, said and quit_with_escape. Turns leak detection off, checks that
+# the tools named in TOOLS are installed and the player is executable; makes the scratch folder
+# T; removes it, the shared block and the processes XVFB_PID and PLAYER_PID at exit. fail
+# MESSAGE prints the player's output and ends the test.
 
 # SDL, X11 and their plug-ins leave allocations at exit that LeakSanitizer cannot attribute.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
@@ -80,6 +80,21 @@ type_keys() {
 
 # How many lines of the player's output hold the text $1.
 said() { grep -c -F -- "$1" "$T/player.out"; }
+
+# ESC pauses, ESC quits: ESC into the player's window every 0.5 s (again while a busy window
+# may have lost one, or is being built again) until the player has ended; fails after 20 s.
+quit_with_escape() {
+    local i wid
+    for i in $(seq 40); do
+        player_running || return 0
+        wid=$(player_titled_windows | head -n1)
+        [ -n "$wid" ] && xdotool windowfocus "$wid" 2>/dev/null
+        xdotool key Escape 2>/dev/null
+        sleep 0.5
+    done
+    player_running && fail "the player did not end after ESC, ESC"
+    return 0
+}
 
 # Waits up to $2 tenths of a second until the player's output holds the fixed line $1.
 wait_for_line() {
