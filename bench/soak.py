@@ -231,21 +231,18 @@ def open_browser(web, profile):
 def end_group(process):
     """Ends `process` and every process it started in its session (Chromium's helpers keep
     writing its profile after the browser itself has gone, so the scratch folder would not be
-    empty when it is removed)."""
-    for sig, wait in ((signal.SIGTERM, 10), (signal.SIGKILL, 10)):
-        try:
-            os.killpg(process.pid, sig)
-        except ProcessLookupError:
-            break
-        try:
-            process.wait(timeout=wait)
-        except subprocess.TimeoutExpired:
-            continue
-        time.sleep(0.5)  # helpers of the group that outlive the browser by a moment
+    empty when it is removed): SIGTERM, up to 10 s to end, then SIGKILL to what is left."""
+    try:
+        os.killpg(process.pid, signal.SIGTERM)
+        process.wait(timeout=10)
+    except (ProcessLookupError, subprocess.TimeoutExpired):
+        pass
+    time.sleep(0.5)  # helpers of the group that outlive their leader by a moment
     try:
         os.killpg(process.pid, signal.SIGKILL)
     except ProcessLookupError:
         pass
+    process.wait()
 
 
 def run(args, root):
@@ -303,8 +300,7 @@ def run(args, root):
             time.sleep(1.0)
         process.wait(timeout=30)
     except subprocess.TimeoutExpired:
-        os.killpg(process.pid, signal.SIGTERM)
-        process.wait()
+        end_group(process)
     room.stop.set()
     if browser:
         end_group(browser)
