@@ -12,6 +12,7 @@
 #include "app/player.h"
 #include "app/text_page.h"
 #include "app/web_remote.h"
+#include "commands/command.h"
 #include "contents/read_ahead.h"
 #include "input/scripted_window.h"
 #include "platform/camera.h"
@@ -134,8 +135,8 @@ bool enterWorkdir(const Options& options, FileOps& files, Console& console) {
 
 // A scripted run (--input) and a headless one take their input from the script; null: the
 // window's own input is used.
-std::unique_ptr<Window> openScriptedWindow(const Options& options, Window& baseWindow,
-                                           std::vector<ScriptEvent> script, Clock& clock) {
+std::unique_ptr<ScriptedWindow> openScriptedWindow(const Options& options, Window& baseWindow,
+                                                   std::vector<ScriptEvent> script, Clock& clock) {
     if (options.inputScript.empty() && !options.headless) return nullptr;
     return std::make_unique<ScriptedWindow>(baseWindow, std::move(script), clock, options.headless);
 }
@@ -150,6 +151,20 @@ bool openOsc(const Options& options, std::unique_ptr<OscPort>& osc, Console& con
     return osc != nullptr;
 }
 
+// The text pages (whose wait runs the player's service step when remotes are on) and the
+// script's commands, which join the player's input queue.
+void connectPlayer(Player& player, Io& io, TextRenderer* text, ScriptedWindow* scripted) {
+    // A scripted run ends by itself when its script is used up: no page waits for ESC there.
+    if (text != nullptr && player.options().inputScript.empty())
+        io.showPage = [&io, text, &player](const std::vector<std::string>& lines) {
+            std::function<void()> service;
+            if (player.receivesRemotely()) service = [&player] { player.serviceStep("page"); };
+            showTextPage(*text, io.window, lines, service);
+        };
+    if (scripted != nullptr)
+        scripted->setInputSink([&player](Input input) { player.inputs.push(std::move(input)); });
+}
+
 // What main has built so far: the console, the files, the clock, the window (and the window
 // the player sees, scripted or the same) and the OSC port.
 struct Basics {
@@ -159,6 +174,7 @@ struct Basics {
     Window& baseWindow;
     Window& window;
     OscPort* osc;
+    ScriptedWindow* scripted;  // null: no script
 };
 
 // Builds the rest of the player's world (camera, clip decoders, on-screen display, question
@@ -204,11 +220,6 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     Io io{shownWindow, playerConsole, basics.files, basics.clock, images, camera, {}, {}};
     io.clips = clips.get();
     io.questions = &questions;
-    // A scripted run ends by itself when its script is used up: no page waits for ESC there.
-    if (display.text && options.inputScript.empty())
-        io.showPage = [&io, &display](const std::vector<std::string>& lines) {
-            showTextPage(*display.text, io.window, lines);
-        };
     io.openSharedBlock = [&playerConsole](const std::string& name, SharedBlockFailure& failure,
                                           uint32_t& owner) {
         return std::unique_ptr<SharedBlock>(
@@ -219,6 +230,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     io.osc = basics.osc;
     Player player(io, std::move(options));
     player.attachRemote(web ? &web->hub() : nullptr, display.display.get());
+    connectPlayer(player, io, display.text.get(), basics.scripted);
     return player.run();
 }
 
@@ -238,6 +250,10 @@ int main(int argc, char** argv) {
     }
     useUserLocaleWithDecimalPoint();
     const std::string sysfsRoot = sysfsRootFromEnvironment();
+    if (options->listCommands) {
+        console.out(commandListText());
+        return 0;
+    }
     if (options->listCameras) {
         console.out(cameraListText(listVideoDevices(sysfsRoot, sysfsRoot == "/sys")));
         return 0;
@@ -257,11 +273,11 @@ int main(int argc, char** argv) {
     SteadyClock clock;
     std::unique_ptr<Window> baseWindow = openWindow(*options, console);
     if (!baseWindow) return 1;
-    std::unique_ptr<Window> scripted =
+    std::unique_ptr<ScriptedWindow> scripted =
         openScriptedWindow(*options, *baseWindow, std::move(*script), clock);
     Window& window = scripted ? *scripted : *baseWindow;
     std::unique_ptr<OscPort> osc;
     if (!openOsc(*options, osc, console)) return 2;
     return runPlayer(std::move(*options), sysfsRoot,
-                     Basics{console, files, clock, *baseWindow, window, osc.get()});
+                     Basics{console, files, clock, *baseWindow, window, osc.get(), scripted.get()});
 }

@@ -8,6 +8,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "app/player.h"
+#include "core/input_queue.h"
+#include "core/playback.h"
 #include "app/startup.h"
 #include "commands/command.h"
 #include "commands/commands.h"
@@ -55,7 +57,7 @@ void Player::initialise() {
     showHelp();
     timer.restart();
     recogniser.learning.LearnTarget = -1;
-    state.playback.PendingKey = 0;
+    clearInjected(state.playback);
 }
 
 // A first word that ends like S00003_00150.jpg selects the folder and the clip to start at.
@@ -71,7 +73,7 @@ void Player::takeStartingClip() {
     io.console.print("DirNumString=[ %s ]   FrameNumString=[ %s ]\n", folderText.c_str(),
                      frameText.c_str());
     // Folder numbers run from 1 to 10000; text that is no number reads as 0.
-    state.contents.DirNum = std::clamp(leadingNumber(folderText) - 1, 0, kMaxDirNum);
+    setFolderIndex(state.contents, std::clamp(leadingNumber(folderText) - 1, 0, kMaxDirNum));
     io.console.print("\n***** Changed Contents Directory to [%c%3d] \n", 'S',
                      state.contents.DirNum + 1);
     scan();
@@ -79,7 +81,7 @@ void Player::takeStartingClip() {
     PlaybackState& playback = state.playback;
     // A clip number beyond the folder starts at its last clip.
     int frame = std::clamp(leadingNumber(frameText), 0, state.contents.MaxCount - 1);
-    playback.frame_no = frame;
+    setFramePosition(playback, frame);
     io.console.print("\n***** Changed current frame_no = %f\n\n", playback.frame_no);
     if (playback.frame_no > 0) {
         playback.LastShownFrame = -1.0;
@@ -169,7 +171,9 @@ void Player::planReadAhead() {
 // Capture, measure and let the engine move frame_no, unless a step key is already waiting.
 void Player::runMotionEngine() {
     PlaybackState& playback = state.playback;
-    if (playback.PendingKey == 'z' || playback.PendingKey == 'x') return;
+    if (injectedKeyIs(playback, 'z') || injectedKeyIs(playback, 'x') ||
+        injectedCommandIs(playback, "step-backward") || injectedCommandIs(playback, "step-forward"))
+        return;
     QBN_Capture(state.camera, io, *sharedBlock);
     measureMotion(state, *sharedBlock);
     if (playback.PlayEngine == 1) {
@@ -197,7 +201,7 @@ void Player::runGestureTurn() {
 }
 
 // A turn of a learning run ends after the recogniser. It still looks at the next key without
-// taking it: ESC cancels the run and pauses; any other key waits for the first key stage after
+// taking it: ESC (typed, or queued by a remote or a script) cancels the run and pauses; any other key waits for the first key stage after
 // the run. Without camera pictures the run cannot see a motion and is cancelled.
 void Player::learningTurnEnd() {
     const bool needsCamera = recogniserMode(recogniser) != RecogniserMode::Review;
@@ -208,8 +212,10 @@ void Player::learningTurnEnd() {
         io.console.caption("");
         return;
     }
-    if ((io.window.peekKey(1) & 0xFF) != kKeyEsc) return;
-    (void)io.window.waitKey(1);
+    if ((io.window.peekKey(1) & 0xFF) == kKeyEsc)
+        (void)io.window.waitKey(1);
+    else if (!takeQueuedEscape())
+        return;
     cancelLearning(recogniser, state.gesture);
     io.console.notice( "\n*** ESC: THE LEARNING RUN IS CANCELLED. ***\n");
     io.console.caption("");
@@ -219,7 +225,7 @@ void Player::learningTurnEnd() {
 // After the key stage: the turn's outputs are cleared and the automatic learning driver may
 // start the next learning run, which runs in gesture turns.
 void Player::endTurn() {
-    state.playback.PendingKey = 0;
+    clearInjected(state.playback);
     clearOutputs(recogniser.outputs);
     runLearningDriver(state, recogniser, *this);
     if (learningRunUnderWay(recogniser)) state.playback.PlayEngine = 0;
@@ -259,8 +265,8 @@ void Player::mainLoop() {
         if (!showClipAtPosition()) continue;
         planReadAhead();
         sendOscClip();
-        publishRemote();
-        injectOscKey();
+        serviceStep("");
+        injectQueuedInput();
         dispatchTurnKey(*this);
         if (quitRequested) return;
         endTurn();

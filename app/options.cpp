@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "commands/command.h"
 #include "core/decimal.h"
 
 namespace kalvento {
@@ -72,6 +73,26 @@ bool takeOscKeys(Options& options, const std::string& value, std::string& error)
 
 bool takeHttpKeys(Options& options, const std::string& value, std::string& error) {
     return takeKeyList(options.httpKeys, "--http-keys", value, error);
+}
+
+// --osc-commands and --http-commands: the commands a remote may run, read alike.
+bool takeCommandList(std::set<std::string>& commands, const char* option,
+                     const std::string& value, std::string& error) {
+    std::optional<std::set<std::string>> list = parseCommandList(value, error);
+    if (!list) {
+        error = std::string(option) + ": " + error;
+        return false;
+    }
+    commands = std::move(*list);
+    return true;
+}
+
+bool takeOscCommands(Options& options, const std::string& value, std::string& error) {
+    return takeCommandList(options.oscCommands, "--osc-commands", value, error);
+}
+
+bool takeHttpCommands(Options& options, const std::string& value, std::string& error) {
+    return takeCommandList(options.httpCommands, "--http-commands", value, error);
 }
 
 // "640x480": each side 16 .. 8192.
@@ -203,6 +224,9 @@ const std::array kOptions = {
               &Options::cameraNormalize},
     OptionRow{"--list-cameras", nullptr, nullptr,
               "list the video capture devices and their frame sizes", &Options::listCameras},
+    OptionRow{"--list-commands", nullptr, nullptr,
+              "list the commands: name and arguments, keys, what each does",
+              &Options::listCommands},
     OptionRow{"--headless", nullptr, nullptr, "no window; keys come from --input, then ESC ESC",
               &Options::headless},
     OptionRow{"--input", nullptr, "FILE", "scripted input events", &Options::inputScript},
@@ -236,6 +260,11 @@ const std::array kOptions = {
               "(default: the keys that only move through the contents or\n"
               "change the view)",
               &takeOscKeys},
+    OptionRow{"--osc-commands", nullptr, "LIST",
+              "commands taken over OSC (/kalvento/command), names\n"
+              "separated by commas, default, all (default: folder, clip,\n"
+              "threshold, osd, camera, follow, pause, resume, key)",
+              &takeOscCommands},
     OptionRow{"--osc-rate", nullptr, "HZ",
               "motion messages sent a second at most, 1 to 1000 (default\n60)",
               WholeNumberOption{1, 1000, "--osc-rate takes a whole number from 1 to 1000",
@@ -248,6 +277,10 @@ const std::array kOptions = {
               "keys the web remote may type, as --osc-keys (default: the\n"
               "same keys)",
               &takeHttpKeys},
+    OptionRow{"--http-commands", nullptr, "LIST",
+              "commands the web remote may run, as --osc-commands\n"
+              "(default: the same commands)",
+              &takeHttpCommands},
     OptionRow{"--http-token", nullptr, "TOKEN",
               "token every web request must carry (made up and printed\n"
               "at start when the host is not 127.0.0.1), 16 characters\n"
@@ -405,6 +438,34 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
         return std::nullopt;
     }
     return options;
+}
+
+std::set<std::string> defaultCommandSet() {
+    const std::vector<std::string> names = defaultRemoteCommands();
+    return {names.begin(), names.end()};
+}
+
+std::optional<std::set<std::string>> parseCommandList(const std::string& text,
+                                                      std::string& error) {
+    std::set<std::string> commands;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        const std::string item = text.substr(start, comma - start);
+        start = comma + 1;
+        if (item == "default") {
+            commands.merge(defaultCommandSet());
+        } else if (item == "all") {
+            for (const KeyCommand& row : commandTable()) commands.insert(row.name);
+        } else if (findCommand(item) != nullptr) {
+            commands.insert(item);
+        } else {
+            error = "no command \"" + item + "\" (kalvento --list-commands lists them)";
+            return std::nullopt;
+        }
+    }
+    return commands;
 }
 
 }  // namespace kalvento

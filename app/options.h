@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -15,6 +16,9 @@ namespace kalvento {
 inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
 // A web token shorter than this is refused (a short one is guessed within seconds).
 inline constexpr size_t kMinHttpTokenLength = 16;
+
+// The commands a remote may run unless told otherwise (see defaultRemoteCommands).
+std::set<std::string> defaultCommandSet();
 
 struct Options {
     std::string workdir;       // -C, --workdir: change here first
@@ -28,6 +32,7 @@ struct Options {
     bool cameraLock = false;           // --camera-lock
     bool cameraNormalize = false;      // --camera-normalize
     bool listCameras = false;          // --list-cameras
+    bool listCommands = false;         // --list-commands
     std::string inputScript;   // --input: scripted input events
     std::string shmName = kDefaultShmName;
     std::optional<uint32_t> seed;
@@ -41,10 +46,14 @@ struct Options {
     std::string oscSend;         // --osc-send HOST:PORT
     std::string oscListen;       // --osc-listen [HOST:]PORT
     KeySet oscKeys = defaultRemoteKeys();  // --osc-keys LIST: the keys taken over OSC
+    // --osc-commands LIST: the commands taken over OSC
+    std::set<std::string> oscCommands = defaultCommandSet();
     int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
     bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
     std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
     KeySet httpKeys = defaultRemoteKeys();  // --http-keys LIST: keys the web remote may type
+    // --http-commands LIST: the commands the web remote may run
+    std::set<std::string> httpCommands = defaultCommandSet();
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3
@@ -104,6 +113,11 @@ std::span<const OptionRow> optionTable();
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::string& error);
 
 std::string usageText();
+
+// Reads a command list: names of the command table separated by commas, "default" (the
+// default commands) or "all" (every command); an empty list allows none. nullopt, with the
+// reason in `error`, for a name the table does not have.
+std::optional<std::set<std::string>> parseCommandList(const std::string& text, std::string& error);
 inline constexpr const char* kVersionText = "KALVENTO PLAYER 1.0\n";
 
 }  // namespace kalvento

@@ -12,8 +12,10 @@
 #include "core/banners.h"
 #include "core/exit.h"
 #include "core/paths.h"
+#include "core/playback.h"
 #include "core/source_text.h"
 #include "gesture/kb_files.h"
+#include "gesture/learning.h"
 #include "gesture/view_weights.h"
 #include "input/mouse.h"
 #include "ipc/shared_motion.h"
@@ -44,7 +46,9 @@ Player::Player(Io& io_, Options options)
     io.mouse = MouseHook{&Player::onMouse, this};
     applyCameraOptions();
     clipCache.setBudget(options_.cacheBudgetBytes);
-    if (io.osc) osc_ = std::make_unique<OscLink>(*io.osc, options_.oscKeys, options_.oscRateHz);
+    if (io.osc)
+        osc_ = std::make_unique<OscLink>(*io.osc, options_.oscKeys, options_.oscRateHz, &inputs,
+                                         options_.oscCommands);
 }
 
 void Player::applyCameraOptions() {
@@ -192,12 +196,47 @@ void Player::showWithFlip(const cv::Mat& image) {
     io.window.show(flipped_);
 }
 
+namespace {
+
+// Whether `input` is ESC: the key, or the command `key ESC`.
+bool isEscape(const Input& input) {
+    if (input.isKey()) return input.key == kKeyEsc;
+    return input.isCommand("key") && input.args.size() == 1 &&
+           keyArgumentCode(input.args[0]) == kKeyEsc;
+}
+
+}  // namespace
+
 bool Player::escapeWaiting() {
-    return (io.window.peekKey(1) & 0xFF) == kKeyEsc;
+    if ((io.window.peekKey(1) & 0xFF) == kKeyEsc) return true;
+    if (!receivesRemotely()) return false;
+    serviceStep(recogniserWaitName());
+    return inputs.holds(isEscape);
+}
+
+bool Player::takeQueuedEscape() {
+    return inputs.takeFirst(isEscape).has_value();
+}
+
+const char* Player::recogniserWaitName() const {
+    const bool learning = learningRunUnderWay(recogniser) || recogniser.learning.AutoLearn != 0;
+    return learning ? "learning" : "calibration";
 }
 
 void Player::waitWithWindow(int ms) {
-    io.window.delay(ms);
+    if (!receivesRemotely()) {
+        io.window.delay(ms);
+        return;
+    }
+    // The wait goes in slices, the service step before each and after the last.
+    constexpr int kSliceMs = 50;
+    for (int left = ms;;) {
+        serviceStep(recogniserWaitName());
+        if (left <= 0) break;
+        const int slice = std::min(left, kSliceMs);
+        io.window.delay(slice);
+        left -= slice;
+    }
 }
 
 void Player::startTurn() {
@@ -218,7 +257,7 @@ void Player::runKeyAtStart(int key) {
 }
 
 void Player::startOnPlayFolder() {
-    if (options_.playFolder > 0) state.contents.DirNum = options_.playFolder - 1;
+    if (options_.playFolder > 0) setFolderIndex(state.contents, options_.playFolder - 1);
 }
 
 void Player::sayCameraStandIn() {
@@ -287,17 +326,6 @@ void Player::sendOscClip() {
                    state.contents.MaxCount);
 }
 
-int Player::takeRemoteKeyWhilePaused() {
-    receiveOsc();
-    return osc_ ? takeOscKey() : 0;
-}
-
-int Player::takeOscKey() {
-    const int key = osc_->takeKey();
-    if (key != kKeyDisplayLevel || display_ == nullptr) return key;
-    display_->cycleLevel();
-    return 0;
-}
 
 void Player::clearFilledSlots() {
     if (!sharedBlock) return;
@@ -305,8 +333,16 @@ void Player::clearFilledSlots() {
     if (state.camera.CamActive == 1) publishMotion(*sharedBlock, state.SI, state.camera.CamChan, 0);
 }
 
-void Player::injectOscKey() {
-    if (osc_ && state.playback.PendingKey == 0) state.playback.PendingKey = takeOscKey();
+void Player::injectQueuedInput() {
+    PlaybackState& playback = state.playback;
+    if (hasInjected(playback)) return;
+    std::optional<Input> next = inputs.take();
+    // F1 received goes to the display, as typed in the window.
+    while (next && next->isKey() && next->key == kKeyDisplayLevel && display_ != nullptr) {
+        display_->cycleLevel();
+        next = inputs.take();
+    }
+    if (next) injectInput(playback, std::move(*next));
 }
 
 void Player::printOscCounts() {

@@ -38,8 +38,10 @@ public:
     void releaseCameraForPause() override;
     void reopenCameraAfterPause() override;
     void clearFilledSlots() override;
-    bool receivesRemotely() const override { return osc_ != nullptr; }
-    int takeRemoteKeyWhilePaused() override;
+    bool receivesRemotely() const override { return osc_ != nullptr || remote_ != nullptr; }
+    void serviceStep(const char* waitingFor) override;
+    void setPaused(bool paused) override;
+    bool setDisplayLevel(int level) override;
 
     // --- RecogniserHost ---
     void captureFrame(bool measure) override;
@@ -107,9 +109,17 @@ private:
     void sendOscMotion();
     void sendOscClip();
     void sendOscGesture();  // every gesture turn, after the drive
-    void injectOscKey();
-    // The next OSC key; F1 goes to the on-screen display instead, as typed in the window (0).
-    int takeOscKey();
+    // When the turn has no injected input, the oldest queued input becomes it; a queued F1
+    // goes to the on-screen display instead, as typed in the window.
+    void injectQueuedInput();
+    // The web remote's commands into the input queue.
+    void takeRemoteCommands();
+    // The state that changed since the last report, to --osc-send.
+    void sendOscState();
+    // Whether a queued input is ESC; takes the first such input out.
+    bool takeQueuedEscape();
+    // What a wait of the recogniser waits for: "learning" or "calibration".
+    const char* recogniserWaitName() const;
     void printOscCounts();
     // Web remote: a threshold value taken before the turn measures, the status, a motion
     // sample and (when watched) the pictures handed over after the display.
@@ -131,6 +141,9 @@ private:
     RemoteHub* remote_ = nullptr;
     OnScreenDisplay* display_ = nullptr;
     int64_t startMicros_ = 0;  // clock time the loop started, for the remote's uptime
+    bool paused_ = false;
+    const char* waitingFor_ = "";  // what the player waits for now, "" nothing
+    cv::Mat pausedClip_;  // the clip shown when the pause began, for the remote's picture
     cv::Mat flipped_;  // the shown copy that carries the motion meter, reused
     mutable cv::Mat shownClip_;  // the shown copy that carries the position marker, reused
 };

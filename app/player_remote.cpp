@@ -1,4 +1,5 @@
-// What the player gives the web remote each turn and takes from it.
+// What the player gives the remotes each turn and in every wait, and takes from them: the
+// service step.
 
 #include "app/options.h"
 #include "app/player.h"
@@ -11,6 +12,55 @@
 #include "remote/previews.h"
 
 namespace kalvento {
+
+void Player::serviceStep(const char* waitingFor) {
+    waitingFor_ = waitingFor;
+    receiveOsc();
+    publishRemote();
+    takeRemoteCommands();
+    sendOscState();
+    // The main loop's display keeps its clock by itself; a wait refreshes it here.
+    if (display_ != nullptr && *waitingFor != '\0') display_->refresh();
+}
+
+void Player::setPaused(bool paused) {
+    paused_ = paused;
+    pausedClip_.release();
+    if (paused)
+        if (const cv::Mat* shown = cachedCurrentClip()) shown->copyTo(pausedClip_);
+    waitingFor_ = paused ? "pause" : "";
+    sendOscState();
+}
+
+bool Player::setDisplayLevel(int level) {
+    if (display_ == nullptr) return false;
+    // The display only cycles through its levels: at most one round reaches any of them.
+    constexpr int kLevels = 4;
+    for (int step = 0; step < kLevels && display_->level() != level; ++step)
+        display_->cycleLevel();
+    return display_->level() == level;
+}
+
+void Player::takeRemoteCommands() {
+    if (remote_ == nullptr) return;
+    while (std::optional<Input> command = remote_->takeCommand())
+        if (!inputs.push(std::move(*command))) break;
+}
+
+void Player::sendOscState() {
+    if (!osc_) return;
+    PlayerReport report;
+    report.folder = state.contents.DirNum + 1;
+    report.clip = clipIndexOf(state.playback.frame_no);
+    report.clipCount = state.contents.MaxCount;
+    report.threshold = state.camera.QBN_threshold;
+    report.osd = display_ != nullptr ? display_->level() : 0;
+    report.camera = state.camera.CamActive;
+    report.follow = state.gesture.GestureFollow;
+    report.paused = paused_ ? 1 : 0;
+    report.waiting = waitingFor_;
+    osc_->sendState(report);
+}
 
 void Player::applyRemoteThreshold() {
     if (remote_ == nullptr) return;
@@ -45,6 +95,9 @@ void Player::publishRemote() {
                       out.SPEED,         out.ACCEL,
                       out.WIDTH};
     status.turnsPerSecond = playback.f_rate;
+    status.paused = paused_;
+    status.follow = state.gesture.GestureFollow == 1;
+    status.waiting = waitingFor_;
     if (display_ != nullptr) {
         status.osdLevel = display_->level();
         status.osdKey = keyNameOf(kKeyDisplayLevel);
@@ -62,7 +115,10 @@ void Player::publishRemote() {
 
 void Player::offerRemotePictures() {
     if (remote_->wantsClipPicture()) {
-        const cv::Mat* shown = state.playback.VR_step >= 0.0 ? cachedCurrentClip() : nullptr;
+        // While paused the cache is empty: the clip of the pause's start stands for it.
+        const cv::Mat* shown = paused_ ? (pausedClip_.empty() ? nullptr : &pausedClip_)
+                               : state.playback.VR_step >= 0.0 ? cachedCurrentClip()
+                                                               : nullptr;
         // Which clip of which folder: the picture follows the shown clip whatever moved it.
         const int64_t identity =
             int64_t{state.contents.DirNum} * kMaxClips + clipIndexOf(state.playback.frame_no);

@@ -48,14 +48,18 @@ cv::Mat drawTextPage(TextRenderer& text, const std::vector<std::string>& lines, 
     return page;
 }
 
-void showTextPage(TextRenderer& text, Window& window, const std::vector<std::string>& lines) {
+void showTextPage(TextRenderer& text, Window& window, const std::vector<std::string>& lines,
+                  const std::function<void()>& service) {
     const cv::Mat page = drawTextPage(text, lines, cv::Size(1280, 720));
     window.show(page);
     // A key wait with no time limit ends on a key, ESC for a closed window, or nothing more
-    // to come (kNoKey): only another key keeps the page up.
+    // to come (kNoKey): only another key keeps the page up. With a service step the wait goes
+    // in slices, the step between them.
+    constexpr int kSliceMs = 50;
     for (;;) {
-        const int key = window.waitKey(0);
-        if (key == kKeyEsc || key == kNoKey) return;
+        const int key = window.waitKey(service ? kSliceMs : 0);
+        if (key == kKeyEsc || (key == kNoKey && !service)) return;
+        if (key == kNoKey) service();
     }
 }
 

@@ -2,6 +2,7 @@
 // A page of big text in the player window, readable from a few metres: what the player says
 // when it cannot start its work (no clips).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ inline constexpr int kPageLetterPixels = 56;
 cv::Mat drawTextPage(TextRenderer& text, const std::vector<std::string>& lines, cv::Size size);
 
 // Shows the page of `lines` in `window` (at 1280x720, scaled to the window) and waits until
-// ESC is typed or the window is closed; any other key leaves the page up.
-void showTextPage(TextRenderer& text, Window& window, const std::vector<std::string>& lines);
+// ESC is typed or the window is closed; any other key leaves the page up. `service`, when set,
+// runs every 50 ms of the wait (the player's service step).
+void showTextPage(TextRenderer& text, Window& window, const std::vector<std::string>& lines,
+                  const std::function<void()>& service = nullptr);
 
 }  // namespace kalvento

@@ -61,6 +61,7 @@ std::unique_ptr<WebRemote> WebRemote::open(const Options& options, Console& cons
     }
     RemoteAccess access;
     access.keys = options.httpKeys;
+    access.commands = options.httpCommands;
     access.token = options.httpToken;
     const bool madeToken = access.token.empty() && !isLoopbackHost(host);
     if (madeToken) access.token = makeToken();

@@ -42,15 +42,15 @@ void flipModeCommand(PlayerContext& player, const KeyCommand& command);         
 void replaySpeedCommand(PlayerContext& player, const KeyCommand& command);          // s +1, S -1
 
 // Gestures: L asks how many gestures to learn and starts the automatic learning; W writes the
-// learned knowledge base (the request 3302 through PendingKey).
+// learned knowledge base.
 void learnGesturesCommand(PlayerContext& player, const KeyCommand& command);
 void writeGestureDataCommand(PlayerContext& player, const KeyCommand& command);
 // Starts the automatic learning of gestures 0 .. count - 1 (count 1 .. 8; others do nothing):
 // opens the camera when it is closed, sets PlayEngine 0, AutoLearn 1 and GestureMax.
 void startGestureLearning(PlayerContext& player, int count);
-// The gesture-data request in PendingKey: 3302 prints its title and writes the knowledge base
-// (not in MotionDisplayMode 2, nor during a similar learning or review); 3303 prints its title.
-void runGestureDataRequest(PlayerContext& player);
+// Writes the knowledge base after its title line "KEY FUNCTION : [ Write Gesture Data ]" (not
+// in MotionDisplayMode 2, nor during a similar learning or review).
+void writeGestureData(PlayerContext& player);
 
 // Camera: q on/off; d / D camera number (param -1 / +1); < / > cache size (param -1 / +1).
 void cameraOnOffCommand(PlayerContext& player, const KeyCommand& command);
@@ -114,5 +114,27 @@ void rangeMovieCommand(PlayerContext& player, const KeyCommand& command);       
 void keyFrameClipsCommand(PlayerContext& player, const KeyCommand& command);        // I
 void exportedFolderClipsCommand(PlayerContext& player, const KeyCommand& command);  // ^
 void movieFrameRateCommand(PlayerContext& player, const KeyCommand& command);       // f F
+
+// The commands with a value (their argument is checked here; a refused one is said on the
+// console and does nothing): folder N, clip N, threshold N, osd N, camera on|off,
+// follow on|off, key K; and resume, which only the pause takes.
+void folderValueCommand(PlayerContext& player, const KeyCommand& command,
+                        const std::vector<std::string>& args);
+void clipValueCommand(PlayerContext& player, const KeyCommand& command,
+                      const std::vector<std::string>& args);
+void thresholdValueCommand(PlayerContext& player, const KeyCommand& command,
+                           const std::vector<std::string>& args);
+void osdValueCommand(PlayerContext& player, const KeyCommand& command,
+                     const std::vector<std::string>& args);
+void cameraValueCommand(PlayerContext& player, const KeyCommand& command,
+                        const std::vector<std::string>& args);
+void followValueCommand(PlayerContext& player, const KeyCommand& command,
+                        const std::vector<std::string>& args);
+void keyValueCommand(PlayerContext& player, const KeyCommand& command,
+                     const std::vector<std::string>& args);
+void resumeCommand(PlayerContext& player, const KeyCommand& command);
+// The key code an argument names: a key name or character as remotes name keys, "code N" or a
+// number 1 .. 255; 0 for anything else.
+int keyArgument(const std::string& text);
 
 }  // namespace kalvento

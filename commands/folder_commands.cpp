@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "core/playback.h"
 #include "commands/player_context.h"
 #include "core/paths.h"
 #include "platform/console.h"
@@ -45,7 +46,7 @@ void printChangedFolder(PlayerContext& player, int dirNum) {
 
 void switchToFolder(PlayerContext& player, int dirNum, const char* afterScan) {
     player.releaseImageCache();
-    player.state.contents.DirNum = dirNum;
+    setFolderIndex(player.state.contents, dirNum);
     printChangedFolder(player, dirNum);
     player.scan();
     player.io.console.print("%s", afterScan);
@@ -62,7 +63,7 @@ void changeFolderCommand(PlayerContext& player, const KeyCommand& command) {
 void firstFolderCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ R ]→ 先頭のコンテンツフォルダである S001 へ復帰します。\n");
-    player.state.contents.DirNum = 0;
+    setFolderIndex(player.state.contents, 0);
     printChangedFolder(player, 0);
     // From here on R is the refresh key r, title included.
     printTitleOf(player, 'r');

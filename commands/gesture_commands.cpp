@@ -1,5 +1,5 @@
 // The gesture keys: L starts the automatic learning of 1 .. 8 gestures, W writes the learned
-// knowledge base; and the gesture-data requests the key stage runs for PendingKey 3302 / 3303.
+// knowledge base.
 
 #include <optional>
 #include <string>
@@ -51,21 +51,16 @@ void startGestureLearning(PlayerContext& player, int count) {
         state.playback.PromptText.c_str(), learning.AutoLearn, learning.GestureMax);
 }
 
-void runGestureDataRequest(PlayerContext& player) {
-    PlaybackState& playback = player.state.playback;
-    if (playback.PendingKey == kRequestWriteGestureData) {
-        if (playback.MotionDisplayMode != 0)
-            player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
-        const Recogniser& recogniser = player.recogniser;
-        const RecogniserMode mode = recogniserMode(recogniser);
-        if (playback.MotionDisplayMode != 2 && mode != RecogniserMode::SimilarLearning &&
-            mode != RecogniserMode::Review)
-            WriteKB(recogniser, player.state.gesture, player.state.contents.DirNum + 1,
-                    player.io.files, player);
-    } else if (playback.PendingKey == kRequestReadGestureData) {
-        if (playback.MotionDisplayMode != 0)
-            player.io.console.print("KEY FUNCTION : [ Read Gesture Data ]\n");
-    }
+void writeGestureData(PlayerContext& player) {
+    const PlaybackState& playback = player.state.playback;
+    if (playback.MotionDisplayMode != 0)
+        player.io.console.print("KEY FUNCTION : [ Write Gesture Data ]\n");
+    const Recogniser& recogniser = player.recogniser;
+    const RecogniserMode mode = recogniserMode(recogniser);
+    if (playback.MotionDisplayMode != 2 && mode != RecogniserMode::SimilarLearning &&
+        mode != RecogniserMode::Review)
+        WriteKB(recogniser, player.state.gesture, player.state.contents.DirNum + 1,
+                player.io.files, player);
 }
 
 void learnGesturesCommand(PlayerContext& player, const KeyCommand&) {
@@ -78,8 +73,7 @@ void learnGesturesCommand(PlayerContext& player, const KeyCommand&) {
 void writeGestureDataCommand(PlayerContext& player, const KeyCommand&) {
     printPromptLine(player);
     printKeyLine(player, "キー入力[ W ]→ 学習したジェスチャーデータを書き込みます。\n");
-    player.state.playback.PendingKey = kRequestWriteGestureData;
-    runGestureDataRequest(player);
+    writeGestureData(player);
 }
 
 }  // namespace kalvento

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "core/playback.h"
 #include "commands/player_context.h"
 #include "platform/console.h"
 
@@ -151,7 +152,7 @@ void stepKeyFrameCommand(PlayerContext& player, const KeyCommand& command) {
     // A key frame beyond the folder (kept from a folder that held more clips) takes the last
     // clip, like a step past the end.
     const int maxCount = player.state.contents.MaxCount;
-    playback.frame_no = (maxCount > 0 && clipIndexOf(value) >= maxCount) ? maxCount - 1 : value;
+    setFramePosition(playback, (maxCount > 0 && clipIndexOf(value) >= maxCount) ? maxCount - 1 : value);
     playback.LastShownFrame = -1.0;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "commands/commands.h"
+#include "core/playback.h"
 #include "commands/copy_loop.h"
 #include "commands/player_context.h"
 #include "contents/home_folder.h"
@@ -339,13 +340,13 @@ void keyFrameClipsCommand(PlayerContext& player, const KeyCommand&) {
             ++n;
         const int last = std::max(n - 1, 0);
 
-        state.playback.frame_no = v;
+        setFramePosition(state.playback, v);
         movie.CopyStartFrameNum = std::clamp(clipIndexOf(v - last), 0, maxCount - 1);
         movie.CopyEndFrameNum = end;
         printClipInfo(player, std::make_pair(e, end), last + 1);
         produceClip(player, program, movie.CopyStartFrameNum, end);
     }
-    state.playback.frame_no = savedFrame;
+    setFramePosition(state.playback, savedFrame);
     state.keyFrames.KeyFrameIndex = savedIndex;
     endRange(movie);
 }
@@ -370,7 +371,7 @@ void exportedFolderClipsCommand(PlayerContext& player, const KeyCommand&) {
     for (int pass = 0; pass <= lastKeyFrame; ++pass) {
         player.releaseImageCache();
         folder = folder + 1 >= kFolderIndexLimit ? 0 : folder + 1;
-        state.contents.DirNum = folder;
+        setFolderIndex(state.contents, folder);
         printChangedFolder(player, folder);
         player.scan();
         if (state.contents.DirNum != folder) {
@@ -381,7 +382,7 @@ void exportedFolderClipsCommand(PlayerContext& player, const KeyCommand&) {
             continue;
         }
         const int maxCount = state.contents.MaxCount;
-        state.playback.frame_no = maxCount - 3;
+        setFramePosition(state.playback, maxCount - 3);
         if (maxCount - 3 < 0) continue;
         movie.CopyStartFrameNum = 0;
         movie.CopyEndFrameNum = maxCount - 3;
@@ -394,7 +395,7 @@ void exportedFolderClipsCommand(PlayerContext& player, const KeyCommand&) {
     double position = savedFrame;
     if (!(position >= 0.0)) position = 0.0;
     if (position > maxCount - 1) position = std::max(maxCount - 1, 0);
-    state.playback.frame_no = position;
+    setFramePosition(state.playback, position);
     state.playback.LastShownFrame = -1.0;
     state.keyFrames.KeyFrameIndex = savedIndex;
     endRange(movie);

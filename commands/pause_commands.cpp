@@ -4,11 +4,31 @@
 #include "commands/commands.h"
 #include "commands/player_context.h"
 #include "core/banners.h"
+#include "core/input_queue.h"
 
 namespace kalvento {
 
+namespace {
+
+// The next input that counts in the pause, from the queue: a key (only ENTER and ESC count),
+// `resume` as ENTER, `key K` as K. Other commands wait in the queue for the end of the pause.
+int queuedPauseKey(PlayerContext& player) {
+    std::optional<Input> input = player.inputs.takeFirst([](const Input& in) {
+        return in.isKey() || in.isCommand("resume") || in.isCommand("key") ||
+               in.isCommand("pause");
+    });
+    if (!input) return kNoKey;
+    if (input->isKey()) return input->key;
+    if (input->isCommand("resume")) return kKeyEnter;
+    if (input->isCommand("key") && input->args.size() == 1) return keyArgument(input->args[0]);
+    return kNoKey;
+}
+
+}  // namespace
+
 PauseEnd pausePlayer(PlayerContext& player) {
     State& state = player.state;
+    player.setPaused(true);
     player.dropReadAhead();
     // The camera is let go for the pause; CamActive stays 1 so that resuming takes it again.
     if (state.camera.CamActive == 1) player.releaseCameraForPause();
@@ -24,9 +44,15 @@ PauseEnd pausePlayer(PlayerContext& player) {
     const int waitMs = player.receivesRemotely() ? kRemoteSliceMs : 0;
     for (;;) {
         int key = player.io.window.waitKey(waitMs) & 0xff;
-        if (key == kNoKey && waitMs != 0) key = player.takeRemoteKeyWhilePaused();
+        if (key == kNoKey) {
+            if (waitMs != 0) player.serviceStep("pause");
+            key = queuedPauseKey(player);
+        }
         if (key == kKeyEnter) break;
-        if (key == kKeyEsc) return PauseEnd::Quit;
+        if (key == kKeyEsc) {
+            player.setPaused(false);
+            return PauseEnd::Quit;
+        }
     }
 
     if (state.camera.CamActive == 1) {
@@ -36,7 +62,8 @@ PauseEnd pausePlayer(PlayerContext& player) {
     player.io.console.print("\n");
     printBanner(player.io.console, Banner::PauseOver);
     player.io.console.print("\n");
-    state.playback.PendingKey = 0;
+    clearInjected(state.playback);
+    player.setPaused(false);
     // The cache was emptied: the current clip is loaded and shown again in the next turn.
     state.playback.LastShownFrame = -1.0;
     return PauseEnd::Resumed;

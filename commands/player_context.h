@@ -9,6 +9,7 @@
 
 #include "contents/clip_cache.h"
 #include "core/player_state.h"
+#include "core/input_queue.h"
 #include "core/turn_timer.h"
 #include "gesture/recogniser.h"
 #include "gesture/recogniser_host.h"
@@ -55,12 +56,18 @@ public:
     // Clears the shared block slots this player filled: its camera's and those it received
     // over the network, so that nobody follows them while it is paused or gone.
     virtual void clearFilledSlots() = 0;
-    // Whether keys and motion may arrive over the network; the pause then waits in short
-    // slices and takes them in between.
+    // Whether inputs and motion may arrive over the network; the waits then wait in short
+    // slices and run the service step in between.
     virtual bool receivesRemotely() const = 0;
-    // While paused: takes what arrived over the network (remote motion that stopped coming
-    // still expires) and returns the next key received, or 0.
-    virtual int takeRemoteKeyWhilePaused() = 0;
+    // The part of a turn that never stops, run from every wait outside the turn: what came
+    // over the network goes into `inputs` (remote motion that stopped coming still expires),
+    // the web remote gets the status, the state that changed is sent, and the display keeps
+    // its clock. `waitingFor` names the wait ("pause", "learning", "copy", "question", ...).
+    virtual void serviceStep(const char* waitingFor) = 0;
+    // The pause begins (the shown clip is kept for the remotes) or ends.
+    virtual void setPaused(bool paused) = 0;
+    // The window's display level 0 .. 3; false when there is no display.
+    virtual bool setDisplayLevel(int level) = 0;
 
     State state;
     // The decoded clips the display keeps, with the Loaded flags of state.contents.
@@ -71,6 +78,11 @@ public:
     TurnTimer timer;
     std::unique_ptr<SharedBlock> sharedBlock;  // open from the main loop's start on
     bool quitRequested = false;  // the user quit from the pause: the main loop ends this turn
+    // Every input from outside: the window's keys aside, what remotes and scripts send.
+    InputQueue inputs;
+    // Where the command running now came from (the window for a typed key).
+    InputSource running = InputSource::Window;
+    InputSource runningSource() const { return running; }
 };
 
 }  // namespace kalvento

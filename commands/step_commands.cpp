@@ -4,6 +4,7 @@
 #include "commands/commands.h"
 #include "commands/dispatch.h"
 #include "commands/player_context.h"
+#include "core/playback.h"
 
 namespace kalvento {
 
@@ -21,17 +22,17 @@ void stepClips(PlayerContext& player, int direction, double size) {
     MouseState& mouse = player.state.mouse;
     const ContentsState& contents = player.state.contents;
     if (mouse.QuickAccessTarget >= 0.0) {
-        playback.frame_no = mouse.QuickAccessTarget;
+        setFramePosition(playback, mouse.QuickAccessTarget);
         mouse.QuickAccessTarget = -1.0;
     } else if (direction == kForward) {
-        playback.frame_no += size;
+        moveFramePosition(playback, size);
         if (clipIndexOf(playback.frame_no) >= contents.MaxCount)
-            playback.frame_no = contents.MaxCount - 1;
+            setFramePosition(playback, contents.MaxCount - 1);
     } else {
-        playback.frame_no -= size;
+        moveFramePosition(playback, -(size));
     }
     // Also catches the forward end of an empty folder, which would be -1.
-    if (playback.frame_no < 0.0) playback.frame_no = 0.0;
+    if (playback.frame_no < 0.0) setFramePosition(playback, 0.0);
     playback.ReplayDirection = direction;
     playback.SignalledDirection = direction;
     int n = clipIndexOf(playback.frame_no);

@@ -73,12 +73,12 @@ void thresholdStepCommand(PlayerContext& player, const KeyCommand& command) {
     player.state.playback.MotionDisplayMode = 0;
 }
 
-void setThreshold(PlayerContext& player, int value) {
+void setThreshold(PlayerContext& player, int value, const char* road) {
     int& threshold = player.state.camera.QBN_threshold;
     threshold = value > 0 ? value : 0;
     writeThresholdFile(player.io.files, player.io.console, threshold);
-    player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] (web)）\n",
-                            player.state.playback.PromptText.c_str(), threshold);
+    player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] (%s)）\n",
+                            player.state.playback.PromptText.c_str(), threshold, road);
     player.state.playback.MotionDisplayMode = 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/input_queue.h"
 #include "core/paths.h"
 
 namespace kalvento {
@@ -55,7 +56,7 @@ ClipStep::ClipLoad ClipStep::loadShownClip(State& state, ClipCache& cache, int c
     PlaybackState& playback = state.playback;
     const int limit = playback.VR_step <= 0.0 ? 1 : playback.CamOnMemory;
     const bool ok = cache.load(clip, limit, hooks_.load);
-    if (playback.PendingKey != '6') playback.PendingKey = 0;
+    if (!injectedKeyIs(playback, '6')) clearInjected(playback);
     if (!ok) return clipLoadFailed(state, clip);
     rescannedAfterFailure_ = false;
     const cv::Mat& image = *cache.find(clip);
@@ -80,7 +81,7 @@ ClipStep::ClipLoad ClipStep::clipLoadFailed(State& state, int clip) {
     console_.print("Done.\n\n");
     hooks_.readFolderParameters();
     playback.LastShownFrame = -1.0;
-    playback.PendingKey = 0;
+    clearInjected(playback);
     rescannedAfterFailure_ = true;
     return ClipLoad::Rescanned;
 }

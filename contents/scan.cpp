@@ -7,7 +7,9 @@
 #include "contents/frame_data_file.h"
 #include "contents/import.h"
 #include "core/exit.h"
+#include "core/input_queue.h"
 #include "core/paths.h"
+#include "core/playback.h"
 #include "settings/folder_config.h"
 
 namespace kalvento {
@@ -21,7 +23,7 @@ constexpr int kProgressEvery = 200;
 void resetPlayback(State& state, ClipCache& cache) {
     state.camera.CamFrameSlot = 0;
     state.camera.DifferenceSum = 0;
-    state.playback.frame_no = 0.0;
+    setFramePosition(state.playback, 0.0);
     state.playback.MotionRun = 0;
     state.playback.ReplayDirection = 1;
     state.playback.LastShownFrame = -1.0;
@@ -87,7 +89,7 @@ void showFirstClip(State& state, ClipCache& cache, Io& io) {
     if (!cache.load(0, std::nullopt, decode)) return;
     io.rebuildWindowAround(*cache.find(0));
     state.playback.LastShownFrame = -1.0;
-    state.playback.PendingKey = 0;
+    clearInjected(state.playback);
 }
 
 // The page's lines about pictures of other names in S001 (none when it holds none).
@@ -135,9 +137,9 @@ void scanContents(State& state, ClipCache& cache, Io& io) {
         if (contents.MaxCount > 0) break;
         io.console.print("---> Empty folder is specified!\n");
         if (contents.DirNum > 0) {
-            --contents.DirNum;
+            setFolderIndex(contents, contents.DirNum - 1);
         } else if (contents.DirNum < 0) {
-            contents.DirNum = 0;
+            setFolderIndex(contents, 0);
         } else {
             io.console.errorLine("---> ERROR: No image file exists! Bye!\n");
             waitAfterNoClips(io);

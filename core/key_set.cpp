@@ -1,6 +1,7 @@
 #include "core/key_set.h"
 
 #include <array>
+#include <charconv>
 #include <utility>
 
 #include "platform/window.h"
@@ -85,6 +86,15 @@ std::optional<KeySet> parseKeyList(const std::string& text, std::string& error) 
         start = comma + 1;
     }
     return keys;
+}
+
+int keyArgumentCode(const std::string& text) {
+    if (int code = keyCodeOf(text); code != 0) return code;
+    const std::string digits = text.rfind("code ", 0) == 0 ? text.substr(5) : text;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty()) return 0;
+    return value >= 1 && value <= 255 ? value : 0;
 }
 
 }  // namespace kalvento

@@ -50,6 +50,9 @@ std::optional<KeySet> parseKeyList(const std::string& text, std::string& error);
 // The code of one key as a remote names it: a name of the list above or one character 33..126
 // (a comma included); 0 when `text` is neither.
 int keyCodeOf(const std::string& text);
+// The key a command's argument names: what keyCodeOf reads, "code N" or a number 1 .. 255;
+// 0 for anything else.
+int keyArgumentCode(const std::string& text);
 // The name or character of a key code, as keyCodeOf reads it back; "code N" for a code that
 // has neither.
 std::string keyNameOf(int code);

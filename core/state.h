@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/input.h"
+
 namespace kalvento {
 
 // In core/player_state.h.
@@ -93,7 +95,8 @@ struct PlaybackState {
     int flip_mode = 0;          // 0 normal, 1 left-right, 2 top-bottom reverse
     int PlayEngine = 1;         // 1 motion playback step, 0 gesture drive
     int MotionDisplayMode = 0;  // 0 quiet, 1 status line, 2 shared-block line, -1 quiet once
-    int PendingKey = 0;         // injected key of this turn; 0 none; >= 256 requests
+    int PendingKey = 0;  // injected key of this turn; 0 none; kInjectedCommand a command
+    Input PendingInput;  // the injected input itself (written with PendingKey, core/input_queue)
     int PlayStepMode = 1;
     int IdleTurns = 0;
     int IdleLimit = 108000;

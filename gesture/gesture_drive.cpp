@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "core/input_queue.h"
+#include "core/playback.h"
 #include "core/player_state.h"
 #include "gesture/learning.h"
 
@@ -68,8 +70,8 @@ void runGestureDriveSteps(Recogniser& recogniser, DriveView view) {
             p = static_cast<double>(out.PHASE) / out.MotionLengthOut;
         }
         if (p >= 0.0)
-            playback.frame_no = view.MouseReverseFlag ? (1.0 - p) * n - 1.0 : n * p - 1.0;
-        playback.frame_no = std::clamp(playback.frame_no, 0.0, std::max(0.0, n - 1.0));
+            setFramePosition(playback, view.MouseReverseFlag ? (1.0 - p) * n - 1.0 : n * p - 1.0);
+        setFramePosition(playback, std::clamp(playback.frame_no, 0.0, std::max(0.0, n - 1.0)));
     }
 
     if (playback.MotionDisplayMode > 0 && out.PHASE == -1 && playback.WalkerMode == 0)
@@ -148,8 +150,10 @@ void printGestureStatus(const Recogniser& recogniser, DriveView view) {
     } else if (playback.MotionDisplayMode == 1) {
         if (playback.WalkerMode) {
             playback.VR_step = std::fabs(static_cast<double>(out.ACCEL)) * kWalkerStepPerAccel;
-            if (playback.ReplayDirection == 0) playback.PendingKey = 'z';
-            if (playback.ReplayDirection == 1) playback.PendingKey = 'x';
+            if (playback.ReplayDirection == 0)
+                injectInput(playback, Input::Command("step-backward", {}, InputSource::Player));
+            if (playback.ReplayDirection == 1)
+                injectInput(playback, Input::Command("step-forward", {}, InputSource::Player));
             return;
         }
         view.console.gauge(GaugeReading{clip, view.MaxCount, gestureGaugeMarks(out)},

@@ -84,6 +84,11 @@ bool parseLine(std::string_view line, ScriptEvent& event) {
         event.kind = ScriptEvent::Sleep;
         return parseInt(words[1], event.value, 0, 3600 * 1000);
     }
+    if (words[0] == "command" && words.size() >= 2) {
+        event.kind = ScriptEvent::Command;
+        event.words.assign(words.begin() + 1, words.end());
+        return true;
+    }
     if (words[0] == "mouse" && (words.size() == 4 || words.size() == 5)) {
         event.kind = ScriptEvent::Mouse;
         return parseMouseEvent(words[1], event.value) && parseInt(words[2], event.x, -kBig, kBig) &&

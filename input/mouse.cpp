@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "core/input_queue.h"
 #include "core/player_state.h"
 #include "platform/window.h"
 
@@ -10,10 +11,15 @@ namespace kalvento {
 
 namespace {
 
-constexpr int kStepForwardKey = 'x';
-constexpr int kStepBackwardKey = 'z';
-constexpr int kRandomFolderKey = 'j';
-constexpr int kQuickAccessModeKey = '`';
+constexpr const char* kStepForward = "step-forward";
+constexpr const char* kStepBackward = "step-backward";
+constexpr const char* kRandomFolder = "random-folder";
+constexpr const char* kQuickAccessMode = "quick-access";
+
+// Injects the command `name` as the mouse's input of the turn.
+void injectMouseCommand(State& state, const char* name) {
+    injectInput(state.playback, Input::Command(name, {}, InputSource::Mouse));
+}
 
 constexpr double kDragStep = 12.0;  // frames per step while a motion-mode drag lasts
 constexpr double kNormalStep = 1.0;
@@ -95,16 +101,15 @@ void movementStep(State& state, const cv::Mat* image, const Pointer& pointer) {
     MouseState& mouse = state.mouse;
     const double movement = vertical(state) ? ny - mouse.PrevMouseY : nx - mouse.PrevMouseX;
     const bool reverse = mouse.MouseReverseFlag == 1;
-    const int forwardKey = reverse ? kStepBackwardKey : kStepForwardKey;
-    const int backwardKey = reverse ? kStepForwardKey : kStepBackwardKey;
+    const char* forward = reverse ? kStepBackward : kStepForward;
+    const char* backward = reverse ? kStepForward : kStepBackward;
 
-    int& pendingKey = state.playback.PendingKey;
     if (state.playback.WalkerMode == 1) {
-        pendingKey = forwardKey;
+        injectMouseCommand(state, forward);
     } else if (movement >= kMinMovement) {
-        pendingKey = forwardKey;
+        injectMouseCommand(state, forward);
     } else if (movement <= -kMinMovement) {
-        pendingKey = backwardKey;
+        injectMouseCommand(state, backward);
     }
 
     mouse.PrevMouseX = nx;
@@ -162,7 +167,7 @@ void handleMouseEvent(State& state, Console& console, int event, int x, int y, i
     if (state.mouse.MouseInputFlag == 0) return;
     // At most one injected key per turn: events arriving before it ran are dropped, and the
     // last handled position stays.
-    if (state.playback.PendingKey > 0) return;
+    if (hasInjected(state.playback)) return;
 
     switch (event) {
         case kMouseMove:
@@ -174,12 +179,12 @@ void handleMouseEvent(State& state, Console& console, int event, int x, int y, i
         case kMouseRightDown:
             console.print("%sマウス入力[ 右ボタン ]→ ランダムにコンテンツフォルダを選択します。\n",
                           state.playback.PromptText.c_str());
-            state.playback.PendingKey = kRandomFolderKey;
+            injectMouseCommand(state, kRandomFolder);
             break;
         case kMouseMiddleDown:
             console.print("%sマウス入力[ 中ボタン ]→ クイックアクセスのモードを切替えます。\n",
                           state.playback.PromptText.c_str());
-            state.playback.PendingKey = kQuickAccessModeKey;
+            injectMouseCommand(state, kQuickAccessMode);
             break;
         case kMouseLeftUp:
             onLeftUp(state);

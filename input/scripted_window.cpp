@@ -16,10 +16,12 @@ void ScriptedWindow::setMouseCallback(MouseCallback callback, void* user) {
 }
 
 int ScriptedWindow::waitKey(int ms) {
-    // A wait without time limit ends only with a key.
+    // A wait without time limit ends only with a key, or with a command handed over (whoever
+    // waits may want to look at it).
     for (;;) {
+        handedCommand_ = false;
         int key = nextKey(ms);
-        if (key != kNoKey || ms != 0) return key;
+        if (key != kNoKey || ms != 0 || handedCommand_) return key;
     }
 }
 
@@ -53,6 +55,13 @@ int ScriptedWindow::nextKey(int ms) {
             case ScriptEvent::Sleep:
                 clock_.sleepMillis(event.value);
                 break;
+            case ScriptEvent::Command:
+                if (sink_) {
+                    std::vector<std::string> args(event.words.begin() + 1, event.words.end());
+                    sink_(Input::Command(event.words[0], std::move(args), InputSource::Script));
+                }
+                handedCommand_ = true;
+                return kNoKey;
         }
     }
 }

@@ -2,8 +2,10 @@
 // Serves scripted input events to the player's key reads, in front of another window.
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
+#include "core/input.h"
 #include "input/input_script.h"
 #include "platform/clock.h"
 #include "platform/window.h"
@@ -26,6 +28,8 @@ public:
         events_.insert(events_.end(), events.begin(), events.end());
     }
     bool scriptDone() const { return next_ >= events_.size() && idleLeft_ == 0; }
+    // Where the script's commands go (the player's input queue); without one they are dropped.
+    void setInputSink(std::function<void(Input)> sink) { sink_ = std::move(sink); }
 
 private:
     // The result of one scripted key read, or of the inner window's once the script is done.
@@ -36,6 +40,8 @@ private:
     bool escapeWhenDone_;
     size_t next_ = 0;
     int idleLeft_ = 0;
+    std::function<void(Input)> sink_;
+    bool handedCommand_ = false;  // the last read handed a command over and returned no key
     MouseCallback callback_ = nullptr;
     void* user_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ipc/osc_link.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -92,12 +93,30 @@ std::optional<int> roundedNumber(const OscValue& value, int low, int high) {
     return static_cast<int>(number);
 }
 
+// An argument as a command takes it: a string as it is, a whole number in decimal, another
+// number in the shortest form that reads back the same.
+std::string argumentText(const OscValue& value) {
+    if (value.type == 's') return value.s;
+    if (value.type == 'i') return std::to_string(value.i);
+    if (value.type == 'h') return std::to_string(value.h);
+    const double number = value.number();
+    if (std::floor(number) == number && std::fabs(number) < 1e15)
+        return std::to_string(static_cast<long long>(number));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", number);
+    return text;
+}
+
 }  // namespace
 
 void OscLink::handle(const OscMessage& message, SharedBlock& block, BlockBytes& copy,
                      int64_t nowMicros) {
     if (message.path == "/kalvento/key")
         handleKey(message.args);
+    else if (message.path == "/kalvento/command")
+        handleCommand(message.args);
+    else if (message.path == "/kalvento/status" && reported_)
+        eachStateMessage(*reported_, nullptr, [this](const OscMessage& m) { port_.reply(m); });
     else if (message.path == "/kalvento/motion")
         handleMotion(message.args, block, copy, nowMicros);
     else
@@ -114,12 +133,63 @@ void OscLink::handleKey(const std::vector<OscValue>& args) {
         ++counters_.malformed;
     } else if (!allowedKeys_.contains(*key)) {
         ++counters_.refused;
-    } else if (keys_.size() >= kKeyQueueLimit) {
-        ++counters_.overflow;
-    } else {
-        keys_.push_back(*key);
+    } else if (queue(Input::Key(*key, InputSource::Osc))) {
         ++counters_.keys;
     }
+}
+
+bool OscLink::queue(Input input) {
+    if (inputs_.push(std::move(input))) return true;
+    ++counters_.overflow;
+    return false;
+}
+
+void OscLink::handleCommand(const std::vector<OscValue>& args) {
+    if (args.empty() || args[0].type != 's' || args[0].s.empty()) {
+        ++counters_.malformed;
+        return;
+    }
+    std::vector<std::string> words;
+    for (size_t i = 1; i < args.size(); ++i) words.push_back(argumentText(args[i]));
+    const std::string& name = args[0].s;
+    // `key K` is refused for a key the allowed keys do not hold, whatever the commands allow.
+    const int key = name == "key" && words.size() == 1 ? keyArgumentCode(words[0]) : 0;
+    const bool keyRefused = name == "key" && !allowedKeys_.contains(key);
+    if (allowedCommands_.count(name) == 0 || keyRefused) {
+        ++counters_.refused;
+    } else if (queue(Input::Command(name, std::move(words), InputSource::Osc))) {
+        ++counters_.commands;
+    }
+}
+
+template <typename Send>
+void OscLink::eachStateMessage(const PlayerReport& r, const PlayerReport* before, Send send) {
+    auto number = [&](const char* path, int value, int old) {
+        if (before == nullptr || value != old) send(OscMessage{path, {OscValue::Int(value)}});
+    };
+    const PlayerReport none{-1, -1, -1, -1, -1, -1, -1, -1, "\x01"};
+    const PlayerReport& b = before != nullptr ? *before : none;
+    number("/kalvento/folder", r.folder, b.folder);
+    if (before == nullptr)
+        send(OscMessage{"/kalvento/clip", {OscValue::Int(r.folder), OscValue::Int(r.clip),
+                                           OscValue::Int(r.clipCount)}});
+    number("/kalvento/threshold", r.threshold, b.threshold);
+    number("/kalvento/osd", r.osd, b.osd);
+    number("/kalvento/camera", r.camera, b.camera);
+    number("/kalvento/follow", r.follow, b.follow);
+    number("/kalvento/paused", r.paused, b.paused);
+    if (before == nullptr || r.waiting != b.waiting)
+        send(OscMessage{"/kalvento/waiting", {OscValue::Str(r.waiting)}});
+}
+
+void OscLink::sendState(const PlayerReport& report) {
+    if (reported_ && *reported_ == report) return;
+    const bool firstTime = !reported_;
+    eachStateMessage(report, firstTime ? nullptr : &*reported_, [&](const OscMessage& m) {
+        // The clip goes out through sendClip as it changes; the first report leaves it there.
+        if (m.path != "/kalvento/clip") port_.send(m);
+    });
+    reported_ = report;
 }
 
 void OscLink::handleMotion(const std::vector<OscValue>& args, SharedBlock& block, BlockBytes& copy,
@@ -142,10 +212,9 @@ void OscLink::handleMotion(const std::vector<OscValue>& args, SharedBlock& block
 }
 
 int OscLink::takeKey() {
-    if (keys_.empty()) return 0;
-    int key = keys_.front();
-    keys_.pop_front();
-    return key;
+    while (std::optional<Input> input = inputs_.take())
+        if (input->isKey()) return input->key;
+    return 0;
 }
 
 }  // namespace kalvento

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/input_queue.h"
+#include "core/playback.h"
 #include "core/player_state.h"
 #include "ipc/shared_motion.h"
 
@@ -46,12 +48,12 @@ int playbackStep(State& state) {
     if (d > state.camera.VR_threshold) {
         ++playback.MotionRun;
         if (playback.ReplayDirection == 1) {
-            playback.frame_no += playback.VR_step;
-            if (clipIndexOf(playback.frame_no) >= maxCount) playback.frame_no = maxCount - 1;
+            moveFramePosition(playback, playback.VR_step);
+            if (clipIndexOf(playback.frame_no) >= maxCount) setFramePosition(playback, maxCount - 1);
         } else if (playback.ReplayDirection == 0) {
-            playback.frame_no -= playback.VR_step;
+            moveFramePosition(playback, -(playback.VR_step));
         }
-        if (playback.frame_no < 0.0) playback.frame_no = 0.0;
+        if (playback.frame_no < 0.0) setFramePosition(playback, 0.0);
     } else if (d > 0) {
         if (playback.MotionRun > playback.ReverseRun) {
             playback.ReplayDirection = playback.ReplayDirection == 1 ? 0 : 1;
@@ -60,7 +62,7 @@ int playbackStep(State& state) {
         if (playback.MotionRun > playback.RunReset) playback.MotionRun = 0;
     }
     if (selection.AutoJumpFlag == 1 && selection.MotionCount > selection.RFJ_parameter) {
-        playback.PendingKey = 'j';
+        injectInput(playback, Input::Command("random-folder", {}, InputSource::Player));
         selection.MotionCount = 0;
     }
     if (playback.ReplayDirection != playback.SignalledDirection) {

@@ -304,24 +304,15 @@ public:
             sendFamily_ = family;
             if (sendSocket_ < 0) return;
         }
-        lo_message out = lo_message_new();
-        for (const OscValue& value : message.args) {
-            if (value.type == 'i')
-                lo_message_add_int32(out, value.i);
-            else if (value.type == 'f')
-                lo_message_add_float(out, value.f);
-            else
-                lo_message_add_string(out, value.s.c_str());
+        sendOn(sendSocket_, message, to->bytes, to->length);
+    }
+
+    void reply(const OscMessage& message) override {
+        if (socket_ < 0 || senderLength_ == 0) {
+            send(message);
+            return;
         }
-        size_t size = 0;
-        void* data = lo_message_serialise(out, message.path.c_str(), nullptr, &size);
-        lo_message_free(out);
-        if (data == nullptr) return;
-        // UDP: a message nobody receives is lost, which is what a stream of states wants; a
-        // full socket buffer drops it rather than holding the loop.
-        ::sendto(sendSocket_, data, size, MSG_DONTWAIT | MSG_NOSIGNAL,
-                 reinterpret_cast<const sockaddr*>(&to->bytes), to->length);
-        std::free(data);
+        sendOn(socket_, message, sender_, senderLength_);
     }
 
     std::vector<std::string> takeNotices() override {
@@ -337,8 +328,13 @@ public:
             pending_.clear();
             next_ = 0;
             std::array<char, kMaxOscDatagram + 1> buffer{};
-            ssize_t size = ::recv(socket_, buffer.data(), buffer.size(), MSG_TRUNC);
+            sockaddr_storage from{};
+            socklen_t fromLength = sizeof from;
+            ssize_t size = ::recvfrom(socket_, buffer.data(), buffer.size(), MSG_TRUNC,
+                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (size < 0) return std::nullopt;  // nothing there (or an error: nothing to act on)
+            sender_ = from;
+            senderLength_ = fromLength <= sizeof from ? fromLength : 0;
             if (static_cast<size_t>(size) > kMaxOscDatagram) {
                 OscDatagram datagram;
                 datagram.kind = OscDatagram::Oversized;
@@ -350,6 +346,29 @@ public:
     }
 
 private:
+    // Encodes `message` and sends it on `socket` to `to`. UDP: a message nobody receives is
+    // lost, which is what a stream of states wants; a full socket buffer drops it rather than
+    // holding the loop.
+    static void sendOn(int socket, const OscMessage& message, const sockaddr_storage& to,
+                       socklen_t length) {
+        lo_message out = lo_message_new();
+        for (const OscValue& value : message.args) {
+            if (value.type == 'i')
+                lo_message_add_int32(out, value.i);
+            else if (value.type == 'f')
+                lo_message_add_float(out, value.f);
+            else
+                lo_message_add_string(out, value.s.c_str());
+        }
+        size_t size = 0;
+        void* data = lo_message_serialise(out, message.path.c_str(), nullptr, &size);
+        lo_message_free(out);
+        if (data == nullptr) return;
+        ::sendto(socket, data, size, MSG_DONTWAIT | MSG_NOSIGNAL,
+                 reinterpret_cast<const sockaddr*>(&to), length);
+        std::free(data);
+    }
+
     std::shared_ptr<SendTarget> target_;  // null without a send address
     std::thread resolver_;
     int sendSocket_ = -1;
@@ -358,6 +377,8 @@ private:
     // The messages of the last datagram (more than one for a bundle) not yet handed out.
     std::vector<OscDatagram> pending_;
     size_t next_ = 0;
+    sockaddr_storage sender_{};  // where the last datagram came from
+    socklen_t senderLength_ = 0;
 };
 
 }  // namespace

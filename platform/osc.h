@@ -64,6 +64,9 @@ public:
     // bundle one after the other, at once whatever its time tag); nullopt when none is there
     // (or there is no listening port).
     virtual std::optional<OscDatagram> receive() = 0;
+    // Sends `message` back to where the last received datagram came from (from the listening
+    // port); to the send address when nothing came yet. Never blocks.
+    virtual void reply(const OscMessage& message) { send(message); }
     // What the port has to say since it was last asked (a send address that does not resolve,
     // and when it does later), each said once.
     virtual std::vector<std::string> takeNotices() { return {}; }

@@ -168,12 +168,14 @@ HttpResponse RemoteApi::route(const HttpRequest& request) {
     if (get && path == "/api/v1/camera.jpg")
         return jpeg(previews_.cameraJpeg(), "the camera is off");
     const bool post = request.method == "POST";
-    const bool known = path == "/api/v1/key" || path == "/api/v1/threshold" || path == "/api/v1/answer";
+    const bool known = path == "/api/v1/key" || path == "/api/v1/threshold" ||
+                       path == "/api/v1/answer" || path == "/api/v1/command";
     if (!post || !known) return refuse(404, "no such request", counts_.notFound);
     json body = json::parse(request.body, nullptr, false);
     if (body.is_discarded() || !body.is_object())
         return refuse(400, "the body is not a JSON object", counts_.badRequest);
     if (path == "/api/v1/key") return postKey(body);
+    if (path == "/api/v1/command") return postCommand(body);
     if (path == "/api/v1/threshold") return postThreshold(body);
     return postAnswer(body);
 }
@@ -193,6 +195,48 @@ HttpResponse RemoteApi::postKey(const json& body) {
     if (!hub_.queueKey(code)) return refuse(429, "too many keys are waiting", counts_.keysRefused);
     ++counts_.keys;
     return jsonResponse(200, {{"queued", keyNameOf(code)}});
+}
+
+// {"name": "folder", "args": [3]}: the arguments strings or numbers (a whole number written
+// without a point), at most kMaxCommandArgs of them.
+HttpResponse RemoteApi::postCommand(const json& body) {
+    constexpr size_t kMaxCommandArgs = 8;
+    constexpr size_t kMaxWord = 64;
+    const char* usage = "give {\"name\": \"folder\", \"args\": [3]}";
+    if (!body.contains("name") || !body["name"].is_string())
+        return refuse(400, usage, counts_.badRequest);
+    const std::string name = body["name"].get<std::string>();
+    std::vector<std::string> args;
+    if (body.contains("args")) {
+        const json& given = body["args"];
+        if (!given.is_array() || given.size() > kMaxCommandArgs)
+            return refuse(400, usage, counts_.badRequest);
+        for (const json& arg : given) {
+            if (arg.is_string() && arg.get<std::string>().size() <= kMaxWord)
+                args.push_back(arg.get<std::string>());
+            else if (arg.is_number_integer())
+                args.push_back(std::to_string(arg.get<int64_t>()));
+            else
+                return refuse(400, "each argument is a string or a whole number",
+                              counts_.badRequest);
+        }
+    }
+    if (name.size() > kMaxWord || access_.commands.count(name) == 0)
+        return refuse(403, "the command " + (name.size() > kMaxWord ? std::string("given") : name) +
+                               " is not allowed",
+                      counts_.commandsRefused);
+    if (name == "key") {
+        const int code = args.size() == 1 ? keyArgumentCode(args[0]) : 0;
+        if (code == 0) return refuse(400, "give {\"name\": \"key\", \"args\": [\"x\"]}",
+                                     counts_.badRequest);
+        if (!access_.keys.contains(code))
+            return refuse(403, "the key " + keyNameOf(code) + " is not allowed",
+                          counts_.commandsRefused);
+    }
+    if (!hub_.queueCommand(name, args))
+        return refuse(429, "too many commands are waiting", counts_.commandsRefused);
+    ++counts_.commands;
+    return jsonResponse(200, {{"queued", name}, {"args", args}});
 }
 
 HttpResponse RemoteApi::postThreshold(const json& body) {
@@ -271,6 +315,9 @@ json RemoteApi::statusJson() const {
         {"turnsPerSecond", s.turnsPerSecond},
         {"turns", s.turns},
         {"osdLevel", s.osdLevel},
+        {"paused", s.paused},
+        {"follow", s.follow},
+        {"waiting", s.waiting},
         {"osdKey", s.osdKey},
         {"question", questions_ != nullptr ? questionJson()["prompt"].get<std::string>() : s.question},
         {"answer", questionJson()},
@@ -283,6 +330,8 @@ json RemoteApi::statusJson() const {
           {"foreignOrigin", counts_.foreignOrigin.load()}, {"tooLarge", counts_.tooLarge.load()},
           {"badRequest", counts_.badRequest.load()}, {"notFound", counts_.notFound.load()},
           {"keys", counts_.keys.load()}, {"keysRefused", counts_.keysRefused.load()},
+          {"commands", counts_.commands.load()},
+          {"commandsRefused", counts_.commandsRefused.load()},
           {"refusedConnections", server.refusedConnections},
           {"droppedClients", server.droppedClients}, {"clients", server.clients}}},
     };

@@ -1,6 +1,6 @@
 #pragma once
 // The web remote's requests: the page at / (its script and style at /app.js and /app.css), and
-// under /api/v1 the status, the two previews, keys, the threshold and answers, and the upgrade
+// under /api/v1 the status, the two previews, keys, commands, the threshold and answers, and the upgrade
 // to the live WebSocket. Every request passes the same gate first, judged from its head alone
 // before any body is read: the token (when one is set; an address that keeps guessing waits
 // longer and longer), the host name (when none is: only this machine's names, so a foreign
@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ public:
 struct RemoteAccess {
     std::string token;  // required on every request when not empty
     KeySet keys = defaultRemoteKeys();
+    // The commands POST /api/v1/command may run (`key K` also needs K in `keys`).
+    std::set<std::string> commands;
 };
 
 struct RemoteCounts {
@@ -51,6 +54,8 @@ struct RemoteCounts {
     std::atomic<int64_t> notFound{0};    // unknown path or method
     std::atomic<int64_t> keys{0};
     std::atomic<int64_t> keysRefused{0};  // not on the allowed list, or the queue was full
+    std::atomic<int64_t> commands{0};
+    std::atomic<int64_t> commandsRefused{0};  // not on the allowed list, or the queue was full
 };
 
 class RemoteApi final : public HttpService {
@@ -76,6 +81,7 @@ private:
     bool sameOrigin(const HttpRequest& request) const;
     HttpResponse route(const HttpRequest& request);
     HttpResponse postKey(const nlohmann::json& body);
+    HttpResponse postCommand(const nlohmann::json& body);
     HttpResponse postThreshold(const nlohmann::json& body);
     HttpResponse postAnswer(const nlohmann::json& body);
     nlohmann::json questionJson() const;

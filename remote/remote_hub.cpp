@@ -99,6 +99,21 @@ std::vector<MotionSample> RemoteHub::takeSamples() {
     return taken;
 }
 
+std::optional<Input> RemoteHub::takeCommand() {
+    std::lock_guard lock(mutex_);
+    if (commands_.empty()) return std::nullopt;
+    Input command = std::move(commands_.front());
+    commands_.pop_front();
+    return command;
+}
+
+bool RemoteHub::queueCommand(const std::string& name, std::vector<std::string> args) {
+    std::lock_guard lock(mutex_);
+    if (commands_.size() >= kKeyQueueLimit) return false;
+    commands_.push_back(Input::Command(name, std::move(args), InputSource::Web));
+    return true;
+}
+
 bool RemoteHub::queueKey(int key) {
     std::lock_guard lock(mutex_);
     if (keys_.size() >= kKeyQueueLimit) return false;

@@ -16,6 +16,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "core/input.h"
 #include "core/state.h"
 
 namespace kalvento {
@@ -49,6 +50,9 @@ struct RemoteStatus {
     int osdLevel = 0;
     std::string osdKey;    // the key that cycles the on-screen display level, "" none
     std::string question;  // the question the player asks now, "" when none
+    bool paused = false;   // the player is paused
+    bool follow = false;   // the follower is on
+    std::string waiting;   // what the player waits for ("pause", "learning", ...), "" nothing
     int64_t oscKeys = 0, oscMotions = 0, oscDropped = 0;
     int64_t turns = 0;  // statuses published since the start: the loop's turns
 };
@@ -85,6 +89,8 @@ public:
     // The next key, threshold value or answer left by the server; 0 / nullopt when none.
     int takeKey();
     std::optional<int> takeThreshold();
+    // The next command left by the server (an Input of source Web), or nullopt.
+    std::optional<Input> takeCommand();
 
     // --- The server's side ---
     RemoteStatus status() const;
@@ -92,6 +98,8 @@ public:
     std::vector<MotionSample> takeSamples();
     // False when the queue is full.
     bool queueKey(int key);
+    // False when the queue is full.
+    bool queueCommand(const std::string& name, std::vector<std::string> args);
     void setThreshold(int value);
     // The latest pictures, marked as wanted; empty when there is none. A first request waits
     // up to `wait` for the loop to hand one over.
@@ -122,6 +130,7 @@ private:
     int64_t published_ = 0;
     std::deque<MotionSample> samples_;
     std::deque<int> keys_;
+    std::deque<Input> commands_;
     std::optional<int> threshold_;
     Picture clip_, camera_;
 };

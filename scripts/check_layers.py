@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks that the source folders include each other only downwards.
+"""Checks that the source folders include each other only downwards, and that the fields with
+one owner are written by their owner alone.
 
 The folders stand in layers, lowest first; a file may include headers of its own folder and of
 folders in lower layers, and of other folders of its own layer as long as no two folders
@@ -24,6 +25,43 @@ TOP = ["tests", "bench", "tools"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"', re.MULTILINE)
 
+# Fields that one file alone writes: the position and the folder belong to playback, the
+# turn's injected input to the input queue. Programs outside the player (tests, benchmarks)
+# may set them up as they like.
+OWNED_FIELDS = {
+    "frame_no": "core/playback.cpp",
+    "DirNum": "core/playback.cpp",
+    "PendingKey": "core/input_queue.cpp",
+    "PendingInput": "core/input_queue.cpp",
+}
+
+
+STRING = re.compile(r'"(?:[^"\\]|\\.)*"')
+# The field's own declaration with its start value.
+DECLARATION = re.compile(r"^\s*(?:int|double|Input)\s+\w+\s*(?:=|;)")
+
+
+def write_pattern(field: str) -> re.Pattern:
+    """An assignment, compound assignment, increment or decrement of `field`."""
+    return re.compile(
+        rf"\b{field}\b\s*(?:[-+*/%&|^]?=(?!=)|\+\+|--)|(?:\+\+|--)\s*[\w.>-]*\b{field}\b")
+
+
+def owned_field_writes(root: pathlib.Path, path: pathlib.Path) -> list:
+    """Every line of `path` that writes a field owned by another file."""
+    relative = path.relative_to(root).as_posix()
+    text = path.read_text(encoding="utf-8", errors="replace")
+    found = []
+    for field, owner in OWNED_FIELDS.items():
+        if relative == owner or field not in text:
+            continue
+        pattern = write_pattern(field)
+        for number, line in enumerate(text.splitlines(), 1):
+            code = STRING.sub('""', line).split("//", 1)[0]
+            if pattern.search(code) and not DECLARATION.match(code):
+                found.append(f"{relative}:{number}: writes {field}, which only {owner} may write")
+    return found
+
 
 def main() -> int:
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent)
@@ -38,6 +76,8 @@ def main() -> int:
         folder = path.relative_to(root).parts[0]
         if folder not in rank:
             continue
+        if folder not in TOP:
+            problems.extend(owned_field_writes(root, path))
         for target in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
             if target == folder or target not in rank:
                 continue

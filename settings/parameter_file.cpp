@@ -9,6 +9,7 @@
 
 #include "core/decimal.h"
 #include "core/paths.h"
+#include "core/playback.h"
 #include "core/player_state.h"
 #include "core/read_whole.h"
 #include "settings/folder_config.h"
@@ -139,14 +140,14 @@ FileFolder readFolderAndPosition(NumberReader& in, ContentsState& contents,
     FileFolder folder{contents.DirNum, true};
     bool folderKnown = readIntField(in, folder.dirNum, 0, kMaxParameterDirNum) == 1;
     folder.own = !folderLoaded || !folderKnown || folder.dirNum == contents.DirNum;
-    if (!folderLoaded) contents.DirNum = folder.dirNum;
+    if (!folderLoaded) setFolderIndex(contents, folder.dirNum);
 
     int fileMaxCount = 0;
     in.readInt(fileMaxCount);
 
     double position = 0.0;
     if (in.readDouble(position) == 1 && folder.own)
-        playback.frame_no = positionInFolder(position, contents.MaxCount);
+        setFramePosition(playback, positionInFolder(position, contents.MaxCount));
     return folder;
 }
 

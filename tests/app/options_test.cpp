@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/options.h"
+#include "commands/command.h"
 #include "support/temp_dir.h"
 
 namespace kalvento {
@@ -305,6 +306,47 @@ TEST(WebRemoteOptions, TheTokenFileMustBeTheOwnersAlone) {
     EXPECT_EQ(error, "--http-token-file takes a token of at least 16 characters (this one has 5)");
     EXPECT_FALSE(parse({"--http-token-file", (dir / "none").c_str()}, &error));
     EXPECT_EQ(error, "--http-token-file: cannot read " + (dir / "none"));
+}
+
+}  // namespace
+}  // namespace kalvento
+
+namespace kalvento {
+namespace {
+
+TEST(CommandListOption, NamesDefaultAllAndNoneAreReadAndAnUnknownNameIsRefused) {
+    std::string error;
+    const struct {
+        const char* text;
+        size_t size;  // 0 with `has` empty: refused
+        const char* has;
+    } cases[] = {
+        {"folder,clip", 2, "clip"},
+        {"default", 9, "resume"},
+        {"default,learn-gestures", 10, "learn-gestures"},
+        {"", 0, ""},
+        {"all", commandTable().size(), "copy-folder-to-home"},
+    };
+    for (const auto& c : cases) {
+        std::optional<std::set<std::string>> list = parseCommandList(c.text, error);
+        ASSERT_TRUE(list) << c.text << ": " << error;
+        EXPECT_EQ(list->size(), c.size) << c.text;
+        if (*c.has != '\0') {
+            EXPECT_EQ(list->count(c.has), 1u) << c.text;
+        }
+    }
+    EXPECT_FALSE(parseCommandList("folder,launch-rockets", error));
+    EXPECT_NE(error.find("launch-rockets"), std::string::npos);
+
+    const char* argv[] = {"kalvento", "--osc-commands", "folder,key", "--http-commands", "all"};
+    std::optional<Options> options = parseOptions(5, argv, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->oscCommands, (std::set<std::string>{"folder", "key"}));
+    EXPECT_EQ(options->httpCommands.size(), commandTable().size());
+    EXPECT_EQ(Options{}.httpCommands, defaultCommandSet());
+    const char* bad[] = {"kalvento", "--http-commands", "quit"};
+    EXPECT_FALSE(parseOptions(3, bad, error));
+    EXPECT_EQ(error.rfind("--http-commands: ", 0), 0u) << error;
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 
 #include "commands/command.h"
 #include "commands/dispatch.h"
+#include "core/input_queue.h"
 #include "support/fake_clock.h"
 #include "support/player_fixture.h"
+#include "support/text.h"
 
 namespace kalvento::test {
 namespace {
@@ -127,23 +129,24 @@ TEST_F(DispatchTest, TitlesArePrintedOnlyWithTheMotionDisplayOn) {
     EXPECT_NE(out().find("KEY FUNCTION : [l][ Reset Frame Number ]\n"), std::string::npos);
 }
 
-TEST_F(DispatchTest, GestureRequestsPrintTheirTitlesAndKeepTheTypedKey) {
+TEST_F(DispatchTest, TheGestureDataRequestIsACommandRunInPlaceOfTheTypedKey) {
     ws.addClipRange(1, 5);
     load();
     player.state.playback.MotionDisplayMode = 1;
     script("key x\nkey x\n");
-    player.state.playback.PendingKey = kRequestWriteGestureData;
+    injectInput(player.state.playback,
+                Input::Command("write-gesture-data", {}, InputSource::Player));
     dispatchTurnKey(player);
-    player.state.playback.PendingKey = kRequestReadGestureData;
-    dispatchTurnKey(player);
-    // The write request writes the knowledge base of the folder between its title and the
-    // next turn; the read request only announces itself.
-    EXPECT_EQ(out().rfind("KEY FUNCTION : [ Write Gesture Data ]\nDThreshold=40 ", 0), 0u);
+    // W's own lines, then the knowledge base of the folder after its title.
+    EXPECT_NE(out().find("キー入力[ W ]"), std::string::npos);
+    EXPECT_NE(out().find("KEY FUNCTION : [ Write Gesture Data ]\nDThreshold=40 "),
+              std::string::npos);
     EXPECT_NE(out().find("\nWriteKB:\n"), std::string::npos);
     EXPECT_TRUE(files.isReadableFile("DALMO_data-1-4.dat"));
-    const std::string readTitle = "KEY FUNCTION : [ Read Gesture Data ]\n";
-    EXPECT_EQ(out().substr(out().size() - readTitle.size()), readTitle);
-    EXPECT_EQ(frame(), 2.0);
+    EXPECT_EQ(frame(), 0.0) << "the typed x gave way to the request";
+    EXPECT_EQ(player.state.playback.PendingKey, 0);
+    dispatchTurnKey(player);
+    EXPECT_EQ(frame(), 1.0);
 }
 
 TEST_F(DispatchTest, ThresholdFileIsReadEveryTurnAndKeptSane) {
@@ -198,6 +201,140 @@ TEST(TurnTimer, RateIsCappedAndFollowsTheClock) {
     timer.restart();
     clock.advanceMicros(500);
     EXPECT_EQ(timer.rate(), 999.0);
+}
+
+}  // namespace
+}  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+TEST(CommandTable, EveryCommandHasOneNameOneHandlerAndSaysWhatItDoes) {
+    std::set<std::string> names;
+    bool keysDone = false;
+    for (const KeyCommand& row : commandTable()) {
+        const std::string name = row.name;
+        EXPECT_TRUE(names.insert(name).second) << "named twice: " << name;
+        EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"),
+                  std::string::npos)
+            << name;
+        EXPECT_EQ(findCommand(name), &row);
+        EXPECT_NE(std::string(row.help), "") << name;
+        EXPECT_NE(row.run == nullptr, row.runWithArgs == nullptr) << name << ": one handler";
+        // A handler of arguments for the commands that take some, and only for them.
+        EXPECT_EQ(row.runWithArgs != nullptr, argumentCount(row) > 0) << name;
+        // The rows with a key come first.
+        if (row.code == 0) keysDone = true;
+        EXPECT_FALSE(keysDone && row.code != 0) << name << " has a key after the rows without";
+    }
+    EXPECT_EQ(findCommand("nothing-of-that-name"), nullptr);
+    for (const char* value : {"folder", "clip", "threshold", "osd", "camera", "follow", "pause",
+                              "resume", "key"})
+        EXPECT_NE(findCommand(value), nullptr) << value;
+}
+
+TEST(CommandTable, KeysAreABindingOfCommandsAndTheListShowsThemAll) {
+    const KeyCommand* fastBack = findCommand("step-backward-fast");
+    ASSERT_NE(fastBack, nullptr);
+    EXPECT_EQ(keysOf(*fastBack), (std::vector<int>{'Z', '/'}));
+    EXPECT_EQ(findKeyCommand('/'), fastBack);
+    EXPECT_EQ(keysOf(*findCommand("no-action")), (std::vector<int>{'G', 'b', 'y', '|'}));
+    EXPECT_TRUE(keysOf(*findCommand("folder")).empty());
+    EXPECT_EQ(argumentCount(*findCommand("camera")), 1u);
+    EXPECT_EQ(argumentCount(*findCommand("pause")), 0u);
+
+    const std::string list = commandListText();
+    EXPECT_NE(list.find("folder N "), std::string::npos);
+    EXPECT_NE(list.find("camera on|off "), std::string::npos);
+    EXPECT_NE(list.find("step-backward-fast         Z /      steps back"), std::string::npos)
+        << list;
+    EXPECT_NE(list.find("pause                      ESC      pauses"), std::string::npos);
+    size_t rows = 0;
+    for (char c : list) rows += c == '\n';
+    EXPECT_EQ(rows, commandTable().size());
+}
+
+TEST(CommandTable, TheRemotesDefaultListOnlyMovesAndShows) {
+    for (const std::string& name : defaultRemoteCommands()) {
+        const KeyCommand* row = findCommand(name);
+        ASSERT_NE(row, nullptr) << name;
+        for (const char* unsafe : {"learn", "copy", "movie", "write", "delete", "take", "contents-"})
+            EXPECT_EQ(name.find(unsafe), std::string::npos) << name;
+    }
+}
+
+class ValueCommandTest : public PlayerFixture {
+protected:
+    // Runs `name` with `args` as the key stage runs an injected command, in place of a key.
+    void command(const std::string& name, std::vector<std::string> args = {}) {
+        script("idle 1\n");
+        injectInput(player.state.playback, Input::Command(name, std::move(args), InputSource::Osc));
+        dispatchTurnKey(player);
+        EXPECT_EQ(player.state.playback.PendingKey, 0);
+    }
+    double frame() const { return player.state.playback.frame_no; }
+};
+
+TEST_F(ValueCommandTest, EachValueCommandTakesEffectAndARefusedValueChangesNothing) {
+    ws.addClipRange(1, 5);
+    ws.addClipRange(2, 40);
+    load();
+    command("folder", {"2"});
+    EXPECT_EQ(player.state.contents.DirNum, 1);
+    EXPECT_EQ(player.state.contents.MaxCount, 40);
+    EXPECT_NE(out().find("* Changed Contents Folder to [ S002 ]"), std::string::npos);
+    command("clip", {"33"});
+    EXPECT_EQ(frame(), 33.0);
+    EXPECT_EQ(player.state.playback.LastShownFrame, -1.0);
+    command("threshold", {"9000"});
+    EXPECT_EQ(player.state.camera.QBN_threshold, 9000);
+    EXPECT_TRUE(files.isReadableFile("QBN_THRESHOLD.dat"));
+    EXPECT_NE(out().find("QBN_threshold = [   9000 ] (osc)"), std::string::npos);
+    command("follow", {"on"});
+    EXPECT_EQ(player.state.gesture.GestureFollow, 1);
+    command("follow", {"0"});
+    EXPECT_EQ(player.state.gesture.GestureFollow, 0);
+    command("key", {"x"});
+    EXPECT_EQ(frame(), 34.0);
+    command("key", {"code 122"});  // z
+    EXPECT_EQ(frame(), 33.0);
+    command("step-forward");
+    EXPECT_EQ(frame(), 34.0);
+    command("osd", {"2"});  // no display here: nothing to set, nothing breaks
+
+    // Refused values: said on the console, nothing changed.
+    console.clear();
+    const std::pair<std::string, std::vector<std::string>> refused[] = {
+        {"folder", {"0"}},     {"folder", {"10001"}}, {"folder", {"2x"}}, {"clip", {"40"}},
+        {"clip", {"-1"}},      {"threshold", {"-5"}}, {"osd", {"4"}},     {"camera", {"yes"}},
+        {"follow", {"maybe"}}, {"key", {"nokey"}},    {"key", {"256"}},
+    };
+    for (const auto& [name, args] : refused) command(name, args);
+    EXPECT_EQ(count(out(), "は使えません。"), std::size(refused)) << out();
+    command("folder");
+    command("clip", {"1", "2"});
+    command("no-such-command");
+    EXPECT_EQ(count(out(), "の引数："), 2u);
+    EXPECT_NE(out().find("（コマンド [ no-such-command ] はありません。）"), std::string::npos);
+    EXPECT_EQ(player.state.contents.DirNum, 1);
+    EXPECT_EQ(frame(), 34.0);
+    EXPECT_EQ(player.state.camera.QBN_threshold, 9000);
+    EXPECT_EQ(player.state.gesture.GestureFollow, 0);
+}
+
+TEST_F(ValueCommandTest, TheCameraCommandSwitchesOnlyWhatDiffers) {
+    ws.addClipRange(1, 5);
+    load();
+    command("camera", {"off"});
+    EXPECT_EQ(out().find("キー入力[ q ]"), std::string::npos) << "already off: no q";
+    command("camera", {"on"});
+    EXPECT_EQ(player.state.camera.CamActive, 1);
+    EXPECT_EQ(count(out(), "キー入力[ q ]"), 1u);
+    command("camera", {"on"});
+    EXPECT_EQ(count(out(), "キー入力[ q ]"), 1u);
+    command("camera", {"off"});
+    EXPECT_EQ(player.state.camera.CamActive, 0);
+    EXPECT_EQ(count(out(), "キー入力[ q ]"), 2u);
 }
 
 }  // namespace

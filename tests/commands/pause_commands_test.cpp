@@ -146,7 +146,8 @@ TEST_F(PauseTest, ClearsTheSlotsThePlayerFilledAndTakesRemoteKeysAsTyped) {
     // A remote camera's motion came in; this player's camera published its own; another
     // player's slot holds a value too.
     port.incoming.push_back(motion(5, 900));
-    EXPECT_EQ(player.takeRemoteKeyWhilePaused(), 0);
+    player.serviceStep("pause");
+    EXPECT_TRUE(player.inputs.empty());
     player.state.camera.CamActive = 1;
     player.state.camera.CamChan = 3;
     publishMotion(*player.sharedBlock, player.state.SI, 3, 400);

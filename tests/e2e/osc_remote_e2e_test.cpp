@@ -1,6 +1,7 @@
 // A player driven over OSC as show-control software drives it: liblo's own oscsend with every
 // number type, bundles made by liblo, keys refused by the allowed list, a remote pause and
-// resume, and the shared block slots a player filled taken back when it pauses and ends.
+// resume, the shared block slots a player filled taken back when it pauses and ends, and
+// commands by name whose state comes back as it changes.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "core/player_state.h"
@@ -276,6 +279,114 @@ TEST_F(OscRemote, MotionGoesOutAtTheOscRateAndTheCountsLineWithItsOwnOption) {
         EXPECT_GE(counts.size(), 1u);
         EXPECT_LE(counts.size(), static_cast<size_t>(seconds) + 1);
     }
+}
+
+}  // namespace
+}  // namespace kalvento::test
+
+namespace kalvento::test {
+namespace {
+
+// The whole of a small text file ("" when it cannot be read).
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One row of a controller's cue list: the command sent with oscsend, and the state message
+// that must come back for it.
+struct CommandCue {
+    std::vector<std::string> typesAndValues;  // after /kalvento/command
+    const char* statePath;
+    int stateValue;
+};
+
+TEST_F(OscRemote, CommandsByNameTakeEffectAndTheirStateComesBackAsItChanges) {
+    ws.addClipRange(2, 40);
+    ws.addClipRange(3, 200);
+    OscListener out;
+    const int port = freeUdpPort();
+    RunResult r;
+    std::jthread player([&] {
+        r = runPlayer({"--input", ws.script(turningFor(16.0)), "--shm-name", block_.substr(1),
+                       "--osc-listen", std::to_string(port), "--osc-send", out.address(),
+                       "--osc-status"},
+                      ws.work());
+    });
+    ASSERT_TRUE(out.waitForClips(1, 20s)) << "the player never showed a clip";
+    // The whole state goes out once at the start.
+    EXPECT_TRUE(out.waitFor("/kalvento/folder", 1, 5s));
+    EXPECT_TRUE(out.waitFor("/kalvento/paused", 0, 5s));
+    EXPECT_TRUE(out.waitForText("/kalvento/waiting", "", 5s));
+
+    const CommandCue cues[] = {
+        {{"si", "folder", "3"}, "/kalvento/folder", 3},
+        {{"ss", "clip", "120"}, "/kalvento/clip", 3},  // checked below by its clip index
+        {{"si", "threshold", "9000"}, "/kalvento/threshold", 9000},
+        {{"ss", "follow", "on"}, "/kalvento/follow", 1},
+        {{"ss", "follow", "off"}, "/kalvento/follow", 0},
+        {{"s", "pause"}, "/kalvento/paused", 1},
+        {{"s", "resume"}, "/kalvento/paused", 0},
+        {{"sf", "folder", "2"}, "/kalvento/folder", 2},
+    };
+    for (const CommandCue& cue : cues) {
+        std::vector<std::string> args = cue.typesAndValues;
+        oscsend(port, "/kalvento/command", args);
+        EXPECT_TRUE(out.waitFor(cue.statePath, cue.stateValue, 5s)) << args[1];
+        if (args[1] == "clip") {
+            EXPECT_TRUE(out.waitUntil(5s, [](const OscMessage& m) {
+                return m.path == "/kalvento/clip" && m.args.size() == 3 && m.args[0].i == 3 &&
+                       m.args[1].i == 120 && m.args[2].i == 200;
+            })) << "clip 120 of S003";
+        }
+        if (args[1] == "pause") {
+            EXPECT_TRUE(out.waitForText("/kalvento/waiting", "pause", 5s));
+            // Asked for its status while paused, the player answers the sender with all of it.
+            OscListener asker;
+            lo_message ask = lo_message_new();
+            size_t size = 0;
+            void* data = lo_message_serialise(ask, "/kalvento/status", nullptr, &size);
+            asker.sendFromHere(port, data, size);
+            std::free(data);
+            lo_message_free(ask);
+            EXPECT_TRUE(asker.waitFor("/kalvento/paused", 1, 5s)) << "no answer in the pause";
+            EXPECT_TRUE(asker.waitFor("/kalvento/folder", 3, 5s));
+            EXPECT_TRUE(asker.waitFor("/kalvento/threshold", 9000, 5s));
+            EXPECT_TRUE(asker.waitFor("/kalvento/clip", 3, 5s));
+            EXPECT_TRUE(asker.waitForText("/kalvento/waiting", "pause", 5s));
+        }
+    }
+    // Refused by the default list (it learns), unknown, and not a command at all.
+    oscsend(port, "/kalvento/command", {"s", "learn-gestures"});
+    oscsend(port, "/kalvento/command", {"s", "no-such-command"});
+    oscsend(port, "/kalvento/command", {"i", "7"});
+    // key K: the allowed keys still rule (x is one of them, ESC is not).
+    const size_t beforeKey = out.clips().size();
+    oscsend(port, "/kalvento/command", {"ss", "key", "x"});
+    oscsend(port, "/kalvento/command", {"ss", "key", "ESC"});
+    EXPECT_TRUE(out.waitForClips(beforeKey + 1, 5s)) << "key x did not step";
+    player.join();
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    EXPECT_EQ(readText(ws.work() + "/QBN_THRESHOLD.dat"), "9000");
+    EXPECT_NE(r.out.find("* Changed Contents Folder to [ S003 ]"), std::string::npos);
+    EXPECT_NE(r.out.find("QBN_threshold = [   9000 ] (osc)"), std::string::npos);
+    EXPECT_NE(r.out.find("GestureFollow = [ 1 ]"), std::string::npos);
+    std::vector<std::string> counts;
+    for (const std::string& line : lines(r.out))
+        if (line.rfind("[OSC] ", 0) == 0) counts.push_back(line);
+    ASSERT_FALSE(counts.empty());
+    long long malformed = 0, refused = 0;
+    ASSERT_EQ(std::sscanf(counts.back().c_str(),
+                          "[OSC] keys=%*d motion=%*d dropped=%*d (malformed=%lld "
+                          "oversized=%*d unknown=%*d overflow=%*d refused=%lld)",
+                          &malformed, &refused),
+              2)
+        << counts.back();
+    EXPECT_EQ(malformed, 1) << "the command without a name";
+    EXPECT_EQ(refused, 3) << "learn-gestures, no-such-command, key ESC";
 }
 
 }  // namespace

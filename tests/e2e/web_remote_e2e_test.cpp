@@ -161,6 +161,72 @@ TEST(WebRemoteE2E, CurlReadsTheStatusAndFrameAndSteersWithAllowedKeys) {
     EXPECT_EQ(result.out.find("Web remote token"), std::string::npos);
 }
 
+CurlResult postCommand(int port, const std::string& body) {
+    return curl("-X POST -d '" + body + "' '" + base(port) + "/api/v1/command'");
+}
+
+// One command as a phone or a cue list posts it, its answer, and the status it leads to.
+struct WebCue {
+    const char* body;
+    int answer;
+    const char* field;  // a JSON pointer into the status; nullptr: nothing to wait for
+    json value;
+};
+
+TEST(WebRemoteE2E, CommandsByNameAndAPauseThatKeepsTheStatusAndPictureAlive) {
+    Workspace workspace;
+    workspace.addClipRange(1, 6, 320, 240);
+    workspace.addClipRange(2, 3, 320, 240);
+    workspace.addClipRange(3, 200, 320, 240);
+    const int port = freeTcpPort();
+    BackgroundPlayer player(workspace, {"--http", std::to_string(port)}, 16);
+    ASSERT_TRUE(waitForServer(base(port) + "/api/v1/status"));
+    waitForStatus(port, [](const json& s) { return s["clip"]["count"] == 6; });
+
+    const WebCue cues[] = {
+        {R"({"name":"folder","args":[3]})", 200, "/folder/number", 3},
+        {R"({"name":"clip","args":["120"]})", 200, "/clip/index", 120},
+        {R"({"name":"threshold","args":[9000]})", 200, "/motion/QBN_threshold", 9000},
+        {R"({"name":"follow","args":["on"]})", 200, "/follow", true},
+        {R"({"name":"key","args":["x"]})", 200, "/clip/index", 121},
+        {R"({"name":"pause"})", 200, "/paused", true},
+        // Refused: not on the default list (it copies), an unknown name, a key not allowed,
+        // arguments of the wrong kind, no name.
+        {R"({"name":"copy-folder-to-home"})", 403, nullptr, nullptr},
+        {R"({"name":"no-such-command"})", 403, nullptr, nullptr},
+        {R"({"name":"key","args":["ESC"]})", 403, nullptr, nullptr},
+        {R"({"name":"folder","args":[[3]]})", 400, nullptr, nullptr},
+        {R"({"args":[3]})", 400, nullptr, nullptr},
+    };
+    for (const WebCue& cue : cues) {
+        EXPECT_EQ(postCommand(port, cue.body).status, cue.answer) << cue.body;
+        if (cue.field == nullptr) continue;
+        const json::json_pointer field(cue.field);
+        json s = waitForStatus(port, [&](const json& s) { return s.contains(field) && s[field] == cue.value; });
+        EXPECT_EQ(s[field], cue.value) << cue.body;
+    }
+    EXPECT_EQ(readFile(workspace.work() + "/QBN_THRESHOLD.dat"), "9000");
+
+    // Paused: the uptime goes on, the status says so, and the picture is the paused clip.
+    const double pausedAt = status(port)["uptime"].get<double>();
+    json s = waitForStatus(port, [&](const json& s) { return s["uptime"] > pausedAt + 1.0; });
+    EXPECT_GT(s["uptime"].get<double>(), pausedAt + 1.0) << "the status stood still";
+    EXPECT_EQ(s["paused"], true);
+    EXPECT_EQ(s["waiting"], "pause");
+    CurlResult frame = curl("'" + base(port) + "/api/v1/frame.jpg'");
+    EXPECT_EQ(frame.status, 200) << "no picture in the pause";
+    // resume ends the pause; the player goes on from the paused clip.
+    EXPECT_EQ(postCommand(port, R"({"name":"resume"})").status, 200);
+    s = waitForStatus(port, [](const json& s) { return s["paused"] == false; });
+    EXPECT_EQ(s["paused"], false);
+    EXPECT_EQ(s["clip"]["index"], 121);
+    EXPECT_EQ(s["http"]["commandsRefused"], 3);
+
+    const RunResult& result = player.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("QBN_threshold = [   9000 ] (web)"), std::string::npos);
+}
+
 TEST(WebRemoteE2E, TheCameraViewAndTheMotionComeFromTheCamera) {
     Workspace workspace;
     workspace.addClipRange(1, 40);

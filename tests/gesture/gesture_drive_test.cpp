@@ -7,6 +7,7 @@
 
 #include "core/player_state.h"
 #include "gesture/gesture_drive.h"
+#include "support/injected.h"
 #include "support/recogniser_fixture.h"
 #include "support/text.h"
 
@@ -106,7 +107,7 @@ TEST_F(GestureDriveTest, WalkerModeTurnsTheAccelerationIntoAStepKey) {
     runGestureDriveSteps(rec(), view());
     EXPECT_DOUBLE_EQ(playback().frame_no, 10.0) << "the step keys move the clips instead";
     printGestureStatus(rec(), view());
-    EXPECT_EQ(playback().PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(playback()), 'z');
     EXPECT_DOUBLE_EQ(playback().VR_step, 6.0);
     EXPECT_TRUE(console.outText().empty());
 }

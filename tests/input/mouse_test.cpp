@@ -8,6 +8,7 @@
 #include "core/player_state.h"
 #include "input/mouse.h"
 #include "platform/window.h"
+#include "support/injected.h"
 #include "support/capture_console.h"
 
 namespace kalvento::test {
@@ -53,7 +54,7 @@ TEST_F(MouseIgnored, InputSwitchedOffIgnoresEveryEvent) {
     state.mouse.QuickAccessMode = 1;
     drag(160, 120);
 
-    EXPECT_EQ(state.playback.PendingKey, 0);
+    EXPECT_EQ(injectedAsKey(state.playback), 0);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
     EXPECT_EQ(state.playback.PlayEngine, 1);
     EXPECT_EQ(state.playback.SpeedFactor, 1.0);
@@ -66,7 +67,7 @@ TEST_F(MouseIgnored, RightClickWhileAKeyIsPendingDoesNothing) {
     state.playback.PendingKey = 'x';
     event(kMouseRightDown, 5, 5);
     event(kMouseMiddleDown, 5, 5);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     EXPECT_EQ(console.outText(), "");
 }
 
@@ -77,7 +78,7 @@ TEST_F(MouseIgnored, MovementWhileAKeyIsPendingKeepsTheLastPosition) {
     state.mouse.QuickAccessTarget = 42.0;
     drag(300, 10);
     event(kMouseLeftDown, 300, 10);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
     EXPECT_EQ(state.mouse.QuickAccessTarget, 42.0);
     EXPECT_EQ(state.playback.PlayEngine, 1);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.25);
@@ -86,7 +87,7 @@ TEST_F(MouseIgnored, MovementWhileAKeyIsPendingKeepsTheLastPosition) {
 
 TEST_F(MouseIgnored, UnknownEventCodes) {
     for (int code : {-1, 5, 6, 7, 10}) event(code, 160, 120, kLeftHeld);
-    EXPECT_EQ(state.playback.PendingKey, 0);
+    EXPECT_EQ(injectedAsKey(state.playback), 0);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
     EXPECT_EQ(state.playback.PlayEngine, 1);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.0);
@@ -101,7 +102,7 @@ TEST_F(MousePositionMode, DragToTheMiddleTargetsTheMiddleClip) {
     EXPECT_EQ(state.playback.PlayEngine, 0);
     drag(160, 120);
     EXPECT_EQ(state.mouse.QuickAccessTarget, 500.0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     EXPECT_EQ(state.playback.PlayEngine, 0);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.5);
     EXPECT_EQ(state.mouse.PrevMouseY, 0.5);
@@ -124,14 +125,14 @@ TEST_F(MousePositionMode, FarOffCoordinateCountsAsZero) {
     EXPECT_EQ(state.mouse.QuickAccessTarget, 0.0);
     // The corrected coordinate is the one the movement is measured with.
     EXPECT_EQ(state.mouse.PrevMouseX, 0.0);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 TEST_F(MousePositionMode, CoordinateJustInsideTheFarOffLimitIsClamped) {
     drag(320 + 2000, 120);  // not above w + 2000: kept, 7250 clamped
     EXPECT_EQ(state.mouse.QuickAccessTarget, 999.0);
     EXPECT_EQ(state.mouse.PrevMouseX, 2320.0 / 320.0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 }
 
 TEST_F(MousePositionMode, TargetIsClampedToTheFolder) {
@@ -148,7 +149,7 @@ TEST_F(MousePositionMode, VerticalDragInHorizontalModeSetsATargetOnly) {
     state.mouse.QuickAccessTarget = -1.0;
     drag(160, 200);
     EXPECT_EQ(state.mouse.QuickAccessTarget, 500.0);
-    EXPECT_EQ(state.playback.PendingKey, 0);
+    EXPECT_EQ(injectedAsKey(state.playback), 0);
     EXPECT_EQ(state.mouse.PrevMouseY, 200.0 / 240.0);
 }
 
@@ -158,13 +159,13 @@ TEST_F(MousePositionMode, VerticalModeMapsTheHeight) {
     EXPECT_EQ(state.mouse.QuickAccessTarget, 250.0);
     EXPECT_EQ(state.mouse.PrevMouseX, 2500.0 / 320.0);
     EXPECT_EQ(state.mouse.PrevMouseY, 0.25);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 
     state.playback.PendingKey = 0;
     drag(0, 240 + 2001);  // far off above the window
     EXPECT_EQ(state.mouse.QuickAccessTarget, 0.0);
     EXPECT_EQ(state.mouse.PrevMouseY, 0.0);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 TEST_F(MousePositionMode, UsesTheSizeOfTheShownClip) {
@@ -183,13 +184,13 @@ TEST_F(MousePositionMode, ClipNotLoadedSkipsTheMappingAndCountsFromZero) {
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.0);
     EXPECT_EQ(state.mouse.PrevMouseY, 0.0);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 
     state.playback.PendingKey = 0;
     state.mouse.MouseReverseFlag = 1;
     state.mouse.PrevMouseX = 0.001;
     drag(160, 120);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 }
 
 TEST_F(MousePositionMode, PositionOutsideTheFolderCountsAsNotLoaded) {
@@ -201,7 +202,7 @@ TEST_F(MousePositionMode, PositionOutsideTheFolderCountsAsNotLoaded) {
         drag(160, 120);
         EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0) << position;
         EXPECT_EQ(state.mouse.PrevMouseX, 0.0) << position;
-        EXPECT_EQ(state.playback.PendingKey, 'z') << position;
+        EXPECT_EQ(injectedAsKey(state.playback), 'z') << position;
     }
 }
 
@@ -211,7 +212,7 @@ TEST_F(MousePositionMode, EmptyImageOfALoadedClipGivesNoTarget) {
     drag(160, 120);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.0);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 TEST_F(MousePositionMode, MissedButtonUpKeepsMappingPlainMovements) {
@@ -224,7 +225,7 @@ TEST_F(MousePositionMode, MissedButtonUpKeepsMappingPlainMovements) {
     event(kMouseLeftUp, 80, 0);
     move(240, 0);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 }
 
 TEST_F(MousePositionMode, DragDoesNotChangeTheStep) {
@@ -241,10 +242,10 @@ using MouseMovement = MouseFixture;
 
 TEST_F(MouseMovement, DirectionChoosesTheStepKey) {
     move(100, 50);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     state.playback.PendingKey = 0;
     move(90, 50);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
     EXPECT_EQ(state.mouse.PrevMouseX, 90.0 / 320.0);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
 }
@@ -252,49 +253,49 @@ TEST_F(MouseMovement, DirectionChoosesTheStepKey) {
 TEST_F(MouseMovement, MovementsBelowAThousandthOfTheWidthInjectNothing) {
     loadClip(0, 2000, 100);
     move(1, 0);  // 0.0005
-    EXPECT_EQ(state.playback.PendingKey, 0);
+    EXPECT_EQ(injectedAsKey(state.playback), 0);
     EXPECT_EQ(state.mouse.PrevMouseX, 0.0005);
     state.mouse.PrevMouseX = 0.0;
     move(2, 0);  // exactly 0.001
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     state.playback.PendingKey = 0;
     state.mouse.PrevMouseX = 0.002;
     move(0, 0);  // -0.002
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 TEST_F(MouseMovement, WalkerModeAlwaysStepsForward) {
     state.playback.WalkerMode = 1;
     state.mouse.PrevMouseX = 0.5;
     move(10, 120);  // to the left
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     state.playback.PendingKey = 0;
     move(10, 120);  // no movement at all
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     state.playback.PendingKey = 0;
     state.mouse.MouseReverseFlag = 1;
     move(300, 120);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 TEST_F(MouseMovement, ReverseFlagSwapsTheDirections) {
     state.mouse.MouseReverseFlag = 1;
     move(200, 0);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
     state.playback.PendingKey = 0;
     move(100, 0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 }
 
 TEST_F(MouseMovement, VerticalModeCountsTheVerticalMovement) {
     state.mouse.MouseVertFlag = 1;
     move(0, 120);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     state.playback.PendingKey = 0;
     move(300, 120);  // sideways only
-    EXPECT_EQ(state.playback.PendingKey, 0);
+    EXPECT_EQ(injectedAsKey(state.playback), 0);
     move(300, 60);
-    EXPECT_EQ(state.playback.PendingKey, 'z');
+    EXPECT_EQ(injectedAsKey(state.playback), 'z');
 }
 
 // ---- Access by Motion: twelve frames per step while the left button is held ----
@@ -312,7 +313,7 @@ TEST_F(MouseMotionMode, DragRaisesTheStepUntilTheButtonIsReleased) {
 
     state.mouse.QuickAccessTarget = 3.0;
     drag(50, 0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
     EXPECT_EQ(state.playback.VR_step, 12.0);
 
@@ -340,7 +341,7 @@ TEST_F(MouseMotionMode, MissedButtonUpEndsTheDragAtTheNextPlainMovement) {
     EXPECT_EQ(state.playback.VR_step, 1.0);
     EXPECT_EQ(state.playback.PlayEngine, 1);
     EXPECT_EQ(state.mouse.QuickAccessTarget, -1.0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
 }
 
 TEST_F(MouseMotionMode, OpenCameraKeepsItsStep) {
@@ -351,7 +352,7 @@ TEST_F(MouseMotionMode, OpenCameraKeepsItsStep) {
     drag(50, 0);
     EXPECT_EQ(state.playback.SpeedFactor, 3.0);
     EXPECT_EQ(state.playback.VR_step, 3.0);
-    EXPECT_EQ(state.playback.PendingKey, 'x');
+    EXPECT_EQ(injectedAsKey(state.playback), 'x');
     event(kMouseLeftUp, 50, 0);
     EXPECT_EQ(state.playback.SpeedFactor, 3.0);
     EXPECT_EQ(state.playback.VR_step, 3.0);
@@ -378,7 +379,7 @@ using MouseButtons = MouseFixture;
 TEST_F(MouseButtons, RightButtonSelectsAFolderAtRandom) {
     state.playback.PromptText = "S001:(00000)> ";
     event(kMouseRightDown, 3, 4);
-    EXPECT_EQ(state.playback.PendingKey, 'j');
+    EXPECT_EQ(injectedAsKey(state.playback), 'j');
     EXPECT_EQ(console.outText(),
               "S001:(00000)> マウス入力[ 右ボタン ]→ ランダムにコンテンツフォルダを選択します。\n");
 }
@@ -386,7 +387,7 @@ TEST_F(MouseButtons, RightButtonSelectsAFolderAtRandom) {
 TEST_F(MouseButtons, MiddleButtonSwitchesTheQuickAccessMode) {
     state.playback.PromptText = "S012:(00042)> ";
     event(kMouseMiddleDown, 3, 4);
-    EXPECT_EQ(state.playback.PendingKey, '`');
+    EXPECT_EQ(injectedAsKey(state.playback), '`');
     EXPECT_EQ(console.outText(),
               "S012:(00042)> マウス入力[ 中ボタン ]→ クイックアクセスのモードを切替えます。\n");
     EXPECT_EQ(state.mouse.QuickAccessMode, 1);  // the key command switches it, not the button

@@ -7,9 +7,12 @@
 #include "core/player_state.h"
 #include "ipc/shared_motion.h"
 #include "motion/motion.h"
+#include "support/injected.h"
 
 namespace kalvento {
 namespace {
+
+using test::injectedAsKey;
 
 TEST(FrameDifference, SumsEverySampledPixelOnly) {
     std::vector<uint8_t> a(kCamFrameBytes, 100), b(kCamFrameBytes, 100);
@@ -116,10 +119,10 @@ TEST_F(PlaybackStepTest, TheTwentyFirstCountedReversalAsksForARandomFolder) {
     for (int reversal = 1; reversal <= 20; ++reversal) {
         turns({20000, 20000, 20000, 20000, 5000});
         ASSERT_EQ(state.selection.MotionCount, reversal);
-        ASSERT_EQ(state.playback.PendingKey, 0);
+        ASSERT_EQ(injectedAsKey(state.playback), 0);
     }
     turns({20000, 20000, 20000, 20000, 5000});
-    EXPECT_EQ(state.playback.PendingKey, 'j');
+    EXPECT_EQ(injectedAsKey(state.playback), 'j');
     EXPECT_EQ(state.selection.MotionCount, 0);
     state.selection.AutoJumpFlag = 0;
     state.playback.PendingKey = 0;

@@ -123,6 +123,51 @@ public:
         return false;
     }
 
+    // Waits up to `limit` until a message of `path` came whose first argument is `value` (an
+    // int32, or a string for `text`).
+    bool waitFor(const std::string& path, int value, std::chrono::milliseconds limit) {
+        return waitUntil(limit, [&](const OscMessage& m) {
+            return m.path == path && !m.args.empty() && m.args[0].type == 'i' &&
+                   m.args[0].i == value;
+        });
+    }
+    bool waitForText(const std::string& path, const std::string& text,
+                     std::chrono::milliseconds limit) {
+        return waitUntil(limit, [&](const OscMessage& m) {
+            return m.path == path && !m.args.empty() && m.args[0].type == 's' &&
+                   m.args[0].s == text;
+        });
+    }
+    // Waits up to `limit` until a message that `wanted` accepts came (at any time so far).
+    template <typename Predicate>
+    bool waitUntil(std::chrono::milliseconds limit, Predicate wanted) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                for (const OscMessage& message : messages_)
+                    if (wanted(message)) return true;
+            }
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    // Forgets what came so far.
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.clear();
+        times_.clear();
+    }
+    // Sends one datagram to `port` on 127.0.0.1 from this listener's own socket, so that an
+    // answer to the sender comes here.
+    void sendFromHere(int port, const void* data, size_t size) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        ::sendto(fd_, data, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+
 private:
     void collect() {
         char buffer[2048];
