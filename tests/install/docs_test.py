@@ -2,7 +2,8 @@
 """The documentation against the program: every option `kalvento --help` prints is in the
 option list of docs/guide.md (its "Command line" block) and in the manual page's OPTIONS, every
 key the player takes (printed by kalvento_list_keys from the key table) is in the manual page's
-KEYS, and every link between the README, the guides and their pictures leads somewhere.
+KEYS, every command `kalvento --list-commands` prints is in the guide's section "## Commands"
+and in the manual page's COMMANDS, and every link between the README, the guides and their pictures leads somewhere.
 Usage: docs_test.py KALVENTO_BINARY LIST_KEYS_BINARY SOURCE_DIR"""
 import os
 import re
@@ -50,6 +51,33 @@ def manual_sections(page):
         elif name:
             sections[name].append(line)
     return sections
+
+
+def listed_commands(player):
+    """The command names of `kalvento --list-commands`: the first word of each line."""
+    env = dict(os.environ)
+    env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "detect_leaks=0"]))
+    text = subprocess.run([player, "--list-commands"], env=env, check=True, capture_output=True,
+                          text=True).stdout
+    return [line.split()[0] for line in text.splitlines() if line.strip()]
+
+
+def guide_commands(guide):
+    """The command names the guide's section "## Commands" lists: the first word of each line
+    of its first code block."""
+    text = open(guide, encoding="utf-8").read()
+    after = text.split("\n## Commands\n", 1)
+    if len(after) < 2:
+        sys.exit(f"FAIL: {guide} has no section '## Commands'")
+    block = re.search(r"^```[^\n]*\n(.*?)^```", after[1], re.S | re.M)
+    if not block:
+        sys.exit(f"FAIL: the section '## Commands' of {guide} has no command list")
+    return {line.split()[0] for line in block.group(1).splitlines() if line.strip()}
+
+
+def manual_commands(lines):
+    """The command names the manual page's COMMANDS names: the first word of each tag."""
+    return {m.group(1) for m in (re.match(r"^ {7}([a-z][a-z0-9-]*)\b", line) for line in lines) if m}
 
 
 def manual_keys(lines):
@@ -124,6 +152,17 @@ def main():
     if missing:
         failures.append("keys missing from the manual page's KEYS: " + " ".join(missing))
 
+    commands = listed_commands(player)
+    if len(commands) < 60:
+        failures.append(f"too few commands from --list-commands: {commands}")
+    missing = [c for c in commands if c not in guide_commands(guide)]
+    if missing:
+        failures.append("commands missing from the section '## Commands' of docs/guide.md: "
+                        + " ".join(missing))
+    missing = [c for c in commands if c not in manual_commands(sections.get("COMMANDS", []))]
+    if missing:
+        failures.append("commands missing from the manual page's COMMANDS: " + " ".join(missing))
+
     broken = broken_links(source)
     if broken:
         failures.append("links that lead nowhere: " + ", ".join(broken))
@@ -133,7 +172,7 @@ def main():
     if failures:
         return 1
     print(f"PASS: {len(options)} options in docs/guide.md and the manual page, "
-          f"{len(keys)} keys in the manual page")
+          f"{len(keys)} keys and {len(commands)} commands in the manual page")
     return 0
 
 
