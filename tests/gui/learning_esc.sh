@@ -5,6 +5,8 @@
 # within 2 s, and an ESC typed during the countdown must end it before the quiet phase starts.
 # The camera is a looping video: a figure that never stops (the quiet phase then lasts) for the
 # countdown and STOP runs, one that never moves (the quiet phase ends at once) for the Go! runs.
+# With LEARNING_ESC_ROAD=osc each ESC comes over OSC instead (liblo's oscsend, /kalvento/key
+# 27, the player started with --osc-keys all): it must cancel the run as the window's ESC does.
 # Usage: learning_esc.sh PLAYER MAKE_DEMO [WINDOW_PROBE]
 
 set -u
@@ -17,9 +19,11 @@ CANCEL_LINE='*** ESC: THE LEARNING RUN IS CANCELLED. ***'
 PAUSE_OVER_ROW=' O OOOO O    O   O '
 QUESTION='*** How many gestures do you want to learn? (1-8) : '
 RUNS=${LEARNING_ESC_RUNS:-10}
+ROAD=${LEARNING_ESC_ROAD:-window}
 
 SHM_NAME="kalvento_gui_learn_esc_$$"
 TOOLS="Xvfb xdotool ffmpeg"
+[ "$ROAD" = osc ] && TOOLS="$TOOLS oscsend python3"
 source "$(dirname "$0")/player_run.bash"
 
 # Waits up to $3 tenths of a second until the output holds the text $1 at least $2 times.
@@ -49,6 +53,15 @@ start_run() {
     fail "L and 1 did not start a learning run"
 }
 
+# ESC, by the road under test: typed into the window, or sent over OSC.
+send_escape() {
+    if [ "$ROAD" = osc ]; then
+        oscsend 127.0.0.1 "$OSC_PORT" /kalvento/key i 27 || fail "oscsend failed"
+    else
+        type_keys Escape
+    fi
+}
+
 # One run ended by ESC in phase $1 (countdown, stop or go): waits for the phase, types ESC after
 # a random moment of up to 0.4 s, and checks that the run is cancelled within 2 s.
 cancel_in() {
@@ -71,7 +84,7 @@ cancel_in() {
             ;;
     esac
     [ "$phase" = countdown ] || sleep "0.$((RANDOM % 5))"
-    type_keys Escape
+    send_escape
     wait_said "$CANCEL_LINE" $((cancels + 1)) 20 ||
         fail "ESC in the $phase phase of run $((run + 1)) did not cancel the run within 2 s"
     if [ "$phase" = countdown ] && [ "$(said "$STOP_LINE")" -gt "$stops" ]; then
@@ -95,8 +108,13 @@ cp "$T/moving.avi" "$T/camera.avi"
 mkdir -p "$T/work"
 start_xvfb
 
+OSC_ARGS=()
+if [ "$ROAD" = osc ]; then
+    OSC_PORT=$(python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    OSC_ARGS=(--osc-listen "$OSC_PORT" --osc-keys all)
+fi
 "$PLAYER" -C "$T/work" --shm-name "$SHM_NAME" --camera-source "$T/camera.avi" \
-    --camera-source-loop <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
+    --camera-source-loop "${OSC_ARGS[@]}" <"/dev/null" >"$T/player.out" 2>"$T/player.err" &
 PLAYER_PID=$!
 # The window is built again around the first clip: wait until the same one stays 0.5 s.
 last=
@@ -123,4 +141,4 @@ for run in $(seq 0 $((RUNS - 1))); do cancel_in go; done
 cancels=$(said "$CANCEL_LINE")
 [ "$cancels" -eq $((3 * RUNS)) ] || fail "$cancels cancelled runs, not $((3 * RUNS))"
 quit_with_escape
-echo "ok: $((3 * RUNS)) learning runs, each cancelled by one ESC in its countdown, STOP or Go! phase"
+echo "ok: $((3 * RUNS)) learning runs, each cancelled by one ESC ($ROAD) in its countdown, STOP or Go! phase"
