@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,7 +220,8 @@ TEST(HostileClips, AFifoAndAPictureBombAreNotShownAndEscEnds) {
     ws.addClipRange(1, 4);
     fs::remove(ws.folder(1) + "/clip_00001.jpg");
     ASSERT_EQ(::mkfifo((ws.folder(1) + "/clip_00001.jpg").c_str(), 0644), 0);
-    std::string bomb("\xFF\xD8\xFF\xC0\0\x11\x08\x75\x30\x75\x30\x03\x01\x22\0\x02\x11\x01\x03\x11\x01", 21);
+    // A PNG header of 30000 x 30000 (0x7530) under a clip's name: 2.7 GB once decoded.
+    std::string bomb("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 29);
     std::ofstream(ws.folder(1) + "/clip_00002.jpg", std::ios::binary) << bomb;
     std::ofstream(ws.work() + "/keys.txt") << "key x\nkey x\nkey x\nkey ESC\nkey ESC\n";
     RunResult run = runPlayer({"-C", "work", "--input", "keys.txt"}, ws.root());
@@ -232,6 +234,10 @@ TEST(HostileClips, AFifoAndAPictureBombAreNotShownAndEscEnds) {
                                   "30000 x 30000 pixels, more than the 100 million a picture may "
                                   "have.\n"))
         << run.err;
+    // The bomb was never allocated: it would take 2.7 GB.
+    struct rusage children {};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(children.ru_maxrss, 500L * 1024) << "kB at the peak of the player";
 }
 
 // The processes whose command line names `text`.
