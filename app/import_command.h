@@ -13,6 +13,10 @@ namespace kalvento {
 // then set to play that folder, without the words (they are no files to copy any more).
 int runImport(Options& options, FileOps& files, Console& console);
 
+// Changes to the working directory `workdir` of an import, making it (and its parents) when
+// it is missing, which is said on the console. False when it cannot be entered or made.
+bool enterImportWorkdir(const std::string& workdir, FileOps& files, Console& console);
+
 // `path` as seen from `directory` when it is relative.
 std::string pathFrom(const std::string& directory, const std::string& path);
 

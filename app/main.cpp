@@ -13,8 +13,10 @@
 #include "app/text_page.h"
 #include "app/web_remote.h"
 #include "commands/command.h"
+#include "contents/leftovers.h"
 #include "contents/read_ahead.h"
 #include "input/scripted_window.h"
+#include "core/paths.h"
 #include "platform/camera.h"
 #include "platform/headless_window.h"
 #include "platform/memory_info.h"
@@ -126,8 +128,18 @@ void setDefaultCacheBudget(Options& options) {
 }
 
 // Changes to --workdir when one is given; false (said on the console) when that fails.
+// An import makes a missing working directory.
 bool enterWorkdir(const Options& options, FileOps& files, Console& console) {
+    if (!options.importPath.empty() && enterImportWorkdir(options.workdir, files, console))
+        return true;
     if (options.workdir.empty() || files.changeDirectory(options.workdir)) return true;
+    if (!files.exists(options.workdir)) {
+        console.printErr(
+            "kalvento: cannot change to the working directory %s: it does not exist (make it "
+            "with: mkdir -p %s)\n",
+            printable(options.workdir).c_str(), shellQuoted(options.workdir).c_str());
+        return false;
+    }
     console.printErr("kalvento: cannot change to the working directory %s\n",
                      options.workdir.c_str());
     return false;
@@ -263,6 +275,7 @@ int main(int argc, char** argv) {
     PosixFileOps files;
     options->startDirectory = files.currentDirectory();
     if (!enterWorkdir(*options, files, console)) return 1;
+    removeLeftovers(files, console);
     if (!options->importPath.empty()) {
         const int status = runImport(*options, files, console);
         if (status != 0 || !options->importAndPlay) return status;

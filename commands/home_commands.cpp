@@ -98,17 +98,33 @@ CopyAllEnd copyAllFrames(PlayerContext& player, bool escAbandons = false) {
     return stopped ? CopyAllEnd::Terminated : CopyAllEnd::Completed;
 }
 
-// The answer to "How many motion clips": a whole line holding one number, at most the number
-// of contents folders (each pass copies one). Anything else is asked again; without any
-// answer (end of input) no clip is made.
+// The home folder's slots that motion clips fill: clip_00000.jpg .. clip_21999.jpg.
+constexpr int kHomeSlots = 22000;
+
+// How many passes of the current folder's clips the free home slots from HomeClipNum on
+// still take.
+int passesThatFit(PlayerContext& player) {
+    const int perPass = std::max(1, player.state.contents.MaxCount);
+    int free = 0;
+    for (int slot = std::max(0, player.state.home.HomeClipNum); slot < kHomeSlots; ++slot)
+        free += !player.io.files.exists(homeSlotPath(slot));
+    return free / perPass;
+}
+
+// The answer to "How many motion clips": a whole line holding one number, at most the passes
+// whose clips fit the home folder's free slots (each pass copies one folder, counted as the
+// current folder's size; without a candidate it is the current folder each time). Anything
+// else is asked again, the refusal naming the range; without any answer (end of input) no
+// clip is made.
 int askClipCount(PlayerContext& player) {
-    int folders = 0;
-    for (int dirNum = 0; dirNum < kCandidateFolders; ++dirNum)
-        if (player.io.files.isDirectory(folderPath(dirNum))) ++folders;
+    const int largest = passesThatFit(player);
     Question question;
-    question.max = std::max(1, folders);
+    question.max = largest;
     question.prompt = "*** How many motion clips do you want? : ";
-    question.refusal = "*** Please answer with a number.\n";
+    question.refusal = strf(
+        "*** Please answer with a number of at most %d: more passes of %d clips do not fit "
+        "the home folder's %d slots.\n",
+        largest, std::max(1, player.state.contents.MaxCount), kHomeSlots);
     question.noAnswer = "\n*** No answer: no motion clip is made.\n";
     return player.io.askNumber(question).value_or(0);
 }

@@ -41,10 +41,11 @@ bool encoderReady(PlayerContext& player) {
 }
 
 // Prints one encoder command and runs it to its end. The encoder prints its own progress;
-// a failure to start it or a failing end is reported, and the command goes on.
+// a failure to start it or a failing end is reported, and the command goes on. The movie is
+// encoded under a temporary name and replaces the old one only when complete.
 void runEncoder(PlayerContext& player, const movie::EncoderCommand& command) {
     player.io.console.print("\n----------> EXECUTING: %s\n\n", command.text.c_str());
-    const int status = player.io.processes->run(command.argv);
+    const int status = player.io.processes->runWriting(command.argv, command.argv.back());
     if (status == kProcessNotStarted)
         player.io.console.printErr("ERROR: The movie encoder [ %s ] could not be started.\n",
                                    command.argv.front().c_str());

@@ -65,9 +65,20 @@ ClipStep::ClipLoad ClipStep::loadShownClip(State& state, ClipCache& cache, int c
     return ClipLoad::Loaded;
 }
 
+// A clip refused before decoding (more pixels than a clip may have, a FIFO or a device under
+// a clip's name) is named with the reason; other failures say nothing more than before.
+void ClipStep::sayWhyNotShown(const std::string& path) {
+    const PictureCheck check = checkPicture(openablePath(path));
+    if (check.verdict == PictureCheck::Verdict::TooLarge ||
+        check.verdict == PictureCheck::Verdict::NotRegular)
+        console_.printErr("ERROR: The clip [ %s ] is not shown: %s.\n", printable(path).c_str(),
+                          check.why.c_str());
+}
+
 ClipStep::ClipLoad ClipStep::clipLoadFailed(State& state, int clip) {
     PlaybackState& playback = state.playback;
     const FrameData& record = state.contents.FrameData[static_cast<size_t>(clip)];
+    sayWhyNotShown(std::string(fieldText(record.ClipPath)));
     if (rescannedAfterFailure_) {
         // The folder was rescanned for a failed clip and this one fails too: show nothing,
         // keep the key stage reachable and do not rescan again until a clip loads.

@@ -13,6 +13,7 @@
 #include "contents/clip_cache.h"
 #include "core/state.h"
 #include "platform/console.h"
+#include "platform/picture_header.h"
 #include "platform/window.h"
 
 namespace kalvento {
@@ -62,6 +63,7 @@ private:
     // what the failed load led to: nothing to show, or a rescan (the turn starts again).
     ClipLoad loadShownClip(State& state, ClipCache& cache, int clip);
     ClipLoad clipLoadFailed(State& state, int clip);
+    void sayWhyNotShown(const std::string& path);
 
     Console& console_;
     Window& window_;

@@ -2,25 +2,27 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
+#include "contents/import_run.h"
 #include "core/paths.h"
 #include "core/state.h"
+#include "platform/own_files.h"
 
 namespace kalvento {
 
 namespace {
 
-constexpr int kMaxFolderNumber = 9999;
+using import_detail::ImportRun;
+using import_detail::Kind;
+using import_detail::Source;
+
 constexpr int kStatusRefused = 1;
 constexpr int kStatusInterrupted = 130;
-
-enum class Kind { Jpeg, Picture, Video };
-
-struct Source {
-    std::string path;
-    Kind kind;
-};
+// Damaged pictures named one by one in the summary; more are counted.
+constexpr size_t kDamagedNamed = 20;
 
 // The kind a file name's extension tells (case ignored): nullopt for no picture.
 std::optional<Kind> pictureKind(const std::string& name) {
@@ -52,183 +54,121 @@ std::optional<std::vector<Source>> picturesOf(const std::string& path, FileOps& 
     return pictures;
 }
 
+// `path` as a full path: a relative one is taken from the working directory. Empty when that
+// cannot be known (it was removed): the name could then mean anything.
+std::string fullPath(const std::string& path, FileOps& files) {
+    if (!path.empty() && path[0] == '/') return path;
+    const std::string directory = files.currentDirectory();
+    return directory.empty() || path.empty() ? std::string() : directory + "/" + path;
+}
+
+// The source `path` names (itself, or the pictures of a folder) added to `sources`; false
+// (said on the console) when it does not exist or a folder holds no picture.
+bool addSource(const std::string& given, std::vector<Source>& sources, ImportTools& tools) {
+    const std::string path = fullPath(given, tools.files);
+    if (path.empty()) {
+        tools.console.printErr(
+            "kalvento --import: %s is a relative name and the directory it is taken from "
+            "cannot be found (was it removed?); nothing was imported.\n",
+            printable(given).c_str());
+        return false;
+    }
+    if (!tools.files.exists(path)) {
+        tools.console.printErr("kalvento --import: %s does not exist; nothing was imported.\n",
+                               printable(path).c_str());
+        return false;
+    }
+    if (!tools.files.isDirectory(path)) {
+        sources.push_back({path, pictureKind(path).value_or(Kind::Video)});
+        return true;
+    }
+    std::optional<std::vector<Source>> pictures = picturesOf(path, tools.files);
+    if (!pictures || pictures->empty()) {
+        tools.console.printErr(
+            "kalvento --import: the folder %s holds no picture (.jpg, .jpeg, .png, .webp, "
+            ".bmp, .tif, .tiff); nothing was imported.\n",
+            printable(path).c_str());
+        return false;
+    }
+    sources.insert(sources.end(), pictures->begin(), pictures->end());
+    return true;
+}
+
 // The sources the paths name, in their order; nullopt (said on the console) when a path does
 // not exist or a folder holds no picture.
 std::optional<std::vector<Source>> gatherSources(const std::vector<std::string>& paths,
                                                  ImportTools& tools) {
     std::vector<Source> sources;
-    for (const std::string& path : paths) {
-        if (!tools.files.exists(path)) {
-            tools.console.printErr("kalvento --import: %s does not exist; nothing was imported.\n",
-                                   path.c_str());
-            return std::nullopt;
-        }
-        if (!tools.files.isDirectory(path)) {
-            sources.push_back({path, pictureKind(path).value_or(Kind::Video)});
-            continue;
-        }
-        std::optional<std::vector<Source>> pictures = picturesOf(path, tools.files);
-        if (!pictures || pictures->empty()) {
-            tools.console.printErr(
-                "kalvento --import: the folder %s holds no picture (.jpg, .jpeg, .png, .webp, "
-                ".bmp, .tif, .tiff); nothing was imported.\n",
-                path.c_str());
-            return std::nullopt;
-        }
-        sources.insert(sources.end(), pictures->begin(), pictures->end());
-    }
+    for (const std::string& path : paths)
+        if (!addSource(path, sources, tools)) return std::nullopt;
     return sources;
 }
 
-bool isEmptyFolder(const std::string& path, FileOps& files) {
-    std::optional<std::vector<std::string>> names = files.listFolder(path);
-    return files.isDirectory(path) && names && names->empty();
+// True when the import reads folder `number` itself (its pictures become its clips).
+bool importsInPlace(const ImportRequest& request, int number, ImportTools& tools) {
+    if (number <= 0 || request.paths.size() != 1) return false;
+    const std::string target = fullPath(folderPath(number - 1), tools.files);
+    return tools.files.isDirectory(target) &&
+           tools.files.sameFile(fullPath(request.paths[0], tools.files), target);
 }
 
-// The number of the folder to make: the one asked for when it is free (missing or an empty
-// folder), otherwise the lowest free one; 0 (said on the console) when there is none.
-int chooseFolder(int asked, ImportTools& tools) {
-    auto isFree = [&tools](int number) {
-        const std::string path = folderPath(number - 1);
-        return !tools.files.exists(path) || isEmptyFolder(path, tools.files);
-    };
-    if (asked > 0) {
-        if (isFree(asked)) return asked;
+// Makes and holds the hidden folder of folder `number`; a leftover of a killed import there
+// is removed first. Sets `refused` (said on the console) when the import cannot go on.
+std::optional<OwnFolder> claimStaging(int number, bool fixed, bool& refused, ImportTools& tools) {
+    const std::string staging = import_detail::stagingPath(number);
+    OwnFolder::Outcome outcome;
+    OwnFolder folder = OwnFolder::make(staging, outcome);
+    if (outcome == OwnFolder::Outcome::Exists &&
+        removeLeftoverFolder(staging) == Leftover::Removed)
+        folder = OwnFolder::make(staging, outcome);
+    if (outcome == OwnFolder::Outcome::Made) return folder;
+    const std::string shown = printable(staging);
+    if (outcome == OwnFolder::Outcome::InTheWay) {
         tools.console.printErr(
-            "kalvento --import-to: %s already exists and is not empty; nothing was imported.\n",
-            fullFolderPath(tools.files.currentDirectory(), asked - 1).c_str());
-        return 0;
+            "kalvento --import: %s is in the way: a link or a file, not a folder an import "
+            "made; it is left as it is and nothing was imported. Remove it first.\n",
+            shown.c_str());
+        refused = true;
+    } else if (outcome == OwnFolder::Outcome::Failed) {
+        tools.console.printErr("kalvento --import: cannot make the folder %s: %s; nothing was "
+                               "imported.\n",
+                               shown.c_str(), std::strerror(errno));
+        refused = true;
+    } else if (fixed) {
+        tools.console.printErr("kalvento --import-to: another import is gathering clips in %s "
+                               "now; nothing was imported.\n",
+                               shown.c_str());
+        refused = true;
     }
-    for (int number = 1; number <= kMaxFolderNumber; ++number)
-        if (isFree(number)) return number;
-    tools.console.printErr("kalvento --import: no free folder number is left.\n");
-    return 0;
+    return std::nullopt;
 }
 
-// An import under way: the clips gathered so far in the hidden folder.
-class ImportRun {
-public:
-    ImportRun(ImportTools& tools, int folderNumber, int total)
-        : tools_(tools),
-          staging_(std::string(kContentsRoot) + "/." + folderName(folderNumber - 1) + ".import"),
-          total_(total) {}
-
-    // Makes the hidden folder (clearing what an earlier run cut short left there).
-    bool begin() {
-        if (tools_.files.exists(staging_)) discard();
-        if (tools_.files.makeDirectory(staging_)) return true;
-        tools_.console.printErr(
-            "kalvento --import: cannot make the folder %s; nothing was "
-            "imported.\n",
-            staging_.c_str());
-        return false;
-    }
-
-    // Adds the source as the next clip(s); a source that cannot be read is named and skipped.
-    // False when the import must stop (more clips than a folder holds).
-    bool add(const Source& source);
-
-    // Removes the hidden folder and what it holds.
-    void discard() {
-        if (auto names = tools_.files.listFolder(staging_))
-            for (const std::string& name : *names) tools_.files.remove(staging_ + "/" + name);
-        tools_.files.removeFolder(staging_);
-    }
-
-    // Gives the hidden folder its name; false (said, and discarded) when that fails.
-    bool finish(const std::string& target) {
-        if (tools_.files.rename(staging_, target)) return true;
-        tools_.console.printErr(
-            "\nkalvento --import: cannot rename %s to %s; nothing was "
-            "imported.\n",
-            staging_.c_str(), target.c_str());
-        discard();
-        return false;
-    }
-
-    int clips() const { return clips_; }
-
-private:
-    std::string clipName(int number) const {
-        return staging_ + zeroFill(strf("/clip_%5d.jpg", number));
-    }
-    void progress() {
-        ++read_;
-        tools_.console.print("\rImporting: %d of %d files read, %d clips made", read_, total_,
-                             clips_);
-    }
-    void skip(const std::string& path, const std::string& why) {
-        tools_.console.printErr("\nkalvento --import: skipped %s: %s\n", path.c_str(), why.c_str());
-    }
-    void tooMany(const std::string& path) {
-        tools_.console.printErr(
-            "\nkalvento --import: with %s there are more clips than the %d a folder can hold; "
-            "nothing was imported.\n",
-            path.c_str(), kMaxClips);
-    }
-    bool addPicture(const Source& source);
-    bool addVideo(const Source& source);
-
-    ImportTools& tools_;
-    const std::string staging_;
-    const int total_;  // the files to read
-    int read_ = 0;
-    int clips_ = 0;
-    cv::Mat picture_;
-};
-
-bool ImportRun::add(const Source& source) {
-    const bool going = source.kind == Kind::Video ? addVideo(source) : addPicture(source);
-    progress();
-    return going;
-}
-
-bool ImportRun::addPicture(const Source& source) {
-    if (clips_ >= kMaxClips) {
-        tooMany(source.path);
-        return false;
-    }
-    if (!tools_.images.loadColor(source.path, picture_)) {
-        skip(source.path, "it cannot be read as a picture");
-        return true;
-    }
-    const std::string target = clipName(clips_);
-    if (source.kind == Kind::Jpeg) {
-        CopyResult copy = tools_.files.copyNew(source.path, target);
-        if (copy.status != CopyResult::Copied) {
-            skip(source.path, copy.error.empty() ? "it cannot be copied" : copy.error);
-            return true;
+// The number of the folder to make, its hidden folder made and held by `run`: the one asked
+// for when it is free (missing or an empty folder) or read in place, otherwise the lowest
+// free one that no other import is filling; 0 (said on the console) when there is none.
+int claimFolder(int asked, bool inPlace, ImportRun& run, ImportTools& tools) {
+    bool refused = false;
+    if (asked > 0) {
+        if (!inPlace && !import_detail::isFreeFolder(folderPath(asked - 1), tools.files)) {
+            tools.console.printErr(
+                "kalvento --import-to: %s already exists and is not empty; nothing was "
+                "imported.\n",
+                printable(fullFolderPath(tools.files.currentDirectory(), asked - 1)).c_str());
+            return 0;
         }
-    } else if (!tools_.jpeg.write(target, picture_)) {
-        skip(source.path, "it cannot be written as " + target);
-        return true;
+        std::optional<OwnFolder> folder = claimStaging(asked, true, refused, tools);
+        if (folder) run.begin(asked, std::move(*folder));
+        return folder ? asked : 0;
     }
-    ++clips_;
-    return true;
-}
-
-bool ImportRun::addVideo(const Source& source) {
-    // One frame more than fits tells a video that is too long.
-    const int room = kMaxClips - clips_;
-    const int status = tools_.processes.run(
-        {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-stats", "-i", source.path,
-         "-map", "0:v:0", "-fps_mode", "passthrough", "-frames:v", std::to_string(room + 1), "-q:v",
-         "2", "-start_number", std::to_string(clips_), staging_ + "/clip_%05d.jpg"});
-    int made = 0;
-    while (tools_.files.exists(clipName(clips_ + made))) ++made;
-    if (made > room) {
-        tooMany(source.path);
-        return false;
+    for (int number = 1; number <= import_detail::kMaxFolderNumber && !refused; ++number) {
+        if (!import_detail::isFreeFolder(folderPath(number - 1), tools.files)) continue;
+        if (std::optional<OwnFolder> folder = claimStaging(number, false, refused, tools)) {
+            run.begin(number, std::move(*folder));
+            return number;
+        }
     }
-    if (status != 0 || made == 0) {
-        for (int n = 0; n < made; ++n) tools_.files.remove(clipName(clips_ + n));
-        skip(source.path, status == kProcessNotStarted
-                              ? "ffmpeg, which reads videos, cannot be started"
-                              : "ffmpeg cannot read it as a video");
-        return true;
-    }
-    clips_ += made;
-    return true;
+    if (!refused) tools.console.printErr("kalvento --import: no free folder number is left.\n");
+    return 0;
 }
 
 // Refuses more pictures than a folder holds; true when they fit.
@@ -241,6 +181,38 @@ bool picturesFit(const std::vector<Source>& sources, Console& console) {
         "was imported. Import them in parts of at most %d.\n",
         pictures, kMaxClips, kMaxClips);
     return false;
+}
+
+// Names the damaged pictures that were imported (they show only in part).
+void sayDamaged(const std::vector<std::string>& damaged, Console& console) {
+    if (damaged.empty()) return;
+    std::string names;
+    for (size_t i = 0; i < damaged.size() && i < kDamagedNamed; ++i)
+        names += (i == 0 ? "" : ", ") + printable(damaged[i]);
+    if (damaged.size() > kDamagedNamed) names += strf(" and %zu more", damaged.size() - kDamagedNamed);
+    console.printErr("kalvento --import: imported, but damaged (they show only in part): %s\n",
+                     names.c_str());
+}
+
+// Adds every source; the exit status when the import stopped (the run discarded), else 0.
+int addAll(const std::vector<Source>& sources, ImportRun& run, ImportTools& tools) {
+    for (const Source& source : sources) {
+        const bool going = run.add(source);
+        if (tools.interrupted && tools.interrupted()) {
+            tools.console.printErr("\nkalvento --import: interrupted; nothing was imported.\n");
+            run.discard();
+            return kStatusInterrupted;
+        }
+        if (!going) {
+            run.discard();
+            return kStatusRefused;
+        }
+    }
+    tools.console.print("\n");
+    if (run.clips() > 0) return 0;
+    tools.console.printErr("kalvento --import: no clip could be made; nothing was imported.\n");
+    run.discard();
+    return kStatusRefused;
 }
 
 }  // namespace
@@ -278,32 +250,17 @@ ImportResult importContents(const ImportRequest& request, ImportTools& tools) {
     ImportResult result{0, 0, kStatusRefused};
     std::optional<std::vector<Source>> sources = gatherSources(request.paths, tools);
     if (!sources || !picturesFit(*sources, tools.console)) return result;
-    const int number = chooseFolder(request.folderNumber, tools);
+    const bool inPlace = importsInPlace(request, request.folderNumber, tools);
+    ImportRun run(tools, static_cast<int>(sources->size()));
+    int number = claimFolder(request.folderNumber, inPlace, run, tools);
     if (number == 0) return result;
-    ImportRun run(tools, number, static_cast<int>(sources->size()));
-    if (!run.begin()) return result;
-    for (const Source& source : *sources) {
-        const bool going = run.add(source);
-        if (tools.interrupted && tools.interrupted()) {
-            tools.console.printErr("\nkalvento --import: interrupted; nothing was imported.\n");
-            run.discard();
-            result.status = kStatusInterrupted;
-            return result;
-        }
-        if (!going) {
-            run.discard();
-            return result;
-        }
-    }
-    tools.console.print("\n");
-    if (run.clips() == 0) {
-        tools.console.printErr("kalvento --import: no clip could be made; nothing was imported.\n");
-        run.discard();
-        return result;
-    }
-    if (!run.finish(folderPath(number - 1))) return result;
+    result.status = addAll(*sources, run, tools);
+    if (result.status != 0) return result;
+    number = run.finish(number, request.folderNumber > 0, inPlace);
+    if (number == 0) return ImportResult{0, 0, kStatusRefused};
     tools.console.print("Imported %d clips into %s\n", run.clips(),
-                        fullFolderPath(tools.files.currentDirectory(), number - 1).c_str());
+                        printable(fullFolderPath(tools.files.currentDirectory(), number - 1)).c_str());
+    sayDamaged(run.damaged(), tools.console);
     return ImportResult{number, run.clips(), 0};
 }
 

@@ -27,7 +27,9 @@ struct ImportTools {
 };
 
 struct ImportRequest {
-    std::vector<std::string> paths;  // folders, picture files and video files, in this order
+    // Folders, picture files and video files, in this order; relative names are taken from
+    // the working directory.
+    std::vector<std::string> paths;
     int folderNumber = 0;            // N of SNNN to make; 0: the lowest free one
 };
 
@@ -40,12 +42,22 @@ struct ImportResult {
 };
 
 // Makes the new folder in the contents root (the working directory's parent). The clips are
-// gathered in a hidden folder beside it that takes the folder's name only when complete, so a
-// failure or an interruption leaves nothing behind; an existing folder with anything in it is
-// never touched. More pictures than a folder holds (kMaxClips) are refused before anything
-// is written; a video giving more is refused after being read. A path that does not exist
-// refuses the import; a file that cannot be read or decoded is named and skipped. Prints a
-// progress line while it works and the folder made at the end.
+// gathered in a hidden folder ".SNNN.import" beside it, made exclusively and held by this
+// import, that takes the folder's name only when complete, so a failure or an interruption
+// leaves nothing behind; an existing folder with anything in it is never touched, and nothing
+// this import did not make is removed. Two imports at once gather in different hidden folders;
+// one that finds its folder taken when it is complete takes the next free one (or, with a
+// folder number asked for, is refused). A link or file in the hidden folder's place refuses
+// the import. Asked to make folder SNNN of that same folder's pictures, the import makes the
+// clips in the hidden folder and, when they are complete, moves the folder aside to
+// "SNNN-pictures" and puts the clips in its place.
+// More pictures than a folder holds (kMaxClips) are refused before anything is written; a
+// video giving more is refused after being read. A path that does not exist refuses the
+// import; a file that cannot be read or decoded (not a regular file, no picture, more than
+// kMaxPicturePixels) is named and skipped; a write that fails (full disk, disk error) stops
+// the whole import. Damaged pictures that load in part are named at the end. Every file name
+// is printed through printable(). Prints a progress line while it works and the folder made
+// at the end.
 ImportResult importContents(const ImportRequest& request, ImportTools& tools);
 
 // True for a file name whose extension (case ignored) is that of a picture the import takes:

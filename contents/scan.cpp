@@ -92,17 +92,20 @@ void showFirstClip(State& state, ClipCache& cache, Io& io) {
     clearInjected(state.playback);
 }
 
-// The page's lines about pictures of other names in S001 (none when it holds none).
-std::vector<std::string> otherNamesLines(FileOps& files) {
+// The page's lines about pictures of other names in S001 (none when it holds none): the
+// command that makes them its clips, in place (they are then kept in S001-pictures).
+std::vector<std::string> otherNamesLines(FileOps& files, const std::string& workdir) {
     std::optional<std::vector<std::string>> names = files.listFolder(folderPath(0));
     if (!names) return {};
     std::sort(names->begin(), names->end(), naturalLess);
     const auto first = std::find_if(names->begin(), names->end(), isPictureName);
     if (first == names->end()) return {};
     const long count = std::count_if(names->begin(), names->end(), isPictureName);
-    return {strf("  It holds %ld pictures of other names (%s, ...): rename it and", count,
-                 first->c_str()),
-            "  bring them in with --import."};
+    return {strf("  It holds %ld pictures of other names (%s, ...).", count,
+                 printable(*first).c_str()),
+            "To make them its clips (the pictures are kept in S001-pictures):",
+            "  kalvento -C " + shellQuoted(workdir) + " --import-to 1 --import " +
+                shellQuoted(fullFolderPath(workdir, 0))};
 }
 
 // Waits for a key after the player found no clip: in a window that can show a page, the page
@@ -115,12 +118,12 @@ void waitAfterNoClips(Io& io) {
     const std::string workdir = io.files.currentDirectory();
     std::vector<std::string> page{"No clips to play.", "Folder searched:",
                                   "  " + fullFolderPath(workdir, 0)};
-    for (std::string& line : otherNamesLines(io.files)) page.push_back(std::move(line));
+    for (std::string& line : otherNamesLines(io.files, workdir)) page.push_back(std::move(line));
     page.insert(page.end(), {
         "Clips must be called",
         "  S001/clip_00000.jpg, clip_00001.jpg, ...",
         "To bring clips in (a folder of pictures, pictures or a video):",
-        "  kalvento -C " + workdir + " --import PATH",
+        "  kalvento -C " + shellQuoted(workdir) + " --import PATH",
         "ESC ends the player.",
     });
     io.showPage(page);

@@ -52,4 +52,10 @@ std::string openablePath(std::string_view storedPath) {
     return path;
 }
 
+std::string shellQuoted(const std::string& path) {
+    std::string quoted = "'";
+    for (char c : printable(path)) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 }  // namespace kalvento

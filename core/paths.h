@@ -33,6 +33,11 @@ std::string frameDataFileName(int dirNum);
 // folder numbers give five digits.
 std::string parameterFileName(int dirNum);
 
+// `path` as a shell word to paste into a command: in single quotes, a quote in it written
+// '\'' ("/x/my clips" gives '/x/my clips'). Control characters are shown as printable()
+// shows them.
+std::string shellQuoted(const std::string& path);
+
 // A stored path as it can be opened here: '\' separators (files written on Windows) become '/'.
 std::string openablePath(std::string_view storedPath);
 

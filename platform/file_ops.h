@@ -1,7 +1,9 @@
 #pragma once
 // File operations of the player. No shell is ever involved: every operation is done directly.
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,8 +15,20 @@ namespace kalvento {
 struct CopyResult {
     enum Status { Copied, DestinationExists, Failed };
     Status status = Failed;
-    std::string error;  // why a copy failed, for the console
+    std::string error;     // why a copy failed, for the console
+    int errorNumber = 0;   // the errno of a failed read or write, 0 when there was none
+    void setError(int number) {
+        errorNumber = number;
+        error = std::strerror(number);
+    }
 };
+
+// True for the errors of a failed write that no other file would escape: the disk or the
+// quota is full, the disk fails or is read-only.
+inline bool isWriteFailure(int errorNumber) {
+    return errorNumber == ENOSPC || errorNumber == EDQUOT || errorNumber == EIO ||
+           errorNumber == EROFS || errorNumber == EFBIG;
+}
 
 class FileOps {
 public:
@@ -66,6 +80,13 @@ public:
     }
     // Removes the empty folder `path`; false when it cannot.
     virtual bool removeFolder(const std::string&) { return false; }
+    // True when both paths name the same file or folder (links followed).
+    virtual bool sameFile(const std::string&, const std::string&) { return false; }
+    // The bytes an unprivileged writer may still write on the file system of `path`; nullopt
+    // when unknown.
+    virtual std::optional<unsigned long long> freeBytes(const std::string&) {
+        return std::nullopt;
+    }
 };
 
 class PosixFileOps final : public FileOps {
@@ -92,6 +113,8 @@ public:
     bool changeDirectory(const std::string& path) override;
     std::optional<std::vector<std::string>> listFolder(const std::string& path) override;
     bool removeFolder(const std::string& path) override;
+    std::optional<unsigned long long> freeBytes(const std::string& path) override;
+    bool sameFile(const std::string& a, const std::string& b) override;
 
 private:
     LinkCall link_;  // empty: link(2)

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_ops.h"
+#include "platform/own_files.h"
 
 namespace kalvento {
 namespace {
@@ -69,17 +71,17 @@ bool linksRefused(int error) {
 CopyResult copyIntoNewFile(int in, const std::string& to) {
     CopyResult result;
     if (::lseek(in, 0, SEEK_SET) != 0) {
-        result.error = std::strerror(errno);
+        result.setError(errno);
         return result;
     }
     Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (out.get() < 0) {
         if (errno == EEXIST) result.status = CopyResult::DestinationExists;
-        result.error = std::strerror(errno);
+        result.setError(errno);
         return result;
     }
     if (!copyAll(in, out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
-        result.error = std::strerror(errno);
+        result.setError(errno);
         ::unlink(to.c_str());
         return result;
     }
@@ -97,6 +99,8 @@ int createTemporary(const std::string& path, mode_t mode, std::string& name) {
         name = path + ".tmp";
         for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        // Held while written: a later start removes only the temporaries nobody holds.
+        if (fd >= 0) holdWhileWriting(fd);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -122,7 +126,8 @@ bool PosixFileOps::isReadableFile(const std::string& path) {
 
 CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to) {
     CopyResult result;
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a FIFO under the name would wait for a writer in open().
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (in.get() < 0) {
         result.error = std::strerror(errno);
         return result;
@@ -132,6 +137,7 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
         result.error = "not a regular file";
         return result;
     }
+    ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
     // The copy is made under a temporary name beside the destination and then linked to its
     // name: link() fails when the name exists, so the destination is still created
     // exclusively, and a copy cut short (even by SIGKILL) never shows under the clip's name.
@@ -140,12 +146,13 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
     name.push_back('\0');
     Fd out(::mkstemp(name.data()));
     if (out.get() < 0) {
-        result.error = std::strerror(errno);
+        result.setError(errno);
         return result;
     }
+    holdWhileWriting(out.get());
     ::fchmod(out.get(), 0644);
     if (!copyAll(in.get(), out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
-        result.error = std::strerror(errno);
+        result.setError(errno);
         ::unlink(name.data());
         return result;
     }
@@ -160,7 +167,7 @@ CopyResult PosixFileOps::copyNew(const std::string& from, const std::string& to)
     } else if (linksRefused(error)) {
         result = copyIntoNewFile(in.get(), to);
     } else {
-        result.error = std::strerror(error);
+        result.setError(error);
     }
     return result;
 }
@@ -183,6 +190,18 @@ std::optional<std::vector<std::string>> PosixFileOps::listFolder(const std::stri
 
 bool PosixFileOps::removeFolder(const std::string& path) {
     return ::rmdir(path.c_str()) == 0;
+}
+
+std::optional<unsigned long long> PosixFileOps::freeBytes(const std::string& path) {
+    struct statvfs info {};
+    if (::statvfs(path.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+}
+
+bool PosixFileOps::sameFile(const std::string& a, const std::string& b) {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool PosixFileOps::makeDirectory(const std::string& path) {

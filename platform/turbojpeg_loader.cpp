@@ -4,8 +4,8 @@
 // accurate integer IDCT, fancy upsampling) and then swaps the channels byte by byte. We decode
 // straight into BGR with the same IDCT and upsampling, so the pixels are the same and the swap
 // is gone. Whatever could make the two differ is handed to cv::imread instead:
-//   - PNG and BMP files (files of any other format, which OpenCV's other decoders would take,
-//     do not load: some of those decoders abort the process on a damaged file);
+//   - PNG, BMP, WebP and TIFF files (files of any other format, which OpenCV's other decoders
+//     would take, do not load: some of those decoders abort the process on a damaged file);
 //   - CMYK and YCCK JPEGs (cv::imread converts CMYK to BGR with a formula of its own);
 //   - JPEGs with an EXIF orientation that asks for a flip or a rotation (cv::imread applies
 //     it), or with EXIF data we cannot read with certainty;
@@ -18,8 +18,13 @@
 // cv::imread loads it (a partial image when libjpeg can fill it in, failure otherwise). A file
 // whose header cannot be read fails either way. Stopping at warnings also keeps a later fatal
 // error from passing for a warning.
+//
+// Before anything is decoded, the size the header declares is checked: a picture of more
+// than kMaxPicturePixels does not load (a small file can declare a picture of gigabytes).
+// Only regular files are opened, never blocking: a FIFO under a clip's name fails at once.
 
 #include "platform/image_loader.h"
+#include "platform/picture_header.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -38,17 +43,8 @@ namespace kalvento {
 
 namespace {
 
-// cv::imread refuses images with more pixels than this (its CV_IO_MAX_IMAGE_PIXELS default).
-constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 30;
-
 // Files above this size are not buffered; cv::imread reads them from the disk itself.
 constexpr std::int64_t kMaxBufferedFileBytes = std::int64_t{256} << 20;
-
-bool hasPictureSignature(const unsigned char* data, std::size_t size) {
-    static const unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (size >= sizeof png && std::equal(png, png + sizeof png, data)) return true;
-    return size >= 2 && data[0] == 'B' && data[1] == 'M';
-}
 
 bool hasJpegSignature(const unsigned char* data, std::size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
@@ -131,7 +127,7 @@ Orientation jpegOrientation(const unsigned char* data, std::size_t size) {
 // on success; -1 when the file is missing, unreadable, not a regular file or empty; -2 when it
 // is too big to buffer.
 std::int64_t readWholeFile(const std::string& path, std::vector<unsigned char>& buffer) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path);
     if (fd < 0) return -1;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
@@ -195,8 +191,13 @@ TurboJpegLoader::~TurboJpegLoader() {
 }
 
 bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
+    damaged_ = false;
     const std::int64_t fileSize = readWholeFile(path, fileBuffer_);
-    if (fileSize == -1) {
+    const bool refused = fileSize == -1 || (fileSize == -2 && !pictureRefusal(path).empty()) ||
+                         (fileSize > 0 && !pictureRefusal(fileBuffer_.data(),
+                                                          static_cast<std::size_t>(fileSize))
+                                               .empty());
+    if (refused) {
         into.release();
         return false;
     }
@@ -204,16 +205,10 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
 
     const unsigned char* data = fileBuffer_.data();
     const auto size = static_cast<std::size_t>(fileSize);
-    if (!hasJpegSignature(data, size)) {
-        // Clips are pictures: PNG and BMP are read like cv::imread reads them, but no other
-        // format is handed to OpenCV, whose decoders for other formats (DICOM among them) can
-        // abort the whole process on a damaged file.
-        if (!hasPictureSignature(data, size)) {
-            into.release();
-            return false;
-        }
-        return loadWithOpenCv(path, into);
-    }
+    // Clips are pictures: PNG, BMP, WebP and TIFF are read like cv::imread reads them, but no
+    // other format is handed to OpenCV, whose decoders for other formats (DICOM among them)
+    // can abort the whole process on a damaged file.
+    if (!hasJpegSignature(data, size)) return loadWithOpenCv(path, into);
 
     auto* handle = static_cast<tjhandle>(decoder_);
     const auto jpegSize = static_cast<unsigned long>(size);
@@ -223,18 +218,23 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
     int colorspace = 0;
     if (tjDecompressHeader3(handle, data, jpegSize, &width, &height, &subsampling, &colorspace) !=
             0 ||
-        width <= 0 || height <= 0 || static_cast<std::int64_t>(width) * height > kMaxImagePixels ||
-        colorspace == TJCS_CMYK || colorspace == TJCS_YCCK ||
+        width <= 0 || height <= 0 || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK ||
         jpegOrientation(data, size) != Orientation::Upright) {
         return loadWithOpenCv(path, into);
     }
 
+    if (static_cast<std::int64_t>(width) * height > kMaxPicturePixels) {
+        into.release();
+        return false;
+    }
     prepareTarget(into, width, height);
     const auto pitch = static_cast<int>(into.step[0]);
     // No TJFLAG_FASTDCT / TJFLAG_FASTUPSAMPLE: the accurate IDCT and fancy upsampling are what
     // cv::imread uses, and they keep the pixels identical to it.
     if (tjDecompress2(handle, data, jpegSize, into.data, width, pitch, height, TJPF_BGR,
                       TJFLAG_STOPONWARNING) != 0) {
+        // A warning is damaged data libjpeg can fill in: the picture loads, but partly grey.
+        damaged_ = tjGetErrorCode(handle) == TJERR_WARNING;
         return loadWithOpenCv(path, into);
     }
     return true;

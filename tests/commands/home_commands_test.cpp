@@ -28,6 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPrompt = "S001:(00000)> ";
 constexpr const char* kQuestion = "*** How many motion clips do you want? : ";
+constexpr const char* kRefusalOneClip =
+    "*** Please answer with a number of at most 22000: more passes of 1 clips do not fit the "
+    "home folder's 22000 slots.\n";
 constexpr const char* kBanner =
     "****************************************************\n"
     "*** Finished Automatic Contents Stream Creation! ***\n"
@@ -425,18 +428,26 @@ TEST_F(StreamTest, EnterEndsOnlyThePassItCameIn) {
     EXPECT_NE(out().find(kBanner), std::string::npos);
 }
 
-// Each pass copies a folder: more passes than folders are refused with the question's words,
-// so a huge answer cannot fill the disk.
-TEST_F(StreamTest, TheAnswerIsBoundByTheNumberOfFolders) {
-    loadCandidateFreeFolder(1);
-    ws.addClipRange(2, 2);  // S001 and S002
+// The answer is bound by what the home folder's 22000 slots take: with one folder of 5 clips
+// (no candidate) 3 passes copy it three times; an answer that cannot fit is refused with a
+// message naming the largest that can.
+TEST_F(StreamTest, TheAnswerIsBoundByTheHomeFoldersSlots) {
+    loadCandidateFreeFolder(5);
+    fillHome({21990});  // 21999 free slots: 4399 passes of 5
     answer("2147483647");
+    answer("4400");
     answer("3");
-    answer("2");
     press('A');
-    const std::string again = std::string("*** Please answer with a number.\n") + kQuestion;
+    const std::string again = std::string(
+                                  "*** Please answer with a number of at most 4399: more passes "
+                                  "of 5 clips do not fit the home folder's 22000 slots.\n") +
+                              kQuestion;
     EXPECT_EQ(count(out(), again), 2u) << out();
-    EXPECT_EQ(count(out(), "\n [  2 /  2 ]\n\n"), 1u) << out();
+    EXPECT_EQ(count(out(), "\n [  3 /  3 ]\n\n"), 1u) << out();
+    std::vector<int> expected;
+    for (int i = 0; i < 15; ++i) expected.push_back(i);
+    EXPECT_EQ(homeSlots(), expected) << "15 clips of 5: the one folder three times";
+    for (int i = 0; i < 15; ++i) expectSlotHolds(i, pool(i % 5));
 }
 
 // ESC, from whatever source the key poll reads (window, OSC, web), ends every pass.
@@ -471,7 +482,7 @@ TEST_F(StreamTest, AnAnswerThatIsNotANumberIsAskedAgain) {
     answer("2x");
     answer(" 2 ");
     press('A');
-    const std::string again = std::string("*** Please answer with a number.\n") + kQuestion;
+    const std::string again = std::string(kRefusalOneClip) + kQuestion;
     EXPECT_EQ(out().rfind(std::string(kPrompt) + "\n" + kPrompt + kConfirmA + kQuestion + again +
                               again + again + "\n*** Following",
                           0),
@@ -485,7 +496,7 @@ TEST_F(StreamTest, NoAnswerAtAllMakesNoClip) {
     answer("many");
     press('A');  // the input ends after the one line
     EXPECT_EQ(out(), std::string(kPrompt) + "\n" + kPrompt + kConfirmA + kQuestion +
-                         "*** Please answer with a number.\n" + kQuestion +
+                         kRefusalOneClip + kQuestion +
                          "\n*** No answer: no motion clip is made.\n" + kBanner);
     EXPECT_TRUE(homeSlots().empty());
 }

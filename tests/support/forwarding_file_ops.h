@@ -51,6 +51,12 @@ public:
         return real.listFolder(path);
     }
     bool removeFolder(const std::string& path) override { return real.removeFolder(path); }
+    std::optional<unsigned long long> freeBytes(const std::string& path) override {
+        return real.freeBytes(path);
+    }
+    bool sameFile(const std::string& a, const std::string& b) override {
+        return real.sameFile(a, b);
+    }
 
     PosixFileOps real;
 };
