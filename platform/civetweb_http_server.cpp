@@ -19,10 +19,14 @@
 #include <cctype>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <list>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
+#include "platform/connection_gate.h"
 #include "platform/http_server.h"
 #include "platform/websocket_frames.h"
 
@@ -117,33 +121,6 @@ HttpRequest requestHead(const mg_connection* conn) {
     return request;
 }
 
-// Reads the body within HttpServer::kBodyDeadlineMs of the head; false when it came too
-// slowly (what came is dropped).
-bool readBody(mg_connection* conn, HttpRequest& request) {
-    const long long declared = mg_get_request_info(conn)->content_length;
-    if (declared > static_cast<long long>(HttpServer::kMaxBody)) {
-        request.bodyTooLarge = true;
-        return true;
-    }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(HttpServer::kBodyDeadlineMs);
-    char buffer[1024];
-    for (;;) {
-        int n = mg_read(conn, buffer, sizeof buffer);
-        if (n <= 0) return true;
-        if (request.body.size() + static_cast<size_t>(n) > HttpServer::kMaxBody) {
-            request.bodyTooLarge = true;
-            request.body.clear();
-            return true;
-        }
-        request.body.append(buffer, static_cast<size_t>(n));
-        if (std::chrono::steady_clock::now() > deadline) {
-            request.body.clear();
-            return false;
-        }
-    }
-}
-
 // The text form of a socket address and its port.
 bool addressOf(const sockaddr_storage& address, std::string& text, int& port) {
     char name[INET6_ADDRSTRLEN] = {};
@@ -162,33 +139,253 @@ bool addressOf(const sockaddr_storage& address, std::string& text, int& port) {
     return true;
 }
 
-// The socket of a connection of ours: the one whose local port is `localPort` and whose peer is
-// the connection's client. civetweb does not give it out; a live connection owns its socket,
-// so the descriptor stays valid while the connection's handler runs. -1 when none is found.
-int socketOf(const mg_connection* conn, int localPort) {
-    const mg_request_info* info = mg_get_request_info(conn);
+std::string peerText(const std::string& address, int port) {
+    return address + ":" + std::to_string(port);
+}
+
+struct ServerSocket {
+    int fd = -1;
+    std::string address;  // the client's
+    std::string peer;     // the client's address and port
+};
+
+// The connected sockets of this process whose local port is `localPort`: the server's
+// connections, those still waiting in civetweb's queue among them.
+std::vector<ServerSocket> serverSockets(int localPort) {
+    std::vector<ServerSocket> found;
     DIR* fds = opendir("/proc/self/fd");
-    if (fds == nullptr) return -1;
-    int found = -1;
+    if (fds == nullptr) return found;
     while (const dirent* entry = readdir(fds)) {
         const int fd = std::atoi(entry->d_name);
         if (entry->d_name[0] < '0' || entry->d_name[0] > '9' || fd == dirfd(fds)) continue;
         sockaddr_storage local{}, peer{};
         socklen_t localSize = sizeof local, peerSize = sizeof peer;
-        std::string localText, peerText;
+        std::string localText, peerAddress;
         int localBound = -1, peerPort = -1;
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
+            !addressOf(local, localText, localBound) || localBound != localPort ||
             getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0 ||
-            !addressOf(local, localText, localBound) || !addressOf(peer, peerText, peerPort))
+            !addressOf(peer, peerAddress, peerPort))
             continue;
-        if (localBound == localPort && peerPort == info->remote_port &&
-            peerText == info->remote_addr) {
-            found = fd;
-            break;
-        }
+        found.push_back({fd, peerAddress, peerText(peerAddress, peerPort)});
     }
     closedir(fds);
     return found;
+}
+
+// The socket of a connection of ours: the one whose peer is the connection's client. civetweb
+// does not give it out; a live connection owns its socket, so the descriptor stays valid while
+// the connection's handler runs. -1 when none is found.
+int socketOf(const mg_connection* conn, int localPort) {
+    const mg_request_info* info = mg_get_request_info(conn);
+    const std::string peer = peerText(info->remote_addr, info->remote_port);
+    for (const ServerSocket& socket : serverSockets(localPort))
+        if (socket.peer == peer) return socket.fd;
+    return -1;
+}
+
+// Whether a whole request head waits unread in `fd`.
+bool headIsIn(int fd) {
+    char buffer[8192];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_PEEK | MSG_DONTWAIT);
+    return n > 0 && std::string_view(buffer, static_cast<size_t>(n)).find("\r\n\r\n") !=
+                        std::string_view::npos;
+}
+
+// Whether `fd` is still the connection of `peer` (a descriptor closed meanwhile may have been
+// given to a new connection).
+bool isConnectionOf(int fd, const std::string& peer) {
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    std::string text;
+    int port = -1;
+    return getpeername(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
+           addressOf(address, text, port) && peerText(text, port) == peer;
+}
+
+// Watches the server's sockets on a thread of its own, so that it works even while every
+// server thread is taken: connections that wait for their head beyond the gate's bounds are
+// closed (civetweb's read of them ends at once), and a body that has not come by its deadline
+// has its reading ended, however steadily it trickles in.
+class ConnectionWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit ConnectionWatch(std::function<void(int)> givenUp)
+        : givenUp_(std::move(givenUp)), thread_([this] { run(); }) {}
+    ~ConnectionWatch() { stop(); }
+
+    // The server's port, once it listens; until then nothing is swept.
+    void watchPort(int port) {
+        std::lock_guard lock(mutex_);
+        port_ = port;
+    }
+
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            wake_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+    }
+    // A connection came: the next sweep looks at the sockets.
+    void arrived() {
+        std::lock_guard lock(mutex_);
+        woken_ = changed_ = true;
+        wake_.notify_all();
+    }
+    // The head of `peer`'s request came; until `closed`, its connection is no longer waiting.
+    void handling(const std::string& peer) {
+        std::lock_guard lock(mutex_);
+        handled_.insert(peer);
+    }
+    void closed(const std::string& peer) {
+        std::lock_guard lock(mutex_);
+        handled_.erase(peer);
+    }
+    // From now until endBody(`key`), the reading of `fd` ends at `deadline`.
+    void startBody(const void* key, int fd, Clock::time_point deadline) {
+        std::lock_guard lock(mutex_);
+        bodies_[key] = {fd, deadline, false};
+        changed_ = true;
+        wake_.notify_all();
+    }
+    // True when the deadline ended the reading.
+    bool endBody(const void* key) {
+        std::lock_guard lock(mutex_);
+        const auto found = bodies_.find(key);
+        if (found == bodies_.end()) return false;
+        const bool ended = found->second.ended;
+        bodies_.erase(found);
+        return ended;
+    }
+
+private:
+    static constexpr auto kSweepGap = std::chrono::milliseconds(20);
+    struct Body {
+        int fd = -1;
+        Clock::time_point deadline;
+        bool ended = false;
+    };
+    struct Seen {
+        std::string peer;
+        Clock::time_point since;
+    };
+
+    void run() {
+        std::unique_lock lock(mutex_);
+        Clock::time_point lastSweep{};
+        while (!stopping_) {
+            const auto now = Clock::now();
+            endOverdueBodies(now);
+            if ((woken_ || watching_) && now >= lastSweep + kSweepGap) {
+                woken_ = false;
+                lastSweep = now;
+                watching_ = sweep(now);
+                continue;
+            }
+            auto until = now + std::chrono::seconds(1);
+            for (const auto& [key, body] : bodies_)
+                if (!body.ended) until = std::min(until, body.deadline);
+            if (woken_ || watching_) until = std::min(until, lastSweep + kSweepGap);
+            changed_ = false;
+            wake_.wait_until(lock, until, [this] { return stopping_ || changed_; });
+        }
+    }
+
+    // Under the lock. The socket's peer stays until the request ends, so the descriptor is
+    // still this connection's.
+    void endOverdueBodies(Clock::time_point now) {
+        for (auto& [key, body] : bodies_)
+            if (!body.ended && now >= body.deadline) {
+                ::shutdown(body.fd, SHUT_RD);
+                body.ended = true;
+            }
+    }
+
+    // Under the lock. Whether any connection still waits for its head.
+    bool sweep(Clock::time_point now) {
+        if (port_ == 0) return false;
+        const std::vector<ServerSocket> sockets = serverSockets(port_);
+        std::map<int, Seen> seen;
+        std::vector<WaitingConnection> waiting;
+        for (const ServerSocket& socket : sockets) {
+            const auto before = seen_.find(socket.fd);
+            const bool known = before != seen_.end() && before->second.peer == socket.peer;
+            seen[socket.fd] = {socket.peer, known ? before->second.since : now};
+            if (handled_.contains(socket.peer)) continue;
+            waiting.push_back({socket.fd, socket.address, seen[socket.fd].since, headIsIn(socket.fd)});
+        }
+        seen_ = std::move(seen);
+        int closed = 0;
+        for (int fd : connectionsToGiveUp(waiting, HttpServer::kHeadsPerAddress,
+                                          HttpServer::kMaxHeads)) {
+            if (!isConnectionOf(fd, seen_[fd].peer)) continue;
+            ::shutdown(fd, SHUT_RDWR);
+            ++closed;
+        }
+        if (closed > 0) givenUp_(closed);
+        return !waiting.empty();
+    }
+
+    int port_ = 0;
+    const std::function<void(int)> givenUp_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false, woken_ = false, changed_ = false, watching_ = false;
+    std::set<std::string> handled_;
+    std::map<const void*, Body> bodies_;
+    std::map<int, Seen> seen_;
+    std::thread thread_;  // last: starts when the rest is ready
+};
+
+// Why the body's length cannot be trusted: given twice with different values, or not as a
+// number. Empty when it can.
+std::string bodyLengthProblem(const HttpRequest& request) {
+    std::string length;
+    for (const auto& [name, value] : request.headers) {
+        if (name != "content-length") continue;
+        const size_t first = value.find_first_not_of(" \t");
+        const size_t last = value.find_last_not_of(" \t");
+        const std::string digits = first == std::string::npos ? "" : value.substr(first, last - first + 1);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+            return "the body length is not a number";
+        if (!length.empty() && digits != length) return "the body length is given twice";
+        length = digits;
+    }
+    return {};
+}
+
+// Reads the body within HttpServer::kBodyDeadlineMs of the head, whatever its pace: `watch`
+// ends the socket's reading at the deadline. False when it came too slowly (what came is
+// dropped).
+bool readBody(mg_connection* conn, HttpRequest& request, ConnectionWatch& watch, int port) {
+    const long long declared = mg_get_request_info(conn)->content_length;
+    if (declared > static_cast<long long>(HttpServer::kMaxBody)) {
+        request.bodyTooLarge = true;
+        return true;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(HttpServer::kBodyDeadlineMs);
+    const bool comes = declared > 0 || !request.header("transfer-encoding").empty();
+    const int fd = comes ? socketOf(conn, port) : -1;
+    if (fd >= 0) watch.startBody(conn, fd, deadline);
+    char buffer[1024];
+    for (int n; (n = mg_read(conn, buffer, sizeof buffer)) > 0;) {
+        if (request.body.size() + static_cast<size_t>(n) > HttpServer::kMaxBody) {
+            request.bodyTooLarge = true;
+            request.body.clear();
+            break;
+        }
+        request.body.append(buffer, static_cast<size_t>(n));
+    }
+    const bool ended = fd >= 0 && watch.endBody(conn);
+    if (ended || std::chrono::steady_clock::now() > deadline) {
+        request.body.clear();
+        return false;
+    }
+    return true;
 }
 
 struct Client {
@@ -200,9 +397,14 @@ struct Client {
 };
 
 // Worker threads of civetweb: one for every request handled and every WebSocket client at
-// once, and as many again for connections still sending their head, so that slow heads delay
-// nobody (each is given up after the request timeout).
-constexpr int kWorkerThreads = 2 * (HttpServer::kMaxConnections + HttpServer::kMaxClients);
+// once, one for every connection the gate lets wait for its head, and some to spare for
+// refusals and for taking up the next connection, so that idle connections delay nobody.
+constexpr int kSpareThreads = 8;
+constexpr int kWorkerThreads = HttpServer::kMaxConnections + HttpServer::kReservedConnections +
+                               HttpServer::kMaxClients + HttpServer::kMaxHeads + kSpareThreads;
+// Connections the system holds for the server before it takes them: room for hundreds that
+// open at once, so none is turned away unseen while the gate closes the idle ones.
+constexpr int kListenBacklog = 1024;
 // A head, and each wait for more of a body, must come within this; a WebSocket reader looks
 // whether the server stops this often.
 constexpr int kRequestTimeoutMs = 2000;
@@ -210,9 +412,16 @@ constexpr int kReaderPollMs = 200;
 
 class CivetHttpServer final : public HttpServer {
 public:
-    explicit CivetHttpServer(HttpService& service) : service_(service) { mg_init_library(0); }
+    explicit CivetHttpServer(HttpService& service)
+        : service_(service), watch_([this](int closed) {
+              std::lock_guard lock(mutex_);
+              counts_.refusedConnections += closed;
+          }) {
+        mg_init_library(0);
+    }
     ~CivetHttpServer() override {
         stopping_ = true;  // WebSocket readers end within kReaderPollMs
+        watch_.stop();  // shuts no socket from now on
         if (context_) mg_stop(context_);  // closes every connection, calling the close handler
         mg_exit_library();
     }
@@ -221,12 +430,15 @@ public:
         const std::string ports = host + ":" + std::to_string(port);
         const std::string threads = std::to_string(kWorkerThreads);
         const std::string timeout = std::to_string(kRequestTimeoutMs);
+        const std::string backlog = std::to_string(kListenBacklog);
         const char* options[] = {"listening_ports", ports.c_str(), "num_threads", threads.c_str(),
                                  "request_timeout_ms", timeout.c_str(), "websocket_timeout_ms",
                                  "10000", "enable_directory_listing", "no", "enable_keep_alive",
-                                 "no", nullptr};
+                                 "no", "listen_backlog", backlog.c_str(), nullptr};
         mg_callbacks callbacks{};
         callbacks.log_message = [](const mg_connection*, const char*) { return 1; };
+        callbacks.init_connection = &CivetHttpServer::onConnectionTaken;
+        callbacks.connection_close = &CivetHttpServer::onConnectionClosing;
         callbacks.connection_closed = &CivetHttpServer::onConnectionClosed;
         callbacks.init_thread = [](const mg_context*, int) -> void* {
             lowerThreadPriority();
@@ -248,6 +460,7 @@ public:
         }
         port_ = listening[0].port;
         limitSendBuffers(port_);
+        watch_.watchPort(port_);
         return true;
     }
 
@@ -295,6 +508,20 @@ private:
         ++(counts_.*counter);
     }
 
+    // The head of a request that came: its connection no longer waits.
+    HttpRequest headOf(const mg_connection* conn) {
+        const mg_request_info* info = mg_get_request_info(conn);
+        watch_.handling(peerText(info->remote_addr, info->remote_port));
+        return requestHead(conn);
+    }
+
+    // The body's framing first, then the service's screen.
+    std::optional<HttpResponse> screen(const HttpRequest& request) {
+        const std::string problem = bodyLengthProblem(request);
+        if (!problem.empty()) return HttpResponse{400, "application/json", "{\"error\":\"" + problem + "\"}"};
+        return service_.screen(request);
+    }
+
     static int answer(mg_connection* conn, const HttpResponse& response) {
         writeResponse(conn, response);
         return response.status;
@@ -304,14 +531,15 @@ private:
     // body unread, and holds no slot.
     static int onRequest(mg_connection* conn, void* self) {
         auto& server = *static_cast<CivetHttpServer*>(self);
-        HttpRequest request = requestHead(conn);
-        if (std::optional<HttpResponse> refused = server.service_.screen(request))
+        HttpRequest request = server.headOf(conn);
+        if (std::optional<HttpResponse> refused = server.screen(request))
             return answer(conn, *refused);
         request.screened = true;
-        if (!server.enter(server.requests_, kMaxConnections))
+        const bool reserve = server.service_.mayUseReserve(request);
+        if (!server.enter(server.requests_, kMaxConnections + (reserve ? kReservedConnections : 0)))
             return answer(conn, {503, "application/json", "{\"error\":\"busy\"}"});
         HttpResponse response;
-        if (readBody(conn, request)) {
+        if (readBody(conn, request, server.watch_, server.port_)) {
             response = server.service_.handle(request);
             if (response.status == 101)
                 response = {400, "application/json", "{\"error\":\"no upgrade\"}"};
@@ -326,9 +554,9 @@ private:
     static int onConnect(const mg_connection* conn, void* self) {
         auto& server = *static_cast<CivetHttpServer*>(self);
         auto* writable = const_cast<mg_connection*>(conn);
-        HttpRequest request = requestHead(conn);
+        HttpRequest request = server.headOf(conn);
         request.webSocket = true;
-        std::optional<HttpResponse> refused = server.service_.screen(request);
+        std::optional<HttpResponse> refused = server.screen(request);
         request.screened = true;
         const HttpResponse response = refused ? *refused : server.service_.handle(request);
         if (response.status != 101) {
@@ -407,6 +635,20 @@ private:
     static void onClose(const mg_connection* conn, void* self) {
         static_cast<CivetHttpServer*>(self)->release(conn);
     }
+    static CivetHttpServer& serverOf(const mg_connection* conn) {
+        return *static_cast<CivetHttpServer*>(mg_get_user_data(mg_get_context(conn)));
+    }
+    // A server thread took up a new connection; it has not read anything from it yet.
+    static int onConnectionTaken(const mg_connection* conn, void** data) {
+        *data = nullptr;
+        serverOf(conn).watch_.arrived();
+        return 0;
+    }
+    // Called before the socket is closed, with or without a request.
+    static void onConnectionClosing(const mg_connection* conn) {
+        if (const mg_request_info* info = mg_get_request_info(conn))
+            serverOf(conn).watch_.closed(peerText(info->remote_addr, info->remote_port));
+    }
     static void onConnectionClosed(const mg_connection* conn) {
         static_cast<CivetHttpServer*>(mg_get_user_data(mg_get_context(conn)))->release(conn);
     }
@@ -466,6 +708,7 @@ private:
     int requests_ = 0;     // requests being handled
     int clientCount_ = 0;  // WebSocket clients admitted
     HttpServerCounts counts_;
+    ConnectionWatch watch_;  // last: its thread starts when the rest is ready
 };
 
 }  // namespace

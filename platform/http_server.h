@@ -46,13 +46,16 @@ public:
     // connection slot is taken: a response refuses it at once. nullopt lets it on to handle,
     // with `screened` set.
     virtual std::optional<HttpResponse> screen(const HttpRequest&) { return std::nullopt; }
+    // Whether a request that passed the screen may also take the places kept in reserve (the
+    // operator's requests: the busy server still answers them).
+    virtual bool mayUseReserve(const HttpRequest&) const { return false; }
     // The answer to one request. For a WebSocket upgrade request, status 101 admits the client
     // and any other status refuses it with that response.
     virtual HttpResponse handle(const HttpRequest& request) = 0;
 };
 
 struct HttpServerCounts {
-    int64_t refusedConnections = 0;  // over the connection limit
+    int64_t refusedConnections = 0;  // over the connection limit, or idle too long among many
     int64_t slowBodies = 0;          // bodies that did not arrive within kBodyDeadline
     int64_t largeFrames = 0;         // WebSocket clients that sent a frame over kMaxFrame
     int64_t droppedClients = 0;      // WebSocket clients that read too slowly
@@ -70,11 +73,18 @@ public:
     // Request bodies larger than this are not read (bodyTooLarge is set instead).
     static constexpr size_t kMaxBody = 4096;
     // A body must have arrived this long after the head, however steadily it trickles in;
-    // otherwise the request is answered 408 and its connection closed.
+    // otherwise the request is answered 408 and its connection closed. A request that gives
+    // two different lengths for its body is answered 400.
     static constexpr int kBodyDeadlineMs = 2000;
     // Requests handled at once; one more is answered 503 and closed. A request waiting for its
     // head (at most the server's request timeout) holds none, nor does a WebSocket client.
     static constexpr int kMaxConnections = 8;
+    // Places beyond kMaxConnections for requests the service lets use the reserve.
+    static constexpr int kReservedConnections = 4;
+    // Connections that have not sent their head yet, from one address and in all: beyond these
+    // the one that has waited longest is closed, so idle connections never hold every thread.
+    static constexpr int kHeadsPerAddress = 6;
+    static constexpr int kMaxHeads = 24;
     // WebSocket clients at once; one more is answered 503.
     static constexpr int kMaxClients = 8;
     // WebSocket frames from a client larger than this close its connection: the page sends

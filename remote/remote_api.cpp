@@ -64,6 +64,13 @@ std::string queryValue(const std::string& query, const std::string& name) {
     return {};
 }
 
+// The token a request carries: its Bearer authorization, else its query's token.
+std::string givenToken(const HttpRequest& request) {
+    const std::string authorization = request.header("authorization");
+    if (authorization.rfind("Bearer ", 0) == 0) return authorization.substr(7);
+    return queryValue(request.query, "token");
+}
+
 // Files of the page that hold nothing secret: the form that asks for the token needs them.
 bool isPublicFile(const HttpRequest& request) {
     return request.method == "GET" && !request.webSocket &&
@@ -108,26 +115,31 @@ std::optional<HttpResponse> RemoteApi::checkToken(const HttpRequest& request) {
         return refuse(401, "a valid token is needed", counts_.unauthorised);
     }
     if (isPublicFile(request)) return std::nullopt;
+    // The right token passes whoever else guesses; only wrong ones are slowed.
+    const std::string given = givenToken(request);
     const auto now = TokenThrottle::Clock::now();
-    const auto wait = throttle_.waitFor(request.remoteAddress, now);
+    if (sameSecret(given, access_.token)) {
+        throttle_.succeeded(request.remoteAddress, now);
+        return std::nullopt;
+    }
+    // A first visit without a token is no guess; a wrong token is.
+    const auto wait = given.empty() ? TokenThrottle::Clock::duration::zero()
+                                    : throttle_.waitFor(request.remoteAddress, now);
     if (wait > TokenThrottle::Clock::duration::zero()) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
         return refuse(429, "too many wrong tokens: try again in " + std::to_string(seconds) + " s",
                       counts_.throttled);
     }
-    std::string given = queryValue(request.query, "token");
-    const std::string authorization = request.header("authorization");
-    if (authorization.rfind("Bearer ", 0) == 0) given = authorization.substr(7);
-    if (sameSecret(given, access_.token)) {
-        throttle_.succeeded(request.remoteAddress);
-        return std::nullopt;
-    }
-    // A first visit without a token is no guess; a wrong token is.
     if (!given.empty()) throttle_.failed(request.remoteAddress, now);
     ++counts_.unauthorised;
     if (request.method == "GET" && isPagePath(request.path))
         return HttpResponse{401, "text/html; charset=utf-8", tokenPage()};
     return jsonResponse(401, {{"error", "a valid token is needed"}});
+}
+
+bool RemoteApi::mayUseReserve(const HttpRequest& head) const {
+    if (access_.token.empty()) return head.remoteAddress == "127.0.0.1";
+    return sameSecret(givenToken(head), access_.token);
 }
 
 bool RemoteApi::sameOrigin(const HttpRequest& request) const {

@@ -2,8 +2,9 @@
 // The web remote's requests: the page at / (its script and style at /app.js and /app.css), and
 // under /api/v1 the status, the two previews, keys, commands, the threshold and answers, and the upgrade
 // to the live WebSocket. Every request passes the same gate first, judged from its head alone
-// before any body is read: the token (when one is set; an address that keeps guessing waits
-// longer and longer), the host name (when none is: only this machine's names, so a foreign
+// before any body is read: the token (when one is set; the right one always passes, wrong ones
+// from an address that keeps guessing, or from everywhere at too high a rate, wait), the host
+// name (when none is: only this machine's names, so a foreign
 // page cannot reach the player through its own host name), the page's origin for anything but
 // reading; then the body limit. Refusals are counted. The page without a token is a form that
 // asks for it; the script and style hold nothing secret and need no token.
@@ -65,6 +66,9 @@ public:
     RemoteApi(RemoteHub& hub, RemoteAccess access, QuestionSeam* questions = nullptr);
 
     std::optional<HttpResponse> screen(const HttpRequest& head) override;
+    // The operator's requests: with a token, those that carry it; without, those from this
+    // machine's own 127.0.0.1.
+    bool mayUseReserve(const HttpRequest& head) const override;
     HttpResponse handle(const HttpRequest& request) override;
 
     // Server counts for the status (connections refused, clients dropped); unset: none.

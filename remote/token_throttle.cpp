@@ -7,13 +7,16 @@ namespace kalvento {
 TokenThrottle::Clock::duration TokenThrottle::waitFor(const std::string& address,
                                                       Clock::time_point now) const {
     std::lock_guard lock(mutex_);
+    Clock::duration wait = Clock::duration::zero();
     const auto found = records_.find(address);
-    if (found == records_.end() || found->second.until <= now) return Clock::duration::zero();
-    return found->second.until - now;
+    if (found != records_.end() && found->second.until > now) wait = found->second.until - now;
+    const auto ahead = wrongDue_ - now - (kWrongBurst - 1) * kWrongInterval;
+    return std::max(wait, ahead);
 }
 
 void TokenThrottle::failed(const std::string& address, Clock::time_point now) {
     std::lock_guard lock(mutex_);
+    wrongDue_ = std::max(wrongDue_, now) + kWrongInterval;
     if (records_.size() >= kAddresses && !records_.contains(address)) {
         const auto oldest = std::min_element(records_.begin(), records_.end(),
                                              [](const auto& a, const auto& b) {
@@ -31,9 +34,10 @@ void TokenThrottle::failed(const std::string& address, Clock::time_point now) {
     record.until = now + wait;
 }
 
-void TokenThrottle::succeeded(const std::string& address) {
+void TokenThrottle::succeeded(const std::string& address, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    records_.erase(address);
+    const auto found = records_.find(address);
+    if (found != records_.end() && found->second.until <= now) records_.erase(found);
 }
 
 }  // namespace kalvento

@@ -1,8 +1,10 @@
 #pragma once
-// Slows the guessing of the web token: an address that keeps sending wrong tokens is refused
-// without a look at its token for a time that doubles with every further wrong one. Nothing
-// waits: a refused request is answered at once (429 with the seconds to wait), so guessing
-// holds neither a connection slot nor a server thread.
+// Slows the guessing of the web token: an address that keeps sending wrong tokens has its
+// wrong ones refused for a time that doubles with every further wrong one, and all addresses
+// together may send only so many wrong tokens a second (a guesser with many addresses is slowed
+// as well). The right token is never refused: the operator gets in while a page in the same
+// browser guesses. Nothing waits: a refused request is answered at once (429 with the seconds
+// to wait), so guessing holds neither a connection slot nor a server thread.
 
 #include <chrono>
 #include <cstdint>
@@ -21,13 +23,18 @@ public:
     static constexpr std::chrono::milliseconds kLongestWait{10000};
     // Addresses remembered at most; the one seen longest ago is forgotten first.
     static constexpr size_t kAddresses = 256;
+    // Wrong tokens a second from all addresses together, after a first burst of kWrongBurst.
+    static constexpr int kWrongPerSecond = 10;
+    static constexpr int kWrongBurst = 20;
 
-    // How long `address` must still wait before its token is looked at; zero: now.
+    // How long a wrong token from `address` is still refused: the longer of the address's own
+    // wait and the wait of all; zero: now.
     Clock::duration waitFor(const std::string& address, Clock::time_point now) const;
     // A wrong (or missing) token came from `address`.
     void failed(const std::string& address, Clock::time_point now);
-    // The right token came from `address`: it starts afresh.
-    void succeeded(const std::string& address);
+    // The right token came from `address` at `now`: it starts afresh, unless its wrong tokens
+    // are being held back (a guessing page in the operator's browser shares the address).
+    void succeeded(const std::string& address, Clock::time_point now);
 
 private:
     struct Record {
@@ -35,8 +42,14 @@ private:
         Clock::time_point until{};
         Clock::time_point seen{};
     };
+    static constexpr Clock::duration kWrongInterval =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / kWrongPerSecond;
+
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Record> records_;
+    // The wrong tokens of all addresses as a schedule, one every kWrongInterval: when the one
+    // after the last would be due. A wrong token waits while it lies more than the burst ahead.
+    Clock::time_point wrongDue_{};
 };
 
 }  // namespace kalvento

@@ -231,12 +231,25 @@ TEST(RemoteApi, TokensAreDecodedGuessersWaitAndThePageAsksForTheToken) {
         EXPECT_EQ(get("/api/v1/status", "token=guess" + std::to_string(i), "10.0.0.2").status, 401);
     EXPECT_EQ(get("/api/v1/status", "token=guess", "10.0.0.2").status, 401);
     const auto start = std::chrono::steady_clock::now();
-    const HttpResponse slowed = get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.2");
-    EXPECT_EQ(slowed.status, 429) << "even the right token waits its turn";
+    const HttpResponse slowed = get("/api/v1/status", "token=guess-again", "10.0.0.2");
+    EXPECT_EQ(slowed.status, 429) << "the next guess waits its turn";
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
-    EXPECT_EQ(get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.3").status, 200)
+    EXPECT_EQ(get("/api/v1/status", "", "10.0.0.2").status, 401) << "no token is no guess";
+    EXPECT_EQ(get("/api/v1/status", "token=p%40ss%2Bw%2Frd%26more%3D1", "10.0.0.2").status, 200)
+        << "the right token never waits";
+    EXPECT_EQ(get("/api/v1/status", "token=guess", "10.0.0.3").status, 401)
         << "other addresses are not slowed";
     EXPECT_EQ(api.statusJson()["http"]["throttled"], 1);
+    // The operator's requests may use the reserved places; without a token, those of 127.0.0.1.
+    HttpRequest operatorRequest = localRequest("GET", "/api/v1/status");
+    operatorRequest.headers.emplace_back("authorization", "Bearer p@ss+w/rd&more=1");
+    EXPECT_TRUE(api.mayUseReserve(operatorRequest));
+    EXPECT_FALSE(api.mayUseReserve(localRequest("GET", "/app.js")));
+    RemoteApi withoutToken(hub, RemoteAccess{});
+    operatorRequest.remoteAddress = "127.0.0.1";
+    EXPECT_TRUE(withoutToken.mayUseReserve(operatorRequest));
+    operatorRequest.remoteAddress = "127.0.0.2";
+    EXPECT_FALSE(withoutToken.mayUseReserve(operatorRequest));
 }
 
 TEST(TokenThrottle, TheWaitDoublesUpToItsLongestAndEndsWithTheRightToken) {
@@ -252,15 +265,42 @@ TEST(TokenThrottle, TheWaitDoublesUpToItsLongestAndEndsWithTheRightToken) {
     for (int i = 0; i < 40; ++i) throttle.failed("a", t0);
     EXPECT_EQ(wait("a"), TokenThrottle::kLongestWait);
     EXPECT_EQ(throttle.waitFor("a", t0 + TokenThrottle::kLongestWait), TokenThrottle::Clock::duration::zero());
-    throttle.succeeded("a");
-    throttle.failed("a", t0);
-    EXPECT_EQ(wait("a"), TokenThrottle::Clock::duration::zero());
+    throttle.succeeded("b", t0);  // an address that never guessed
+    throttle.failed("b", t0 + TokenThrottle::kLongestWait);
+    throttle.succeeded("a", t0);  // while it waits, the right token forgives nothing
+    EXPECT_EQ(wait("a"), TokenThrottle::kLongestWait);
+    throttle.succeeded("a", t0 + TokenThrottle::kLongestWait);
+    throttle.failed("a", t0 + TokenThrottle::kLongestWait);
+    EXPECT_EQ(throttle.waitFor("a", t0 + TokenThrottle::kLongestWait), TokenThrottle::Clock::duration::zero());
     // Many addresses: the table stays bounded and forgets the oldest.
     for (int i = 0; i < 1000; ++i)
         for (int k = 0; k <= TokenThrottle::kFreeFailures; ++k)
             throttle.failed("10.1." + std::to_string(i), t0 + std::chrono::seconds(i));
     EXPECT_GT(throttle.waitFor("10.1.999", t0 + std::chrono::seconds(999)), TokenThrottle::Clock::duration::zero());
-    EXPECT_EQ(throttle.waitFor("10.1.0", t0), TokenThrottle::Clock::duration::zero());
+    EXPECT_EQ(throttle.waitFor("10.1.0", t0 + std::chrono::seconds(999)),
+              TokenThrottle::Clock::duration::zero());
+}
+
+// Wrong tokens from all addresses together: a first burst, then so many a second; addresses
+// that each guess little are slowed all the same.
+TEST(TokenThrottle, AllAddressesTogetherGuessAtABoundedRate) {
+    TokenThrottle throttle;
+    const auto t0 = TokenThrottle::Clock::time_point{} + std::chrono::hours(1);
+    const auto zero = TokenThrottle::Clock::duration::zero();
+    for (int i = 0; i < TokenThrottle::kWrongBurst; ++i) {
+        EXPECT_EQ(throttle.waitFor("10.2." + std::to_string(i), t0), zero) << i;
+        throttle.failed("10.2." + std::to_string(i), t0);
+    }
+    const auto tenth = std::chrono::milliseconds(1000 / TokenThrottle::kWrongPerSecond);
+    EXPECT_EQ(throttle.waitFor("10.3.0", t0), tenth) << "a new address waits for the whole";
+    EXPECT_EQ(throttle.waitFor("10.3.0", t0 + tenth / 2), tenth / 2);
+    EXPECT_EQ(throttle.waitFor("10.3.0", t0 + tenth), zero);
+    throttle.failed("10.3.0", t0 + tenth);
+    EXPECT_EQ(throttle.waitFor("10.3.1", t0 + tenth), tenth);
+    // After a quiet second the rate's worth is there again, not more than the burst.
+    const auto later = t0 + std::chrono::seconds(100);
+    for (int i = 0; i < TokenThrottle::kWrongBurst; ++i) throttle.failed("10.4." + std::to_string(i), later);
+    EXPECT_GT(throttle.waitFor("10.5.0", later), zero);
 }
 
 TEST(RemoteApi, StatusCarriesThePublishedValues) {
