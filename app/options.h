@@ -16,6 +16,10 @@ inline constexpr const char* kDefaultShmName = "HWX_SHARED_MEMORY";
 // A web token shorter than this is refused (a short one is guessed within seconds).
 inline constexpr size_t kMinHttpTokenLength = 16;
 
+// The keys the web remote may type by default: those of OSC, and u, which only shows the
+// links as QR codes in the window.
+KeySet defaultWebKeys();
+
 struct Options {
     std::string workdir;       // -C, --workdir: change here first
     std::string cameraSource;  // --camera-source: opened instead of camera CamChan
@@ -44,7 +48,7 @@ struct Options {
     int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
     bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
     std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
-    KeySet httpKeys = defaultRemoteKeys();  // --http-keys LIST: keys the web remote may type
+    KeySet httpKeys = defaultWebKeys();  // --http-keys LIST: keys the web remote may type
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3
@@ -104,6 +108,9 @@ std::span<const OptionRow> optionTable();
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::string& error);
 
 std::string usageText();
+// What a refused command line prints after its one line of error: where the options are.
+inline constexpr const char* kUsageHint =
+    "Try 'kalvento --help' for the options, 'man kalvento' for the manual page.\n";
 inline constexpr const char* kVersionText = "KALVENTO PLAYER 1.0\n";
 
 }  // namespace kalvento
