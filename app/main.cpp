@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
     std::string error;
     std::optional<Options> options = parseOptions(argc, argv, error);
     if (!options) {
-        console.printErr("kalvento: %s\n%s", error.c_str(), usageText().c_str());
+        console.printErr("kalvento: %s\n%s", error.c_str(), kUsageHint);
         return 2;
     }
     if (options->help || options->version) {

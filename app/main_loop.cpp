@@ -133,11 +133,7 @@ void Player::printStatus() {
                        state.contents.DirNum + 1, clipIndexOf(playback.frame_no),
                        state.contents.MaxCount - 1, state.camera.DifferenceSum, diffSumOf(state.SI),
                        state.camera.VR_threshold, playback.VR_step, playback.f_rate);
-        // The window shows where the clip stands as a bar at every level.
-        const int count = state.contents.MaxCount;
-        io.console.position(count > 1 ? static_cast<double>(clipIndexOf(playback.frame_no)) /
-                                             (count - 1)
-                                       : 0.0);
+        tellClipPosition();
     } else if (playback.MotionDisplayMode == 2) {
         int total = diffSumOf(state.SI);
         std::string line =
@@ -147,7 +143,20 @@ void Player::printStatus() {
             if (value >= 1) line += strf("[WebCam( %2d ) =%7d ] ", slot, value);
         }
         io.console.status( "%s\n", line.c_str());
+        // Every turn is a reading, a still scene's too: the window's gauge and bar stay up.
+        tellClipPosition();
+        const int clip = clipIndexOf(playback.frame_no);
+        io.console.gauge(GaugeReading{clip, state.contents.MaxCount, {}, std::max(0, total),
+                                      state.camera.QBN_threshold},
+                         "");
     }
+}
+
+// The window shows where the clip stands as a bar at every level.
+void Player::tellClipPosition() {
+    const int count = state.contents.MaxCount;
+    io.console.position(
+        count > 1 ? static_cast<double>(clipIndexOf(state.playback.frame_no)) / (count - 1) : 0.0);
 }
 
 bool Player::showClipAtPosition() {

@@ -1,9 +1,12 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -275,7 +278,7 @@ const std::array kOptions = {
               "the web remote on PORT (host 127.0.0.1; port 0: any)", &Options::httpAddress},
     OptionRow{"--http-keys", nullptr, "LIST",
               "keys the web remote may type, as --osc-keys (default: the\n"
-              "same keys)",
+              "same keys and u, the links' QR codes)",
               &takeHttpKeys},
     OptionRow{"--http-commands", nullptr, "LIST",
               "commands the web remote may run, as --osc-commands\n"
@@ -302,7 +305,7 @@ const std::array kOptions = {
               "font of the on-screen display (default: a Japanese font\nfound by fontconfig)",
               &Options::osdFont},
     OptionRow{"--osd-lang", nullptr, "ja|en",
-              "language of the window's help page (default: ja under a\n"
+              "language of the window's words (default: ja under a\n"
               "Japanese locale, else en)",
               &takeOsdLanguage},
     OptionRow{
@@ -361,6 +364,39 @@ const OptionRow* findOption(const std::string& word) {
     return nullptr;
 }
 
+// How many letters must be put in, left out or changed to make `a` into `b`.
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The option a mistyped `word` most likely meant: the nearest long name two letters away at
+// most (`--fulscreen`, `--camera_on`), or one that starts with it (`--fullscr`); null when none.
+const OptionRow* nearestOption(const std::string& word) {
+    const OptionRow* nearest = nullptr;
+    size_t best = 3;
+    for (const OptionRow& row : kOptions) {
+        const std::string_view name = row.name;
+        size_t distance = editDistance(word, name);
+        if (word.size() >= 4 && name.substr(0, word.size()) == word) distance = std::min<size_t>(distance, 1);
+        if (distance < best) {
+            best = distance;
+            nearest = &row;
+        }
+    }
+    return nearest;
+}
+
 // Applies `row` with `value` (empty for a switch); false with a message in `error` when refused.
 bool applyOption(const OptionRow& row, const std::string& value, Options& options,
                  std::string& error) {
@@ -383,6 +419,12 @@ bool applyOption(const OptionRow& row, const std::string& value, Options& option
 
 }  // namespace
 
+KeySet defaultWebKeys() {
+    KeySet keys = defaultRemoteKeys();
+    keys.add('u');
+    return keys;
+}
+
 std::span<const OptionRow> optionTable() {
     return kOptions;
 }
@@ -402,6 +444,10 @@ std::string usageText() {
         }
         text.append(help).append("\n");
     }
+    text +=
+        "\n"
+        "The manual page: man kalvento. The guide, with every option, key, file and message:\n"
+        "/usr/share/doc/kalvento/docs/guide.md (docs/guide.md in the source).\n";
     return text;
 }
 
@@ -419,6 +465,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
         const OptionRow* row = findOption(word);
         if (!row) {
             error = "unknown option " + word;
+            if (const OptionRow* near = nearestOption(word))
+                error += std::string(" (did you mean ") + near->name + "?)";
             return std::nullopt;
         }
         std::string value;

@@ -19,6 +19,9 @@ inline constexpr size_t kMinHttpTokenLength = 16;
 
 // The commands a remote may run unless told otherwise (see defaultRemoteCommands).
 std::set<std::string> defaultCommandSet();
+// The keys the web remote may type by default: those of OSC, and u, which only shows the
+// links as QR codes in the window.
+KeySet defaultWebKeys();
 
 struct Options {
     std::string workdir;       // -C, --workdir: change here first
@@ -51,9 +54,9 @@ struct Options {
     int oscRateHz = 60;       // --osc-rate HZ: /kalvento/motion messages a second at most
     bool oscStatus = false;   // --osc-status: the [OSC] counts line once a second
     std::string httpAddress;     // --http [HOST:]PORT: the web remote; "" off
-    KeySet httpKeys = defaultRemoteKeys();  // --http-keys LIST: keys the web remote may type
     // --http-commands LIST: the commands the web remote may run
     std::set<std::string> httpCommands = defaultCommandSet();
+    KeySet httpKeys = defaultWebKeys();  // --http-keys LIST: keys the web remote may type
     std::string httpToken;       // --http-token TOKEN: asked of every web request
     bool meter = false;          // --meter: motion bar along the bottom of the shown clip
     int osdLevel = 1;            // --osd: what the on-screen display shows, 0 .. 3
@@ -118,6 +121,9 @@ std::string usageText();
 // default commands) or "all" (every command); an empty list allows none. nullopt, with the
 // reason in `error`, for a name the table does not have.
 std::optional<std::set<std::string>> parseCommandList(const std::string& text, std::string& error);
+// What a refused command line prints after its one line of error: where the options are.
+inline constexpr const char* kUsageHint =
+    "Try 'kalvento --help' for the options, 'man kalvento' for the manual page.\n";
 inline constexpr const char* kVersionText = "KALVENTO PLAYER 1.0\n";
 
 }  // namespace kalvento

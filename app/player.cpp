@@ -286,9 +286,9 @@ void Player::enterGestureModeAtStart() {
 void Player::retryLostCamera() {
     switch (cameraSupervisor_.turn(state.camera, io.camera, io.clock.nowMicros())) {
         case CameraSupervisor::Outcome::Started:
-            io.console.notice(
-                "*** The camera stopped giving frames: trying to open it again every %d s ***\n",
-                cameraSupervisor_.retrySeconds());
+            io.console.notice("*** The camera %s: trying to open it again every %d s ***\n",
+                              state.camera.CameraLost == 2 ? "did not open" : "stopped giving frames",
+                              cameraSupervisor_.retrySeconds());
             break;
         case CameraSupervisor::Outcome::CameraBack:
             openCameraAtStart();
@@ -296,6 +296,18 @@ void Player::retryLostCamera() {
         case CameraSupervisor::Outcome::Nothing:
             break;
     }
+    tellCameraMissing();
+}
+
+// The window keeps a sign up while the camera asked for is missing, with the tries so far.
+void Player::tellCameraMissing() {
+    const CameraState& camera = state.camera;
+    std::optional<CameraMissing> missing;
+    if (camera.CamActive == 0 && camera.CameraLost != 0)
+        missing = CameraMissing{cameraSupervisor_.retries(), camera.CameraLost == 2};
+    if (missing == cameraMissingTold_) return;
+    cameraMissingTold_ = missing;
+    io.console.cameraMissing(missing ? &*missing : nullptr);
 }
 
 void Player::receiveOsc() {

@@ -86,6 +86,7 @@ private:
     void takeStartingClip();
     void mainLoop();
     void printStatus();
+    void tellClipPosition();
     void runMotionEngine();
     // --import-and-play: the folder just made is the one the first scan takes (whatever folder
     // the parameter file read before it names).
@@ -103,6 +104,7 @@ private:
     // --camera-retry: the camera supervisor's turn; a camera it found again is switched on as
     // q does.
     void retryLostCamera();
+    void tellCameraMissing();
     // OSC: what arrived before the turn measures motion, the turn's motion after it, the shown
     // clip after the display, a received key before the key stage.
     void receiveOsc();
@@ -136,6 +138,7 @@ private:
 
     const Options options_;
     CameraSupervisor cameraSupervisor_;
+    std::optional<CameraMissing> cameraMissingTold_;  // what the window was last told
     ClipStep clipStep_;
     std::unique_ptr<OscLink> osc_;    // null without io.osc
     RemoteHub* remote_ = nullptr;

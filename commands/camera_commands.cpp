@@ -43,6 +43,7 @@ void cameraNumberCommand(PlayerContext& player, const KeyCommand& command) {
     camera.CamChan = std::clamp(camera.CamChan + command.param, 0, kMaxCamChan);
     player.io.console.print("%s（変数設定： Camera ID number (CamChan) = [ %d ]）\n",
                             player.state.playback.PromptText.c_str(), camera.CamChan);
+    player.io.console.setting(strf("camera number %d", camera.CamChan), strf("CamChan = %d", camera.CamChan));
     camera.IgnoreCamConfig = 1;
 }
 
@@ -56,6 +57,7 @@ void imagesInMemoryCommand(PlayerContext& player, const KeyCommand& command) {
                                  : (onMemory < 2147483647 ? onMemory + 1 : onMemory);
     player.io.console.print("%s（変数設定： Number of On-Memory Frames (CamOnMemory) = [ %d ]）\n",
                             player.state.playback.PromptText.c_str(), onMemory);
+    player.io.console.setting(strf("clips kept in memory %d", onMemory), strf("CamOnMemory = %d", onMemory));
     player.state.camera.IgnoreCamConfig = 1;
 }
 

@@ -339,6 +339,24 @@ std::string pageLineOf(const HelpLine& line, const State& state) {
     return text;
 }
 
+// A value of the English page: the Japanese words of the function list said in English.
+std::string englishValueText(HelpValue value, const State& state) {
+    switch (value) {
+        case HelpValue::QuickAccessMode:
+            return state.mouse.QuickAccessMode == 1 ? "by position" : "by motion";
+        case HelpValue::RandomSelection:
+            return state.selection.AutoJumpFlag == 1 ? "on" : "off";
+        case HelpValue::WalkerMode:
+            return state.playback.WalkerMode == 1 ? "on (forward only)" : "off";
+        case HelpValue::MouseAxis:
+            return state.mouse.MouseVertFlag == 1 ? "vertical" : "horizontal";
+        case HelpValue::MouseReverse:
+            return state.mouse.MouseReverseFlag == 1 ? "on" : "off";
+        default:
+            return valueText(value, state);
+    }
+}
+
 }  // namespace
 
 HelpPages helpPages(const State& state) {
@@ -350,7 +368,7 @@ HelpPages helpPages(const State& state) {
     pages.english.push_back("[ KALVENTO PLAYER  Ver.1.0  keys ]");
     for (const EnglishHelpLine& line : kEnglishHelp) {
         std::string text = "[" + std::string(line.keys) + "]   " + line.text;
-        if (line.value != HelpValue::None) text += " " + valueText(line.value, state);
+        if (line.value != HelpValue::None) text += " " + englishValueText(line.value, state);
         pages.english.push_back(std::move(text));
     }
     return pages;

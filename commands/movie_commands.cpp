@@ -414,6 +414,7 @@ void movieFrameRateCommand(PlayerContext& player, const KeyCommand& command) {
     }
     player.io.console.print("%s（変数設定： MovieFrameRate = [ %d ]）\n",
                             player.state.playback.PromptText.c_str(), movie.MovieFrameRate);
+    player.io.console.setting(strf("movie frame rate %d", movie.MovieFrameRate), strf("MovieFrameRate = %d", movie.MovieFrameRate));
 }
 
 }  // namespace kalvento

@@ -39,9 +39,18 @@ int marginThreshold(int differenceSum, double margin) {
 }
 
 void printMarginLine(PlayerContext& player) {
+    const CameraState& camera = player.state.camera;
     player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] ( 余裕率 = %5.2f )）\n",
-                            player.state.playback.PromptText.c_str(),
-                            player.state.camera.QBN_threshold, player.state.camera.ThresholdMargin);
+                            player.state.playback.PromptText.c_str(), camera.QBN_threshold,
+                            camera.ThresholdMargin);
+    player.io.console.setting(
+        strf("motion threshold %d, margin %.2f", camera.QBN_threshold, camera.ThresholdMargin),
+        strf("QBN_threshold = %d (余裕率 %.2f)", camera.QBN_threshold, camera.ThresholdMargin));
+}
+
+void tellThreshold(PlayerContext& player, int threshold) {
+    player.io.console.setting(strf("motion threshold %d", threshold),
+                              strf("QBN_threshold = %d", threshold));
 }
 
 // The threshold from the measured mean motion and the margin, written to its file; false
@@ -70,6 +79,7 @@ void thresholdStepCommand(PlayerContext& player, const KeyCommand& command) {
     writeThresholdFile(player.io.files, console, threshold);
     console.print("%s（変数設定： QBN_threshold = [ %6d ] (step = %d )）\n",
                   player.state.playback.PromptText.c_str(), threshold, kThresholdStep);
+    tellThreshold(player, threshold);
     player.state.playback.MotionDisplayMode = 0;
 }
 
@@ -79,6 +89,7 @@ void setThreshold(PlayerContext& player, int value, const char* road) {
     writeThresholdFile(player.io.files, player.io.console, threshold);
     player.io.console.print("%s（変数設定： QBN_threshold = [ %6d ] (%s)）\n",
                             player.state.playback.PromptText.c_str(), threshold, road);
+    tellThreshold(player, threshold);
     player.state.playback.MotionDisplayMode = 0;
 }
 

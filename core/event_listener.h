@@ -30,13 +30,34 @@ enum class Banner {
     StartSetting,
 };
 
-// The gesture gauge of a turn: the clip and the clip count, and where each of its four bars
-// (phase, acceleration, width, speed) stands, 0 .. kGaugeReach.
+// The gauge of a turn: the clip and the clip count, and either where each of the gesture's
+// four bars (phase, acceleration, width, speed) stands, 0 .. kGaugeReach, or (`motion` 0 or
+// more, the motion display of key i) the motion measured against the threshold.
 struct GaugeReading {
     static constexpr int kGaugeReach = 18;
     int clip = 0;
     int count = 0;
     std::array<int, 4> marks{};
+    int motion = -1;  // the motion amount of the turn; -1: a gesture reading
+    int threshold = 0;
+
+    bool operator==(const GaugeReading&) const = default;
+};
+
+// A stored setting or a mode that a key changed, as the window says it, in each language of
+// the display ("motion threshold 36670", "QBN_threshold = 36670").
+struct SettingChange {
+    std::string english;
+    std::string japanese;
+};
+
+// The camera that was asked for and is missing: the tries to open it again so far, and
+// whether it never opened at all.
+struct CameraMissing {
+    int retries = 0;
+    bool neverOpened = false;
+
+    bool operator==(const CameraMissing&) const = default;
 };
 
 // A question put to the person at the player, and the text typed so far.
@@ -56,6 +77,10 @@ public:
     // A line for someone away from the terminal: a camera failure, a cancelled run.
     virtual void notice(std::string_view) {}
     virtual void banner(Banner) {}
+    // A key set a setting or a mode (its console lines are messages of their own).
+    virtual void setting(const SettingChange&) {}
+    // The camera asked for is missing (`missing`), or is back or no longer asked for (null).
+    virtual void cameraMissing(const CameraMissing*) {}
     // What a run does, e.g. which gesture is learned; "" ends it.
     virtual void caption(std::string_view) {}
     virtual void status(std::string_view) {}

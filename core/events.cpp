@@ -62,6 +62,15 @@ void Events::caption(std::string_view text) {
     tell([&](EventListener& l) { l.caption(text); });
 }
 
+void Events::setting(std::string english, std::string japanese) {
+    const SettingChange change{std::move(english), std::move(japanese)};
+    tell([&](EventListener& l) { l.setting(change); });
+}
+
+void Events::cameraMissing(const CameraMissing* missing) {
+    tell([&](EventListener& l) { l.cameraMissing(missing); });
+}
+
 void Events::status(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -80,7 +89,7 @@ void Events::prompt(std::string_view text) {
 }
 
 void Events::gauge(const GaugeReading& reading, std::string_view line) {
-    printer_.out(line);
+    if (!line.empty()) printer_.out(line);
     tell([&](EventListener& l) { l.gauge(reading); });
 }
 

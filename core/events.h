@@ -33,9 +33,12 @@ public:
     // The banner's rows, each after `indent` spaces, and the banner.
     void banner(Banner banner, int indent = 0);
     void caption(std::string_view text);
+    // Not printed: the command prints its own lines.
+    void setting(std::string english, std::string japanese);
+    void cameraMissing(const CameraMissing* missing);
     void status(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void prompt(std::string_view text);
-    // The gauge with its console line.
+    // The gauge with its console line (none: "").
     void gauge(const GaugeReading& reading, std::string_view line);
     void gesture(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void position(double share);

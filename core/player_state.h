@@ -30,7 +30,7 @@ struct CameraState {
     int CamFlipH = 1;
     int CamBeep = 0;
     int IgnoreCamConfig = 0;              // set by the camera keys: the camera file is not read
-    int CameraLost = 0;                   // 1 after a capture failure closed the camera
+    int CameraLost = 0;                   // 1 after a capture failure closed the camera, 2 when it never opened
     int PixelStep = 4;                    // sampling step of the frame differencing
     int QBN_threshold = 11500;            // motion threshold parameter
     double ThresholdMargin = 1.05;        // margin ratio over the measured motion ('g', 'h', 'H')

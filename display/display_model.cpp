@@ -41,7 +41,49 @@ int64_t earliest(int64_t a, int64_t b) {
     return std::min(a, b);
 }
 
+// The code point of the UTF-8 sequence at `text[i]`, moving `i` past it; a stray byte counts
+// as itself.
+char32_t nextCodePoint(std::string_view text, size_t& i) {
+    const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(i);
+    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length == 1 || i + static_cast<size_t>(length) > text.size()) return byte(i++);
+    char32_t code = lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) code = (code << 6) | (byte(i + static_cast<size_t>(k)) & 0x3F);
+    i += static_cast<size_t>(length);
+    return code;
+}
+
+// What the keys do while a banner stands: under PAUSE! until a key, under FINISHED! as long
+// as a notice.
+struct BannerHint {
+    Banner banner;
+    const char* english;
+    const char* japanese;
+    bool untilKey;
+};
+constexpr BannerHint kBannerHints[] = {
+    {Banner::Pause, "ENTER resumes, ESC quits", "ENTER で再開、ESC で終了", true},
+    {Banner::Finished, "W saves the learned gestures; ESC ESC ends",
+     "W で学習したジェスチャーを保存、ESC ESC で終了", false},
+};
+
 }  // namespace
+
+bool holdsJapanese(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const char32_t code = nextCodePoint(text, i);
+        if ((code >= 0x3000 && code <= 0x30FF) || (code >= 0x3400 && code <= 0x9FFF) ||
+            (code >= 0xF900 && code <= 0xFAFF) || (code >= 0xFF00 && code <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+std::string cameraSignOf(const CameraMissing& missing) {
+    std::string sign = missing.neverOpened ? "NO CAMERA (never opened)" : "NO CAMERA";
+    return sign + "  retries: " + std::to_string(missing.retries);
+}
 
 BannerShown bannerShownOf(Banner banner) {
     switch (banner) {
@@ -61,9 +103,14 @@ BannerShown bannerShownOf(Banner banner) {
 DisplayModel::DisplayModel(int level, HelpLanguage language)
     : level_(std::clamp(level, 0, kDisplayLevels - 1)), language_(language) {}
 
+bool DisplayModel::speaks(std::string_view text) const {
+    return language_ != HelpLanguage::English || !holdsJapanese(text);
+}
+
 void DisplayModel::addLines(std::deque<Timed>& to, std::string_view text, int64_t now,
                             int64_t life) {
-    for (std::string& line : linesOf(text)) to.push_back(Timed{std::move(line), now, life});
+    for (std::string& line : linesOf(text))
+        if (speaks(line)) to.push_back(Timed{std::move(line), now, life});
     while (to.size() > kMessageLines) to.pop_front();
     ++version_;
 }
@@ -87,6 +134,7 @@ void DisplayModel::banner(Banner which, int64_t now) {
         banner_->since = now;  // said again: it stays, and its hold counts from the first time
         return;
     }
+    showHintOf(which, now);
     const bool young = banner_ && !bannerUntilKey_ && now - bannerShownAt_ < kBannerHoldMicros;
     ++version_;
     if (young && !untilKey) {
@@ -94,6 +142,36 @@ void DisplayModel::banner(Banner which, int64_t now) {
         return;
     }
     showBanner(std::move(entry), untilKey, now);
+}
+
+void DisplayModel::showHintOf(Banner which, int64_t now) {
+    for (const BannerHint& hint : kBannerHints) {
+        if (hint.banner != which) continue;
+        const char* words = language_ == HelpLanguage::English ? hint.english : hint.japanese;
+        hint_ = Timed{words, now, hint.untilKey ? 0 : kNoticeMicros};
+        ++version_;
+    }
+}
+
+void DisplayModel::setting(const SettingChange& change, int64_t now) {
+    const std::string& words =
+        language_ == HelpLanguage::English || change.japanese.empty() ? change.english : change.japanese;
+    if (words.empty()) return;
+    BannerEntry entry{{words, BannerShown::Colour::Plain}, now, kBannerMicros};
+    const bool young = banner_ && !bannerUntilKey_ && now - bannerShownAt_ < kBannerHoldMicros;
+    ++version_;
+    if (young && banner_->shown.words != words)
+        heldBanner_ = std::move(entry);
+    else
+        showBanner(std::move(entry), false, now);
+}
+
+void DisplayModel::cameraMissing(const CameraMissing* missing) {
+    std::optional<CameraMissing> now;
+    if (missing != nullptr) now = *missing;
+    if (now == cameraMissing_) return;
+    cameraMissing_ = now;
+    ++version_;
 }
 
 void DisplayModel::showBanner(BannerEntry entry, bool untilKey, int64_t now) {
@@ -128,10 +206,12 @@ void DisplayModel::prompt(std::string_view text) {
     if (level_ >= 3) ++version_;
 }
 
+// Every reading keeps the gauge up for kMotionMicros, one that repeats the last as well: a
+// still scene still gives readings. Only a changed one makes the display draw again.
 void DisplayModel::gauge(const GaugeReading& reading, int64_t now) {
+    if (gauge_ != reading) ++version_;
     gauge_ = reading;
     gaugeSince_ = now;
-    ++version_;
 }
 
 void DisplayModel::gesture(std::string_view text, int64_t now) {
@@ -140,9 +220,10 @@ void DisplayModel::gesture(std::string_view text, int64_t now) {
 }
 
 void DisplayModel::position(double share, int64_t now) {
-    position_ = std::clamp(share, 0.0, 1.0);
+    const double shown = std::clamp(share, 0.0, 1.0);
+    if (position_ != shown) ++version_;
+    position_ = shown;
     positionSince_ = now;
-    ++version_;
 }
 
 void DisplayModel::helpPage(const std::vector<std::string>& japanese,
@@ -163,8 +244,9 @@ void DisplayModel::question(const QuestionShown* question) {
 }
 
 bool DisplayModel::keyRead() {
-    const bool removed = helpShown_ || (banner_ && bannerUntilKey_);
+    const bool removed = helpShown_ || (banner_ && bannerUntilKey_) || (hint_ && hint_->life == 0);
     helpShown_ = false;
+    if (hint_ && hint_->life == 0) hint_.reset();
     if (bannerUntilKey_) banner_.reset();
     bannerUntilKey_ = false;
     if (removed) ++version_;
@@ -210,6 +292,7 @@ void DisplayModel::advance(int64_t now) {
     if (heldBanner_ && (!banner_ || now - bannerShownAt_ >= kBannerHoldMicros))
         showBanner(std::move(*heldBanner_), false, now);
     if (banner_ && strength(banner_->since, banner_->life, now) <= 0) banner_.reset();
+    if (hint_ && strength(hint_->since, hint_->life, now) <= 0) hint_.reset();
     if (gauge_ && strength(gaugeSince_, kMotionMicros, now) <= 0) gauge_.reset();
     if (position_ && strength(positionSince_, kMotionMicros, now) <= 0) position_.reset();
 }
@@ -217,7 +300,7 @@ void DisplayModel::advance(int64_t now) {
 bool DisplayModel::anything() const {
     if (level_ <= 0) return false;
     if (banner_ || heldBanner_ || !caption_.empty() || !notices_.empty() || question_ ||
-        helpShown_ || !motion_.empty() || position_ || gauge_)
+        helpShown_ || !motion_.empty() || position_ || gauge_ || hint_ || cameraMissing_)
         return true;
     if (level_ >= 2 && !messages_.empty()) return true;
     return level_ >= 3 && (!status_.empty() || !prompt_.empty() || !links_.empty());
@@ -236,10 +319,12 @@ Scene DisplayModel::scene(int64_t now) const {
         scene.banner = banner_->shown;
         scene.bannerStrength = strength(banner_->since, banner_->life, now);
     }
-    scene.caption = caption_;
+    scene.caption = speaks(caption_) ? caption_ : "";
+    if (hint_) scene.hint = {hint_->text, strength(hint_->since, hint_->life, now)};
+    if (cameraMissing_) scene.sign = cameraSignOf(*cameraMissing_);
     if (level_ >= 3) {
-        if (!prompt_.empty()) scene.top.push_back({prompt_, 1.0});
-        if (!status_.empty()) scene.top.push_back({status_, 1.0});
+        if (!prompt_.empty() && speaks(prompt_)) scene.top.push_back({prompt_, 1.0});
+        if (!status_.empty() && speaks(status_)) scene.top.push_back({status_, 1.0});
         for (const std::string& link : links_) scene.top.push_back({link, 1.0});
     }
     for (const Timed& line : motion_)
@@ -282,6 +367,7 @@ int64_t DisplayModel::nextChange(int64_t now) const {
     for (const std::deque<Timed>* lines : {&notices_, &messages_, &motion_})
         for (const Timed& line : *lines) next = earliest(next, nextStepOf(line.since, line.life, now));
     if (banner_) next = earliest(next, nextStepOf(banner_->since, banner_->life, now));
+    if (hint_) next = earliest(next, nextStepOf(hint_->since, hint_->life, now));
     if (heldBanner_) next = earliest(next, std::max(now + 1, bannerShownAt_ + kBannerHoldMicros));
     if (gauge_) next = earliest(next, nextStepOf(gaugeSince_, kMotionMicros, now));
     if (position_) next = earliest(next, nextStepOf(positionSince_, kMotionMicros, now));

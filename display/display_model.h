@@ -4,9 +4,12 @@
 // position bar, the caption, status and prompt, the help page and its pages, the question,
 // and the level. Times come from the caller, so a test moves them as it likes.
 //
-// Levels: 0 nothing; 1 banners, what a run does, notices and errors, questions, the help page,
-// the gauge, gesture lines and position bar, and a banner naming a new level; 2 also every
-// console message for a few seconds, fading; 3 also the per-turn status line and the prompt.
+// Levels: 0 nothing; 1 banners (a key's new setting among them) with what the keys do under
+// PAUSE! and FINISHED!, what a run does, notices and errors, questions, the help page, the
+// gauge, gesture lines and position bar, the sign of a missing camera, and a banner naming a
+// new level; 2 also every console message for a few seconds, fading; 3 also the per-turn
+// status line and the prompt. In English the display leaves out every line written in
+// Japanese (the console keeps them); the keys' settings have English words of their own.
 
 #include <cstdint>
 #include <deque>
@@ -43,6 +46,8 @@ struct Scene {
     std::optional<BannerShown> banner;
     double bannerStrength = 0.0;
     std::string caption;
+    ShownLine hint;    // under the banner: what the keys do now ("ENTER resumes, ESC quits")
+    std::string sign;  // a small lasting sign in a corner ("NO CAMERA  retries: 3")
     std::vector<ShownLine> top;     // prompt and status (level 3), gesture lines
     std::vector<ShownLine> bottom;  // notices, errors and (level 2) messages, newest last
     std::optional<GaugeReading> gauge;
@@ -83,6 +88,9 @@ public:
     void error(std::string_view text, int64_t now);
     void notice(std::string_view text, int64_t now);
     void banner(Banner banner, int64_t now);
+    // A key's new setting, as a banner in the display's language.
+    void setting(const SettingChange& change, int64_t now);
+    void cameraMissing(const CameraMissing* missing);
     void caption(std::string_view text);
     void status(std::string_view text);
     void prompt(std::string_view text);
@@ -127,6 +135,9 @@ private:
         int64_t life = 0;
     };
     void showBanner(BannerEntry entry, bool untilKey, int64_t now);
+    void showHintOf(Banner banner, int64_t now);
+    // False for a line the display leaves out in its language.
+    bool speaks(std::string_view text) const;
     void addLines(std::deque<Timed>& to, std::string_view text, int64_t now, int64_t life);
     static double strength(int64_t since, int64_t life, int64_t now);
     static int64_t nextStepOf(int64_t since, int64_t life, int64_t now);
@@ -140,6 +151,8 @@ private:
     int64_t bannerShownAt_ = 0;
     std::optional<BannerEntry> heldBanner_;  // waits until banner_ has been up kBannerHoldMicros
     std::string caption_;
+    std::optional<Timed> hint_;  // life 0: until the next key
+    std::optional<CameraMissing> cameraMissing_;
     std::deque<Timed> notices_;   // notices and errors, level 1
     std::deque<Timed> messages_;  // level 2
     std::deque<Timed> motion_;    // gesture lines, level 1
@@ -158,5 +171,12 @@ private:
 
 // The words and colour the display gives a banner.
 BannerShown bannerShownOf(Banner banner);
+
+// True when `text` holds a Japanese character (kana, kanji, their punctuation and full-width
+// forms), which an English display does not show.
+bool holdsJapanese(std::string_view text);
+
+// The sign of a missing camera.
+std::string cameraSignOf(const CameraMissing& missing);
 
 }  // namespace kalvento

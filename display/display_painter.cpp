@@ -13,10 +13,24 @@ const cv::Scalar kWhite(255, 255, 255);
 const cv::Scalar kBarColour(0, 200, 0);
 const cv::Scalar kPageColour(40, 24, 16);
 const cv::Scalar kGaugeColour(0, 170, 255);
+const cv::Scalar kOverColour(60, 60, 255);
+const cv::Scalar kTrackColour(90, 90, 90);
 constexpr int kGaugeBars = 4;
 
 int lineSize(const cv::Mat& target) {
     return std::max(12, target.rows / 36);
+}
+
+// Lines a person reads from two metres away (notices, errors, messages, the key hints): a
+// 30th of the height, never under kReadablePixels, however small the window.
+constexpr int kReadablePixels = 24;
+int readableSize(const cv::Mat& target) {
+    return std::max(kReadablePixels, target.rows / 30);
+}
+
+// The length of the UTF-8 sequence that starts with `lead`.
+size_t sequenceLength(unsigned char lead) {
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
 cv::Scalar bannerColour(BannerShown::Colour colour) {
@@ -35,6 +49,15 @@ cv::Scalar bannerColour(BannerShown::Colour colour) {
 std::string countText(int clip, int count) {
     char text[40];
     std::snprintf(text, sizeof text, "[%5d/%5d]", clip, count);
+    return text;
+}
+
+// The gauge's words: its count, with the motion display also the motion amount and the
+// threshold, "[   12/  100]  motion      0 / 36670".
+std::string gaugeText(const GaugeReading& gauge) {
+    std::string text = countText(gauge.clip, gauge.count);
+    if (gauge.motion >= 0)
+        text += "  motion " + std::to_string(gauge.motion) + " / " + std::to_string(gauge.threshold);
     return text;
 }
 
@@ -57,6 +80,39 @@ const cv::Scalar& DisplayPainter::pageColour() {
     return kPageColour;
 }
 
+// `text` broken into lines no wider than `room` at `size`: at blanks where it can, inside a
+// word (between whole characters) where a word alone is too wide.
+const std::vector<std::string>& DisplayPainter::wrapped(const std::string& text, int size, int room) {
+    const std::string key = keyOf({std::to_string(size), std::to_string(room), text});
+    if (auto kept = wrapped_.find(key); kept != wrapped_.end()) return kept->second;
+    if (wrapped_.size() > kKeptWraps) wrapped_.clear();
+    if (text_.width(text, size) <= room) return wrapped_[key] = {text};
+    std::vector<std::string> lines;
+    std::string line;
+    size_t lastBlank = std::string::npos;  // in `line`
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = std::min(sequenceLength(static_cast<unsigned char>(text[i])),
+                                       text.size() - i);
+        const std::string next = line + text.substr(i, length);
+        if (line.empty() || text_.width(next, size) <= room) {
+            if (text[i] == ' ') lastBlank = line.size();
+            line = next;
+            i += length;
+            continue;
+        }
+        if (lastBlank != std::string::npos && lastBlank > 0) {
+            lines.push_back(line.substr(0, lastBlank));
+            line = line.substr(lastBlank + 1);
+        } else {
+            lines.push_back(line);
+            line.clear();
+        }
+        lastBlank = line.rfind(' ');
+    }
+    if (!line.empty()) lines.push_back(line);
+    return wrapped_[key] = std::move(lines);
+}
+
 void DisplayPainter::lay(cv::Mat& target, const std::string& key, cv::Rect area,
                          const std::function<void(OverlayTile&)>& compose) {
     if (area.empty()) return;
@@ -70,7 +126,9 @@ void DisplayPainter::paint(cv::Mat& target, const Scene& scene) {
     const int below = drawLines(target, scene.top, unit, cv::Point(unit, unit / 2), false);
     if (scene.gauge) drawGauge(target, cv::Point(unit, below), *scene.gauge, scene.gaugeStrength);
     const int barSpace = scene.position ? unit * 2 : unit / 2;
-    drawLines(target, scene.bottom, unit, cv::Point(unit, target.rows - barSpace), true);
+    drawLines(target, scene.bottom, readableSize(target), cv::Point(unit, target.rows - barSpace),
+              true);
+    if (!scene.sign.empty()) drawSign(target, scene.sign);
     if (scene.position) drawPositionBar(target, *scene.position, scene.positionStrength);
     drawBanner(target, scene);
     if (scene.question) drawQuestion(target, *scene.question);
@@ -92,18 +150,24 @@ void DisplayPainter::drawBacked(cv::Mat& target, const std::string& words, int s
     });
 }
 
-// Returns the row below the last line drawn (above it with `fromBottom`).
+// Returns the row below the last line drawn (above it with `fromBottom`). A line wider than
+// the picture goes on in the lines below it.
 int DisplayPainter::drawLines(cv::Mat& target, const std::vector<ShownLine>& lines, int size,
                               cv::Point at, bool fromBottom) {
     const int pad = std::max(2, size / 5);
+    const int room = std::max(size, target.cols - 2 * at.x);
     int y = at.y;
     for (size_t i = 0; i < lines.size(); ++i) {
         const ShownLine& line = fromBottom ? lines[lines.size() - 1 - i] : lines[i];
-        const cv::Mat& mask = text_.line(line.text, size);
-        if (mask.empty()) continue;
-        const int top = fromBottom ? y - mask.rows : y;
-        drawBacked(target, line.text, size, cv::Point(at.x, top), pad, kWhite, line.strength);
-        y = fromBottom ? top : top + mask.rows;
+        const std::vector<std::string>& parts = wrapped(line.text, size, room);
+        for (size_t k = 0; k < parts.size(); ++k) {
+            const std::string& part = fromBottom ? parts[parts.size() - 1 - k] : parts[k];
+            const cv::Mat& mask = text_.line(part, size);
+            if (mask.empty()) continue;
+            const int top = fromBottom ? y - mask.rows : y;
+            drawBacked(target, part, size, cv::Point(at.x, top), pad, kWhite, line.strength);
+            y = fromBottom ? top : top + mask.rows;
+        }
     }
     return y;
 }
@@ -123,10 +187,39 @@ void DisplayPainter::drawBanner(cv::Mat& target, const Scene& scene) {
                    scene.bannerStrength);
         below = at.y + mask.rows + unit / 2;
     }
+    if (!scene.hint.text.empty()) below = drawHint(target, scene.hint, below);
     if (scene.caption.empty()) return;
     const cv::Mat& mask = text_.line(scene.caption, unit * 3 / 2);
     drawBacked(target, scene.caption, unit * 3 / 2,
                cv::Point((target.cols - mask.cols) / 2, below), unit / 2, kWhite, 1.0);
+}
+
+// What the keys do, centred at row `top` and as wide as the picture allows; the row below it.
+int DisplayPainter::drawHint(cv::Mat& target, const ShownLine& hint, int top) {
+    const int unit = lineSize(target);
+    int size = std::max(readableSize(target), unit * 3 / 2);
+    const int room = target.cols * 9 / 10;
+    const int wide = text_.width(hint.text, size);
+    if (wide > room) size = std::max(12, size * room / wide);
+    const cv::Mat& mask = text_.line(hint.text, size);
+    drawBacked(target, hint.text, size, cv::Point((target.cols - mask.cols) / 2, top), unit / 2,
+               kWhite, hint.strength);
+    return top + mask.rows + unit / 2;
+}
+
+// A small lasting sign in the top right corner, white on red.
+void DisplayPainter::drawSign(cv::Mat& target, const std::string& words) {
+    const int unit = lineSize(target);
+    const int size = std::max(16, unit);
+    const cv::Mat& mask = text_.line(words, size);
+    if (mask.empty()) return;
+    const int pad = std::max(2, size / 4);
+    const cv::Rect box(target.cols - mask.cols - 2 * pad - unit / 2, unit / 2, mask.cols + 2 * pad,
+                       mask.rows + pad);
+    lay(target, keyOf({"sign", std::to_string(size), words}), box, [&](OverlayTile& tile) {
+        tile.fill(cv::Rect(cv::Point(0, 0), box.size()), cv::Scalar(20, 20, 190), 0.85);
+        tile.ink(mask, cv::Point(pad, pad / 2), kWhite, 1.0);
+    });
 }
 
 void DisplayPainter::drawQuestion(cv::Mat& target, const std::string& words) {
@@ -157,19 +250,19 @@ void DisplayPainter::drawPositionBar(cv::Mat& target, double share, double stren
     layUniform(target, cv::Rect(track.x, track.y, done, track.height), kBarColour, strength);
 }
 
-// The gesture gauge: the clip count, then a bar for each of the phase, the acceleration, the
-// width and the speed, filled as far as the gauge's mark, on a dark backing. The count is a
-// composed piece; the bars change with every reading and are laid straight over the picture.
+// The gauge: the clip count (with the motion display, also the motion amount against the
+// threshold), then its bars on a dark backing: for a gesture one for each of the phase, the
+// acceleration, the width and the speed, filled as far as the gauge's mark; for the motion
+// display one bar of the motion amount, its middle (a white tick) the threshold, red above it.
+// The text is a composed piece; the bars change with every reading and are laid straight over
+// the picture.
 void DisplayPainter::drawGauge(cv::Mat& target, cv::Point at, const GaugeReading& gauge,
                                double strength) {
     const int unit = lineSize(target);
-    const std::string count = countText(gauge.clip, gauge.count);
+    const std::string count = gaugeText(gauge);
     const cv::Mat& mask = text_.line(count, unit);
     if (mask.empty() || strength <= 0.0) return;
     const int pad = std::max(2, unit / 5);
-    const int barWidth = unit * 4;
-    const int barHeight = std::max(4, mask.rows / 2);
-    const int barTop = at.y + (mask.rows - barHeight) / 2;
     const cv::Rect countArea(at.x - pad, at.y, pad * 2 + mask.cols, mask.rows);
     lay(target, keyOf({"gauge", std::to_string(unit), std::to_string(strength), count}), countArea,
         [&](OverlayTile& tile) {
@@ -177,19 +270,47 @@ void DisplayPainter::drawGauge(cv::Mat& target, cv::Point at, const GaugeReading
                       kBacking * strength);
             tile.ink(mask, cv::Point(pad, 0), kWhite, strength);
         });
+    const int barWidth = unit * 4;
     const cv::Rect barsArea(countArea.br().x, at.y, pad + kGaugeBars * (barWidth + unit),
                             mask.rows);
     layUniform(target, barsArea, cv::Scalar(0, 0, 0), kBacking * strength);
+    const int barHeight = std::max(4, mask.rows / 2);
+    const cv::Rect firstBar(barsArea.x + unit / 2, at.y + (mask.rows - barHeight) / 2, barWidth,
+                            barHeight);
+    if (gauge.motion >= 0)
+        drawMotionBar(target, cv::Rect(firstBar.tl(), cv::Size(kGaugeBars * (barWidth + unit) - unit,
+                                                               barHeight)),
+                      gauge, strength);
+    else
+        drawGestureBars(target, firstBar, gauge, strength);
+}
+
+void DisplayPainter::drawGestureBars(cv::Mat& target, cv::Rect bar, const GaugeReading& gauge,
+                                     double strength) {
     constexpr int kReach = GaugeReading::kGaugeReach;
-    int x = barsArea.x + unit / 2;
+    const int gap = lineSize(target);
     for (int mark : gauge.marks) {
-        layUniform(target, cv::Rect(x, barTop, barWidth, barHeight), cv::Scalar(90, 90, 90),
-                   strength);
+        layUniform(target, bar, kTrackColour, strength);
         const int shown = std::clamp(mark, 0, kReach);
-        layUniform(target, cv::Rect(x, barTop, barWidth * (shown + 1) / (kReach + 1), barHeight),
+        layUniform(target, cv::Rect(bar.x, bar.y, bar.width * (shown + 1) / (kReach + 1), bar.height),
                    kGaugeColour, strength);
-        x += barWidth + unit;
+        bar.x += bar.width + gap;
     }
+}
+
+void DisplayPainter::drawMotionBar(cv::Mat& target, cv::Rect bar, const GaugeReading& gauge,
+                                   double strength) {
+    layUniform(target, bar, kTrackColour, strength);
+    // The threshold stands in the middle; twice the threshold fills the bar.
+    const double reach = 2.0 * std::max(1, gauge.threshold);
+    const double share = std::clamp(gauge.motion / reach, 0.0, 1.0);
+    const cv::Scalar colour = gauge.motion > gauge.threshold ? kOverColour : kGaugeColour;
+    layUniform(target, cv::Rect(bar.x, bar.y, static_cast<int>(bar.width * share), bar.height),
+               colour, strength);
+    const int tick = std::max(2, bar.height / 4);
+    layUniform(target, cv::Rect(bar.x + bar.width / 2 - tick / 2, bar.y - tick, tick,
+                                bar.height + 2 * tick),
+               kWhite, strength);
 }
 
 cv::Rect DisplayPainter::helpPageArea(cv::Size window) {

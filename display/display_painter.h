@@ -5,6 +5,7 @@
 // over each picture while it stays the same.
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,21 @@ private:
     int drawLines(cv::Mat& target, const std::vector<ShownLine>& lines, int size, cv::Point at,
                   bool fromBottom);
     void drawBanner(cv::Mat& target, const Scene& scene);
+    int drawHint(cv::Mat& target, const ShownLine& hint, int top);
+    void drawSign(cv::Mat& target, const std::string& words);
+    const std::vector<std::string>& wrapped(const std::string& text, int size, int room);
     void drawQuestion(cv::Mat& target, const std::string& words);
     void drawHelpPage(cv::Mat& target, const Scene& scene);
     void drawPositionBar(cv::Mat& target, double share, double strength);
     void drawGauge(cv::Mat& target, cv::Point at, const GaugeReading& gauge, double strength);
+    void drawGestureBars(cv::Mat& target, cv::Rect bar, const GaugeReading& gauge, double strength);
+    void drawMotionBar(cv::Mat& target, cv::Rect bar, const GaugeReading& gauge, double strength);
+
+    static constexpr size_t kKeptWraps = 256;
 
     TextRenderer& text_;
     TileShelf tiles_;
+    std::map<std::string, std::vector<std::string>> wrapped_;  // lines wrapped, by size and room
 };
 
 }  // namespace kalvento

@@ -45,6 +45,14 @@ void OnScreenDisplay::banner(Banner which) {
     update([&](DisplayModel& m, int64_t now) { m.banner(which, now); }, true);
 }
 
+void OnScreenDisplay::setting(const SettingChange& change) {
+    update([&](DisplayModel& m, int64_t now) { m.setting(change, now); }, true);
+}
+
+void OnScreenDisplay::cameraMissing(const CameraMissing* missing) {
+    update([&](DisplayModel& m, int64_t) { m.cameraMissing(missing); }, true);
+}
+
 void OnScreenDisplay::caption(std::string_view text) {
     update([&](DisplayModel& m, int64_t) { m.caption(text); }, true);
 }

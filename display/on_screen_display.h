@@ -38,6 +38,8 @@ public:
     void error(std::string_view text) override;
     void notice(std::string_view text) override;
     void banner(Banner banner) override;
+    void setting(const SettingChange& change) override;
+    void cameraMissing(const CameraMissing* missing) override;
     void caption(std::string_view text) override;
     void status(std::string_view text) override;
     void prompt(std::string_view text) override;

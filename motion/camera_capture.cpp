@@ -27,7 +27,15 @@ void closeAfterFailure(CameraState& camera, Io& io, SharedBlock& block) {
     BlockBytes seen{};
     publishMotion(block, seen, camera.CamChan, 0);
     closeCamera(camera, io, true);
-    camera.CameraLost = 1;
+    switch (io.camera.failure()) {
+        case CameraFailure::SourceNotFound:
+        case CameraFailure::CannotOpen:
+        case CameraFailure::OpenTimedOut:
+            camera.CameraLost = 2;  // it never opened
+            break;
+        default:
+            camera.CameraLost = 1;
+    }
 }
 
 // Says on the error stream why the camera gave no frame, when the reason is more than the end

@@ -7,6 +7,7 @@ CameraSupervisor::Outcome CameraSupervisor::turn(const CameraState& state, Camer
     if (retrySeconds_ <= 0 || state.CamActive != 0 || state.CameraLost == 0) {
         nextTry_ = 0;
         probing_ = false;
+        retries_ = 0;
         return Outcome::Nothing;
     }
     const int64_t period = static_cast<int64_t>(retrySeconds_) * 1000000;
@@ -17,6 +18,7 @@ CameraSupervisor::Outcome CameraSupervisor::turn(const CameraState& state, Camer
     if (probing_) return finishProbe(camera);
     if (nowMicros < nextTry_) return Outcome::Nothing;
     nextTry_ = nowMicros + period;
+    ++retries_;
     probing_ =
         camera.open(state.CamChan, state.CameraSource, state.CamWidth, state.CamHeight, 60.0);
     return Outcome::Nothing;

@@ -26,6 +26,8 @@ public:
     Outcome turn(const CameraState& state, Camera& camera, int64_t nowMicros);
 
     int retrySeconds() const { return retrySeconds_; }
+    // The tries to open the camera again since it was lost.
+    int retries() const { return retries_; }
 
 private:
     Outcome finishProbe(Camera& camera);
@@ -33,6 +35,7 @@ private:
     const int retrySeconds_;
     int64_t nextTry_ = 0;   // clock time of the next try; 0 none planned
     bool probing_ = false;  // a probe is opening
+    int retries_ = 0;
 };
 
 }  // namespace kalvento

@@ -25,7 +25,7 @@ const std::string& remotePage() {
 <section><h3>Steer</h3>
 <div><button id="prev-folder" data-key="p">&#9664; folder</button><button id="next-folder" data-key="n">folder &#9654;</button>
 <button data-key="J">random clip</button><button data-key="TAB">automatic replay</button>
-<button data-key="q">camera on/off</button><button data-key="ESC">pause</button><button data-key="ENTER">resume</button>
+<button data-key="q">camera on/off</button><button data-key="u">QR codes</button><button data-key="ESC">pause</button><button data-key="ENTER">resume</button>
 <button id="osd" disabled>OSD level</button></div>
 <p id="greyed" hidden></p>
 <form id="key-form"><input id="key" maxlength="5" size="6" placeholder="key"><button>send key</button></form>
@@ -41,20 +41,21 @@ const std::string& remotePage() {
 }
 
 const std::string& remotePageStyle() {
-    static const std::string style = R"STYLE(body{margin:0;font:15px/1.4 system-ui,sans-serif;background:#111;color:#eee}
+    static const std::string style = R"STYLE(body{margin:0;font:15px/1.4 system-ui,sans-serif;background:#111;color:#eee;overflow-wrap:anywhere}
 header{padding:8px 12px;background:#222;display:flex;justify-content:space-between;flex-wrap:wrap;gap:8px}
-main{display:grid;grid-template-columns:1fr 1fr;gap:12px;padding:12px}
-section{background:#1c1c1c;border-radius:8px;padding:10px}
+main{display:grid;grid-template-columns:minmax(0,1fr) minmax(0,1fr);gap:12px;padding:12px}
+section{background:#1c1c1c;border-radius:8px;padding:10px;min-width:0}
 img,canvas{width:100%;background:#000;border-radius:4px;display:block}
 canvas{height:160px}
 button,input{font:inherit;min-height:44px;padding:8px 12px;margin:3px;border-radius:6px;border:1px solid #555;background:#2d2d2d;color:#eee}
 button:disabled{opacity:.4}
 input[type=range]{width:95%}
-table{width:100%;border-collapse:collapse}td{padding:2px 4px;border-bottom:1px solid #2a2a2a}
+table{width:100%;border-collapse:collapse;table-layout:fixed}td{padding:2px 4px;border-bottom:1px solid #2a2a2a}
+td:first-child{width:40%}
 td:last-child{text-align:right;font-variant-numeric:tabular-nums}
 #state.off{color:#f66}#error{color:#f96;min-height:1.2em}
 [hidden]{display:none!important}
-@media (max-width:600px){main{grid-template-columns:1fr}}
+@media (max-width:600px){main{grid-template-columns:minmax(0,1fr)}}
 #greyed{color:#bbb;font-size:13px}
 .login{max-width:420px;margin:40px auto;padding:16px}
 .login input{width:100%;box-sizing:border-box}

@@ -180,6 +180,11 @@ TEST(Options, EachRefusalHasItsOwnMessage) {
         {{"--learn", "x"}, "--learn takes the number of gestures to learn, 1 to 8"},
         {{"-"}, ""},
         {{"--help", "--nope"}, "unknown option --nope"},
+        {{"--fulscreen"}, "unknown option --fulscreen (did you mean --fullscreen?)"},
+        {{"--camera_on"}, "unknown option --camera_on (did you mean --camera-on?)"},
+        {{"--headles"}, "unknown option --headles (did you mean --headless?)"},
+        {{"--import-and-pla"}, "unknown option --import-and-pla (did you mean --import-and-play?)"},
+        {{"--osd-langu"}, "unknown option --osd-langu (did you mean --osd-lang?)"},
     };
     for (const auto& [args, message] : cases) {
         std::string error;
@@ -273,8 +278,11 @@ TEST(WebRemoteOptions, TheThreeOptionsAndTheirRefusals) {
     auto plain = parse({});
     ASSERT_TRUE(plain);
     EXPECT_TRUE(plain->httpAddress.empty());  // off unless asked
-    EXPECT_EQ(plain->httpKeys, defaultRemoteKeys());  // the same keys as over OSC
-    EXPECT_EQ(plain->httpKeys, plain->oscKeys);
+    KeySet osc = plain->oscKeys;  // the same keys as over OSC, and u (QR codes)
+    EXPECT_FALSE(osc.contains('u'));
+    osc.add('u');
+    EXPECT_EQ(plain->httpKeys, osc);
+    EXPECT_EQ(plain->oscKeys, defaultRemoteKeys());
     EXPECT_EQ(parse({"--http-keys", "default,g,F1"})->httpKeys.size(), 48u);
     EXPECT_EQ(parse({"--http-keys", ""})->httpKeys.size(), 0u);
     EXPECT_FALSE(parse({"--http-keys", "x,,y"}, &error));

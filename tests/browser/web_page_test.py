@@ -3,8 +3,9 @@
 
 A headless player serves the page; the browser loads it at phone width, sees the folder and
 clip numbers, clicks "next folder" and sends x from the key field, and sees the numbers
-change; the motion plot is drawn and the page is one column. With --screenshot FILE the page
-is saved as a picture as well.
+change; the motion plot is drawn and the page is one column. Then the camera, a video at a long
+path, is switched on from the page: at 390 pixels nothing on the page scrolls sideways and the
+clip picture is whole. With --screenshot FILE the page is saved as a picture as well.
 
     web_page_test.py KALVENTO_BINARY MAKE_DEMO_BINARY [--screenshot FILE]
 """
@@ -41,16 +42,24 @@ def post_key(base, key):
         return answer.status
 
 
+# A camera video at a path longer than a phone is wide, with no blank to break it at.
+def long_camera_path(root):
+    return os.path.join(root, "recordings_of_the_museum_entrance_camera_" + "x" * 60, "camera.avi")
+
+
 def start_player(player, make_demo, root, port):
-    subprocess.run([make_demo, "--root", root, "--folders", "3", "--clips", "6", "--size", "640x480"],
-                   check=True, stdout=subprocess.DEVNULL)
+    camera = long_camera_path(root)
+    os.makedirs(os.path.dirname(camera))
+    subprocess.run([make_demo, "--root", root, "--folders", "3", "--clips", "6", "--size", "640x480",
+                    "--video", camera], check=True, stdout=subprocess.DEVNULL)
     work = os.path.join(root, "work")
     os.makedirs(work)
     script = os.path.join(work, "input.txt")
     with open(script, "w") as f:
         f.write("sleep 5\nidle 1\n" * 200 * 240)  # four minutes at most
     return subprocess.Popen([player, "--headless", "--input", script, "--seed", "1", "--http", str(port),
-                             "--http-keys", "n,p,x,z,J,TAB,q,g,v,V,ESC,ENTER"],
+                             "--http-keys", "n,p,x,z,J,TAB,q,g,v,V,ESC,ENTER",
+                             "--camera-source", camera, "--camera-source-loop"],
                             cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
@@ -114,11 +123,38 @@ def check_page(driver, base, screenshot):
     assert "engine" in rows and "gesture" not in rows, rows
     with urllib.request.urlopen(base + "/") as answer:
         assert "frame-ancestors 'none'" in answer.headers["Content-Security-Policy"]
+    check_camera_path(driver, base, wait)
     if screenshot:
         height = driver.execute_script("return document.documentElement.scrollHeight")
         driver.set_window_size(390, height + 140)
         time.sleep(1.0)
         driver.save_screenshot(screenshot)
+
+
+def check_camera_path(driver, base, wait):
+    """The camera switched on from the page; its long path in the numbers widens nothing."""
+    driver.find_element(By.CSS_SELECTOR, "button[data-key='q']").click()
+    wait.until(lambda d: status_of(base)["camera"]["on"])
+    camera = lambda d: d.execute_script(
+        "return [...document.querySelectorAll('#numbers tr')].map(r => r.textContent)"
+        ".find(t => t.startsWith('camera')) || '';")
+    wait.until(lambda d: "recordings_of_the_museum" in camera(d))
+    # A phone's 390 CSS pixels (headless Chromium's window is no narrower than 500).
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True})
+    wait.until(lambda d: d.execute_script("return window.innerWidth") == 390)
+    sizes = driver.execute_script("""
+        const e = document.documentElement;
+        const wide = [...document.querySelectorAll('body *')].filter(n =>
+            n.getBoundingClientRect().right > e.clientWidth + 0.5).map(n => n.tagName + '#' + n.id);
+        return {inner: window.innerWidth, client: e.clientWidth, scroll: e.scrollWidth,
+                body: document.body.scrollWidth, wide: wide,
+                frame: document.getElementById('frame').getBoundingClientRect().right};""")
+    assert sizes["inner"] == 390, sizes
+    assert sizes["scroll"] <= sizes["client"] and sizes["body"] <= sizes["client"], \
+        f"the page scrolls sideways at 390 px: {sizes}"
+    assert not sizes["wide"], f"reaching past the right edge: {sizes}"
+    assert sizes["frame"] <= sizes["client"], f"the clip picture is cut: {sizes}"
 
 
 def main():

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/help_screen.h"
+#include "display/display_model.h"
 #include "core/player_state.h"
 #include "support/capture_console.h"
 #include "support/temp_dir.h"
@@ -204,6 +205,30 @@ TEST_F(HelpScreen, ShowsTheCurrentSettings) {
     EXPECT_EQ(
         lineStartingWith("    *[ m ]"),
         "    *[ m ]     マウス等の入力時の逆方向再生モードをオンオフできます（現在 オン ）。");
+}
+
+TEST_F(HelpScreen, TheEnglishPageSaysEveryValueInEnglish) {
+    for (int on : {0, 1}) {
+        state.playback.WalkerMode = on;
+        state.mouse.MouseVertFlag = on;
+        state.mouse.MouseReverseFlag = on;
+        state.mouse.QuickAccessMode = on;
+        state.selection.AutoJumpFlag = on;
+        std::string page;
+        for (const std::string& line : helpPages(state).english) {
+            EXPECT_FALSE(holdsJapanese(line)) << line;
+            page += line + "\n";
+        }
+        for (const char* value : on ? std::vector<const char*>{"walker mode, now on (forward only)",
+                                                               "mouse axis, now vertical",
+                                                               "mouse reverse, now on",
+                                                               "random folder selection on / off, now on"}
+                                    : std::vector<const char*>{"walker mode, now off",
+                                                               "mouse axis, now horizontal",
+                                                               "mouse reverse, now off",
+                                                               "random folder selection on / off, now off"})
+            EXPECT_NE(page.find(value), std::string::npos) << value << " in\n" << page;
+    }
 }
 
 TEST_F(HelpScreen, RestartsTheRandomSelectionList) {

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -56,6 +57,70 @@ protected:
     FakeIo fake;
     Player player{fake.io, Options{}};
 };
+
+// Every key that changes a stored setting or a mode tells the window what it set, in both
+// languages, beside its unchanged console lines.
+struct SettingsHeard : EventListener {
+    std::vector<SettingChange> heard;
+    void setting(const SettingChange& change) override { heard.push_back(change); }
+};
+
+TEST_F(SwitchCommandsTest, EveryKeyThatSetsSomethingSaysWhatItSetTable) {
+    struct Case {
+        int key;
+        const char* english;
+        const char* japanese;
+    };
+    const Case cases[] = {
+        {'\t', "automatic playback on", "AutoReplayFlag = オン"},
+        {' ', "mouse input off", "MouseInputFlag = オフ"},
+        {'m', "mouse reverse on", "MouseReverseFlag = オン"},
+        {'M', "mouse axis vertical", "縦モード"},
+        {'w', "walker mode on", "WalkerMode = オン"},
+        {'w', "walker mode off", "WalkerMode = オフ"},
+        {'@', "random folder selection on", "AutoJumpFlag = オン"},
+        {'[', "motions before a random folder 4", "RFJ_parameter = 4"},
+        {'i', "motion display on", "動き変化量の表示 オン"},
+        {'`', "quick access by position", "位置反映型（Access by Position）"},
+        {'e', "mirror left-right", "flip_mode = LEFT-RIGHT REVERSE"},
+        {'s', "playback speed fast (x 3.0)", "REPLAY_SPEED = 4"},
+        {'D', "camera number 4", "CamChan = 4"},
+        {'>', "clips kept in memory 11", "CamOnMemory = 11"},
+        {'F', "movie frame rate 31", "MovieFrameRate = 31"},
+        {'V', "motion threshold 508", "QBN_threshold = 508"},
+        {'h', "motion threshold 508, margin 1.04", "QBN_threshold = 508 (余裕率 1.04)"},
+    };
+    player.state.playback.AutoReplayFlag = 0;
+    player.state.playback.WalkerMode = 0;
+    player.state.playback.MotionDisplayMode = 0;
+    player.state.playback.flip_mode = 0;
+    player.state.mouse.MouseInputFlag = 1;
+    player.state.mouse.MouseReverseFlag = 0;
+    player.state.mouse.MouseVertFlag = 0;
+    player.state.mouse.QuickAccessMode = 0;
+    player.state.selection.AutoJumpFlag = 0;
+    player.state.selection.RFJ_parameter = 3;
+    player.state.playback.REPLAY_SPEED = 3;
+    player.state.camera.CamChan = 3;
+    player.state.playback.CamOnMemory = 10;
+    player.state.movie.MovieFrameRate = 30;
+    player.state.camera.QBN_threshold = 500;
+    player.state.camera.ThresholdMargin = 1.05;
+    SettingsHeard window;
+    fake.console.listen(&window);
+    for (const Case& c : cases) {
+        window.heard.clear();
+        const std::string lines = printed(c.key);
+        ASSERT_EQ(window.heard.size(), 1u) << "key " << c.key;
+        EXPECT_EQ(window.heard[0].english, c.english) << "key " << c.key;
+        EXPECT_EQ(window.heard[0].japanese, c.japanese) << "key " << c.key;
+        EXPECT_EQ(lines.find(c.english), std::string::npos) << "the console is as it was";
+    }
+    window.heard.clear();
+    (void)printed('x');
+    EXPECT_TRUE(window.heard.empty()) << "a step sets nothing";
+    fake.console.stopListening(&window);
+}
 
 // ---- On/off switches ----
 

@@ -102,5 +102,126 @@ TEST(DisplayModel, TheHelpPageIsInItsLanguageAndTurnsItsPages) {
     EXPECT_EQ(japaneseModel.nextChange(0), -1) << "one page stays as it is";
 }
 
+TEST(DisplayModel, TheGaugeAndBarStayWhileReadingsComeAlsoUnchangedOnes) {
+    DisplayModel model(1, HelpLanguage::English);
+    const GaugeReading still{0, 40, {}, 0, 500};  // nobody moves: a motion of 0
+    model.gauge(still, 0);
+    model.position(0.0, 0);
+    ASSERT_TRUE(model.scene(0).gauge) << "a reading of zero shows";
+    EXPECT_EQ(model.scene(0).gauge->motion, 0);
+    EXPECT_TRUE(model.scene(0).position);
+    const uint64_t drawn = model.version();
+    // A reading every 20 ms for 10 s, all the same: the gauge stays and nothing is drawn again.
+    int64_t now = 0;
+    for (; now <= 10000000; now += 20000) {
+        model.gauge(still, now);
+        model.position(0.0, now);
+        model.advance(now);
+        ASSERT_TRUE(model.scene(now).gauge) << "gone at " << now << " us";
+        ASSERT_EQ(model.scene(now).gaugeStrength, 1.0) << "fading at " << now << " us";
+        ASSERT_TRUE(model.scene(now).position);
+    }
+    EXPECT_EQ(model.version(), drawn) << "unchanged readings draw nothing again";
+    model.gauge(GaugeReading{0, 40, {}, 12, 500}, now);
+    EXPECT_GT(model.version(), drawn) << "a changed reading is drawn";
+    // The last reading keeps them for kMotionMicros, no longer.
+    const int64_t last = now;
+    model.advance(last + DisplayModel::kMotionMicros - 1);
+    EXPECT_TRUE(model.scene(last + DisplayModel::kMotionMicros - 1).gauge);
+    model.advance(last + DisplayModel::kMotionMicros);
+    EXPECT_FALSE(model.scene(last + DisplayModel::kMotionMicros).gauge);
+    EXPECT_FALSE(model.scene(last + DisplayModel::kMotionMicros).position);
+}
+
+TEST(DisplayModel, AKeysSettingIsABannerInTheDisplaysLanguage) {
+    const SettingChange threshold{"motion threshold 36670", "QBN_threshold = 36670"};
+    for (const auto& [language, words] :
+         {std::pair{HelpLanguage::English, "motion threshold 36670"},
+          std::pair{HelpLanguage::Japanese, "QBN_threshold = 36670"}}) {
+        DisplayModel model(1, language);
+        model.setting(threshold, 0);
+        EXPECT_EQ(bannerAt(model, 0), words) << "at the default level";
+        EXPECT_EQ(bannerAt(model, DisplayModel::kBannerMicros - 1), words);
+        EXPECT_EQ(bannerAt(model, DisplayModel::kBannerMicros), "") << "it goes like a banner";
+    }
+    DisplayModel model(1, HelpLanguage::English);
+    model.banner(Banner::CameraOn, 0);
+    model.setting({"walker mode on", "WalkerMode = オン"}, 100000);
+    EXPECT_EQ(bannerAt(model, 100000), "CAMERA: ON") << "a young banner is read first";
+    EXPECT_EQ(bannerAt(model, DisplayModel::kBannerHoldMicros), "walker mode on");
+    model.setting({"walker mode off", "WalkerMode = オフ"}, 2000000);
+    EXPECT_EQ(bannerAt(model, 2000000), "walker mode off") << "a key pressed again replaces it";
+    DisplayModel off(0, HelpLanguage::English);
+    off.setting(threshold, 0);
+    EXPECT_FALSE(off.anything()) << "level 0 shows nothing";
+}
+
+TEST(DisplayModel, AMissingCameraKeepsItsSignUntilItIsBack) {
+    DisplayModel model(1, HelpLanguage::Japanese);
+    const CameraMissing never{3, true};
+    model.cameraMissing(&never);
+    EXPECT_EQ(model.scene(0).sign, "NO CAMERA (never opened)  retries: 3");
+    EXPECT_EQ(model.nextChange(0), -1) << "it lasts: no time ends it";
+    model.advance(3600000000);
+    EXPECT_EQ(model.scene(3600000000).sign, "NO CAMERA (never opened)  retries: 3");
+    const uint64_t version = model.version();
+    model.cameraMissing(&never);
+    EXPECT_EQ(model.version(), version) << "told again, unchanged: nothing to draw";
+    const CameraMissing lost{0, false};
+    model.cameraMissing(&lost);
+    EXPECT_EQ(model.scene(0).sign, "NO CAMERA  retries: 0");
+    for (int level : {2, 3}) {
+        model.setLevel(level, 0);
+        EXPECT_FALSE(model.scene(0).sign.empty()) << "level " << level;
+    }
+    model.setLevel(0, 0);
+    EXPECT_TRUE(model.scene(0).sign.empty()) << "level 0 shows nothing";
+    model.setLevel(1, 0);
+    model.cameraMissing(nullptr);
+    EXPECT_TRUE(model.scene(0).sign.empty()) << "the camera is back";
+}
+
+TEST(DisplayModel, PauseAndFinishedSayWhatTheKeysDo) {
+    DisplayModel model(1, HelpLanguage::English);
+    model.banner(Banner::Pause, 0);
+    EXPECT_EQ(model.scene(0).hint.text, "ENTER resumes, ESC quits");
+    EXPECT_EQ(model.scene(600000000).hint.text, "ENTER resumes, ESC quits") << "until a key";
+    EXPECT_TRUE(model.keyRead());
+    EXPECT_EQ(model.scene(0).hint.text, "");
+    model.banner(Banner::Finished, 0);
+    EXPECT_EQ(model.scene(0).hint.text, "W saves the learned gestures; ESC ESC ends");
+    model.advance(DisplayModel::kNoticeMicros);
+    EXPECT_EQ(model.scene(DisplayModel::kNoticeMicros).hint.text, "") << "as long as a notice";
+    DisplayModel japanese(1, HelpLanguage::Japanese);
+    japanese.banner(Banner::Pause, 0);
+    EXPECT_EQ(japanese.scene(0).hint.text, "ENTER で再開、ESC で終了");
+}
+
+TEST(DisplayModel, AnEnglishDisplayLeavesOutLinesWrittenInJapanese) {
+    const char* confirmation = "S001:(00040)> （変数設定： WalkerMode = [ オン ]）\n";
+    const char* english = "KEY FUNCTION : [w][ Toggle WalkerMode ]\n";
+    DisplayModel model(2, HelpLanguage::English);
+    model.message(confirmation, 0);
+    model.message(english, 0);
+    model.notice("*** The video /tmp/Müller kamera.avi stands in for the camera. ***", 1);
+    model.caption("ジェスチャー");
+    std::vector<std::string> shown;
+    for (const ShownLine& line : model.scene(1).bottom) shown.push_back(line.text);
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "KEY FUNCTION : [w][ Toggle WalkerMode ]",
+                         "*** The video /tmp/Müller kamera.avi stands in for the camera. ***"}))
+        << "Latin letters beyond ASCII are English enough";
+    EXPECT_EQ(model.scene(0).caption, "");
+    DisplayModel japanese(2, HelpLanguage::Japanese);
+    japanese.message(confirmation, 0);
+    EXPECT_EQ(japanese.scene(0).bottom.size(), 1u) << "the Japanese display shows it";
+
+    EXPECT_TRUE(holdsJapanese("横モード"));
+    EXPECT_TRUE(holdsJapanese("（"));
+    EXPECT_TRUE(holdsJapanese("余裕率"));
+    EXPECT_FALSE(holdsJapanese("→ × é ü ß naïve"));
+    EXPECT_FALSE(holdsJapanese("\xE3\x81"));  // a sequence cut short is no character
+}
+
 }  // namespace
 }  // namespace kalvento::test

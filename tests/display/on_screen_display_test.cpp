@@ -102,6 +102,14 @@ TEST_F(OnScreenDisplayTest, WhatEachLevelAddsTable) {
         {"message", [](Events& e) { e.print("KEY FUNCTION : [n][ Next Folder ]\n"); }, 2},
         {"status", [](Events& e) { e.status("[S1] [    3 /   10]\n"); }, 3},
         {"prompt", [](Events& e) { e.prompt("S001:(00010)> "); }, 3},
+        {"setting", [](Events& e) { e.setting("walker mode on", "WalkerMode = オン"); }, 1},
+        {"missing camera",
+         [](Events& e) {
+             const CameraMissing missing{2, true};
+             e.cameraMissing(&missing);
+         },
+         1},
+        {"motion gauge", [](Events& e) { e.gauge(GaugeReading{0, 40, {}, 0, 500}, ""); }, 1},
     };
     for (const Case& c : cases) {
         for (int level = 0; level <= 3; ++level) {
@@ -114,6 +122,28 @@ TEST_F(OnScreenDisplayTest, WhatEachLevelAddsTable) {
     EXPECT_NE(console.outText().find("ERROR: No movie is made."), std::string::npos);
     EXPECT_EQ(console.outText().find("Learning gesture"), std::string::npos)
         << "a caption is not printed";
+}
+
+// The rows and columns of `shown` that differ from `original`.
+cv::Rect changedArea(const cv::Mat& shown, const cv::Mat& original) {
+    cv::Mat diff;
+    cv::absdiff(shown, original, diff);
+    cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+    std::vector<cv::Point> points;
+    cv::findNonZero(diff, points);
+    return points.empty() ? cv::Rect() : cv::boundingRect(points);
+}
+
+TEST_F(OnScreenDisplayTest, ALongNoticeWrapsInsideASmallWindowAtAReadableSize) {
+    console.notice("*** The video /home/visitor/kalvento/demo/camera.avi stands in for the camera. "
+                   "For a real camera: kalvento --camera N (kalvento --list-cameras lists them). ***\n");
+    window.show(clip);
+    const cv::Rect area = changedArea(window.lastShown(), original);
+    ASSERT_FALSE(area.empty());
+    EXPECT_LT(area.br().x, clip.cols) << "nothing is cut at the right edge";
+    EXPECT_LE(area.br().x, clip.cols - 480 / 36 + 24 / 5) << "it keeps the left margin on the right";
+    EXPECT_GE(area.height, 3 * 24) << "three lines of at least 24 pixels in a 640 x 480 window";
+    EXPECT_EQ(area.br().y, clip.rows - 480 / 36 / 2) << "they stand on the bottom margin";
 }
 
 TEST_F(OnScreenDisplayTest, ABannerEndsOnTheScreenWithoutANewPicture) {

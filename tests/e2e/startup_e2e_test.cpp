@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/options.h"
 #include "support/run_player.h"
 #include "support/text.h"
 #include "support/workspace.h"
@@ -140,7 +141,8 @@ TEST(StartupRun, AnEmptyWorkingDirectoryIsAnErrorNotTheCurrentFolder) {
         EXPECT_TRUE(
             contains(run.err, "kalvento: --workdir takes a folder name, not an empty one"))
             << run.err;
-        EXPECT_TRUE(contains(run.err, "Usage: kalvento")) << run.err;
+        EXPECT_TRUE(contains(run.err, kUsageHint)) << run.err;
+        EXPECT_FALSE(contains(run.err, "Usage: kalvento")) << "one line and a hint, not the usage";
         EXPECT_EQ(run.out, "") << option;
     }
     EXPECT_FALSE(fs::exists(ws.folder(1) + "/check_result.txt"));
@@ -260,7 +262,14 @@ TEST(CommandLineRun, UsageVersionAndUnknownOptions) {
     EXPECT_EQ(help.out, usage);
     RunResult unknown = runProgram(playerBinary(), {"--frobnicate"}, ws.work());
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err, "kalvento: unknown option --frobnicate\n" + usage);
+    EXPECT_EQ(unknown.err, std::string("kalvento: unknown option --frobnicate\n") + kUsageHint);
+    RunResult mistyped = runProgram(playerBinary(), {"--fulscreen", "--camera_on"}, ws.work());
+    EXPECT_EQ(mistyped.status, 2);
+    EXPECT_EQ(mistyped.err, std::string("kalvento: unknown option --fulscreen (did you mean "
+                                        "--fullscreen?)\n") + kUsageHint);
+    EXPECT_EQ(mistyped.out, "");
+    EXPECT_TRUE(contains(help.out, "man kalvento")) << "--help names the manual page";
+    EXPECT_TRUE(contains(help.out, "/usr/share/doc/kalvento/docs/guide.md")) << "and the guide";
     RunResult badScript = runPlayer({"--input", ws.script("key x\nfly away\n")}, ws.work());
     EXPECT_EQ(badScript.status, 2);
     EXPECT_TRUE(contains(badScript.err, "line 2")) << badScript.err;

@@ -3,7 +3,10 @@
 option list of docs/guide.md (its "Command line" block) and in the manual page's OPTIONS, every
 key the player takes (printed by kalvento_list_keys from the key table) is in the manual page's
 KEYS, every command `kalvento --list-commands` prints is in the guide's section "## Commands"
-and in the manual page's COMMANDS, and every link between the README, the guides and their pictures leads somewhere.
+and in the manual page's COMMANDS, every link between the README, the guides and their
+pictures leads somewhere, every option of a `kalvento` line in the manual page's examples and
+the README's commands is one `--help` prints, and the manual page's kiosk and service examples
+are the README's lines.
 Usage: docs_test.py KALVENTO_BINARY LIST_KEYS_BINARY SOURCE_DIR"""
 import os
 import re
@@ -124,6 +127,51 @@ def broken_links(source):
     return broken
 
 
+def manual_examples(page):
+    """The example blocks of the manual page (.EX ... .EE), each as the lines one types."""
+    text = open(page, encoding="utf-8").read()
+    blocks = re.findall(r"^\.EX\n(.*?)^\.EE", text, re.S | re.M)
+    return [[line.replace("\\-", "-").replace("\\e", "\\") for line in block.splitlines()
+             if line.strip()] for block in blocks]
+
+
+def readme_blocks(source):
+    """The README's code blocks, each as its lines without comments."""
+    text = open(os.path.join(source, "README.md"), encoding="utf-8").read()
+    blocks = re.findall(r"^```[^\n]*\n(.*?)^```", text, re.S | re.M)
+    return [[re.sub(r"\s+#.*$", "", line).rstrip() for line in block.splitlines() if line.strip()]
+            for block in blocks]
+
+
+def unknown_options(blocks, options):
+    """Options of `kalvento` command lines that --help does not print."""
+    unknown = []
+    for block in blocks:
+        for line in block:
+            if not line.startswith("kalvento "):
+                continue
+            unknown += [f"{word} (in: {line})" for word in line.split()[1:]
+                        if word.startswith("-") and word not in options and word != "--"]
+    return unknown
+
+
+# The examples the manual page and the README both give, each known by a word of its own.
+SHARED_EXAMPLES = {"--fullscreen": "the kiosk", "systemctl --user enable": "the service"}
+
+
+def differing_examples(manual, readme):
+    """The shared examples whose lines differ between the manual page and the README."""
+    differing = []
+    for mark, name in SHARED_EXAMPLES.items():
+        ours = [b for b in manual if any(mark in line for line in b)]
+        theirs = [b for b in readme if any(mark in line for line in b)]
+        if len(ours) != 1 or len(theirs) != 1:
+            differing.append(f"{name}: {len(ours)} manual page and {len(theirs)} README blocks")
+        elif ours[0] != theirs[0]:
+            differing.append(f"{name}: the manual page has {ours[0]}, the README {theirs[0]}")
+    return differing
+
+
 def main():
     player, list_keys, source = sys.argv[1:4]
     guide = os.path.join(source, "docs", "guide.md")
@@ -162,6 +210,14 @@ def main():
     missing = [c for c in commands if c not in manual_commands(sections.get("COMMANDS", []))]
     if missing:
         failures.append("commands missing from the manual page's COMMANDS: " + " ".join(missing))
+    manual = manual_examples(page)
+    readme = readme_blocks(source)
+    unknown = unknown_options(manual + readme, set(options))
+    if unknown:
+        failures.append("options of the examples that --help does not know: " + ", ".join(unknown))
+    failures += ["examples that differ: " + d for d in differing_examples(manual, readme)]
+    if len(manual) < 4:
+        failures.append(f"too few example blocks in the manual page: {manual}")
 
     broken = broken_links(source)
     if broken:
