@@ -83,6 +83,7 @@ private:
     void openSharedBlock();
     void takeStartingClip();
     void mainLoop();
+    void takeScreenOptions();
     void printStatus();
     void runMotionEngine();
     // --import-and-play: the folder just made is the one the first scan takes (whatever folder
