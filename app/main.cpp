@@ -20,6 +20,7 @@
 #include "platform/camera.h"
 #include "platform/headless_window.h"
 #include "platform/memory_info.h"
+#include "display/composing_window.h"
 #include "display/on_screen_display.h"
 #include "platform/process_runner.h"
 #include "platform/sdl_window.h"
@@ -70,18 +71,54 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
     return parts;
 }
 
-// The window of the run: one that shows nothing when headless, else the SDL window; null
-// (said on the error stream) when that cannot open.
-std::unique_ptr<Window> openWindow(const Options& options, Console& console) {
-    if (options.headless) return std::make_unique<HeadlessWindow>();
-    std::string error;
-    std::unique_ptr<Window> window = SdlWindow::open(error, options.fullscreen);
-    if (!window)
+// The window of the run: one that shows nothing when headless, else the SDL window on its
+// screen with the composer in front of it, which lays the pictures out (turned, fitted) and
+// draws the on-screen display over them.
+struct RunWindow {
+    std::unique_ptr<Window> screen;  // the window that shows pixels
+    std::unique_ptr<ComposingWindow> composer;
+    Window& window() { return composer ? *composer : *screen; }
+};
+
+// Null screen (said on the error stream) when the window cannot open. A screen that does not
+// exist is said too, and the first one used.
+RunWindow openWindow(const Options& options, Console& console) {
+    RunWindow run;
+    if (options.headless) {
+        run.screen = std::make_unique<HeadlessWindow>();
+        return run;
+    }
+    std::string error, note;
+    std::unique_ptr<SdlWindow> sdl =
+        SdlWindow::open(error, WindowPlace{options.screen, options.fullscreen}, &note);
+    if (!sdl) {
         console.printErr(
             "kalvento: the player window cannot open (%s). Without a display, run with "
             "--headless (and --input FILE).\n",
             error.c_str());
-    return window;
+        return run;
+    }
+    if (!note.empty()) console.printErr("kalvento: --display %d: %s\n", options.screen, note.c_str());
+    run.screen = std::move(sdl);
+    run.composer = std::make_unique<ComposingWindow>(*run.screen);
+    if (options.rotation >= 0) run.composer->setRotation(options.rotation);
+    if (options.fit >= 0) run.composer->setFit(static_cast<Fit>(options.fit));
+    return run;
+}
+
+// --list-screens: "screen N: WxH at X,Y", one line each; 1 (said) without a display.
+int listScreens(Console& console) {
+    std::string error;
+    std::unique_ptr<SdlWindow> sdl = SdlWindow::open(error);
+    if (!sdl) {
+        console.printErr("kalvento: no screens: %s\n", error.c_str());
+        return 1;
+    }
+    for (const ScreenInfo& screen : sdl->screens())
+        console.out("screen " + std::to_string(screen.number) + ": " +
+                    std::to_string(screen.width) + "x" + std::to_string(screen.height) + " at " +
+                    std::to_string(screen.x) + "," + std::to_string(screen.y) + "\n");
+    return 0;
 }
 
 // Tests list the capture devices of a sysfs tree of their own (KALVENTO_SYSFS_ROOT).
@@ -270,6 +307,7 @@ int main(int argc, char** argv) {
         console.out(cameraListText(listVideoDevices(sysfsRoot, sysfsRoot == "/sys")));
         return 0;
     }
+    if (options->listScreens) return listScreens(console);
     setDefaultCacheBudget(*options);
 
     PosixFileOps files;
@@ -284,13 +322,14 @@ int main(int argc, char** argv) {
     if (!script) return 2;
 
     SteadyClock clock;
-    std::unique_ptr<Window> baseWindow = openWindow(*options, console);
-    if (!baseWindow) return 1;
+    RunWindow runWindow = openWindow(*options, console);
+    if (!runWindow.screen) return 1;
+    Window& baseWindow = runWindow.window();
     std::unique_ptr<ScriptedWindow> scripted =
-        openScriptedWindow(*options, *baseWindow, std::move(*script), clock);
-    Window& window = scripted ? *scripted : *baseWindow;
+        openScriptedWindow(*options, baseWindow, std::move(*script), clock);
+    Window& window = scripted ? *scripted : baseWindow;
     std::unique_ptr<OscPort> osc;
     if (!openOsc(*options, osc, console)) return 2;
     return runPlayer(std::move(*options), sysfsRoot,
-                     Basics{console, files, clock, *baseWindow, window, osc.get(), scripted.get()});
+                     Basics{console, files, clock, baseWindow, window, osc.get(), scripted.get()});
 }

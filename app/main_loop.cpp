@@ -240,12 +240,20 @@ void Player::endTurn() {
     if (learningRunUnderWay(recogniser)) state.playback.PlayEngine = 0;
 }
 
+// --rotate and --fit, when given, outlast the parameter file read at start.
+void Player::takeScreenOptions() {
+    if (options_.rotation >= 0) state.playback.DisplayRotation = options_.rotation;
+    if (options_.fit >= 0) state.playback.DisplayFit = options_.fit;
+}
+
 void Player::mainLoop() {
     // The follower of the command line shows in the first help page and outlasts the
     // parameter file read at start.
     if (options_.follow) state.gesture.GestureFollow = 1;
+    takeScreenOptions();
     initialise();
     if (options_.follow) state.gesture.GestureFollow = 1;
+    takeScreenOptions();
     startMicros_ = io.clock.nowMicros();
     if (options_.gesture)
         enterGestureModeAtStart();

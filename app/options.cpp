@@ -128,6 +128,27 @@ bool takeCameraFit(Options& options, const std::string& value, std::string& erro
     return true;
 }
 
+bool takeRotation(Options& options, const std::string& value, std::string& error) {
+    for (int degrees : {0, 90, 180, 270})
+        if (value == std::to_string(degrees)) {
+            options.rotation = degrees;
+            return true;
+        }
+    error = "--rotate takes 0, 90, 180 or 270";
+    return false;
+}
+
+bool takeFit(Options& options, const std::string& value, std::string& error) {
+    static constexpr const char* kFits[] = {"contain", "cover", "stretch"};
+    for (int i = 0; i < 3; ++i)
+        if (value == kFits[i]) {
+            options.fit = i;
+            return true;
+        }
+    error = "--fit takes contain, cover or stretch";
+    return false;
+}
+
 bool takeOsdLanguage(Options& options, const std::string& value, std::string& error) {
     if (value != "ja" && value != "en") {
         error = "--osd-lang takes ja or en";
@@ -235,6 +256,20 @@ const std::array kOptions = {
     OptionRow{"--input", nullptr, "FILE", "scripted input events", &Options::inputScript},
     OptionRow{"--fullscreen", nullptr, nullptr, "desktop fullscreen window, mouse cursor hidden",
               &Options::fullscreen},
+    OptionRow{"--display", nullptr, "N",
+              "the screen the window opens on, 0 first (--list-screens\nnames them)",
+              WholeNumberOption{0, 63, "--display takes a screen number from 0 to 63",
+                                [](Options& o, uint32_t n) { o.screen = static_cast<int>(n); }}},
+    OptionRow{"--rotate", nullptr, "0|90|180|270",
+              "turn the picture and the on-screen display clockwise, for\n"
+              "a screen on its side or upside down (default 0; kept by\nthe parameter file)",
+              &takeRotation, 30},
+    OptionRow{"--fit", nullptr, "contain|cover|stretch",
+              "how the clip fills a window of another shape: whole,\n"
+              "letter-boxed (default); covering it, cropped; stretched\n(kept by the parameter file)",
+              &takeFit, 30},
+    OptionRow{"--list-screens", nullptr, nullptr, "list the screens: number, size, position",
+              &Options::listScreens},
     OptionRow{"--camera-on", nullptr, nullptr, "open the camera at start, as the q key does",
               &Options::cameraOn},
     OptionRow{"--gesture", nullptr, nullptr,

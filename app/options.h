@@ -42,6 +42,10 @@ struct Options {
     int learnCount = 0;  // --learn N: learn gestures 0 .. N - 1 from the start (1 .. 8); 0 none
     bool headless = false;
     bool fullscreen = false;     // --fullscreen: desktop fullscreen, cursor hidden
+    int screen = 0;              // --display N: the screen the window opens on, 0 first
+    int rotation = -1;           // --rotate: 0, 90, 180 or 270 degrees clockwise; -1 not given
+    int fit = -1;                // --fit: 0 contain, 1 cover, 2 stretch; -1 not given
+    bool listScreens = false;    // --list-screens
     bool cameraOn = false;       // --camera-on: the camera opened at start as q opens it
     bool gesture = false;        // --gesture: q, then ; at start: the gesture mode
     bool follow = false;         // --follow: the clip follows the position within a motion

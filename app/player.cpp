@@ -178,6 +178,9 @@ const cv::Mat* Player::currentClip() {
 }
 
 void Player::showWithFlip(const cv::Mat& image) {
+    // The turn and the fit of the parameter file and of the commands reach the window here.
+    io.window.setRotation(state.playback.DisplayRotation);
+    io.window.setFit(static_cast<Fit>(state.playback.DisplayFit));
     const int flipMode = state.playback.flip_mode;
     const Mirror mirror = flipMode == 1   ? Mirror::LeftRight
                           : flipMode == 2 ? Mirror::UpsideDown

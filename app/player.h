@@ -85,6 +85,7 @@ private:
     void openSharedBlock();
     void takeStartingClip();
     void mainLoop();
+    void takeScreenOptions();
     void printStatus();
     void tellClipPosition();
     void runMotionEngine();

@@ -5,7 +5,8 @@ camera video of constant motion, on folders of 640x480, 1920x1080 and 3840x2160 
 usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
                         [--modes headless,window,window-gl,window-message,window-help,window-osd,window-default,
-                                 window-steady,headless-web,window-web]
+                                 window-steady,headless-web,window-web,window-upright,
+                                 window-turned]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
 
@@ -42,6 +43,12 @@ and its page open in headless Chromium (Debian's chromium, chromium-driver and
 python3-selenium: run the script with /usr/bin/python3) for the whole run: the player waits
 15 s for the page before the clips start, and only turns after the page went live count. The
 summary prints their rate against the mode without the page (the goal: within 5 %).
+
+Modes window-upright and window-turned measure the cost of turning the picture: window-upright
+is a fullscreen window on a 1920x1080 screen, window-turned one on a 1080x1920 (portrait)
+screen with "--rotate 90", so both show the same pixels, 1080p clips one for one, without and
+with the quarter turn (both "--osd 0"). The summary prints window-turned's rate against
+window-upright's (the goal: at least 90 %).
 
 Turns are timed from the player's per-turn status line (the i key's mode), when it reaches
 this script, which runs at a raised priority (nice -10, when allowed) so that it reads each line
@@ -418,6 +425,13 @@ def main():
             "window-steady": dict(env_window, BENCH_SETTLE="3"),
             "headless-web": dict(env_headless, BENCH_WEB="1"),
             "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1")}
+    # The screens of the rotation's modes, one Xvfb each, made only when asked for.
+    screens = {}
+    for mode, size, args in (("window-upright", "1920x1080", "--osd 0 --fullscreen"),
+                             ("window-turned", "1080x1920", "--osd 0 --fullscreen --rotate 90")):
+        if mode in modes:
+            screens[mode] = Xvfb(size)
+            envs[mode] = dict(os.environ, DISPLAY=screens[mode].display, BENCH_PLAYER_ARGS=args)
     results = {}
     try:
         for size in sizes:
@@ -452,6 +466,8 @@ def main():
     finally:
         if xvfb:
             xvfb.close()
+        for screen in screens.values():
+            screen.close()
     try:
         log("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
     except OSError:
@@ -467,6 +483,14 @@ def main():
                         "%.1f %% of the processor time per turn" % (
                             size, mode, mode[:-4], n + 1, web[0] / plain[0] * 100,
                             web[1] / plain[1] * 100))
+    for size in sizes:
+        for n in range(len(options.player)):
+            upright = results.get((size, "window-upright", n))
+            turned = results.get((size, "window-turned", n))
+            if upright and turned:
+                log("%-10s window-turned against window-upright, player %d: %.1f %% of the turn "
+                    "rate (want >= 90 %%), %.1f %% of the processor time per turn" % (
+                        size, n + 1, turned[0] / upright[0] * 100, turned[1] / upright[1] * 100))
     if len(options.player) >= 2:
         log("\n| clips | mode | player 1 turns/s | player 2 turns/s | player 1 ms/turn | "
             "player 2 ms/turn |")

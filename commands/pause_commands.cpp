@@ -75,7 +75,7 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
 
 void initWindowSizeCommand(PlayerContext& player, const KeyCommand&) {
     const cv::Mat* clip = player.cachedCurrentClip();
-    player.io.rebuildWindowAround(clip != nullptr ? *clip : cv::Mat());
+    player.io.sizeWindowTo(clip != nullptr ? *clip : cv::Mat());
     player.state.playback.LastShownFrame = -1.0;
 }
 

@@ -79,15 +79,14 @@ void writeCheckFile(int dirNum, Io& io) {
         io.console.print("\n---> Created a file[ check_result.txt ] in the contents folder.\n");
 }
 
-// Shows clip 0 in a window rebuilt to its size: first auto-sized so it takes the clip's size,
-// then as a normal resizable window of that size.
+// Shows clip 0 in the window sized to it (a fullscreen window stays as it is).
 void showFirstClip(State& state, ClipCache& cache, Io& io) {
     state.selection.MotionCount = 0;
     auto decode = [&io](const std::string& path, cv::Mat& into) {
         return io.images.loadColor(path, into);
     };
     if (!cache.load(0, std::nullopt, decode)) return;
-    io.rebuildWindowAround(*cache.find(0));
+    io.sizeWindowTo(*cache.find(0));
     state.playback.LastShownFrame = -1.0;
     clearInjected(state.playback);
 }

@@ -67,27 +67,13 @@ struct Io {
         window.setMouseCallback(mouse.callback, mouse.user);
     }
 
-    // Rebuilds the window so that it is resizable and opens at the size of `clip`: first an
-    // auto-sized window shows the clip, then a normal one takes its place. Each step is
-    // followed by a settling delay of 100 ms. An empty `clip` is not shown.
-    void rebuildWindowAround(const cv::Mat& clip) {
-        constexpr int kSettleMs = 100;
-        window.destroy();
-        window.delay(kSettleMs);
-        createWindow(WindowMode::AutoSize);
-        window.delay(kSettleMs);
-        if (!clip.empty()) {
-            window.show(clip);
-            window.delay(kSettleMs);
-        }
-        window.destroy();
-        window.delay(kSettleMs);
-        createWindow(WindowMode::Normal);
-        window.delay(kSettleMs);
-        if (!clip.empty()) {
-            window.show(clip);
-            window.delay(kSettleMs);
-        }
+    // Gives the window the size of `clip` (a fullscreen window stays as it is) and shows it.
+    // The window stays the same window: its id, its keyboard focus and its mouse callback go
+    // on, and no key is dropped. An empty `clip` changes nothing.
+    void sizeWindowTo(const cv::Mat& clip) {
+        if (clip.empty()) return;
+        window.sizeToPicture(clip.size());
+        window.show(clip);
     }
 };
 

@@ -93,6 +93,8 @@ struct PlaybackState {
     int AutoReplayFlag = 0;     // camera-less automatic playback
     int WalkerMode = 0;         // forward-only playback for pointer input
     int flip_mode = 0;          // 0 normal, 1 left-right, 2 top-bottom reverse
+    int DisplayRotation = 0;    // degrees the window turns the picture clockwise: 0 90 180 270
+    int DisplayFit = 0;         // how the picture fills the window: 0 contain, 1 cover, 2 stretch
     int PlayEngine = 1;         // 1 motion playback step, 0 gesture drive
     int MotionDisplayMode = 0;  // 0 quiet, 1 status line, 2 shared-block line, -1 quiet once
     int PendingKey = 0;  // injected key of this turn; 0 none; kInjectedCommand a command

@@ -82,27 +82,20 @@ int keyFromKeyDown(SDL_Keycode sym) {
 }  // namespace
 
 struct SdlWindow::Impl {
-    // State of the player window as the player sees it: created (by create() or an implicit
-    // show()) until destroy(). The SDL window itself is made on the first show() after
-    // creation, at the size of that image, so it never appears at a wrong size.
+    // State of the player window as the player sees it: created (by create() or the first
+    // canvas) until destroy(). The SDL window itself is made when the first picture asks for
+    // the window's pixels, at the size that picture wants, so it never appears at a wrong size.
+    // It then stays for the whole run: a new size is a resize, never a new window.
     bool created = false;
     WindowMode mode = WindowMode::Normal;
 
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
-    int windowWidth = 0;  // last size requested for the window (auto-size mode follows images)
-    int windowHeight = 0;
 
-    // The picture last shown: a reference to the caller's pixels (not a copy), drawn again
-    // when the window is exposed or resized. `view` is where it lies in the window, scaled to
-    // fit and centred; mouse coordinates are mapped back through it into image pixels.
-    cv::Mat shown;
-    Mirror mirror = Mirror::None;  // how `shown` is mirrored on the screen
-    SDL_Rect view{0, 0, 0, 0};
-    cv::Mat scaled;    // reused for pictures that do not have the window's size
-    cv::Mat mirrored;  // reused for mirrored pictures in a window of another pixel format
-
-    Overlay* overlay = nullptr;  // the window's overlay, handed in at every draw
+    // The window's pixels when the window's format is not XRGB8888: composed here, converted
+    // into the window at present().
+    cv::Mat ownCanvas;
+    std::function<void()> repaint;  // draws the window's pixels again
 
     MouseCallback callback = nullptr;
     void* callbackUser = nullptr;
@@ -116,12 +109,13 @@ struct SdlWindow::Impl {
     std::deque<int> pendingKeys;
 
     // Set when the window had the keyboard focus as it was destroyed: its successor takes the
-    // focus over, so re-creating the window never leaves the keyboard talking to nothing (on
-    // an X server without a window manager nobody else would give it back).
+    // focus over, so a window made again never leaves the keyboard talking to nothing (on an
+    // X server without a window manager nobody else would give it back).
     bool focusNextWindow = false;
 
     bool reportedFailure = false;
-    bool fullscreen = false;  // every window desktop fullscreen, whatever its mode
+    bool fullscreen = false;  // the window covers its screen, whatever its mode
+    int screen = 0;           // the screen the window opens on (SDL's display index)
 
     ~Impl() { closeWindow(); }
 
@@ -138,20 +132,18 @@ struct SdlWindow::Impl {
         SDL_DestroyWindow(window);
         window = nullptr;
         windowId = 0;
-        windowWidth = windowHeight = 0;
-        shown.release();
-        view = SDL_Rect{0, 0, 0, 0};
         leftHeld = false;
     }
 
     bool openWindow(int width, int height) {
         Uint32 flags = SDL_WINDOW_HIDDEN;
         if (mode == WindowMode::Normal) flags |= SDL_WINDOW_RESIZABLE;
-        int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+        int x = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(screen));
+        int y = x;
         SDL_Rect bounds;
-        if (fullscreen && SDL_GetDisplayBounds(0, &bounds) == 0) {
-            // Frameless at the size of the display, then fullscreen: without a window manager
-            // nobody acts on the fullscreen request, and the window covers the display anyway.
+        if (fullscreen && SDL_GetDisplayBounds(screen, &bounds) == 0) {
+            // Frameless at the size of the screen, then fullscreen: without a window manager
+            // nobody acts on the fullscreen request, and the window covers the screen anyway.
             flags |= SDL_WINDOW_BORDERLESS;
             x = bounds.x;
             y = bounds.y;
@@ -164,8 +156,6 @@ struct SdlWindow::Impl {
             return false;
         }
         windowId = SDL_GetWindowID(window);
-        windowWidth = width;
-        windowHeight = height;
         SDL_ShowWindow(window);
         if (fullscreen) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         // SDL hides the cursor only over its own windows, so it shows again elsewhere.
@@ -179,178 +169,76 @@ struct SdlWindow::Impl {
         return true;
     }
 
-    // Draws `shown` into the window's own pixel buffer and hands that to the display. A picture
-    // of the window's size is converted (or copied) once, straight into the buffer, and a
-    // mirrored one is then turned round in place there: OpenCV does both with vector
-    // instructions, which measured 0.33 ms for 1920x1080 against 1.8 ms for a hand-written
-    // single pass that mirrors while it converts, and 1.3 ms for mirroring into a copy first.
-    // Only the bars beside a picture that does not cover the window are cleared.
-    void draw() {
-        if (window == nullptr || shown.empty()) return;
-        SDL_Surface* surface = SDL_GetWindowSurface(window);
-        if (surface == nullptr) {
-            reportOnce("cannot draw into the player window");
-            return;
-        }
-        view = fitInto(shown.cols, shown.rows, surface->w, surface->h);
-        if (view.w <= 0 || view.h <= 0) return;
-        const SDL_PixelFormat* format = surface->format;
-        const bool xrgb = format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
-                          format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu;
-        const cv::Mat& source = fittedPicture(xrgb);
-        clearBars(surface);
-        Overlay* over = overlay != nullptr && overlay->visible() ? overlay : nullptr;
-        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-        if (xrgb)
-            drawXrgb(surface, source, over);
-        else
-            drawOtherFormat(surface, source, over);
-        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
+    // A normal or auto-sized window takes `size`; a fullscreen one keeps the screen's.
+    void resize(cv::Size size) {
+        if (window == nullptr || fullscreen || size.width <= 0 || size.height <= 0) return;
+        // The window's size now, not the one last asked for: a person may have resized it.
+        int width = 0, height = 0;
+        SDL_GetWindowSize(window, &width, &height);
+        if (size.width == width && size.height == height) return;
+        SDL_SetWindowSize(window, size.width, size.height);
     }
 
-    // `shown` at the size of `view`; mirrored already unless the window is XRGB, where the
-    // mirroring is done in the window's buffer.
-    const cv::Mat& fittedPicture(bool xrgb) {
-        const cv::Mat* source = &shown;
-        if (view.w != shown.cols || view.h != shown.rows) {
-            cv::resize(*source, scaled, cv::Size(view.w, view.h), 0, 0, cv::INTER_LINEAR);
-            source = &scaled;
-        }
-        if (mirror != Mirror::None && !xrgb) {
-            cv::flip(*source, mirrored, flipCodeOf(mirror));
-            source = &mirrored;
-        }
-        return *source;
-    }
-
-    // An XRGB8888 window, in memory B, G, R, X: OpenCV's BGRA, written in place. What the
-    // overlay covers with opaque pixels is left out.
-    void drawXrgb(SDL_Surface* surface, const cv::Mat& source, Overlay* over) {
-        cv::Mat target(surface->h, surface->w, CV_8UC4, surface->pixels,
-                       static_cast<size_t>(surface->pitch));
-        const cv::Rect inView(view.x, view.y, view.w, view.h);
-        cv::Mat area = target(inView);
-        cv::Rect hidden;
-        if (over != nullptr) hidden = (over->opaqueArea(target.size()) & inView) - inView.tl();
-        if (hidden.empty()) {
-            convertInto(source, area, cv::Rect(0, 0, view.w, view.h));
-        } else {
-            const cv::Rect bands[4] = {
-                {0, 0, view.w, hidden.y},
-                {0, hidden.br().y, view.w, view.h - hidden.br().y},
-                {0, hidden.y, hidden.x, hidden.height},
-                {hidden.br().x, hidden.y, view.w - hidden.br().x, hidden.height},
-            };
-            for (const cv::Rect& band : bands)
-                if (!band.empty()) convertInto(source, area, band);
-        }
-        if (over != nullptr) over->drawOver(target);
-    }
-
-    // Puts the part of `source` that `part` of `area` shows (mirrored as asked) there.
-    void convertInto(const cv::Mat& source, cv::Mat& area, cv::Rect part) const {
-        cv::Rect from = part;
-        if (mirror == Mirror::LeftRight) from.x = area.cols - part.br().x;
-        if (mirror == Mirror::UpsideDown) from.y = area.rows - part.br().y;
-        cv::Mat into = area(part);
-        switch (source.channels()) {
-            case 1:
-                cv::cvtColor(source(from), into, cv::COLOR_GRAY2BGRA);
-                break;
-            case 3:
-                cv::cvtColor(source(from), into, cv::COLOR_BGR2BGRA);
-                break;
-            default:
-                source(from).copyTo(into);
-                break;
-        }
-        if (mirror != Mirror::None) cv::flip(into, into, flipCodeOf(mirror));
-    }
-
-    // Any other window format: a BGR picture of the view's size, converted by SDL.
-    void drawOtherFormat(SDL_Surface* surface, const cv::Mat& source, Overlay* over) {
-        cv::Mat bgr;
-        if (source.channels() == 1) {
-            cv::cvtColor(source, bgr, cv::COLOR_GRAY2BGR);
-        } else if (source.channels() == 4) {
-            cv::cvtColor(source, bgr, cv::COLOR_BGRA2BGR);
-        } else {
-            bgr = over != nullptr ? source.clone() : source;
-        }
-        if (over != nullptr) over->drawOver(bgr);
-        const SDL_PixelFormat* format = surface->format;
-        auto* pixels = static_cast<unsigned char*>(surface->pixels) +
-                       static_cast<size_t>(view.y) * static_cast<size_t>(surface->pitch) +
-                       static_cast<size_t>(view.x) * format->BytesPerPixel;
-        SDL_ConvertPixels(view.w, view.h, SDL_PIXELFORMAT_BGR24, bgr.data,
-                          static_cast<int>(bgr.step[0]), format->format, pixels, surface->pitch);
-    }
-
-    // The largest rectangle of the picture's aspect ratio that fits the window, centred.
-    static SDL_Rect fitInto(int width, int height, int windowW, int windowH) {
-        if (width == windowW && height == windowH) return SDL_Rect{0, 0, width, height};
-        const double scaleX = static_cast<double>(windowW) / width;
-        const double scaleY = static_cast<double>(windowH) / height;
-        SDL_Rect rect{0, 0, windowW, windowH};
-        if (scaleX < scaleY) {
-            rect.h = static_cast<int>(height * scaleX);
-            rect.y = (windowH - rect.h) / 2;
-        } else {
-            rect.w = static_cast<int>(width * scaleY);
-            rect.x = (windowW - rect.w) / 2;
-        }
-        return rect;
-    }
-
-    // Clears the parts of the window beside `view`.
-    void clearBars(SDL_Surface* surface) const {
-        const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
-        const SDL_Rect bars[4] = {
-            {0, 0, surface->w, view.y},
-            {0, view.y + view.h, surface->w, surface->h - view.y - view.h},
-            {0, view.y, view.x, view.h},
-            {view.x + view.w, view.y, surface->w - view.x - view.w, view.h},
-        };
-        for (const SDL_Rect& bar : bars)
-            if (bar.w > 0 && bar.h > 0) SDL_FillRect(surface, &bar, black);
-    }
-
-    // Window coordinates to image pixels (truncated towards zero, as SDL's logical size did).
-    int imageX(int x) const {
-        if (view.w <= 0 || shown.empty()) return x;
-        return static_cast<int>((x - view.x) / (static_cast<double>(view.w) / shown.cols));
-    }
-    int imageY(int y) const {
-        if (view.h <= 0 || shown.empty()) return y;
-        return static_cast<int>((y - view.y) / (static_cast<double>(view.h) / shown.rows));
-    }
-
-    void show(const cv::Mat& image, Mirror mirrorAs) {
-        if (image.empty() || image.dims != 2) return;
-        const int type = image.type();
-        if (type != CV_8UC3 && type != CV_8UC1 && type != CV_8UC4)
-            return;  // not an 8-bit picture; nothing sensible to show
-        const int width = image.cols;
-        const int height = image.rows;
-
-        if (!created) {  // showing without a window opens a normal one
+    // The window's pixels as BGRA: the window's own buffer when it is XRGB8888 (B, G, R, X
+    // in memory), else a buffer of ours converted at present().
+    cv::Mat canvas(cv::Size wanted) {
+        if (!created) {  // drawing without a window opens a normal one
             created = true;
             mode = WindowMode::Normal;
         }
         if (window == nullptr) {
-            if (!openWindow(width, height)) return;
-        } else if (mode == WindowMode::AutoSize && !fullscreen &&
-                   (width != windowWidth || height != windowHeight)) {
-            SDL_SetWindowSize(window, width, height);
-            windowWidth = width;
-            windowHeight = height;
+            if (wanted.width <= 0 || wanted.height <= 0) return {};
+            if (!openWindow(wanted.width, wanted.height)) return {};
+        } else if (mode == WindowMode::AutoSize) {
+            resize(wanted);
         }
-        // Pixels the image does not own (a header over foreign memory) may go away before the
-        // next redraw: those are copied.
-        shown = image.u != nullptr ? image : image.clone();
-        mirror = mirrorAs;
-        draw();
+        SDL_Surface* surface = SDL_GetWindowSurface(window);
+        if (surface == nullptr) {
+            reportOnce("cannot draw into the player window");
+            return {};
+        }
+        const SDL_PixelFormat* format = surface->format;
+        if (format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u &&
+            format->Gmask == 0x0000FF00u && format->Bmask == 0x000000FFu)
+            return cv::Mat(surface->h, surface->w, CV_8UC4, surface->pixels,
+                           static_cast<size_t>(surface->pitch));
+        ownCanvas.create(surface->h, surface->w, CV_8UC4);
+        return ownCanvas;
+    }
+
+    // Puts the window's pixels on the screen (converting our own buffer into the window's
+    // format first).
+    void present() {
+        if (window == nullptr) return;
+        SDL_Surface* surface = SDL_GetWindowSurface(window);
+        if (surface == nullptr) return;
+        if (ownCanvas.cols == surface->w && ownCanvas.rows == surface->h &&
+            !(surface->format->BytesPerPixel == 4 && surface->format->Rmask == 0x00FF0000u)) {
+            if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+            SDL_ConvertPixels(surface->w, surface->h, SDL_PIXELFORMAT_BGRA32, ownCanvas.data,
+                              static_cast<int>(ownCanvas.step[0]), surface->format->format,
+                              surface->pixels, surface->pitch);
+            if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        }
+        if (SDL_UpdateWindowSurface(window) != 0) reportOnce("cannot show the player window");
+    }
+
+    // A picture shown without a composer: stretched over the whole window.
+    void show(const cv::Mat& image) {
+        if (image.empty() || image.dims != 2 || image.depth() != CV_8U) return;
+        cv::Mat target = canvas(image.size());
+        if (target.empty()) return;
+        cv::Mat bgra;
+        if (image.channels() == 1)
+            cv::cvtColor(image, bgra, cv::COLOR_GRAY2BGRA);
+        else if (image.channels() == 3)
+            cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA);
+        else if (image.channels() == 4)
+            bgra = image;
+        else
+            return;
+        cv::resize(bgra, target, target.size(), 0, 0, cv::INTER_LINEAR);
+        present();
     }
 
     bool isOurs(Uint32 eventWindowId) const {
@@ -382,7 +270,7 @@ struct SdlWindow::Impl {
             case SDL_MOUSEMOTION:
                 if (!isOurs(e.motion.windowID)) return kNoKey;
                 leftHeld = (e.motion.state & SDL_BUTTON_LMASK) != 0;
-                deliverMouse(kMouseMove, imageX(e.motion.x), imageY(e.motion.y));
+                deliverMouse(kMouseMove, e.motion.x, e.motion.y);
                 return kNoKey;
             case SDL_MOUSEBUTTONDOWN:
                 handleButtonDown(e.button);
@@ -390,7 +278,7 @@ struct SdlWindow::Impl {
             case SDL_MOUSEBUTTONUP:
                 if (!isOurs(e.button.windowID) || e.button.button != SDL_BUTTON_LEFT) return kNoKey;
                 leftHeld = false;
-                deliverMouse(kMouseLeftUp, imageX(e.button.x), imageY(e.button.y));
+                deliverMouse(kMouseLeftUp, e.button.x, e.button.y);
                 return kNoKey;
             default:
                 return kNoKey;
@@ -405,7 +293,7 @@ struct SdlWindow::Impl {
             case SDL_WINDOWEVENT_SHOWN:
             case SDL_WINDOWEVENT_RESTORED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
-                draw();
+                if (repaint) repaint();
                 break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
                 leftHeld = false;
@@ -437,13 +325,13 @@ struct SdlWindow::Impl {
         if (e.clicks >= 2) return;  // double clicks are not passed on
         switch (e.button) {
             case SDL_BUTTON_LEFT:
-                deliverMouse(kMouseLeftDown, imageX(e.x), imageY(e.y));
+                deliverMouse(kMouseLeftDown, e.x, e.y);
                 break;
             case SDL_BUTTON_RIGHT:
-                deliverMouse(kMouseRightDown, imageX(e.x), imageY(e.y));
+                deliverMouse(kMouseRightDown, e.x, e.y);
                 break;
             case SDL_BUTTON_MIDDLE:
-                deliverMouse(kMouseMiddleDown, imageX(e.x), imageY(e.y));
+                deliverMouse(kMouseMiddleDown, e.x, e.y);
                 break;
             default:
                 break;
@@ -506,7 +394,30 @@ struct SdlWindow::Impl {
 
 SdlWindow::SdlWindow() : impl_(std::make_unique<Impl>()) {}
 
-std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, bool fullscreen) {
+std::string screenListText(const std::vector<ScreenInfo>& screens) {
+    std::string text;
+    for (const ScreenInfo& screen : screens) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(screen.number) + " (" + std::to_string(screen.width) + "x" +
+                std::to_string(screen.height) + " at " + std::to_string(screen.x) + "," +
+                std::to_string(screen.y) + ")";
+    }
+    return text;
+}
+
+std::vector<ScreenInfo> SdlWindow::screens() const {
+    std::vector<ScreenInfo> found;
+    const int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+        found.push_back(ScreenInfo{i, bounds.w, bounds.h, bounds.x, bounds.y});
+    }
+    return found;
+}
+
+std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, WindowPlace place,
+                                           std::string* note) {
     if (g_sdl_taken) {
         error = "the player window is already open";
         return nullptr;
@@ -540,7 +451,15 @@ std::unique_ptr<SdlWindow> SdlWindow::open(std::string& error, bool fullscreen) 
     g_sdl_taken = true;
     SDL_StartTextInput();
     std::unique_ptr<SdlWindow> window(new SdlWindow());
-    window->impl_->fullscreen = fullscreen;
+    window->impl_->fullscreen = place.fullscreen;
+    const int count = SDL_GetNumVideoDisplays();
+    if (place.screen >= 0 && place.screen < count) {
+        window->impl_->screen = place.screen;
+    } else if (note != nullptr) {
+        *note = "there is no screen " + std::to_string(place.screen) +
+                "; the screens found: " + screenListText(window->screens()) +
+                ". The window opens on screen 0.";
+    }
     return window;
 }
 
@@ -566,14 +485,28 @@ void SdlWindow::destroy() {
     impl_->callbackUser = nullptr;
 }
 
-void SdlWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
-    impl_->overlay = overlay();
-    impl_->show(picture, mirror);
+void SdlWindow::showPicture(const cv::Mat& picture, Mirror) {
+    impl_->show(picture);
 }
 
 void SdlWindow::redraw() {
-    impl_->overlay = overlay();
-    impl_->draw();
+    if (impl_->repaint) impl_->repaint();
+}
+
+void SdlWindow::sizeToPicture(cv::Size picture) {
+    impl_->resize(picture);
+}
+
+cv::Mat SdlWindow::canvas(cv::Size wanted) {
+    return impl_->canvas(wanted);
+}
+
+void SdlWindow::present() {
+    impl_->present();
+}
+
+void SdlWindow::onRepaint(std::function<void()> repaint) {
+    impl_->repaint = std::move(repaint);
 }
 
 void SdlWindow::setMouseCallback(MouseCallback callback, void* user) {

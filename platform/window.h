@@ -2,6 +2,9 @@
 // The player window: the four operations the player uses (create, show, mouse callback,
 // key wait) plus destroy and the settling delays of window re-creation.
 
+#include <functional>
+#include <utility>
+
 #include <opencv2/core/mat.hpp>
 
 namespace kalvento {
@@ -43,6 +46,14 @@ enum class Mirror {
 inline int flipCodeOf(Mirror mirror) {
     return mirror == Mirror::LeftRight ? 1 : 0;
 }
+
+// How a picture is fitted into a window of another shape: as large as fits, letter-boxed
+// (contain), as small as covers the window, cropped (cover), or stretched to the window.
+enum class Fit {
+    Contain,
+    Cover,
+    Stretch,
+};
 
 // What is drawn over every picture the window shows (the on-screen display), at the window's
 // own size, in the window's copy of the picture: the caller's pixels are never touched.
@@ -105,6 +116,26 @@ public:
     // Shows the last picture again, with the overlay as it is now (it changed meanwhile).
     virtual void redraw() {}
 
+    // A normal window takes the size at which a picture of `picture`'s size shows unscaled (it
+    // is resized, never made again); a fullscreen one stays as it is.
+    virtual void sizeToPicture(cv::Size) {}
+    // Turns the pictures and what is drawn over them by `degrees` clockwise (0, 90, 180 or
+    // 270; others are ignored), and fits them into the window as `fit` says, from the next
+    // picture on. Windows that show nothing ignore both.
+    virtual void setRotation(int) {}
+    virtual void setFit(Fit) {}
+
+    // For a window whose pictures are composed by the caller: its own pixels, 8-bit BGRA (the
+    // fourth byte unused) at the window's size, written in place. Opens the window at
+    // `wanted` when none is open yet (a fullscreen one at the screen's size; an auto-sized one
+    // also takes `wanted` when open). Empty when nothing can be drawn. present() puts the
+    // pixels on the screen.
+    virtual cv::Mat canvas(cv::Size) { return {}; }
+    virtual void present() {}
+    // Called, during the window's waits, when its pixels must be drawn again (shown, exposed,
+    // resized); null: nobody is told.
+    virtual void onRepaint(std::function<void()>) {}
+
 protected:
     Overlay* overlay() const { return overlay_; }
 
@@ -129,6 +160,12 @@ public:
     int peekKey(int ms) override { return inner_.peekKey(ms); }
     void delay(int ms) override { inner_.delay(ms); }
     void redraw() override { inner_.redraw(); }
+    void sizeToPicture(cv::Size picture) override { inner_.sizeToPicture(picture); }
+    void setRotation(int degrees) override { inner_.setRotation(degrees); }
+    void setFit(Fit fit) override { inner_.setFit(fit); }
+    cv::Mat canvas(cv::Size wanted) override { return inner_.canvas(wanted); }
+    void present() override { inner_.present(); }
+    void onRepaint(std::function<void()> repaint) override { inner_.onRepaint(std::move(repaint)); }
 
 protected:
     Window& inner() const { return inner_; }

@@ -179,6 +179,21 @@ void readKeyFrames(NumberReader& in, KeyFrameState& keyFrames, bool ownFolder) {
 
 // The additional parameters (replay period, mouse flags, flip mode), printed as they are read;
 // a file without them clears them.
+// The turn and the fit of the picture in the window, after the follower's line: a file
+// without them (or with values no player writes) leaves them as they are.
+void readScreenLines(NumberReader& in, PlaybackState& playback, Console& console) {
+    int rotation = 0;
+    if (in.readInt(rotation) != 1 ||
+        (rotation != 0 && rotation != 90 && rotation != 180 && rotation != 270))
+        return;
+    playback.DisplayRotation = rotation;
+    console.print("SET(%d): DisplayRotation = %d\n", 1, rotation);
+    int fit = 0;
+    if (in.readInt(fit) != 1 || fit < 0 || fit > 2) return;
+    playback.DisplayFit = fit;
+    console.print("SET(%d): DisplayFit = %d\n", 1, fit);
+}
+
 void readAdditionalParameters(NumberReader& in, State& state, Console& console) {
     PlaybackState& playback = state.playback;
     int start = 0;
@@ -203,10 +218,10 @@ void readAdditionalParameters(NumberReader& in, State& state, Console& console) 
     console.print("SET(%d): flip_mode = %d\n", result, playback.flip_mode);
     // A kiosk's file keeps the follower on; a file without the line leaves it as it is.
     int follow = 0;
-    if (in.readInt(follow) == 1 && (follow == 0 || follow == 1)) {
-        state.gesture.GestureFollow = follow;
-        console.print("SET(%d): GestureFollow = %d\n", 1, follow);
-    }
+    if (in.readInt(follow) != 1 || (follow != 0 && follow != 1)) return;
+    state.gesture.GestureFollow = follow;
+    console.print("SET(%d): GestureFollow = %d\n", 1, follow);
+    readScreenLines(in, playback, console);
 }
 
 // Reads the lines of one parameter file into the state and prints what it read.
@@ -274,7 +289,15 @@ std::string parameterText(const State& state) {
     appendInt(text, playback.flip_mode);
     // The follower is beyond the classic file: its line is there only while it is on, so a
     // file of a player without it stays as it always was.
-    if (state.gesture.GestureFollow == 1) appendInt(text, state.gesture.GestureFollow);
+    // So is the screen's: the turn and the fit follow (after the follower's line, then always
+    // written) only when either differs from an upright, letter-boxed picture.
+    const bool screenLines = playback.DisplayRotation != 0 || playback.DisplayFit != 0;
+    if (state.gesture.GestureFollow == 1 || screenLines)
+        appendInt(text, state.gesture.GestureFollow);
+    if (screenLines) {
+        appendInt(text, playback.DisplayRotation);
+        appendInt(text, playback.DisplayFit);
+    }
     return text;
 }
 

@@ -13,7 +13,9 @@
 //
 // Older files end after line 1297; reading one sets the last five fields to 0. While the
 // follower is on a line 1303 GestureFollow (1) follows; a file without it leaves the follower
-// as it is.
+// as it is. While the picture is turned or not letter-boxed, line 1303 (GestureFollow, 0 or 1)
+// is always there and 1304 DisplayRotation (0, 90, 180, 270) and 1305 DisplayFit (0 contain,
+// 1 cover, 2 stretch) follow; a file without them leaves both as they are.
 
 #include <string>
 

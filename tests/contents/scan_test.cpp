@@ -89,15 +89,16 @@ TEST_F(ScanTest, NoClipAnywhereWaitsForAKeyAndEnds) {
     EXPECT_EQ(fake.window.keyWaits(), 1);
 }
 
-TEST_F(ScanTest, RebuildsTheWindowAroundTheFirstClip) {
+TEST_F(ScanTest, SizesTheOneWindowToTheFirstClipWithoutWaits) {
     ws.addClipRange(1, 2, 80, 60);
+    fake.io.createWindow(WindowMode::Normal);
     fake.io.mouse = MouseHook{[](int, int, int, int, void*) {}, this};
+    fake.window.setMouseCallback(fake.io.mouse.callback, fake.io.mouse.user);
+    fake.window.clearLog();
     scanContents(state, cache, fake.io);
-    EXPECT_EQ(fake.window.log(),
-              (std::vector<std::string>{"destroy", "delay 100", "create auto", "mouse on",
-                                        "delay 100", "show 80x60", "delay 100", "destroy",
-                                        "delay 100", "create normal", "mouse on", "delay 100",
-                                        "show 80x60", "delay 100"}));
+    // Neither destroyed nor made again, and no wait that would drop keys.
+    EXPECT_EQ(fake.window.log(), (std::vector<std::string>{"size 80x60", "show 80x60"}));
+    EXPECT_TRUE(fake.window.isOpen());
     EXPECT_EQ(fake.window.callbackUser(), this);
     EXPECT_EQ(state.contents.FrameData[0].Loaded, 1);
     EXPECT_EQ(state.contents.FrameImage[0].size(), cv::Size(80, 60));

@@ -1,4 +1,4 @@
-// Opens the real player window on SDL and reports what it delivers, one line per event, for
+// Opens the real player window on SDL (with the player's composer in front) and reports what it delivers, one line per event, for
 // the window tests that drive it with xdotool under Xvfb:
 //   key CODE              a key read returned CODE (no-key reads are not printed)
 //   mouse EVENT X Y FLAGS the mouse callback ran
@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "display/composing_window.h"
 #include "platform/sdl_window.h"
 
 namespace {
@@ -145,11 +146,14 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");  // as the player does; it changes how X11 carries the title
 
     std::string error;
-    auto window = kalvento::SdlWindow::open(error);
-    if (!window) {
+    auto screen = kalvento::SdlWindow::open(error);
+    if (!screen) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    // The player's pictures reach the window through the composer, as in the player.
+    kalvento::ComposingWindow composer(*screen);
+    kalvento::Window* window = &composer;
 
     std::size_t current = 0;
     cv::Mat picture = makePicture(sizes[0].first, sizes[0].second);

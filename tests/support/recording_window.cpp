@@ -28,6 +28,10 @@ void RecordingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
     compose();
 }
 
+void RecordingWindow::sizeToPicture(cv::Size picture) {
+    log_.push_back("size " + std::to_string(picture.width) + "x" + std::to_string(picture.height));
+}
+
 void RecordingWindow::redraw() {
     if (!picture_.empty()) compose();
 }

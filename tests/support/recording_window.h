@@ -23,8 +23,8 @@ public:
     // Takes no time: there is no window to settle.
     void delay(int ms) override;
 
-    // "create normal", "create auto", "destroy", "show WxH", "mouse on", "mouse off",
-    // "delay MS", in order. Key waits are counted, not logged. lastShown() is the last picture
+    // "create normal", "create auto", "destroy", "show WxH", "size WxH", "mouse on",
+    // "mouse off", "delay MS", in order. Key waits are counted, not logged. lastShown() is the last picture
     // as the window would show it (mirrored as asked).
     const std::vector<std::string>& log() const { return log_; }
     void clearLog() { log_.clear(); }
@@ -32,6 +32,7 @@ public:
     // With an overlay that has something to say, lastShown() is the picture with the overlay.
     const cv::Mat& lastShown() const { return lastShown_; }
     void redraw() override;
+    void sizeToPicture(cv::Size picture) override;
     bool isOpen() const { return open_; }
     MouseCallback callback() const { return callback_; }
     void* callbackUser() const { return user_; }
