@@ -92,6 +92,34 @@ TEST(ScriptedWindow, ServesEventsToKeyReadsThenEscape) {
     EXPECT_EQ(inner.keyWaits(), 0);
 }
 
+TEST(ScriptedWindow, CommandsGoToTheSinkAndTheirReadReturnsNoKey) {
+    auto events = parse("command folder 3\ncommand pause\nkey x\ncommand key ESC\n");
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].kind, ScriptEvent::Command);
+    EXPECT_EQ(events[0].words, (std::vector<std::string>{"folder", "3"}));
+    EXPECT_EQ(events[1].words, (std::vector<std::string>{"pause"}));
+    std::string error;
+    EXPECT_FALSE(parseInputScript("command\n", error).has_value()) << "a command without a name";
+
+    RecordingWindow inner;
+    test::FakeClock clock;
+    ScriptedWindow window(inner, events, clock, true);
+    std::vector<Input> handed;
+    window.setInputSink([&handed](Input input) { handed.push_back(std::move(input)); });
+    EXPECT_EQ(window.waitKey(1), kNoKey);
+    // A wait without a time limit ends at a command as well: its caller may want it.
+    EXPECT_EQ(window.waitKey(0), kNoKey);
+    EXPECT_EQ(window.waitKey(0), 'x');
+    EXPECT_EQ(window.waitKey(1), kNoKey);
+    ASSERT_EQ(handed.size(), 3u);
+    EXPECT_TRUE(handed[0].isCommand("folder"));
+    EXPECT_EQ(handed[0].args, std::vector<std::string>{"3"});
+    EXPECT_EQ(handed[0].source, InputSource::Script);
+    EXPECT_TRUE(handed[1].isCommand("pause"));
+    EXPECT_TRUE(handed[1].args.empty());
+    EXPECT_EQ(handed[2].args, std::vector<std::string>{"ESC"});
+}
+
 TEST(ScriptedWindow, DelaysTakeNoEventsAndUntimedWaitsSkipToAKey) {
     RecordingWindow inner;
     test::FakeClock clock;
