@@ -7,6 +7,8 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include "platform/decode_scale.h"
+
 namespace kalvento {
 
 class ImageLoader {
@@ -16,10 +18,21 @@ public:
     // it already has the right size and is not shared. False (and `into` emptied) when the
     // file cannot be read or decoded.
     virtual bool loadColor(const std::string& path, cv::Mat& into) = 0;
+    // Decodes the clip at `path` for `area` (see platform/decode_scale.h): a picture that may
+    // be smaller than the file's but covers what the area shows of it. `whole` gets the
+    // file's own size. A loader that cannot scale decodes the whole picture.
+    virtual bool loadShown(const std::string& path, const PictureArea& /*area*/, cv::Mat& into,
+                           cv::Size& whole) {
+        const bool ok = loadColor(path, into);
+        whole = into.size();
+        return ok;
+    }
 };
 
 // JPEG files are decoded with libjpeg-turbo straight into BGR; anything it refuses goes to
-// cv::imread. One instance keeps its decoder and its file buffer between calls.
+// cv::imread. One instance keeps its decoder and its file buffer between calls. A baseline
+// JPEG shown smaller than it is decodes at the smallest of libjpeg-turbo's scaling factors
+// whose picture covers what is shown; anything else decodes whole.
 class TurboJpegLoader final : public ImageLoader {
 public:
     TurboJpegLoader();
@@ -28,10 +41,17 @@ public:
     TurboJpegLoader& operator=(const TurboJpegLoader&) = delete;
 
     bool loadColor(const std::string& path, cv::Mat& into) override;
+    bool loadShown(const std::string& path, const PictureArea& area, cv::Mat& into,
+                   cv::Size& whole) override;
 
 private:
+    // Decodes the `size` bytes of the file buffer (the file at `path`) for `area`.
+    bool decodeBuffered(const std::string& path, std::size_t size, const PictureArea& area,
+                        cv::Mat& into, cv::Size& whole);
+
     void* decoder_ = nullptr;  // tjhandle
     std::vector<unsigned char> fileBuffer_;
+    std::vector<ScaleFactor> scales_;  // the factors libjpeg-turbo decodes at
 };
 
 }  // namespace kalvento

@@ -26,6 +26,7 @@ public:
     void delay(int ms) override;
     int peekKey(int ms) override;
     void redraw() override;
+    cv::Size pictureArea() const override;
 
     struct Impl;
 

@@ -105,6 +105,10 @@ public:
     // Shows the last picture again, with the overlay as it is now (it changed meanwhile).
     virtual void redraw() {}
 
+    // The size, in window pixels, of the area pictures are shown in; empty while no window is
+    // on the screen and for a window that shows nothing (pictures are then decoded whole).
+    virtual cv::Size pictureArea() const { return {}; }
+
 protected:
     Overlay* overlay() const { return overlay_; }
 
@@ -129,6 +133,7 @@ public:
     int peekKey(int ms) override { return inner_.peekKey(ms); }
     void delay(int ms) override { inner_.delay(ms); }
     void redraw() override { inner_.redraw(); }
+    cv::Size pictureArea() const override { return inner_.pictureArea(); }
 
 protected:
     Window& inner() const { return inner_; }

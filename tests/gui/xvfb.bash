@@ -3,9 +3,10 @@
 
 # An X server of our own on the first free display. -noreset: the server must not reset
 # (pointer back to the centre, keyboard layout back to the default) whenever its last
-# client, such as a one-shot xdotool, disconnects. Sets DISPLAY and XVFB_PID.
+# client, such as a one-shot xdotool, disconnects. Sets DISPLAY and XVFB_PID. $1: the screen
+# (default 1280x1024x24).
 start_xvfb() {
-    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$T/display" 2>"$T/xvfb.log" &
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 "${1:-1280x1024x24}" 3>"$T/display" 2>"$T/xvfb.log" &
     XVFB_PID=$!
     local i
     for i in $(seq 100); do
