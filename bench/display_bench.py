@@ -211,6 +211,18 @@ def free_port():
         return s.getsockname()[1]
 
 
+KNOWN_OPTIONS = {}
+
+
+def knows_option(player, option):
+    """Whether the player's --help names `option` (an older player is measured as it is)."""
+    program = shlex.split(player)[0]
+    if program not in KNOWN_OPTIONS:
+        out = subprocess.run([program, "--help"], capture_output=True, text=True)
+        KNOWN_OPTIONS[program] = out.stdout + out.stderr
+    return option in KNOWN_OPTIONS[program]
+
+
 def run_player(player, root, script, video, env, timeout=600, usage=None):
     """Runs the player in root/work; returns [(time, line)] of its stdout and its status.
     With a dict `usage`, its "cpu" becomes the processor seconds the player used (all its
@@ -228,7 +240,10 @@ def run_player(player, root, script, video, env, timeout=600, usage=None):
     args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
             "--input", "bench_input.txt"]
     if video:
-        args += ["--camera-source", video, "--camera-source-unpaced"]
+        # Older players read a camera video one frame a turn without being asked.
+        args += ["--camera-source", video] + (["--camera-source-unpaced"]
+                                              if knows_option(player, "--camera-source-unpaced")
+                                              else [])
     if env.get("HEADLESS"):
         args.append("--headless")
     args += shlex.split(env.get("BENCH_PLAYER_ARGS", ""))

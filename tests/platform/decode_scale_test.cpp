@@ -179,7 +179,9 @@ TEST(DecodeScale, ABrokenJpegShownSmallFailsAsItDoesWhole) {
     const bool wholeLoads = loader.loadColor(path, wholeDecode);
     const bool scaledLoads = loader.loadShown(path, {{200, 150}, 0}, picture, fileSize);
     EXPECT_EQ(scaledLoads, wholeLoads) << "the scaled decode falls back to the whole one";
-    if (scaledLoads) EXPECT_EQ(picture.size(), cv::Size(800, 600));
+    if (scaledLoads) {
+        EXPECT_EQ(picture.size(), cv::Size(800, 600));
+    }
 }
 
 }  // namespace
