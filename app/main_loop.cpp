@@ -163,12 +163,13 @@ bool Player::showClipAtPosition() {
     return clipStep_.run(state, clipCache);
 }
 
-bool Player::loadClipImage(const std::string& path, cv::Mat& into) {
-    return io.clips != nullptr ? io.clips->loadClip(path, into) : io.images.loadColor(path, into);
+bool Player::loadClipImage(const std::string& path, cv::Mat& into, cv::Size& whole) {
+    return io.clips != nullptr ? io.clips->loadClip(path, into, whole)
+                               : io.images.loadShown(path, clipStep_.pictureArea(), into, whole);
 }
 
 void Player::showCachedClip(int clip) {
-    if (const cv::Mat* shown = clipCache.shown(clip, shownClip_)) showWithFlip(*shown);
+    if (const cv::Mat* shown = clipCache.shown(clip)) showWithFlip(*shown);
 }
 
 void Player::planReadAhead() {

@@ -37,11 +37,14 @@ Player::Player(Io& io_, Options options)
       options_(std::move(options)),
       cameraSupervisor_(options_.cameraRetrySeconds),
       clipStep_(io.console, io.window,
-                ClipStep::Hooks{[this](const std::string& path, cv::Mat& into) {
-                                    return loadClipImage(path, into);
+                ClipStep::Hooks{[this](const std::string& path, cv::Mat& into, cv::Size& whole) {
+                                    return loadClipImage(path, into, whole);
                                 },
                                 [this](int clip) { showCachedClip(clip); }, [this] { scan(); },
-                                [this] { readFolderParameters(); }},
+                                [this] { readFolderParameters(); },
+                                [this](const PictureArea& area) {
+                                    if (io.clips != nullptr) io.clips->showIn(area);
+                                }},
                 options_.meter) {
     io.mouse = MouseHook{&Player::onMouse, this};
     applyCameraOptions();
@@ -151,14 +154,15 @@ void Player::reopenCameraAfterPause() {
 }
 
 const cv::Mat* Player::cachedCurrentClip() const {
-    return clipCache.shown(clipIndexOf(state.playback.frame_no), shownClip_);
+    return clipCache.shown(clipIndexOf(state.playback.frame_no));
 }
 
 bool Player::cacheClip(int clip) {
     // Outside the display's rules: the clip joins what the cache holds.
-    return clipCache.load(clip, std::nullopt, [this](const std::string& path, cv::Mat& into) {
-        return io.images.loadColor(path, into);
-    });
+    return clipCache.load(clip, std::nullopt,
+                          [this](const std::string& path, cv::Mat& into, cv::Size&) {
+                              return io.images.loadColor(path, into);
+                          });
 }
 
 void Player::captureFrame(bool measure) {
@@ -174,7 +178,7 @@ void Player::captureFrame(bool measure) {
 const cv::Mat* Player::currentClip() {
     int clip = clipIndexOf(state.playback.frame_no);
     if (!cacheClip(clip)) return nullptr;
-    return clipCache.shown(clip, shownClip_);
+    return clipCache.shown(clip);
 }
 
 void Player::showWithFlip(const cv::Mat& image) {

@@ -10,6 +10,7 @@
 #include "contents/clip_step.h"
 #include "ipc/osc_link.h"
 #include "motion/camera_supervisor.h"
+#include "remote/previews.h"
 #include "remote/remote_hub.h"
 
 namespace kalvento {
@@ -71,9 +72,11 @@ public:
     // The web remote's hub, fed once a turn and drained of its threshold values, and the
     // on-screen display, whose level the hub reports and which an OSC F1 cycles; null: none.
     // Both must outlive the run.
+    // The hub's clip preview takes pictures of at least its width.
     void attachRemote(RemoteHub* hub, OnScreenDisplay* display = nullptr) {
         remote_ = hub;
         display_ = display;
+        clipStep_.setPreviewWidth(hub != nullptr ? kPreviewMaxWidth : 0);
     }
 
 private:
@@ -133,7 +136,7 @@ private:
     void learningTurnEnd();
     void endTurn();
     // Loads a clip file for the display step: through the clip reader when there is one.
-    bool loadClipImage(const std::string& path, cv::Mat& into);
+    bool loadClipImage(const std::string& path, cv::Mat& into, cv::Size& whole);
     // Shows the cached clip with its marker (and the meter), when the cache holds it.
     void showCachedClip(int clip);
 
@@ -149,7 +152,6 @@ private:
     const char* waitingFor_ = "";  // what the player waits for now, "" nothing
     cv::Mat pausedClip_;  // the clip shown when the pause began, for the remote's picture
     cv::Mat flipped_;  // the shown copy that carries the motion meter, reused
-    mutable cv::Mat shownClip_;  // the shown copy that carries the position marker, reused
 };
 
 }  // namespace kalvento

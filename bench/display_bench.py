@@ -6,7 +6,7 @@ usage: display_bench.py --player BIN [--player BIN2 ...] --make-demo BIN
                         [--decode-rate BIN] [--data DIR] [--sizes 640x480,1920x1080,...]
                         [--modes headless,window,window-gl,window-message,window-help,window-osd,window-default,
                                  window-steady,headless-web,window-web,window-upright,
-                                 window-turned]
+                                 window-turned,fullscreen,fullscreen-default]
                         [--no-mpv] [--no-reversal]
                         [--no-tab]
 
@@ -34,6 +34,12 @@ run. window-steady is window-default with the loop held 3 s after the camera key
 the input script), until the banner has gone, and the folder started again from its first
 clip (l): the turns after that show the position bar and the gauge changing every turn, what a
 visitor sees for as long as they play.
+
+Modes fullscreen and fullscreen-default run the player with --fullscreen on a 1920x1080 screen
+of its own (an Xvfb of that size), as a gallery's projector or monitor shows bigger material
+(4K video frames, camera photos: --sizes 3840x2160,5472x3648); fullscreen with "--osd 0",
+fullscreen-default at the display's default level. mpv shows the same clips on the same
+screen with --fs beside them.
 
 Each motion run also prints the processor time the player used (all its threads, start-up
 included) divided by its turns: on a shared machine it varies less than the turn rate.
@@ -74,7 +80,8 @@ import threading
 import time
 import urllib.request
 
-CLIPS_FOR = {"640x480": 1200, "1920x1080": 500, "3840x2160": 150}
+CLIPS_FOR = {"640x480": 1200, "1920x1080": 500, "3840x2160": 150, "5472x3648": 100}
+FULLSCREEN_SCREEN = "1920x1080"
 RECORD = 756
 STATUS = re.compile(rb"^ [ *] \[SI\.DiffSum=")
 DISP = re.compile(rb"^DISP: FrameData\[ *(\d+) \]\.http\[2\]")
@@ -211,6 +218,18 @@ def free_port():
         return s.getsockname()[1]
 
 
+KNOWN_OPTIONS = {}
+
+
+def knows_option(player, option):
+    """Whether the player's --help names `option` (an older player is measured as it is)."""
+    program = shlex.split(player)[0]
+    if program not in KNOWN_OPTIONS:
+        out = subprocess.run([program, "--help"], capture_output=True, text=True)
+        KNOWN_OPTIONS[program] = out.stdout + out.stderr
+    return option in KNOWN_OPTIONS[program]
+
+
 def run_player(player, root, script, video, env, timeout=600, usage=None):
     """Runs the player in root/work; returns [(time, line)] of its stdout and its status.
     With a dict `usage`, its "cpu" becomes the processor seconds the player used (all its
@@ -228,7 +247,10 @@ def run_player(player, root, script, video, env, timeout=600, usage=None):
     args = shlex.split(player) + ["-C", work, "--shm-name", "kalvento_bench_%d" % os.getpid(),
             "--input", "bench_input.txt"]
     if video:
-        args += ["--camera-source", video, "--camera-source-unpaced"]
+        # Older players read a camera video one frame a turn without being asked.
+        args += ["--camera-source", video] + (["--camera-source-unpaced"]
+                                              if knows_option(player, "--camera-source-unpaced")
+                                              else [])
     if env.get("HEADLESS"):
         args.append("--headless")
     args += shlex.split(env.get("BENCH_PLAYER_ARGS", ""))
@@ -355,14 +377,15 @@ def measure_tab(player, root, env):
     return "%.1f steps/s (want <= 30)" % rate
 
 
-def measure_mpv(root, clips, env):
+def measure_mpv(root, clips, env, fullscreen=False):
     pattern = "mf://" + os.path.join(root, "S001", "*.jpg")
 
     def timed(frames):
         start = time.monotonic()
         subprocess.run(["mpv", "--no-config", "--really-quiet", "--vo=x11", "--untimed",
-                        "--no-audio", "--vd-lavc-threads=1", "--mf-fps=60",
-                        "--frames=%d" % frames, pattern], env=env, check=True,
+                        "--no-audio", "--vd-lavc-threads=1", "--mf-fps=60"] +
+                       (["--fs"] if fullscreen else []) +
+                       ["--frames=%d" % frames, pattern], env=env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        preexec_fn=normal_priority)
         return time.monotonic() - start
@@ -407,12 +430,17 @@ def main():
         log("machine: %d cores, load average %.2f %.2f %.2f" % ((os.cpu_count() or 0,) + load))
     except OSError:
         pass
-    xvfb = Xvfb("3840x2160") if any(m.startswith("window") for m in modes) or not options.no_mpv \
+    xvfb = Xvfb("3840x2160") if any(m.startswith("window") for m in modes) or \
+        (not options.no_mpv and "window" in modes) else None
+    small_screen = Xvfb(FULLSCREEN_SCREEN) if any(m.startswith("fullscreen") for m in modes) \
         else None
     env_window = dict(os.environ)
     env_headless = dict(os.environ, HEADLESS="1")
+    env_fullscreen = dict(os.environ)
     if xvfb:
         env_window["DISPLAY"] = xvfb.display
+    if small_screen:
+        env_fullscreen["DISPLAY"] = small_screen.display
     # The window through SDL's OpenGL texture framebuffer (Mesa's software rasteriser here),
     # for comparison with the plain X11 shared-memory framebuffer the player chooses.
     env_window_gl = dict(env_window, SDL_FRAMEBUFFER_ACCELERATION="1")
@@ -424,7 +452,9 @@ def main():
             "window-default": dict(env_window),
             "window-steady": dict(env_window, BENCH_SETTLE="3"),
             "headless-web": dict(env_headless, BENCH_WEB="1"),
-            "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1")}
+            "window-web": dict(env_window, BENCH_PLAYER_ARGS="--osd 0", BENCH_WEB="1"),
+            "fullscreen": dict(env_fullscreen, BENCH_PLAYER_ARGS="--fullscreen --osd 0"),
+            "fullscreen-default": dict(env_fullscreen, BENCH_PLAYER_ARGS="--fullscreen")}
     # The screens of the rotation's modes, one Xvfb each, made only when asked for.
     screens = {}
     for mode, size, args in (("window-upright", "1920x1080", "--osd 0 --fullscreen"),
@@ -452,6 +482,12 @@ def main():
                                                                        env_window)))
             elif "window" in modes and not options.no_mpv:
                 log("%-10s window   mpv     : not installed" % size)
+            if any(m.startswith("fullscreen") for m in modes) and not options.no_mpv:
+                if shutil.which("mpv"):
+                    rate = measure_mpv(roots[size], clips, env_fullscreen, fullscreen=True)
+                    log("%-10s fullscreen mpv --fs: %s" % (size, rate))
+                else:
+                    log("%-10s fullscreen mpv --fs: not installed" % size)
         if not options.no_reversal:
             size = "1920x1080" if "1920x1080" in roots else sizes[0]
             for mode in modes:
@@ -468,6 +504,8 @@ def main():
             xvfb.close()
         for screen in screens.values():
             screen.close()
+        if small_screen:
+            small_screen.close()
     try:
         log("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
     except OSError:
@@ -492,14 +530,15 @@ def main():
                     "rate (want >= 90 %%), %.1f %% of the processor time per turn" % (
                         size, n + 1, turned[0] / upright[0] * 100, turned[1] / upright[1] * 100))
     if len(options.player) >= 2:
-        log("\n| clips | mode | player 1 turns/s | player 2 turns/s | player 1 ms/turn | "
-            "player 2 ms/turn |")
-        log("|---|---|---|---|---|---|")
+        log("\n| clips | mode | player 1 turns/s | player 2 turns/s | 2 against 1 | "
+            "player 1 ms/turn | player 2 ms/turn |")
+        log("|---|---|---|---|---|---|---|")
         for size in sizes:
             for mode in modes:
                 a, b = results.get((size, mode, 0)), results.get((size, mode, 1))
-                log("| %s | %s | %s | %s | %s | %s |" % (
-                    size, mode, "%.0f" % a[0] if a else "-", "%.0f" % b[0] if b else "-",
+                log("| %s | %s | %s | %s | %s | %s | %s |" % (
+                    size, mode, "%.1f" % a[0] if a else "-", "%.1f" % b[0] if b else "-",
+                    "%.1f %%" % (100 * b[0] / a[0]) if a and b else "-",
                     "%.2f" % a[1] if a else "-", "%.2f" % b[1] if b else "-"))
     return 0
 

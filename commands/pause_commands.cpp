@@ -1,6 +1,8 @@
 // ESC pauses the player (and a second ESC quits it), BS re-creates the window at the size of
 // the current clip, and the keys without an action.
 
+#include <opencv2/imgproc.hpp>
+
 #include "commands/commands.h"
 #include "commands/player_context.h"
 #include "core/banners.h"
@@ -75,7 +77,13 @@ void pauseCommand(PlayerContext& player, const KeyCommand&) {
 
 void initWindowSizeCommand(PlayerContext& player, const KeyCommand&) {
     const cv::Mat* clip = player.cachedCurrentClip();
-    player.io.sizeWindowTo(clip != nullptr ? *clip : cv::Mat());
+    // The window takes the clip's own size, also when it is held decoded smaller.
+    cv::Mat sized = clip != nullptr ? *clip : cv::Mat();
+    const cv::Size whole =
+        player.clipCache.wholeSizeOf(clipIndexOf(player.state.playback.frame_no));
+    if (!sized.empty() && !whole.empty() && whole != sized.size())
+        cv::resize(*clip, sized, whole, 0, 0, cv::INTER_LINEAR);
+    player.io.sizeWindowTo(sized);
     player.state.playback.LastShownFrame = -1.0;
 }
 

@@ -98,7 +98,8 @@ std::optional<ClipRing::Job> ClipRing::takeJob() {
     return std::nullopt;
 }
 
-void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok) {
+void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok,
+                         cv::Size whole) {
     --running_;
     if (job.generation != generation_) return;  // cleared meanwhile: its entry is gone
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -112,6 +113,7 @@ void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat 
         }
         lastBytes_ = bytesOf(image);
         entry.identity = *identity;
+        entry.whole = whole.empty() ? image.size() : whole;
         entry.image = std::move(image);
         entry.ready = true;
         return;
@@ -119,7 +121,7 @@ void ClipRing::finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat 
 }
 
 ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<FileIdentity>& current,
-                                cv::Mat& into) {
+                                cv::Mat& into, cv::Size* whole) {
     recheckFailure(path, current);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Entry& entry = entries_[i];
@@ -132,12 +134,14 @@ ClipRing::Lookup ClipRing::take(const std::string& path, const std::optional<Fil
         }
         entry.lastUse = ++clock_;
         into = entry.image;
+        if (whole != nullptr) *whole = entry.whole;
         return Lookup::Hit;
     }
     return Lookup::Miss;
 }
 
-void ClipRing::keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image) {
+void ClipRing::keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image,
+                    cv::Size whole) {
     if (image.empty()) return;
     forgetFailure(path);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -151,6 +155,7 @@ void ClipRing::keep(const std::string& path, const FileIdentity& identity, const
     entry.path = path;
     entry.identity = identity;
     entry.image = image;
+    entry.whole = whole.empty() ? image.size() : whole;
     entry.ready = true;
     entry.lastUse = ++clock_;
     entries_.push_back(std::move(entry));

@@ -45,14 +45,19 @@ public:
     // `ok` false for a failed decode (then no image is kept, and the path is not taken again
     // until the plan changes or the file no longer has that identity). A job of an older
     // generation (a clear() came in between) is dropped.
-    void finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok);
+    // `whole` is the file's own size (the image may be a smaller picture of it).
+    void finishJob(Job job, std::optional<FileIdentity> identity, cv::Mat image, bool ok,
+                   cv::Size whole = {});
     // Hit: `into` shares the decoded pixels of `path`, which the file still has (`current` is
     // its identity now). Busy: a decoder is at it; ask again when it has finished. Miss:
     // nothing usable (a decode of another identity is dropped).
-    Lookup take(const std::string& path, const std::optional<FileIdentity>& current, cv::Mat& into);
+    // `whole`, when given, gets the file's own size on a hit.
+    Lookup take(const std::string& path, const std::optional<FileIdentity>& current, cv::Mat& into,
+                cv::Size* whole = nullptr);
     // Keeps a clip the caller decoded itself (of the file with `identity`), so that it can be
     // handed out again later, as clips taken from the ring are.
-    void keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image);
+    void keep(const std::string& path, const FileIdentity& identity, const cv::Mat& image,
+              cv::Size whole = {});
     // Forgets every decode, every failure and the plan; decodes still running are dropped
     // when they finish.
     void clear();
@@ -76,6 +81,7 @@ private:
         std::string path;
         FileIdentity identity;
         cv::Mat image;  // shared with the users it was handed out to, who never write into it
+        cv::Size whole;  // the file's own size
         bool ready = false;
         std::uint64_t lastUse = 0;
     };

@@ -13,7 +13,20 @@ constexpr int kRepeatTurnsForKeyWait = 10;
 
 }  // namespace
 
+void ClipStep::followPictureArea(State& state, ClipCache& cache) {
+    const PictureArea area{window_.pictureArea(), previewWidth_};
+    if (area == area_) return;
+    const bool grew = areaGrew(area_, area);
+    area_ = area;
+    if (hooks_.showIn) hooks_.showIn(area);
+    if (!grew) return;
+    forgetPlan();
+    if (cache.dropUncovering(area, clipIndexOf(state.playback.frame_no)))
+        state.playback.LastShownFrame = -1.0;
+}
+
 bool ClipStep::run(State& state, ClipCache& cache) {
+    followPictureArea(state, cache);
     ContentsState& contents = state.contents;
     PlaybackState& playback = state.playback;
     int f = clipIndexOf(playback.frame_no);

@@ -29,6 +29,8 @@ public:
         // After a clip failed to load: the contents scan, then the folder's parameter file.
         std::function<void()> rescan;
         std::function<void()> readFolderParameters;
+        // Where the clips are shown changed: the loads decode for `area` from now on.
+        std::function<void(const PictureArea& area)> showIn;
     };
     // With `showEveryTurn` (the motion meter on) the clip is shown again on turns that stay
     // on it, so the meter follows the motion.
@@ -46,6 +48,11 @@ public:
     // A scan happened: the next failed clip may have its folder rescanned again.
     void scanned() { rescannedAfterFailure_ = false; }
 
+    // The web remote's preview takes pictures at least `width` wide (0: no preview).
+    void setPreviewWidth(int width) { previewWidth_ = width; }
+    // Where the clips are shown, as of the last turn: what the loads decode for.
+    const PictureArea& pictureArea() const { return area_; }
+
     // The clips to decode ahead, the most likely first, when anything they depend on changed
     // since the last plan; nullopt when nothing did. Clips ahead in the direction of travel
     // (both ways for the gesture drive, which may go either way) come first, then the clips
@@ -57,6 +64,9 @@ public:
 
 private:
     enum class ClipLoad { Loaded, ShowNothing, Rescanned };
+    // Follows the window's picture area: when it grew, the held pictures too small for it go
+    // (the shown clip is then loaded and shown again) and the read-ahead plans anew.
+    void followPictureArea(State& state, ClipCache& cache);
     // A turn on the clip shown last turn.
     void stayOnClip(const State& state, const ClipCache& cache, int clip, bool inFolder);
     // Loads clip `clip` into the cache under its rules and marks its position. Loaded, or
@@ -70,6 +80,8 @@ private:
     Hooks hooks_;
     const bool showEveryTurn_;
     int repeatTurns_ = 0;
+    PictureArea area_;
+    int previewWidth_ = 0;
     // A clip that fails to load right after the rescan its failure caused is not rescanned
     // again until some clip loads.
     bool rescannedAfterFailure_ = false;

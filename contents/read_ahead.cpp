@@ -31,6 +31,7 @@ struct ReadAhead::Shared {
     std::mutex mutex;
     std::condition_variable changed;
     ClipRing ring;
+    PictureArea area;  // what the decodes are made for
     bool stopping = false;
     long hits = 0;
     long misses = 0;
@@ -79,14 +80,17 @@ void decodeLoop(std::shared_ptr<ReadAhead::Shared> shared, std::unique_ptr<Image
     runOnIdleTimeOnly();
     std::unique_lock<std::mutex> lock(shared->mutex);
     while (std::optional<ClipRing::Job> job = waitForJob(*shared, lock)) {
+        // A bigger area clears the ring, and drops this decode when it finishes.
+        const PictureArea area = shared->area;
         lock.unlock();
         // The identity is taken before the file is read: a file written afterwards no
         // longer matches it, so its old pixels are never handed out.
         std::optional<FileIdentity> identity = shared->identityOf(job->path);
         cv::Mat image = std::move(job->buffer);
-        const bool ok = identity.has_value() && loader->loadColor(job->path, image);
+        cv::Size whole;
+        const bool ok = identity.has_value() && loader->loadShown(job->path, area, image, whole);
         lock.lock();
-        shared->ring.finishJob(std::move(*job), identity, std::move(image), ok);
+        shared->ring.finishJob(std::move(*job), identity, std::move(image), ok, whole);
         lock.unlock();
         shared->changed.notify_all();
         lock.lock();
@@ -110,14 +114,16 @@ ReadAhead::~ReadAhead() {
     shared_->changed.notify_all();
 }
 
-bool ReadAhead::loadClip(const std::string& path, cv::Mat& into) {
+bool ReadAhead::loadClip(const std::string& path, cv::Mat& into, cv::Size& whole) {
     Shared& shared = *shared_;
     std::optional<FileIdentity> identity = shared.identityOf(path);
+    PictureArea area;
     {
         std::unique_lock<std::mutex> lock(shared.mutex);
+        area = shared.area;
         const auto giveUp = std::chrono::steady_clock::now() + kLongestWaitForDecoder;
         for (;;) {
-            const ClipRing::Lookup found = shared.ring.take(path, identity, into);
+            const ClipRing::Lookup found = shared.ring.take(path, identity, into, &whole);
             if (found == ClipRing::Lookup::Hit) {
                 ++shared.hits;
                 return true;
@@ -130,12 +136,21 @@ bool ReadAhead::loadClip(const std::string& path, cv::Mat& into) {
         }
         ++shared.misses;
     }
-    if (!ownLoader_->loadColor(path, into)) return false;
+    if (!ownLoader_->loadShown(path, area, into, whole)) return false;
     if (identity) {
         std::lock_guard<std::mutex> lock(shared.mutex);
-        shared.ring.keep(path, *identity, into);
+        if (shared.area == area) shared.ring.keep(path, *identity, into, whole);
     }
     return true;
+}
+
+void ReadAhead::showIn(const PictureArea& area) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (shared_->area == area) return;
+    // Decodes for a bigger area still cover a smaller one; those for a smaller one are
+    // decoded again.
+    if (areaGrew(shared_->area, area)) shared_->ring.clear();
+    shared_->area = area;
 }
 
 void ReadAhead::plan(std::vector<std::string> paths) {

@@ -32,7 +32,10 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    bool loadClip(const std::string& path, cv::Mat& into) override;
+    using ClipReader::loadClip;
+    bool loadClip(const std::string& path, cv::Mat& into, cv::Size& whole) override;
+    // Decodes made for a smaller area than `area` are dropped (those under way too).
+    void showIn(const PictureArea& area) override;
     void plan(std::vector<std::string> paths) override;
     void forgetAll() override;
 

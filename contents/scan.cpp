@@ -82,7 +82,8 @@ void writeCheckFile(int dirNum, Io& io) {
 // Shows clip 0 in the window sized to it (a fullscreen window stays as it is).
 void showFirstClip(State& state, ClipCache& cache, Io& io) {
     state.selection.MotionCount = 0;
-    auto decode = [&io](const std::string& path, cv::Mat& into) {
+    // Whole: the window is built around the clip's own size.
+    auto decode = [&io](const std::string& path, cv::Mat& into, cv::Size&) {
         return io.images.loadColor(path, into);
     };
     if (!cache.load(0, std::nullopt, decode)) return;

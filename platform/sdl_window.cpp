@@ -509,6 +509,14 @@ void SdlWindow::onRepaint(std::function<void()> repaint) {
     impl_->repaint = std::move(repaint);
 }
 
+cv::Size SdlWindow::pictureArea() const {
+    if (impl_->window == nullptr) return {};
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(impl_->window, &width, &height);
+    return {width, height};
+}
+
 void SdlWindow::setMouseCallback(MouseCallback callback, void* user) {
     impl_->callback = callback;
     impl_->callbackUser = user;

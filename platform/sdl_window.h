@@ -59,6 +59,7 @@ public:
     cv::Mat canvas(cv::Size wanted) override;
     void present() override;
     void onRepaint(std::function<void()> repaint) override;
+    cv::Size pictureArea() const override;
 
     struct Impl;
 

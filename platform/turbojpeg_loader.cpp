@@ -182,16 +182,59 @@ bool loadWithOpenCv(const std::string& path, cv::Mat& into) {
     return true;
 }
 
+// The marker of the frame header (SOFn) in front of the first scan; 0 when the segments cannot
+// be read. 0xC0 and 0xC1 are sequential (baseline and extended) frames, the ones decoded
+// scaled; progressive and lossless frames decode whole.
+unsigned char frameMarker(const unsigned char* data, std::size_t size) {
+    std::size_t pos = 2;  // after SOI
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF) return 0;
+        const unsigned char marker = data[pos + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) return 0;  // a scan before any frame header
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+                           marker != 0xC8 && marker != 0xCC;
+        if (frame) return marker;
+        const std::size_t length = (std::size_t{data[pos + 2]} << 8) | data[pos + 3];
+        if (length < 2 || length > size - pos - 2) return 0;
+        pos += 2 + length;
+    }
+    return 0;
+}
+
+bool isSequentialFrame(unsigned char marker) {
+    return marker == 0xC0 || marker == 0xC1;
+}
+
 }  // namespace
 
-TurboJpegLoader::TurboJpegLoader() : decoder_(tjInitDecompress()) {}
+TurboJpegLoader::TurboJpegLoader() : decoder_(tjInitDecompress()) {
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    for (int i = 0; factors != nullptr && i < count; ++i)
+        scales_.push_back(ScaleFactor{factors[i].num, factors[i].denom});
+}
 
 TurboJpegLoader::~TurboJpegLoader() {
     if (decoder_ != nullptr) tjDestroy(static_cast<tjhandle>(decoder_));
 }
 
 bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
+    cv::Size whole;
+    return loadShown(path, PictureArea{}, into, whole);
+}
+
+bool TurboJpegLoader::loadShown(const std::string& path, const PictureArea& area, cv::Mat& into,
+                                cv::Size& whole) {
     damaged_ = false;
+    whole = cv::Size();
     const std::int64_t fileSize = readWholeFile(path, fileBuffer_);
     const bool refused = fileSize == -1 || (fileSize == -2 && !pictureRefusal(path).empty()) ||
                          (fileSize > 0 && !pictureRefusal(fileBuffer_.data(),
@@ -201,10 +244,17 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
         into.release();
         return false;
     }
-    if (fileSize < 0 || decoder_ == nullptr) return loadWithOpenCv(path, into);
+    const bool ok = fileSize < 0 || decoder_ == nullptr
+                        ? loadWithOpenCv(path, into)
+                        : decodeBuffered(path, static_cast<std::size_t>(fileSize), area, into,
+                                         whole);
+    if (ok && whole.empty()) whole = into.size();
+    return ok;
+}
 
+bool TurboJpegLoader::decodeBuffered(const std::string& path, std::size_t size,
+                                     const PictureArea& area, cv::Mat& into, cv::Size& whole) {
     const unsigned char* data = fileBuffer_.data();
-    const auto size = static_cast<std::size_t>(fileSize);
     // Clips are pictures: PNG, BMP, WebP and TIFF are read like cv::imread reads them, but no
     // other format is handed to OpenCV, whose decoders for other formats (DICOM among them)
     // can abort the whole process on a damaged file.
@@ -222,10 +272,27 @@ bool TurboJpegLoader::loadColor(const std::string& path, cv::Mat& into) {
         jpegOrientation(data, size) != Orientation::Upright) {
         return loadWithOpenCv(path, into);
     }
-
     if (static_cast<std::int64_t>(width) * height > kMaxPicturePixels) {
         into.release();
         return false;
+    }
+
+    // A sequential JPEG shown smaller than it is decodes at a scale; a failed scaled decode
+    // (libjpeg stops at a warning) is tried again whole.
+    const ScaleFactor scale =
+        isSequentialFrame(frameMarker(data, size))
+            ? smallestCoveringScale({width, height}, shownSizeIn({width, height}, area), scales_)
+            : ScaleFactor{};
+    if (!(scale == ScaleFactor{})) {
+        const int scaledWidth = scaledSide(width, scale);
+        const int scaledHeight = scaledSide(height, scale);
+        prepareTarget(into, scaledWidth, scaledHeight);
+        if (tjDecompress2(handle, data, jpegSize, into.data, scaledWidth,
+                          static_cast<int>(into.step[0]), scaledHeight, TJPF_BGR,
+                          TJFLAG_STOPONWARNING) == 0) {
+            whole = cv::Size(width, height);
+            return true;
+        }
     }
     prepareTarget(into, width, height);
     const auto pitch = static_cast<int>(into.step[0]);

@@ -135,6 +135,9 @@ public:
     // Called, during the window's waits, when its pixels must be drawn again (shown, exposed,
     // resized); null: nobody is told.
     virtual void onRepaint(std::function<void()>) {}
+    // The size, in window pixels, of the area pictures are shown in; empty while no window is
+    // on the screen and for a window that shows nothing (pictures are then decoded whole).
+    virtual cv::Size pictureArea() const { return {}; }
 
 protected:
     Overlay* overlay() const { return overlay_; }
@@ -166,6 +169,7 @@ public:
     cv::Mat canvas(cv::Size wanted) override { return inner_.canvas(wanted); }
     void present() override { inner_.present(); }
     void onRepaint(std::function<void()> repaint) override { inner_.onRepaint(std::move(repaint)); }
+    cv::Size pictureArea() const override { return inner_.pictureArea(); }
 
 protected:
     Window& inner() const { return inner_; }

@@ -17,9 +17,12 @@ namespace {
 class RecordingClipReader final : public ClipReader {
 public:
     explicit RecordingClipReader(ImageLoader& loader) : loader_(loader) {}
-    bool loadClip(const std::string& path, cv::Mat& into) override {
+    using ClipReader::loadClip;
+    bool loadClip(const std::string& path, cv::Mat& into, cv::Size& whole) override {
         loads.push_back(path);
-        return loader_.loadColor(path, into);
+        const bool ok = loader_.loadColor(path, into);
+        whole = into.size();
+        return ok;
     }
     void plan(std::vector<std::string> paths) override { plans.push_back(std::move(paths)); }
     void forgetAll() override { ++forgets; }

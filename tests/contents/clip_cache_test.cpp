@@ -1,6 +1,7 @@
 // The clip cache's rules: a clip is held exactly while its Loaded flag is set, the count rule
 // and the memory budget flush the whole cache before a load, a load without a limit adds the
-// clip whatever is held, and the marker goes on the shown copy only.
+// clip whatever is held, and the marker is drawn into the held picture and taken out again when
+// it moves or the clip goes.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "contents/clip_cache.h"
 #include "core/paths.h"
@@ -24,7 +26,7 @@ protected:
         setFieldText(contents.FrameData[7].ClipPath, "");  // a record without a file
     }
     // Decodes every file as a 40x40 picture of its clip number, except "broken" ones.
-    ClipCache::Decode decode = [this](const std::string& path, cv::Mat& into) {
+    ClipCache::Decode decode = [this](const std::string& path, cv::Mat& into, cv::Size&) {
         decoded.push_back(path);
         if (path.find('5') != std::string::npos) {  // clip 5 is broken
             into.release();
@@ -105,25 +107,58 @@ TEST_F(ClipCacheTest, FlushLetsEveryClipAndMarkerGo) {
     EXPECT_FALSE(cache.markerOf(1).has_value()) << "a reloaded clip has no marker of before";
 }
 
-TEST_F(ClipCacheTest, MarkerIsDrawnOnTheShownCopyOnly) {
+TEST_F(ClipCacheTest, MarkerIsDrawnIntoTheHeldClipAndTakenOutWhenItMovesOrGoes) {
     ASSERT_TRUE(cache.load(2, std::nullopt, decode));
     const cv::Mat decodedPixels = cache.find(2)->clone();
-    cv::Mat scratch;
-    EXPECT_EQ(cache.shown(2, scratch), cache.find(2)) << "no marker: the clip itself is shown";
+    const cv::Mat sharedWithRing = *cache.find(2);  // the read-ahead ring keeps the same pixels
+    EXPECT_EQ(cache.shown(2), cache.find(2));
     cache.mark(2, ClipMarker{5, false});
     cache.mark(4, ClipMarker{5, false});  // not held: nothing to mark
     EXPECT_FALSE(cache.markerOf(4).has_value());
-    const cv::Mat* shown = cache.shown(2, scratch);
-    ASSERT_EQ(shown, &scratch);
+    const cv::Mat* shown = cache.shown(2);
+    ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->at<cv::Vec3b>(38, 9), cv::Vec3b(0, 255, 0)) << "position mode: green";
     EXPECT_EQ(shown->at<cv::Vec3b>(38, 5), cv::Vec3b(200, 255, 200));
     EXPECT_EQ(shown->at<cv::Vec3b>(0, 5), decodedPixels.at<cv::Vec3b>(0, 5));
-    EXPECT_EQ(cv::norm(*cache.find(2), decodedPixels, cv::NORM_INF), 0.0)
-        << "the held clip keeps the decoded pixels";
-    cache.mark(2, ClipMarker{5, true});
-    EXPECT_EQ(cache.shown(2, scratch)->at<cv::Vec3b>(38, 9), cv::Vec3b(0, 0, 255))
-        << "motion mode: red";
-    EXPECT_EQ(cache.shown(3, scratch), nullptr);
+    cache.mark(2, ClipMarker{30, true});
+    EXPECT_EQ(cache.shown(2)->at<cv::Vec3b>(38, 34), cv::Vec3b(0, 0, 255)) << "motion mode: red";
+    EXPECT_EQ(cache.shown(2)->at<cv::Vec3b>(38, 9), decodedPixels.at<cv::Vec3b>(38, 9))
+        << "the marker of before is taken out";
+    EXPECT_EQ(cache.shown(3), nullptr);
+    cache.flush();
+    EXPECT_EQ(cv::norm(sharedWithRing, decodedPixels, cv::NORM_INF), 0.0)
+        << "pixels that outlive the cache are the decoded ones again";
+}
+
+TEST_F(ClipCacheTest, MarkerKeepsItsSizeAgainstTheClipInASmallerPicture) {
+    // An 80x80 clip held as a 40x40 picture: the marker is half as wide and high there.
+    ClipCache::Decode half = [](const std::string&, cv::Mat& into, cv::Size& whole) {
+        into = cv::Mat(40, 40, CV_8UC3, cv::Scalar(9, 9, 9));
+        whole = cv::Size(80, 80);
+        return true;
+    };
+    ASSERT_TRUE(cache.load(1, std::nullopt, half));
+    EXPECT_EQ(cache.wholeSizeOf(1), cv::Size(80, 80));
+    cache.mark(1, ClipMarker{20, false});
+    const cv::Mat& picture = *cache.find(1);
+    cv::Mat full(80, 80, CV_8UC3, cv::Scalar(9, 9, 9));
+    drawClipMarker(full, ClipMarker{40, false});
+    cv::Mat fullShrunk;
+    cv::resize(full, fullShrunk, picture.size(), 0, 0, cv::INTER_AREA);
+    cv::Mat unscaled(40, 40, CV_8UC3, cv::Scalar(9, 9, 9));
+    drawClipMarker(unscaled, ClipMarker{20, false});  // as if the picture were the whole clip
+    const double scaledError = cv::norm(picture, fullShrunk, cv::NORM_L1);
+    EXPECT_LT(scaledError, 0.5 * cv::norm(unscaled, fullShrunk, cv::NORM_L1))
+        << "nearer the whole clip's marker shown at this size than a marker of the clip's size";
+    EXPECT_TRUE(clipMarkerArea(picture.size(), ClipMarker{20, false}, 0.5)
+                    .contains(cv::Point(20, 39)));
+    PictureArea bigger{cv::Size(80, 80), 0};
+    EXPECT_TRUE(cache.dropUncovering(bigger, 1)) << "too small for a window of 80x80";
+    EXPECT_EQ(cache.find(1), nullptr);
+    EXPECT_EQ(contents.FrameData[1].Loaded, 0);
+    ASSERT_TRUE(cache.load(2, std::nullopt, decode));
+    EXPECT_FALSE(cache.dropUncovering(bigger, 2)) << "a whole picture covers any area";
+    EXPECT_NE(cache.find(2), nullptr);
 }
 
 }  // namespace
