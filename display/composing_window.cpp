@@ -89,9 +89,7 @@ void ComposingWindow::draw() {
     } else {
         upright_.create(layout.upright, CV_8UC4);
         composeUpright(upright_, layout);
-        static constexpr cv::RotateFlags kTurns[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
-                                                     cv::ROTATE_90_COUNTERCLOCKWISE};
-        cv::rotate(upright_, canvas, kTurns[orientation_.quarterTurns - 1]);
+        turnInto(upright_, canvas, orientation_.quarterTurns);
     }
     inner().present();
 }

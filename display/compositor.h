@@ -56,4 +56,8 @@ cv::Point clipPointOf(cv::Point inWindow, cv::Size clip, cv::Size window,
 // crops it), in clip pixels.
 cv::Rect clipAreaShown(cv::Size clip, const Layout& layout);
 
+// Turns the upright window's pixels (8-bit BGRA) by `quarterTurns` clockwise into `window`,
+// which has the turned size.
+void turnInto(const cv::Mat& upright, cv::Mat& window, int quarterTurns);
+
 }  // namespace kalvento

@@ -141,6 +141,22 @@ TEST(Compositor, ATurnedWindowPixelGoesBackAndForth) {
     EXPECT_EQ(uprightToWindow({0, 0}, window, 3), cv::Point(0, 4));
 }
 
+TEST(Compositor, TurnsPixelsAsOpenCvDoes) {
+    const cv::Size sizes[] = {{1, 1}, {7, 5}, {4, 9}, {61, 83}, {64, 48}};
+    const cv::RotateFlags turns[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
+                                     cv::ROTATE_90_COUNTERCLOCKWISE};
+    for (const cv::Size& size : sizes)
+        for (int q = 1; q <= 3; ++q) {
+            SCOPED_TRACE(testing::Message() << size << " turned " << q);
+            cv::Mat upright(size, CV_8UC4);
+            cv::randu(upright, 0, 256);
+            cv::Mat want, window(turnedSize(size, q), CV_8UC4);
+            cv::rotate(upright, want, turns[q - 1]);
+            turnInto(upright, window, q);
+            EXPECT_EQ(cv::norm(want, window, cv::NORM_INF), 0.0);
+        }
+}
+
 // A window that only gives its pixels, as the SDL window does, and delivers pointer events
 // in window pixels.
 class CanvasWindow final : public Window {

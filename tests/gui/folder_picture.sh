@@ -11,7 +11,7 @@ set -u
 PLAYER=${1:?usage: folder_picture.sh PLAYER MAKE_DEMO [WINDOW_PROBE]}
 SHM_NAME="kalvento_gui_folder_picture_$$"
 TOOLS="Xvfb xdotool curl python3 ffmpeg"
-DEADLINE_SECONDS=${FOLDER_PICTURE_DEADLINE:-3.0}
+DEADLINE_SECONDS=${FOLDER_PICTURE_DEADLINE:-5.0}
 source "$(dirname "$0")/player_run.bash"
 source "$(dirname "$0")/screens.bash"
 

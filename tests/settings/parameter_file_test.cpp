@@ -203,6 +203,53 @@ TEST_F(ParameterFileTest, TheFollowerIsKeptOnlyByAFileThatNamesIt) {
     EXPECT_EQ(off->gesture.GestureFollow, 0) << "a line 1303 of 0 turns it off";
 }
 
+// The turn and the fit of the picture follow the follower's line (then always written) only
+// when either is not the default; a file without them leaves them as they are, and values no
+// player writes are not taken.
+TEST_F(ParameterFileTest, TheScreensTurnAndFitAreKeptAfterTheFollowersLine) {
+    struct Case {
+        int follow, rotation, fit;
+        size_t lines;
+        std::vector<std::string> tail;  // lines 1303 on
+    } cases[] = {
+        {0, 90, 0, 1305, {"0", "90", "0"}},
+        {1, 0, 1, 1305, {"1", "0", "1"}},
+        {1, 270, 2, 1305, {"1", "270", "2"}},
+        {1, 0, 0, 1303, {"1"}},
+        {0, 0, 0, 1302, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.follow << " " << c.rotation << " " << c.fit);
+        auto saved = savedState();
+        saved->gesture.GestureFollow = c.follow;
+        saved->playback.DisplayRotation = c.rotation;
+        saved->playback.DisplayFit = c.fit;
+        write(*saved);
+        const std::vector<std::string> lines = splitLines(readFile(ws.work() + "/qbn_env0005.dat"));
+        ASSERT_EQ(lines.size(), c.lines);
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1302, lines.end()), c.tail);
+        auto restored = loadedState();
+        restored->playback.DisplayRotation = 180;  // what the reader had: kept without the lines
+        restored->playback.DisplayFit = 1;
+        const std::string said = read(*restored);
+        const bool kept = c.lines == 1305;
+        EXPECT_EQ(restored->playback.DisplayRotation, kept ? c.rotation : 180);
+        EXPECT_EQ(restored->playback.DisplayFit, kept ? c.fit : 1);
+        EXPECT_EQ(contains(said, "SET(1): DisplayRotation = " + std::to_string(c.rotation) + "\n"),
+                  kept);
+    }
+    const std::string base = parameterText(*savedState());
+    for (const char* tail : {"0\n45\n1\n", "0\n90\n7\n", "0\nx\n"}) {
+        SCOPED_TRACE(tail);
+        writeFile(ws.work() + "/qbn_env0005.dat", base + tail);
+        auto restored = loadedState();
+        read(*restored);
+        EXPECT_EQ(restored->playback.DisplayFit, 0);
+        EXPECT_TRUE(restored->playback.DisplayRotation == 0 ||
+                    (restored->playback.DisplayRotation == 90 && std::string(tail) == "0\n90\n7\n"));
+    }
+}
+
 TEST_F(ParameterFileTest, WriteThenReadGivesTheSameStateAndBothFilesTheSameText) {
     auto saved = savedState();
     EXPECT_EQ(write(*saved),
