@@ -37,7 +37,7 @@ void TokenThrottle::failed(const std::string& address, Clock::time_point now) {
 void TokenThrottle::succeeded(const std::string& address, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     const auto found = records_.find(address);
-    if (found != records_.end() && found->second.until <= now) records_.erase(found);
+    if (found != records_.end() && now - found->second.seen >= kLongestWait) records_.erase(found);
 }
 
 }  // namespace kalvento

@@ -32,8 +32,8 @@ public:
     Clock::duration waitFor(const std::string& address, Clock::time_point now) const;
     // A wrong (or missing) token came from `address`.
     void failed(const std::string& address, Clock::time_point now);
-    // The right token came from `address` at `now`: it starts afresh, unless its wrong tokens
-    // are being held back (a guessing page in the operator's browser shares the address).
+    // The right token came from `address` at `now`: it starts afresh once it has sent no wrong
+    // token for kLongestWait (a guessing page in the operator's browser shares the address).
     void succeeded(const std::string& address, Clock::time_point now);
 
 private:

@@ -267,7 +267,7 @@ TEST(TokenThrottle, TheWaitDoublesUpToItsLongestAndEndsWithTheRightToken) {
     EXPECT_EQ(throttle.waitFor("a", t0 + TokenThrottle::kLongestWait), TokenThrottle::Clock::duration::zero());
     throttle.succeeded("b", t0);  // an address that never guessed
     throttle.failed("b", t0 + TokenThrottle::kLongestWait);
-    throttle.succeeded("a", t0);  // while it waits, the right token forgives nothing
+    throttle.succeeded("a", t0);  // just after a wrong one, the right token forgives nothing
     EXPECT_EQ(wait("a"), TokenThrottle::kLongestWait);
     throttle.succeeded("a", t0 + TokenThrottle::kLongestWait);
     throttle.failed("a", t0 + TokenThrottle::kLongestWait);
