@@ -130,6 +130,10 @@ void cameraValueCommand(PlayerContext& player, const KeyCommand& command,
                         const std::vector<std::string>& args);
 void followValueCommand(PlayerContext& player, const KeyCommand& command,
                         const std::vector<std::string>& args);
+void rotateValueCommand(PlayerContext& player, const KeyCommand& command,
+                        const std::vector<std::string>& args);
+void fitValueCommand(PlayerContext& player, const KeyCommand& command,
+                     const std::vector<std::string>& args);
 void keyValueCommand(PlayerContext& player, const KeyCommand& command,
                      const std::vector<std::string>& args);
 void resumeCommand(PlayerContext& player, const KeyCommand& command);

@@ -15,7 +15,7 @@ namespace {
 // {name, key, title, handler, param, arguments, what it does[, handler with arguments]}
 constexpr KeyCommand kCommandTable[] = {
     {"window-size", 8, "KEY FUNCTION : [BS][ Initialize Window Size ]", initWindowSizeCommand, 0,
-     "", "re-creates the window at the size of the shown clip"},
+     "", "sizes the window to the shown clip"},
     {"auto-replay", 9, "KEY FUNCTION : [TAB][ Toggle AutoReplayFlag ]", toggleAutoReplayCommand,
      0, "", "turns the automatic replay without a camera on or off"},
     {"pause", 27, nullptr, pauseCommand, 0, "",
@@ -178,6 +178,12 @@ constexpr KeyCommand kCommandTable[] = {
     {"follow", 0, nullptr, nullptr, 0, "on|off",
      "turns the follower (the clip follows the position within the motion) on or off",
      followValueCommand},
+    {"rotate", 0, nullptr, nullptr, 0, "N",
+     "turns the picture and the display N degrees clockwise (0, 90, 180, 270)",
+     rotateValueCommand},
+    {"fit", 0, nullptr, nullptr, 0, "MODE",
+     "fits the picture into the window: contain (whole), cover (filled) or stretch",
+     fitValueCommand},
     {"resume", 0, nullptr, resumeCommand, 0, "", "ends the pause (as ENTER in the pause)"},
     {"key", 0, nullptr, nullptr, 0, "K",
      "presses key K as typed (a character, ESC, ENTER, TAB, BS, SPACE, COMMA, F1 or a code)",
@@ -248,7 +254,8 @@ size_t argumentCount(const KeyCommand& command) {
 }
 
 std::vector<std::string> defaultRemoteCommands() {
-    return {"folder", "clip", "threshold", "osd", "camera", "follow", "pause", "resume", "key"};
+    return {"folder", "clip",   "threshold", "osd",    "camera", "follow",
+            "pause",  "resume", "key",       "rotate", "fit"};
 }
 
 std::string commandListText() {

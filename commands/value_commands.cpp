@@ -96,6 +96,37 @@ void followValueCommand(PlayerContext& player, const KeyCommand& command,
                             player.state.playback.PromptText.c_str(), *on);
 }
 
+void rotateValueCommand(PlayerContext& player, const KeyCommand& command,
+                        const std::vector<std::string>& args) {
+    static constexpr const char* kTurns[] = {"0", "90", "180", "270"};
+    const auto turn = std::find(std::begin(kTurns), std::end(kTurns), args[0]);
+    if (turn == std::end(kTurns)) {
+        refuse(player, command, args[0], "0 | 90 | 180 | 270");
+        return;
+    }
+    PlaybackState& playback = player.state.playback;
+    playback.DisplayRotation = static_cast<int>(turn - std::begin(kTurns)) * 90;
+    playback.LastShownFrame = -1.0;  // the clip is shown again, turned
+    player.io.console.print("%s（変数設定： DisplayRotation = [ %d ]）\n",
+                            playback.PromptText.c_str(), playback.DisplayRotation);
+}
+
+void fitValueCommand(PlayerContext& player, const KeyCommand& command,
+                     const std::vector<std::string>& args) {
+    // In the order of the fit's number in the parameter file.
+    static constexpr const char* kFits[] = {"contain", "cover", "stretch"};
+    const auto fit = std::find(std::begin(kFits), std::end(kFits), args[0]);
+    if (fit == std::end(kFits)) {
+        refuse(player, command, args[0], "contain | cover | stretch");
+        return;
+    }
+    PlaybackState& playback = player.state.playback;
+    playback.DisplayFit = static_cast<int>(fit - std::begin(kFits));
+    playback.LastShownFrame = -1.0;
+    player.io.console.print("%s（変数設定： DisplayFit = [ %d ]）\n", playback.PromptText.c_str(),
+                            playback.DisplayFit);
+}
+
 void resumeCommand(PlayerContext&, const KeyCommand&) {
     // Outside the pause there is nothing to resume; the pause takes this command itself.
 }

@@ -14,7 +14,7 @@ constexpr int kRepeatTurnsForKeyWait = 10;
 }  // namespace
 
 void ClipStep::followPictureArea(State& state, ClipCache& cache) {
-    const PictureArea area{window_.pictureArea(), previewWidth_};
+    const PictureArea area{window_.pictureArea(), previewWidth_, window_.pictureFillsArea()};
     if (area == area_) return;
     const bool grew = areaGrew(area_, area);
     area_ = area;

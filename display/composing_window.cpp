@@ -63,6 +63,14 @@ void ComposingWindow::setFit(Fit fit) {
     draw();
 }
 
+cv::Size ComposingWindow::pictureArea() const {
+    return turnedSize(inner().pictureArea(), orientation_.quarterTurns);
+}
+
+bool ComposingWindow::pictureFillsArea() const {
+    return orientation_.fit != Fit::Contain;
+}
+
 void ComposingWindow::showPicture(const cv::Mat& picture, Mirror mirror) {
     if (picture.empty() || picture.dims != 2) return;
     const int type = picture.type();

@@ -25,6 +25,10 @@ public:
     void sizeToPicture(cv::Size picture) override;
     void setRotation(int degrees) override;
     void setFit(Fit fit) override;
+    // The window's area as the upright picture sees it (turned back by the rotation), and
+    // whether the fit makes the picture reach its every edge.
+    cv::Size pictureArea() const override;
+    bool pictureFillsArea() const override;
 
     const Orientation& orientation() const { return orientation_; }
 

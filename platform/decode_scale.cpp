@@ -29,9 +29,11 @@ cv::Size shownSizeIn(cv::Size clip, const PictureArea& area) {
     if (area.shownWhole() || clip.width <= 0 || clip.height <= 0) return {};
     const cv::Size window = area.window;
     cv::Size fitted = window;
-    // The same rounding as the window's own fitting: the shorter side is truncated.
-    if (static_cast<std::int64_t>(window.width) * clip.height <
-        static_cast<std::int64_t>(window.height) * clip.width) {
+    // The same rounding as the window's own fitting: the shorter side is truncated. A window
+    // the picture fills takes the larger of the two ratios, so the picture reaches both sides.
+    const bool widthBound = static_cast<std::int64_t>(window.width) * clip.height <
+                            static_cast<std::int64_t>(window.height) * clip.width;
+    if (widthBound != area.fillsWindow) {
         fitted.height = static_cast<int>(clip.height * (static_cast<double>(window.width) / clip.width));
     } else {
         fitted.width = static_cast<int>(clip.width * (static_cast<double>(window.height) / clip.height));
@@ -55,7 +57,7 @@ bool areaGrew(const PictureArea& before, const PictureArea& now) {
     if (now.shownWhole()) return !before.shownWhole();
     if (before.shownWhole()) return false;
     return now.window.width > before.window.width || now.window.height > before.window.height ||
-           now.previewWidth > before.previewWidth;
+           now.previewWidth > before.previewWidth || (now.fillsWindow && !before.fillsWindow);
 }
 
 }  // namespace kalvento

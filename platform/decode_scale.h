@@ -33,13 +33,17 @@ ScaleFactor smallestCoveringScale(cv::Size clip, cv::Size shown,
 struct PictureArea {
     cv::Size window;
     int previewWidth = 0;
+    // The picture reaches every edge of the window (cover and stretch fits) instead of being
+    // fitted whole into it (contain).
+    bool fillsWindow = false;
     bool operator==(const PictureArea&) const = default;
     bool shownWhole() const { return window.width <= 0 || window.height <= 0; }
 };
 
 // The size a clip of `clip`'s size needs to be decoded at for `area`: the clip fitted whole
-// into the window (its aspect kept, centred as the window shows it), and no narrower than the
-// preview. Empty when the clip is decoded whole.
+// into the window (its aspect kept, centred as the window shows it), or, for an area it fills,
+// big enough to reach both of the window's sides; and no narrower than the preview. Empty when
+// the clip is decoded whole.
 cv::Size shownSizeIn(cv::Size clip, const PictureArea& area);
 
 // True when a picture of `picture`'s size, decoded from a clip of `whole`'s size, still

@@ -138,6 +138,9 @@ public:
     // The size, in window pixels, of the area pictures are shown in; empty while no window is
     // on the screen and for a window that shows nothing (pictures are then decoded whole).
     virtual cv::Size pictureArea() const { return {}; }
+    // Whether pictures reach every edge of that area (fitted to cover it or stretched) rather
+    // than fitted whole into it.
+    virtual bool pictureFillsArea() const { return false; }
 
 protected:
     Overlay* overlay() const { return overlay_; }
@@ -170,6 +173,7 @@ public:
     void present() override { inner_.present(); }
     void onRepaint(std::function<void()> repaint) override { inner_.onRepaint(std::move(repaint)); }
     cv::Size pictureArea() const override { return inner_.pictureArea(); }
+    bool pictureFillsArea() const override { return inner_.pictureFillsArea(); }
 
 protected:
     Window& inner() const { return inner_; }

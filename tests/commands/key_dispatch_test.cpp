@@ -229,7 +229,7 @@ TEST(CommandTable, EveryCommandHasOneNameOneHandlerAndSaysWhatItDoes) {
     }
     EXPECT_EQ(findCommand("nothing-of-that-name"), nullptr);
     for (const char* value : {"folder", "clip", "threshold", "osd", "camera", "follow", "pause",
-                              "resume", "key"})
+                              "resume", "key", "rotate", "fit"})
         EXPECT_NE(findCommand(value), nullptr) << value;
 }
 
@@ -301,6 +301,14 @@ TEST_F(ValueCommandTest, EachValueCommandTakesEffectAndARefusedValueChangesNothi
     command("step-forward");
     EXPECT_EQ(frame(), 34.0);
     command("osd", {"2"});  // no display here: nothing to set, nothing breaks
+    command("rotate", {"270"});
+    EXPECT_EQ(player.state.playback.DisplayRotation, 270);
+    command("fit", {"cover"});
+    EXPECT_EQ(player.state.playback.DisplayFit, 1);
+    player.state.playback.LastShownFrame = 34.0;
+    command("fit", {"stretch"});
+    EXPECT_EQ(player.state.playback.DisplayFit, 2);
+    EXPECT_EQ(player.state.playback.LastShownFrame, -1.0) << "the clip is shown again, fitted";
 
     // Refused values: said on the console, nothing changed.
     console.clear();
@@ -308,6 +316,7 @@ TEST_F(ValueCommandTest, EachValueCommandTakesEffectAndARefusedValueChangesNothi
         {"folder", {"0"}},     {"folder", {"10001"}}, {"folder", {"2x"}}, {"clip", {"40"}},
         {"clip", {"-1"}},      {"threshold", {"-5"}}, {"osd", {"4"}},     {"camera", {"yes"}},
         {"follow", {"maybe"}}, {"key", {"nokey"}},    {"key", {"256"}},
+        {"rotate", {"45"}},    {"rotate", {"-90"}},   {"fit", {"fill"}},
     };
     for (const auto& [name, args] : refused) command(name, args);
     EXPECT_EQ(count(out(), "は使えません。"), std::size(refused)) << out();
@@ -320,6 +329,8 @@ TEST_F(ValueCommandTest, EachValueCommandTakesEffectAndARefusedValueChangesNothi
     EXPECT_EQ(frame(), 34.0);
     EXPECT_EQ(player.state.camera.QBN_threshold, 9000);
     EXPECT_EQ(player.state.gesture.GestureFollow, 0);
+    EXPECT_EQ(player.state.playback.DisplayRotation, 270);
+    EXPECT_EQ(player.state.playback.DisplayFit, 2);
 }
 
 TEST_F(ValueCommandTest, TheCameraCommandSwitchesOnlyWhatDiffers) {

@@ -77,6 +77,26 @@ TEST(DecodeScale, SmallestFactorWhosePictureCoversTheShownClip) {
     }
 }
 
+TEST(DecodeScale, AFilledWindowTakesTheLargerRatio) {
+    // A 4K clip covering (or stretched over) a portrait 540x960 area reaches both of its
+    // sides: its height is the area's, so it needs half its size where fitted whole a quarter
+    // would do.
+    const PictureArea portrait{{540, 960}, 0, true};
+    const cv::Size shown = shownSizeIn({3840, 2160}, portrait);
+    EXPECT_EQ(shown, cv::Size(1706, 960));
+    const ScaleFactor chosen = smallestCoveringScale({3840, 2160}, shown, kTurboFactors);
+    EXPECT_EQ(chosen, (ScaleFactor{1, 2}));
+    const PictureArea contained{{540, 960}, 0, false};
+    EXPECT_EQ(smallestCoveringScale({3840, 2160}, shownSizeIn({3840, 2160}, contained),
+                                    kTurboFactors),
+              (ScaleFactor{1, 4}));
+    EXPECT_TRUE(pictureCovers({960, 540}, {3840, 2160}, contained));
+    EXPECT_FALSE(pictureCovers({960, 540}, {3840, 2160}, portrait))
+        << "the quarter picture that the contained clip takes does not fill the area";
+    EXPECT_TRUE(areaGrew(contained, portrait)) << "contain to cover grows";
+    EXPECT_FALSE(areaGrew(portrait, contained));
+}
+
 TEST(DecodeScale, WithoutSmallerFactorsTheClipIsDecodedWhole) {
     const std::vector<ScaleFactor> none;
     EXPECT_EQ(smallestCoveringScale({3840, 2160}, {480, 270}, none), (ScaleFactor{1, 1}));
