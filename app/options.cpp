@@ -301,7 +301,8 @@ const std::array kOptions = {
     OptionRow{"--osc-commands", nullptr, "LIST",
               "commands taken over OSC (/kalvento/command), names\n"
               "separated by commas, default, all (default: folder, clip,\n"
-              "threshold, osd, camera, follow, pause, resume, key)",
+              "threshold, osd, camera, follow, pause, resume, key, rotate,\n"
+              "fit)",
               &takeOscCommands},
     OptionRow{"--osc-rate", nullptr, "HZ",
               "motion messages sent a second at most, 1 to 1000 (default\n60)",

@@ -330,8 +330,8 @@ TEST(CommandListOption, NamesDefaultAllAndNoneAreReadAndAnUnknownNameIsRefused) 
         const char* has;
     } cases[] = {
         {"folder,clip", 2, "clip"},
-        {"default", 9, "resume"},
-        {"default,learn-gestures", 10, "learn-gestures"},
+        {"default", 11, "resume"},
+        {"default,learn-gestures", 12, "learn-gestures"},
         {"", 0, ""},
         {"all", commandTable().size(), "copy-folder-to-home"},
     };

@@ -308,6 +308,8 @@ TEST_F(SelectionTest, TheRightButtonAndTheAutomaticTriggerRunTheSameSelection) {
     ws.addClipRange(1, 3);
     ws.addClipRange(2, 3);
     load(0);
+    // The window carries the mouse callback from its creation on (a folder change keeps it).
+    player.io.createWindow(WindowMode::Normal);
     script("mouse rdown 10 10\n");
     dispatchTurnKey(player);
     EXPECT_TRUE(contains(out(), kSelectionLine));
