@@ -349,15 +349,7 @@ void Player::clearFilledSlots() {
 }
 
 void Player::injectQueuedInput() {
-    PlaybackState& playback = state.playback;
-    if (hasInjected(playback)) return;
-    std::optional<Input> next = inputs.take();
-    // F1 received goes to the display, as typed in the window.
-    while (next && next->isKey() && next->key == kKeyDisplayLevel && display_ != nullptr) {
-        display_->cycleLevel();
-        next = inputs.take();
-    }
-    if (next) injectInput(playback, std::move(*next));
+    injectNextQueued(state.playback, inputs);
 }
 
 void Player::printOscCounts() {

@@ -69,7 +69,7 @@ public:
     const Options& options() const { return options_; }
 
     // The web remote's hub, fed once a turn and drained of its threshold values, and the
-    // on-screen display, whose level the hub reports and which an OSC F1 cycles; null: none.
+    // on-screen display, whose level the hub reports and the osd command sets; null: none.
     // Both must outlive the run.
     void attachRemote(RemoteHub* hub, OnScreenDisplay* display = nullptr) {
         remote_ = hub;
@@ -112,8 +112,8 @@ private:
     void sendOscMotion();
     void sendOscClip();
     void sendOscGesture();  // every gesture turn, after the drive
-    // When the turn has no injected input, the oldest queued input becomes it; a queued F1
-    // goes to the on-screen display instead, as typed in the window.
+    // When the turn has no injected input, the oldest queued command becomes it (queued keys
+    // are read by the key stage's window read, as typed ones).
     void injectQueuedInput();
     // The web remote's commands into the input queue.
     void takeRemoteCommands();

@@ -29,7 +29,7 @@ const std::string kToken = "abuse-test-token-0123456789";
 
 // The remote's requests served by the real server on 127.0.0.1, with or without the token.
 struct Served {
-    explicit Served(const std::string& token) : api(hub, RemoteAccess{token, defaultRemoteKeys()}) {
+    explicit Served(const std::string& token) : api(hub, RemoteAccess{token, defaultRemoteKeys(), {}}) {
         std::string error;
         server = openCivetHttpServer("127.0.0.1", 0, api, error);
         EXPECT_TRUE(server) << error;
