@@ -125,6 +125,41 @@ TEST(KeyRoadWindow, EveryRoadIsReadInTheOrderOfTheQueue) {
     EXPECT_TRUE(queue.takeCommand()->isCommand("folder"));
 }
 
+TEST(KeyRoadWindow, UnderTheDisplaysWindowF1FromAnyRoadChangesTheLevelAndIsNotPassedOn) {
+    std::string error;
+    std::optional<std::string> font = findDisplayFont(error);
+    ASSERT_TRUE(font) << error;
+    std::unique_ptr<TextRenderer> text = TextRenderer::open(*font, error);
+    ASSERT_TRUE(text) << error;
+    test::FakeClock clock;
+    RecordingWindow screen;
+    auto events = parseInputScript("key code 17\n", error);
+    ASSERT_TRUE(events) << error;
+    ScriptedWindow typed(screen, *events, clock, false);
+    OnScreenDisplay display(*text, clock, screen, screen, 1, false);
+    RemoteHub hub;
+    InputQueue queue;
+    KeyRoadWindow keyRoad(typed, &hub);
+    keyRoad.attach(queue);
+    keyRoad.takeOwnKey(kKeyDisplayLevel, [&display] { display.cycleLevel(); });
+    DisplayWindow playerWindow(keyRoad, display);
+    for (int key : {kKeyDisplayLevel, int{'x'}, kKeyDisplayLevel}) hub.queueKey(key);
+    EXPECT_EQ(playerWindow.waitKey(0), 'x');
+    EXPECT_EQ(display.level(), 2);
+    EXPECT_EQ(playerWindow.peekKey(1), kNoKey);  // the road took the F1 looked at
+    EXPECT_EQ(display.level(), 3);
+    queue.push(Input::Command("key", {"F1"}, InputSource::Osc));
+    EXPECT_EQ(playerWindow.waitKey(1), kNoKey) << "key F1 from OSC";
+    EXPECT_EQ(display.level(), 0);
+    EXPECT_EQ(playerWindow.waitKey(1), kNoKey) << "F1 typed";
+    EXPECT_EQ(display.level(), 1);
+    // Everything else goes through both wrappers to the screen.
+    playerWindow.show(cv::Mat(4, 5, CV_8UC3, cv::Scalar(1, 2, 3)));
+    EXPECT_EQ(screen.log().back(), "show 5x4");
+    playerWindow.delay(3);
+    EXPECT_EQ(screen.log().back(), "delay 3");
+}
+
 // A console where nobody types: each read waits a little and finds a blank line.
 class SilentConsole final : public Console {
 public:
