@@ -63,7 +63,7 @@ DisplayParts openDisplay(const Options& options, Console& console, Clock& clock,
     // Questions are answered in the window when nobody can type them on a terminal, unless a
     // script gives the answers.
     const bool answerInWindow = !console.inputIsTerminal() && options.inputScript.empty();
-    parts.display = std::make_unique<OnScreenDisplay>(*parts.text, clock, screen, screen,
+    parts.display = std::make_unique<OnScreenDisplay>(*parts.text, clock, screen, playerWindow,
                                                       options.osdLevel, answerInWindow,
                                                       helpLanguageOf(options));
     parts.window = std::make_unique<DisplayWindow>(playerWindow, *parts.display);
@@ -210,6 +210,10 @@ void connectPlayer(Player& player, Io& io, TextRenderer* text, ScriptedWindow* s
             if (player.receivesRemotely()) service = [&player] { player.serviceStep("page"); };
             showTextPage(*text, io.window, lines, service);
         };
+    // A question answered in the window serves the remotes while it waits; an ESC from any
+    // road (read through the player's key road) gives it up as the window's does.
+    if (io.questions != nullptr && player.receivesRemotely())
+        io.questions->setService([&player] { player.serviceStep("question"); });
     if (scripted != nullptr)
         scripted->setInputSink([&player](Input input) { player.inputs.push(std::move(input)); });
 }
@@ -236,14 +240,17 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     cameraSettings.sysfsRoot = sysfsRoot;
     OpenCvCamera camera(cameraSettings);
     std::unique_ptr<ReadAhead> clips = openClipReader(options);
-    // Web remote keys come in under the display's window, which sees them as typed keys.
-    RemoteKeyWindow remoteKeys(basics.window);
+    // Every key of every road comes in under the display's window, which sees them as typed
+    // keys; the display's questions read the same road.
+    KeyRoadWindow keyRoad(basics.window);
     DisplayParts display =
-        openDisplay(options, basics.console, basics.clock, basics.baseWindow, remoteKeys);
+        openDisplay(options, basics.console, basics.clock, basics.baseWindow, keyRoad);
+    if (OnScreenDisplay* shown = display.display.get())
+        keyRoad.takeOwnKey(kKeyDisplayLevel, [shown] { shown->cycleLevel(); });
     // The player's events go to the console and to the display.
     Events playerConsole(basics.console);
     playerConsole.listen(display.display.get());
-    Window& shownWindow = display.window ? *display.window : static_cast<Window&>(remoteKeys);
+    Window& shownWindow = display.window ? *display.window : static_cast<Window&>(keyRoad);
     // The questions go through one desk: the window and the web remote can see and answer them.
     QuestionDesk questions(playerConsole);
     questions.setSource(display.display.get());
@@ -258,10 +265,10 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
             basics.console.printErr("kalvento: %s\n", error.c_str());
             return 2;
         }
-        remoteKeys.attach(web->hub());
+        keyRoad.attach(web->hub());
         linkCodes.setLinks(web->links());
         playerConsole.links(web->links());
-        remoteKeys.takeOwnKey(kKeyLinkCodes, [&linkCodes, &basics] {
+        keyRoad.takeOwnKey(kKeyLinkCodes, [&linkCodes, &basics] {
             linkCodes.toggle();
             basics.baseWindow.redraw();
         });
@@ -278,6 +285,7 @@ int runPlayer(Options options, const std::string& sysfsRoot, const Basics& basic
     io.processes = &processes;
     io.osc = basics.osc;
     Player player(io, std::move(options));
+    keyRoad.attach(player.inputs);
     player.attachRemote(web ? &web->hub() : nullptr, display.display.get());
     connectPlayer(player, io, display.text.get(), basics.scripted);
     return player.run();

@@ -1,6 +1,7 @@
 #include "app/player.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <opencv2/core.hpp>
 
@@ -291,19 +292,30 @@ void Player::enterGestureModeAtStart() {
 }
 
 void Player::retryLostCamera() {
-    switch (cameraSupervisor_.turn(state.camera, io.camera, io.clock.nowMicros())) {
-        case CameraSupervisor::Outcome::Started:
-            io.console.notice("*** The camera %s: trying to open it again every %d s ***\n",
-                              state.camera.CameraLost == 2 ? "did not open" : "stopped giving frames",
-                              cameraSupervisor_.retrySeconds());
-            break;
-        case CameraSupervisor::Outcome::CameraBack:
-            openCameraAtStart();
-            break;
-        case CameraSupervisor::Outcome::Nothing:
-            break;
+    // A camera found again during a wait is switched on now, at the turn.
+    if (std::exchange(cameraBackInWait_, false)) {
+        openCameraAtStart();
+    } else if (superviseCamera() == CameraSupervisor::Outcome::CameraBack) {
+        openCameraAtStart();
     }
     tellCameraMissing();
+}
+
+void Player::superviseCameraInWait() {
+    // Once found, the camera waits for the next turn; nothing more is tried meanwhile.
+    if (cameraBackInWait_) return;
+    cameraBackInWait_ = superviseCamera() == CameraSupervisor::Outcome::CameraBack;
+    tellCameraMissing();
+}
+
+CameraSupervisor::Outcome Player::superviseCamera() {
+    const CameraSupervisor::Outcome outcome =
+        cameraSupervisor_.turn(state.camera, io.camera, io.clock.nowMicros());
+    if (outcome == CameraSupervisor::Outcome::Started)
+        io.console.notice("*** The camera %s: trying to open it again every %d s ***\n",
+                          state.camera.CameraLost == 2 ? "did not open" : "stopped giving frames",
+                          cameraSupervisor_.retrySeconds());
+    return outcome;
 }
 
 // The window keeps a sign up while the camera asked for is missing, with the tries so far.
@@ -353,15 +365,7 @@ void Player::clearFilledSlots() {
 }
 
 void Player::injectQueuedInput() {
-    PlaybackState& playback = state.playback;
-    if (hasInjected(playback)) return;
-    std::optional<Input> next = inputs.take();
-    // F1 received goes to the display, as typed in the window.
-    while (next && next->isKey() && next->key == kKeyDisplayLevel && display_ != nullptr) {
-        display_->cycleLevel();
-        next = inputs.take();
-    }
-    if (next) injectInput(playback, std::move(*next));
+    injectNextQueued(state.playback, inputs);
 }
 
 void Player::printOscCounts() {

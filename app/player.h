@@ -67,10 +67,18 @@ public:
     // nothing changed since the last plan or there is no clip reader.
     void planReadAhead();
 
+    // --camera-retry: the camera supervisor's turn; a camera it found again (now, or in a wait
+    // since the last turn) is switched on as q does.
+    void retryLostCamera();
+    // The supervisor's bookkeeping in a wait (the service step's): the retry time and the
+    // tries go on, but a camera found again is only switched on at the next turn, never in
+    // the middle of a wait.
+    void superviseCameraInWait();
+
     const Options& options() const { return options_; }
 
     // The web remote's hub, fed once a turn and drained of its threshold values, and the
-    // on-screen display, whose level the hub reports and which an OSC F1 cycles; null: none.
+    // on-screen display, whose level the hub reports and the osd command sets; null: none.
     // Both must outlive the run.
     // The hub's clip preview takes pictures of at least its width.
     void attachRemote(RemoteHub* hub, OnScreenDisplay* display = nullptr) {
@@ -105,9 +113,8 @@ private:
     void enterGestureModeAtStart();
     // The command of `key` with its title line, as if it had been typed.
     void runKeyAtStart(int key);
-    // --camera-retry: the camera supervisor's turn; a camera it found again is switched on as
-    // q does.
-    void retryLostCamera();
+    // One supervision (its start said on the console).
+    CameraSupervisor::Outcome superviseCamera();
     void tellCameraMissing();
     // OSC: what arrived before the turn measures motion, the turn's motion after it, the shown
     // clip after the display, a received key before the key stage.
@@ -115,8 +122,8 @@ private:
     void sendOscMotion();
     void sendOscClip();
     void sendOscGesture();  // every gesture turn, after the drive
-    // When the turn has no injected input, the oldest queued input becomes it; a queued F1
-    // goes to the on-screen display instead, as typed in the window.
+    // When the turn has no injected input, the oldest queued command becomes it (queued keys
+    // are read by the key stage's window read, as typed ones).
     void injectQueuedInput();
     // The web remote's commands into the input queue.
     void takeRemoteCommands();
@@ -143,6 +150,7 @@ private:
     const Options options_;
     CameraSupervisor cameraSupervisor_;
     std::optional<CameraMissing> cameraMissingTold_;  // what the window was last told
+    bool cameraBackInWait_ = false;  // the supervisor found the camera in a wait: on at the turn
     ClipStep clipStep_;
     std::unique_ptr<OscLink> osc_;    // null without io.osc
     RemoteHub* remote_ = nullptr;

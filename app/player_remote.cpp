@@ -19,8 +19,11 @@ void Player::serviceStep(const char* waitingFor) {
     publishRemote();
     takeRemoteCommands();
     sendOscState();
-    // The main loop's display keeps its clock by itself; a wait refreshes it here.
-    if (display_ != nullptr && *waitingFor != '\0') display_->refresh();
+    if (*waitingFor == '\0') return;
+    // The main loop supervises the camera and its display keeps its clock by itself; a wait
+    // does both here.
+    superviseCameraInWait();
+    if (display_ != nullptr) display_->refresh();
 }
 
 void Player::setPaused(bool paused) {

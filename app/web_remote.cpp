@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include "platform/network_addresses.h"
 
@@ -107,37 +108,77 @@ std::vector<std::string> remoteLinks(const std::string& host, int port, const st
     return links;
 }
 
-int RemoteKeyWindow::passOn(int key) {
-    if (key != ownKey_ || !ownAction_) return key;
-    ownAction_();
-    return kNoKey;
-}
-
-int RemoteKeyWindow::waitKey(int ms) {
-    // Without a remote a read is the inner window's own (one without a window and without a
-    // time limit ends there at once rather than wait for ever).
-    if (hub_ == nullptr) return passOn(inner().waitKey(ms));
-    constexpr int kRemoteLookMs = 50;
-    for (;;) {
-        int key = kNoKey;
-        if (held_ != 0) {
-            key = held_;
-            held_ = 0;
-        } else if ((key = inner().waitKey(ms == 0 ? kRemoteLookMs : ms)) == kNoKey) {
-            key = takeRemoteKey();
-            if (key == 0) key = kNoKey;
-        }
-        if (key != kNoKey) key = passOn(key);
-        if (key != kNoKey || ms != 0) return key;
+void KeyRoadWindow::gatherRemoteKeys() {
+    if (hub_ == nullptr || queue_ == nullptr) return;
+    while (queue_->size() < InputQueue::kLimit) {
+        const int key = hub_->takeKey();
+        if (key == 0) return;
+        queue_->push(Input::Key(key, InputSource::Web));
     }
 }
 
-int RemoteKeyWindow::peekKey(int ms) {
-    if (held_ != 0) return held_;
+std::optional<Input> KeyRoadWindow::takeNextKey(int ms) {
+    if (held_) return std::exchange(held_, std::nullopt);
+    gatherRemoteKeys();
+    if (queue_ != nullptr)
+        if (std::optional<Input> queued = queue_->takeKey()) return queued;
+    const int typed = inner().waitKey(ms);
+    if (typed != kNoKey) {
+        Input input = Input::Key(typed, InputSource::Window);
+        // A typed key goes the same road: into the queue and out of it as its oldest key.
+        if (queue_ == nullptr || !queue_->push(input)) return input;
+        return queue_->takeKey();
+    }
+    // What was queued during the read (a script's command, a remote's key) waits for the next
+    // read, as a key typed now would.
+    return std::nullopt;
+}
+
+bool KeyRoadWindow::isOwnKey(int key) const {
+    return std::any_of(ownKeys_.begin(), ownKeys_.end(),
+                       [key](const auto& own) { return (key & 0xFF) == own.first; });
+}
+
+bool KeyRoadWindow::runOwnKey(int key) {
+    for (auto& [own, action] : ownKeys_)
+        if ((key & 0xFF) == own) {
+            if (action) action();
+            return true;
+        }
+    return false;
+}
+
+int KeyRoadWindow::waitKey(int ms) {
+    // An untimed read without a remote is the inner window's own (one without a window ends
+    // there at once rather than wait for ever); with a remote it looks for its keys every
+    // 50 ms. An own key is run and the untimed read goes on.
+    constexpr int kRemoteLookMs = 50;
+    const bool sliced = ms == 0 && hub_ != nullptr;
+    for (;;) {
+        std::optional<Input> key = takeNextKey(sliced ? kRemoteLookMs : ms);
+        if (key && !runOwnKey(key->key)) {
+            lastSource_ = key->source;
+            return key->key;
+        }
+        if (ms != 0 || (!sliced && !key)) return kNoKey;
+    }
+}
+
+int KeyRoadWindow::peekKey(int ms) {
+    if (!held_) {
+        gatherRemoteKeys();
+        if (queue_ != nullptr) held_ = queue_->takeKey();
+    }
+    if (held_) {
+        if (!runOwnKey(held_->key)) return held_->key;
+        held_.reset();
+        return kNoKey;
+    }
     const int key = inner().peekKey(ms);
-    if (key != kNoKey) return key;
-    held_ = takeRemoteKey();
-    return held_ != 0 ? held_ : kNoKey;
+    if (key == kNoKey || !isOwnKey(key)) return key;
+    (void)inner().waitKey(1);
+    runOwnKey(key);
+    return kNoKey;
 }
 
 }  // namespace kalvento

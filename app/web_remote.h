@@ -4,6 +4,8 @@
 // its keys from when a remote is on: keys left by the remote come in where no key was typed.
 
 #include <functional>
+#include <optional>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "app/options.h"
 #include "platform/console.h"
 #include "platform/http_server.h"
+#include "core/input_queue.h"
 #include "core/question.h"
 #include "platform/window.h"
 #include "remote/live_updates.h"
@@ -71,36 +74,46 @@ private:
 std::vector<std::string> remoteLinks(const std::string& host, int port, const std::string& token,
                                      const std::vector<std::string>& machine);
 
-// Passes everything to `inner`; a key read that finds no key takes the next key a remote
-// left in `hub` instead, once one is attached. A read without a time limit then looks for
-// remote keys every 50 ms. It stands under the on-screen display's window, so a remote key reaches
-// the display as a typed one does (F1 changes the display's level).
-class RemoteKeyWindow final : public ForwardingWindow {
+// The player's key reads, one road for every source: a key typed into the window (or served by
+// the script) joins the player's input queue, the keys the web remote left join it too, and a
+// read takes the oldest key of the queue (OSC's and the `key K` commands' among them). The
+// player's own keys (F1: the display's level; u: the links' codes) run their action here,
+// whichever road they came by, and are not passed on. It stands under the on-screen display's
+// window, so every key read reaches the display as a typed one does. Before a queue is
+// attached keys pass through as typed (own keys aside).
+class KeyRoadWindow final : public ForwardingWindow {
 public:
-    explicit RemoteKeyWindow(Window& inner, RemoteHub* hub = nullptr)
+    explicit KeyRoadWindow(Window& inner, RemoteHub* hub = nullptr)
         : ForwardingWindow(inner), hub_(hub) {}
     // The remote opens after the window stack is built; `hub` must outlive the key reads.
     void attach(RemoteHub& hub) { hub_ = &hub; }
-    // Key `key`, typed or sent by a remote, runs `action` here and is not passed on (a key of
-    // the window's own, as F1 is the display's).
+    // The player's queue, made after the window stack; it must outlive the key reads.
+    void attach(InputQueue& queue) { queue_ = &queue; }
+    // Key `key`, from any road, runs `action` here and is not passed on.
     void takeOwnKey(int key, std::function<void()> action) {
-        ownKey_ = key;
-        ownAction_ = std::move(action);
+        ownKeys_.emplace_back(key, std::move(action));
     }
+    // Where the key last read came from.
+    InputSource lastSource() const { return lastSource_; }
 
     int waitKey(int ms) override;
     int peekKey(int ms) override;
 
 private:
-    int takeRemoteKey() { return hub_ != nullptr ? hub_->takeKey() : 0; }
-
-    // The key read, unless it is the window's own key (then kNoKey, its action run).
-    int passOn(int key);
+    // The web remote's keys into the queue, as far as it has room.
+    void gatherRemoteKeys();
+    // The next key of the road: one looked at before, the oldest queued key, else the inner
+    // window's within `ms` (through the queue); nullopt when none came.
+    std::optional<Input> takeNextKey(int ms);
+    bool isOwnKey(int key) const;
+    // True (its action run) when `key` is an own key.
+    bool runOwnKey(int key);
 
     RemoteHub* hub_;
-    int held_ = 0;  // a remote key looked at by peekKey and not yet read
-    int ownKey_ = -1;
-    std::function<void()> ownAction_;
+    InputQueue* queue_ = nullptr;
+    std::optional<Input> held_;  // a key looked at by peekKey and not yet read
+    std::vector<std::pair<int, std::function<void()>>> ownKeys_;
+    InputSource lastSource_ = InputSource::Window;
 };
 
 }  // namespace kalvento

@@ -1,5 +1,7 @@
 #include "core/input_queue.h"
 
+#include "core/key_set.h"
+
 namespace kalvento {
 
 const char* sourceName(InputSource source) {
@@ -27,6 +29,21 @@ std::optional<Input> InputQueue::take() {
     return input;
 }
 
+bool pressesKey(const Input& input) {
+    if (input.isKey()) return true;
+    return input.isCommand("key") && input.args.size() == 1 && keyArgumentCode(input.args[0]) != 0;
+}
+
+std::optional<Input> InputQueue::takeKey() {
+    std::optional<Input> found = takeFirst(pressesKey);
+    if (found && !found->isKey()) found = Input::Key(keyArgumentCode(found->args[0]), found->source);
+    return found;
+}
+
+std::optional<Input> InputQueue::takeCommand() {
+    return takeFirst([](const Input& input) { return !pressesKey(input); });
+}
+
 void injectInput(PlaybackState& playback, Input input) {
     playback.PendingKey = input.isKey() ? input.key : kInjectedCommand;
     playback.PendingInput = std::move(input);
@@ -49,7 +66,7 @@ bool injectedCommandIs(const PlaybackState& playback, const char* name) {
 
 void injectNextQueued(PlaybackState& playback, InputQueue& queue) {
     if (hasInjected(playback)) return;
-    if (std::optional<Input> next = queue.take()) injectInput(playback, std::move(*next));
+    if (std::optional<Input> next = queue.takeCommand()) injectInput(playback, std::move(*next));
 }
 
 }  // namespace kalvento

@@ -46,6 +46,11 @@ public:
             if (wanted(input)) return true;
         return false;
     }
+    // The oldest key: a key input, or the command `key K` as the key K it presses (its source
+    // kept); nullopt when none waits. Commands stay in their order.
+    std::optional<Input> takeKey();
+    // The oldest input that is no key in that sense (a command other than a valid `key K`).
+    std::optional<Input> takeCommand();
     bool empty() const { return inputs_.empty(); }
     size_t size() const { return inputs_.size(); }
 
@@ -71,7 +76,11 @@ inline bool injectedKeyIs(const PlaybackState& playback, int code) {
 }
 // Whether the injected input is the command `name`.
 bool injectedCommandIs(const PlaybackState& playback, const char* name);
-// When nothing is injected, the oldest queued input becomes the turn's injected input.
+// When nothing is injected, the oldest queued command becomes the turn's injected input (keys
+// are read as typed keys, see InputQueue::takeKey).
 void injectNextQueued(PlaybackState& playback, InputQueue& queue);
+
+// Whether `input` presses a key: a key, or the command `key K` with a key K.
+bool pressesKey(const Input& input);
 
 }  // namespace kalvento

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -89,6 +90,12 @@ public:
     std::optional<int> askNumber(const Question& question);
 
     void setSource(AnswerSource* source) { source_ = source; }
+    // What goes on while an answer source waits for a key (the player's service step: the
+    // remotes, OSC, the display's clock); the source calls serve() between its looks.
+    void setService(std::function<void()> service) { service_ = std::move(service); }
+    void serve() {
+        if (service_) service_();
+    }
 
     // The question being asked now, if any.
     std::optional<AskedQuestion> current() const;
@@ -108,6 +115,7 @@ private:
 
     Events& console_;
     AnswerSource* source_ = nullptr;
+    std::function<void()> service_;
     mutable std::mutex mutex_;
     std::optional<AskedQuestion> current_;
     Question question_;  // the one asked now, to judge deliveries by

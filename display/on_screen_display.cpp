@@ -191,6 +191,7 @@ std::optional<std::string> OnScreenDisplay::nextLine(const AskedQuestion& asked,
     constexpr int kPollMs = 100;
     for (;;) {
         if (std::optional<std::string> delivered = desk.takeDelivered()) return delivered;
+        desk.serve();
         refresh();
         const int64_t due = microsUntilChange();
         const int wait = due < 0 ? kPollMs : static_cast<int>(std::min<int64_t>(kPollMs, due / 1000 + 1));
@@ -203,10 +204,6 @@ std::optional<std::string> OnScreenDisplay::nextLine(const AskedQuestion& asked,
             return line;
         }
         if (key == kKeyEsc) return std::nullopt;
-        if (key == kKeyDisplayLevel) {
-            cycleLevel();
-            continue;
-        }
         (void)typedKey(key, asked);
         refresh();
     }
@@ -238,25 +235,14 @@ void DisplayWindow::delay(int ms) {
 }
 
 int DisplayWindow::waitKey(int ms) {
-    for (;;) {
-        const int key = waitShowingChanges(ms, true);
-        if ((key & 0xFF) == kKeyDisplayLevel) {
-            display_.cycleLevel();
-            if (ms > 0) return kNoKey;
-            continue;
-        }
-        if (key != kNoKey) display_.keyRead(key);
-        return key;
-    }
+    const int key = waitShowingChanges(ms, true);
+    if (key != kNoKey) display_.keyRead(key);
+    return key;
 }
 
 int DisplayWindow::peekKey(int ms) {
     display_.refresh();
-    const int key = inner().peekKey(ms);
-    if ((key & 0xFF) != kKeyDisplayLevel) return key;
-    (void)inner().waitKey(1);
-    display_.cycleLevel();
-    return kNoKey;
+    return inner().peekKey(ms);
 }
 
 }  // namespace kalvento

@@ -113,8 +113,8 @@ private:
     int64_t refreshes_ = 0;
 };
 
-// The player's window with the display's part in it: F1 cycles the display's level and is not
-// passed on; any other key read is shown to the display (it ends the help page); and every
+// The player's window with the display's part in it: every key read is shown to the display
+// (it ends the help page; F1, the display's level key, is the player's key road's); and every
 // wait breaks when the display changes, so the window shows it on time although no new
 // picture comes meanwhile.
 class DisplayWindow final : public ForwardingWindow {

@@ -12,6 +12,9 @@
 #include <thread>
 
 #include "display/on_screen_display.h"
+#include "input/input_script.h"
+#include "input/scripted_window.h"
+#include "support/capture_console.h"
 #include "support/recording_window.h"
 #include "core/events.h"
 #include "support/fake_clock.h"
@@ -61,16 +64,19 @@ TEST(WebRemoteOptions, OneReadyLinkPerAddressOfTheMachine) {
               std::vector<std::string>{"http://127.0.0.2:80/"});
 }
 
-TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
+TEST(KeyRoadWindow, RemoteKeysComeThroughTheQueueWhereNoKeyWasTyped) {
     RecordingWindow typed;
     RemoteHub hub;
-    RemoteKeyWindow window(typed);
+    InputQueue queue;
+    KeyRoadWindow window(typed);
     hub.queueKey('y');
     EXPECT_EQ(window.waitKey(1), kNoKey);  // no remote attached yet
     EXPECT_EQ(window.waitKey(0), kNoKey);  // nor is an untimed read held for one
     EXPECT_EQ(typed.keyWaits(), 2);
     window.attach(hub);
+    window.attach(queue);
     EXPECT_EQ(window.waitKey(1), 'y');
+    EXPECT_EQ(window.lastSource(), InputSource::Web);
     EXPECT_EQ(window.waitKey(1), kNoKey);
     hub.queueKey('x');
     hub.queueKey('n');
@@ -91,7 +97,35 @@ TEST(RemoteKeyWindow, RemoteKeysComeWhereNoKeyWasTyped) {
     EXPECT_EQ(typed.log().back(), "show 3x2");
 }
 
-TEST(RemoteKeyWindow, UnderTheDisplaysWindowARemoteF1ChangesTheLevelAndIsNotPassedOn) {
+// Typed keys (here the script's), OSC's, the web's and `key K` commands are read in the order
+// they joined the one queue; other commands stay queued for the key stage.
+TEST(KeyRoadWindow, EveryRoadIsReadInTheOrderOfTheQueue) {
+    std::string error;
+    auto events = parseInputScript("key a\nkey b\n", error);
+    ASSERT_TRUE(events) << error;
+    RecordingWindow screen;
+    test::FakeClock clock;
+    ScriptedWindow scripted(screen, *events, clock, false);
+    RemoteHub hub;
+    InputQueue queue;
+    KeyRoadWindow window(scripted, &hub);
+    window.attach(queue);
+    queue.push(Input::Key(27, InputSource::Osc));
+    queue.push(Input::Command("folder", {"3"}, InputSource::Osc));
+    queue.push(Input::Command("key", {"ENTER"}, InputSource::Script));
+    hub.queueKey('w');
+    const std::vector<std::pair<int, InputSource>> expected = {
+        {27, InputSource::Osc},  {13, InputSource::Script},   {'w', InputSource::Web},
+        {'a', InputSource::Window}, {'b', InputSource::Window}};
+    for (const auto& [key, source] : expected) {
+        EXPECT_EQ(window.waitKey(1), key);
+        EXPECT_EQ(window.lastSource(), source) << key;
+    }
+    EXPECT_EQ(queue.size(), 1u);
+    EXPECT_TRUE(queue.takeCommand()->isCommand("folder"));
+}
+
+TEST(KeyRoadWindow, UnderTheDisplaysWindowF1FromAnyRoadChangesTheLevelAndIsNotPassedOn) {
     std::string error;
     std::optional<std::string> font = findDisplayFont(error);
     ASSERT_TRUE(font) << error;
@@ -99,17 +133,26 @@ TEST(RemoteKeyWindow, UnderTheDisplaysWindowARemoteF1ChangesTheLevelAndIsNotPass
     ASSERT_TRUE(text) << error;
     test::FakeClock clock;
     RecordingWindow screen;
+    auto events = parseInputScript("key code 17\n", error);
+    ASSERT_TRUE(events) << error;
+    ScriptedWindow typed(screen, *events, clock, false);
     OnScreenDisplay display(*text, clock, screen, screen, 1, false);
     RemoteHub hub;
-    RemoteKeyWindow remoteKeys(screen, &hub);
-    DisplayWindow playerWindow(remoteKeys, display);
-    for (int key : {kKeyDisplayLevel, int{'x'}, kKeyDisplayLevel, kKeyDisplayLevel}) hub.queueKey(key);
+    InputQueue queue;
+    KeyRoadWindow keyRoad(typed, &hub);
+    keyRoad.attach(queue);
+    keyRoad.takeOwnKey(kKeyDisplayLevel, [&display] { display.cycleLevel(); });
+    DisplayWindow playerWindow(keyRoad, display);
+    for (int key : {kKeyDisplayLevel, int{'x'}, kKeyDisplayLevel}) hub.queueKey(key);
     EXPECT_EQ(playerWindow.waitKey(0), 'x');
     EXPECT_EQ(display.level(), 2);
-    EXPECT_EQ(playerWindow.peekKey(1), kNoKey);  // the display took the F1 looked at
+    EXPECT_EQ(playerWindow.peekKey(1), kNoKey);  // the road took the F1 looked at
     EXPECT_EQ(display.level(), 3);
-    EXPECT_EQ(playerWindow.waitKey(1), kNoKey);
+    queue.push(Input::Command("key", {"F1"}, InputSource::Osc));
+    EXPECT_EQ(playerWindow.waitKey(1), kNoKey) << "key F1 from OSC";
     EXPECT_EQ(display.level(), 0);
+    EXPECT_EQ(playerWindow.waitKey(1), kNoKey) << "F1 typed";
+    EXPECT_EQ(display.level(), 1);
     // Everything else goes through both wrappers to the screen.
     playerWindow.show(cv::Mat(4, 5, CV_8UC3, cv::Scalar(1, 2, 3)));
     EXPECT_EQ(screen.log().back(), "show 5x4");
@@ -192,7 +235,9 @@ namespace {
 TEST(LinkCodeOverlay, KeyUShowsTheLinksAsCodesThatReadBack) {
     RecordingWindow typed;
     RemoteHub hub;
-    RemoteKeyWindow window(typed, &hub);
+    InputQueue queue;
+    KeyRoadWindow window(typed, &hub);
+    window.attach(queue);
     LinkCodeOverlay codes(nullptr);
     const std::string link = "http://192.168.1.20:8081/?token=p%40ss%2Bw%2Frd-0123456";
     codes.setLinks({link});
@@ -226,6 +271,14 @@ TEST(LinkCodeOverlay, KeyUShowsTheLinksAsCodesThatReadBack) {
             wrong += dark != modules[y][x];
         }
     EXPECT_EQ(wrong, 0);
+    // u over OSC (and `key u`) takes the same road: it hides the codes, and shows them again.
+    queue.push(Input::Key('u', InputSource::Osc));
+    EXPECT_EQ(window.waitKey(1), kNoKey);
+    EXPECT_FALSE(codes.visible());
+    queue.push(Input::Command("key", {"u"}, InputSource::Script));
+    EXPECT_EQ(window.peekKey(1), kNoKey);
+    EXPECT_TRUE(codes.visible());
+    EXPECT_EQ(redraws, 3);
     EXPECT_FALSE(codes.toggle());
     EXPECT_FALSE(codes.visible());
     LinkCodeOverlay none(nullptr);

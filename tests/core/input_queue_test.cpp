@@ -72,7 +72,7 @@ TEST(InjectedInput, PendingKeyHoldsTheKeyOrMarksACommand) {
     EXPECT_FALSE(injectedCommandIs(playback, "step-forward"));
 }
 
-TEST(InjectedInput, TheOldestQueuedInputIsInjectedOnlyWhenNothingIs) {
+TEST(InjectedInput, TheOldestQueuedCommandIsInjectedOnlyWhenNothingIs) {
     PlaybackState playback;
     InputQueue queue;
     queue.push(Input::Command("folder", {"2"}, InputSource::Osc));
@@ -87,10 +87,29 @@ TEST(InjectedInput, TheOldestQueuedInputIsInjectedOnlyWhenNothingIs) {
     EXPECT_EQ(injectedInput(playback)->args, std::vector<std::string>{"2"});
     clearInjected(playback);
     injectNextQueued(playback, queue);
-    EXPECT_TRUE(injectedKeyIs(playback, 'z'));
-    clearInjected(playback);
-    injectNextQueued(playback, queue);
-    EXPECT_FALSE(hasInjected(playback));
+    EXPECT_FALSE(hasInjected(playback)) << "a key is read as typed, never injected";
+    EXPECT_EQ(queue.takeKey()->key, 'z');
+    EXPECT_TRUE(queue.empty());
+}
+
+TEST(InputQueue, KeysAndCommandsAreTakenApartEachInTheirOrder) {
+    InputQueue queue;
+    queue.push(Input::Command("clip", {"4"}, InputSource::Web));
+    queue.push(Input::Command("key", {"ESC"}, InputSource::Osc));
+    queue.push(Input::Command("key", {"no such key"}, InputSource::Osc));
+    queue.push(Input::Key('j', InputSource::Window));
+    std::optional<Input> key = queue.takeKey();
+    ASSERT_TRUE(key);
+    EXPECT_TRUE(key->isKey());
+    EXPECT_EQ(key->key, 27) << "key ESC presses ESC";
+    EXPECT_EQ(key->source, InputSource::Osc);
+    EXPECT_EQ(queue.takeKey()->key, 'j');
+    EXPECT_FALSE(queue.takeKey());
+    EXPECT_TRUE(queue.takeCommand()->isCommand("clip"));
+    std::optional<Input> refused = queue.takeCommand();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->args, std::vector<std::string>{"no such key"}) << "left to be refused";
+    EXPECT_FALSE(queue.takeCommand());
 }
 
 }  // namespace

@@ -19,6 +19,10 @@ CANCEL_LINE='*** ESC: THE LEARNING RUN IS CANCELLED. ***'
 PAUSE_OVER_ROW=' O OOOO O    O   O '
 QUESTION='*** How many gestures do you want to learn? (1-8) : '
 RUNS=${LEARNING_ESC_RUNS:-10}
+# Tenths of a second the player gets for a step of the test: a sanitizer build on a loaded
+# machine (the ESC's own limit of 2 s stays).
+DEADLINE=${LEARNING_ESC_DEADLINE:-300}
+PAUSE_ROW=' OOOO    OOO   O   O   OOOO  OOOOO  O '
 ROAD=${LEARNING_ESC_ROAD:-window}
 
 SHM_NAME="kalvento_gui_learn_esc_$$"
@@ -37,20 +41,21 @@ wait_said() {
     return 1
 }
 
-# Starts a learning run of one gesture with L and the answer 1, typed into the window (again if
-# a key was lost while the window was busy).
+# Starts a learning run of one gesture with L and the answer 1, typed into the window. L is
+# typed again only while the question has not come (a key typed during one of the player's
+# delays is dropped); once it has come, nothing is typed twice: a second L, 1 or ENTER would
+# wait in the window and be read later (an ENTER in the pause resumes it before its time).
 start_run() {
-    local starts try
+    local starts asked try
     starts=$(said "$START_LINE")
+    asked=$(said "$QUESTION")
     for try in 1 2 3; do
-        local asked
-        asked=$(said "$QUESTION")
         type_keys L
-        wait_said "$QUESTION" $((asked + 1)) 50 || continue
-        type_keys 1 Return
-        wait_said "$START_LINE" $((starts + 1)) 50 && return 0
+        wait_said "$QUESTION" $((asked + 1)) "$DEADLINE" && break
     done
-    fail "L and 1 did not start a learning run"
+    [ "$(said "$QUESTION")" -gt "$asked" ] || fail "L did not ask how many gestures"
+    type_keys 1 Return
+    wait_said "$START_LINE" $((starts + 1)) "$DEADLINE" || fail "the answer 1 did not start a learning run"
 }
 
 # ESC, by the road under test: typed into the window, or sent over OSC.
@@ -72,9 +77,9 @@ cancel_in() {
     start_run
     case "$phase" in
         countdown) sleep "0.$((RANDOM % 8 + 2))" ;;  # 0.2 .. 0.9 s into the 3 s countdown
-        stop) wait_said "$STOP_LINE" $((stops + 1)) 150 || fail "no quiet phase after the countdown" ;;
+        stop) wait_said "$STOP_LINE" $((stops + 1)) "$DEADLINE" || fail "no quiet phase after the countdown" ;;
         go)
-            for i in $(seq 150); do
+            for i in $(seq "$DEADLINE"); do
                 [ "$(grep -c -x -F -- "$GO_ROW" "$T/player.out")" -gt "$gos" ] && break
                 player_running || fail "the player ended"
                 sleep 0.1
@@ -94,7 +99,7 @@ cancel_in() {
     local resumed
     resumed=$(said "$PAUSE_OVER_ROW")
     type_keys Return
-    wait_said "$PAUSE_OVER_ROW" $((resumed + 1)) 50 || fail "ENTER did not end the pause"
+    wait_said "$PAUSE_OVER_ROW" $((resumed + 1)) "$DEADLINE" || fail "ENTER did not end the pause"
 }
 
 "$MAKE_DEMO" --root "$T" --folders 1 --clips 20 --size 320x240 --video "$T/moving.avi" \
@@ -132,13 +137,32 @@ for phase in countdown stop; do
 done
 # The still figure for the Go! runs: the camera is closed (q), its video replaced, and the next
 # run opens it again.
-type_keys q
-wait_said 'TURNING OFF' 1 50 || true
-sleep 0.5
+offs=$(said 'TURNING OFF')
+dones=$(said 'Done.')
+for try in 1 2 3; do
+    type_keys q
+    wait_said 'TURNING OFF' $((offs + 1)) 100 && break
+done
+wait_said 'Done.' $((dones + 1)) "$DEADLINE" || fail "q did not turn the camera off"
 cp "$T/still.avi" "$T/camera.avi"
 for run in $(seq 0 $((RUNS - 1))); do cancel_in go; done
 
 cancels=$(said "$CANCEL_LINE")
 [ "$cancels" -eq $((3 * RUNS)) ] || fail "$cancels cancelled runs, not $((3 * RUNS))"
-quit_with_escape
+# ESC pauses (its banner), ESC in the pause quits. An ESC is kept through the player's delays,
+# so each is typed once.
+pauses=$(said "$PAUSE_ROW")
+type_keys Escape
+wait_said "$PAUSE_ROW" $((pauses + 1)) "$DEADLINE" || fail "ESC did not pause the player"
+[ "$(said "$START_LINE")" -eq $((3 * RUNS)) ] || fail "a learning run started that the test did not start"
+type_keys Escape
+for i in $(seq "$DEADLINE"); do
+    player_running || break
+    sleep 0.1
+done
+player_running && fail "ESC in the pause did not end the player"
+wait "$PLAYER_PID"
+status=$?
+PLAYER_PID=
+[ "$status" -eq 0 ] || fail "the player ended with status $status"
 echo "ok: $((3 * RUNS)) learning runs, each cancelled by one ESC ($ROAD) in its countdown, STOP or Go! phase"
