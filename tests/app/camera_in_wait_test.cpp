@@ -5,27 +5,20 @@
 
 #include "app/options.h"
 #include "app/player.h"
-#include "support/capture_console.h"
-#include "support/fake_camera.h"
-#include "support/fake_clock.h"
 #include "support/fake_io.h"
-#include "support/recording_window.h"
 #include "support/text.h"
 
 namespace kalvento::test {
 namespace {
 
 TEST(CameraInWait, AWaitTriesAgainButTheCameraComesOnOnlyAtTheNextTurn) {
-    CaptureConsole console;
-    RecordingWindow window;
-    PosixFileOps files;
-    FakeClock clock;
-    TurboJpegLoader images;
-    FakeCamera camera;
-    Io io{window, console, files, clock, images, camera, {}, {}};
+    FakeIo fake;
+    CaptureConsole& console = fake.console;
+    FakeClock& clock = fake.clock;
+    FakeCamera& camera = fake.camera;
     Options options;
     options.cameraRetrySeconds = 1;
-    Player player(io, options);
+    Player player(fake.io, options);
     player.state.camera.CamActive = 0;
     player.state.camera.CameraLost = 1;
     camera.openable = false;
