@@ -49,6 +49,18 @@ std::optional<int> switchArgument(PlayerContext& player, const KeyCommand& comma
     return std::nullopt;
 }
 
+// The index of `text` among `choices`; nullopt (said on the console, `wanted` naming them)
+// otherwise.
+template <size_t N>
+std::optional<int> choiceArgument(PlayerContext& player, const KeyCommand& command,
+                                  const std::string& text, const char* const (&choices)[N],
+                                  const char* wanted) {
+    const auto found = std::find(std::begin(choices), std::end(choices), text);
+    if (found != std::end(choices)) return static_cast<int>(found - std::begin(choices));
+    refuse(player, command, text, wanted);
+    return std::nullopt;
+}
+
 }  // namespace
 
 void folderValueCommand(PlayerContext& player, const KeyCommand& command,
@@ -99,13 +111,11 @@ void followValueCommand(PlayerContext& player, const KeyCommand& command,
 void rotateValueCommand(PlayerContext& player, const KeyCommand& command,
                         const std::vector<std::string>& args) {
     static constexpr const char* kTurns[] = {"0", "90", "180", "270"};
-    const auto turn = std::find(std::begin(kTurns), std::end(kTurns), args[0]);
-    if (turn == std::end(kTurns)) {
-        refuse(player, command, args[0], "0 | 90 | 180 | 270");
-        return;
-    }
+    std::optional<int> turns =
+        choiceArgument(player, command, args[0], kTurns, "0 | 90 | 180 | 270");
+    if (!turns) return;
     PlaybackState& playback = player.state.playback;
-    playback.DisplayRotation = static_cast<int>(turn - std::begin(kTurns)) * 90;
+    playback.DisplayRotation = *turns * 90;
     playback.LastShownFrame = -1.0;  // the clip is shown again, turned
     player.io.console.print("%s（変数設定： DisplayRotation = [ %d ]）\n",
                             playback.PromptText.c_str(), playback.DisplayRotation);
@@ -115,13 +125,11 @@ void fitValueCommand(PlayerContext& player, const KeyCommand& command,
                      const std::vector<std::string>& args) {
     // In the order of the fit's number in the parameter file.
     static constexpr const char* kFits[] = {"contain", "cover", "stretch"};
-    const auto fit = std::find(std::begin(kFits), std::end(kFits), args[0]);
-    if (fit == std::end(kFits)) {
-        refuse(player, command, args[0], "contain | cover | stretch");
-        return;
-    }
+    std::optional<int> fit =
+        choiceArgument(player, command, args[0], kFits, "contain | cover | stretch");
+    if (!fit) return;
     PlaybackState& playback = player.state.playback;
-    playback.DisplayFit = static_cast<int>(fit - std::begin(kFits));
+    playback.DisplayFit = *fit;
     playback.LastShownFrame = -1.0;
     player.io.console.print("%s（変数設定： DisplayFit = [ %d ]）\n", playback.PromptText.c_str(),
                             playback.DisplayFit);
